@@ -1,0 +1,164 @@
+// Little-endian byte primitives shared by every binary format of the system:
+// the layout file, the model file and the raster headers.
+//
+// ByteReader walks an in-memory span. Its error state is sticky: a read that
+// would run past the end returns 0, leaves the position where it was and makes
+// every later read fail too, so a caller reads a whole record and tests
+// failed() once. No other code touches raw file bytes.
+//
+// ByteWriter mirrors it and appends to a byte vector; the whole file image is
+// built first and handed to the platform layer in one piece.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class ByteReader {
+  public:
+    ByteReader() = default;
+    ByteReader(const void* data, std::size_t size)
+        : data_(static_cast<const std::uint8_t*>(data)), size_(size) {}
+
+    std::size_t position() const { return pos_; }
+    std::size_t size() const { return size_; }
+    std::size_t remaining() const { return size_ - pos_; }
+    bool failed() const { return failed_; }
+    bool atEnd() const { return pos_ == size_; }
+
+    // True when n more bytes can be read. Written as "n <= size - pos" so that
+    // a huge n cannot wrap around (pos <= size always holds).
+    bool has(std::size_t n) const { return !failed_ && n <= size_ - pos_; }
+
+    std::uint8_t u8() {
+        std::uint8_t v = 0;
+        take(&v, 1);
+        return v;
+    }
+    std::uint16_t u16() {
+        std::uint8_t b[2] = {};
+        if (!take(b, 2)) return 0;
+        return static_cast<std::uint16_t>(b[0] | (b[1] << 8));
+    }
+    std::uint32_t u32() {
+        std::uint8_t b[4] = {};
+        if (!take(b, 4)) return 0;
+        return static_cast<std::uint32_t>(b[0]) | (static_cast<std::uint32_t>(b[1]) << 8) |
+               (static_cast<std::uint32_t>(b[2]) << 16) | (static_cast<std::uint32_t>(b[3]) << 24);
+    }
+    std::uint64_t u64() {
+        std::uint64_t lo = u32();
+        std::uint64_t hi = u32();
+        return failed_ ? 0 : (lo | (hi << 32));
+    }
+    std::int16_t i16() { return static_cast<std::int16_t>(u16()); }
+    std::int32_t i32() { return static_cast<std::int32_t>(u32()); }
+    // Floats move by bit copy, so every pattern (NaN payloads, -0.0) survives.
+    float f32() {
+        std::uint32_t bits = u32();
+        float v;
+        std::memcpy(&v, &bits, 4);
+        return v;
+    }
+    double f64() {
+        std::uint64_t bits = u64();
+        double v;
+        std::memcpy(&v, &bits, 8);
+        return v;
+    }
+    // Copies n bytes; on failure nothing is copied and the reader fails.
+    bool bytes(void* out, std::size_t n) { return take(out, n); }
+    // A view of the next n bytes (empty and failed when they are not there).
+    std::string_view view(std::size_t n) {
+        if (!has(n)) {
+            failed_ = true;
+            return {};
+        }
+        std::string_view v(reinterpret_cast<const char*>(data_ + pos_), n);
+        pos_ += n;
+        return v;
+    }
+    bool skip(std::size_t n) {
+        if (!has(n)) {
+            failed_ = true;
+            return false;
+        }
+        pos_ += n;
+        return true;
+    }
+    // Counted string: one length byte, then that many bytes, no terminator.
+    std::string countedString() {
+        std::uint8_t n = u8();
+        std::string_view v = view(n);
+        return std::string(v);
+    }
+
+  private:
+    bool take(void* out, std::size_t n) {
+        if (!has(n)) {
+            failed_ = true;
+            return false;
+        }
+        if (n != 0) std::memcpy(out, data_ + pos_, n);
+        pos_ += n;
+        return true;
+    }
+
+    const std::uint8_t* data_ = nullptr;
+    std::size_t size_ = 0;
+    std::size_t pos_ = 0;
+    bool failed_ = false;
+};
+
+class ByteWriter {
+  public:
+    std::vector<std::uint8_t>& buffer() { return buf_; }
+    const std::vector<std::uint8_t>& buffer() const { return buf_; }
+    std::size_t size() const { return buf_.size(); }
+    void reserve(std::size_t n) { buf_.reserve(n); }
+
+    void u8(std::uint8_t v) { buf_.push_back(v); }
+    void u16(std::uint16_t v) {
+        std::uint8_t b[2] = {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8)};
+        bytes(b, 2);
+    }
+    void u32(std::uint32_t v) {
+        std::uint8_t b[4] = {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8),
+                             static_cast<std::uint8_t>(v >> 16),
+                             static_cast<std::uint8_t>(v >> 24)};
+        bytes(b, 4);
+    }
+    void u64(std::uint64_t v) {
+        u32(static_cast<std::uint32_t>(v));
+        u32(static_cast<std::uint32_t>(v >> 32));
+    }
+    void i16(std::int16_t v) { u16(static_cast<std::uint16_t>(v)); }
+    void i32(std::int32_t v) { u32(static_cast<std::uint32_t>(v)); }
+    void f32(float v) {
+        std::uint32_t bits;
+        std::memcpy(&bits, &v, 4);
+        u32(bits);
+    }
+    void f64(double v) {
+        std::uint64_t bits;
+        std::memcpy(&bits, &v, 8);
+        u64(bits);
+    }
+    void bytes(const void* p, std::size_t n) {
+        if (n == 0) return;
+        const std::size_t old = buf_.size();
+        buf_.resize(old + n);
+        std::memcpy(buf_.data() + old, p, n);
+    }
+    // Counted string: the caller has made sure the text fits in 255 bytes.
+    void countedString(std::string_view s) {
+        u8(static_cast<std::uint8_t>(s.size()));
+        bytes(s.data(), s.size());
+    }
+
+  private:
+    std::vector<std::uint8_t> buf_;
+};

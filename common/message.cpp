@@ -1,0 +1,78 @@
+#include "common/message.h"
+
+#include "platform/platform.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <vector>
+
+std::string MessageText;
+
+namespace {
+
+TextSink& messageSink() {
+    static TextSink sink;
+    return sink;
+}
+
+TextSink& consoleSink() {
+    static TextSink sink;
+    return sink;
+}
+
+std::string vformat(const char* format, va_list args) {
+    va_list copy;
+    va_copy(copy, args);
+    int n = std::vsnprintf(nullptr, 0, format, copy);
+    va_end(copy);
+    if (n <= 0) return std::string();
+    std::vector<char> buf(static_cast<std::size_t>(n) + 1);
+    std::vsnprintf(buf.data(), buf.size(), format, args);
+    return std::string(buf.data(), static_cast<std::size_t>(n));
+}
+
+} // namespace
+
+void ShowMessage() {
+    if (messageSink())
+        messageSink()(MessageText);
+    else
+        platformShowMessage(MessageText);
+}
+
+int report(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    MessageText = vformat(format, args);
+    va_end(args);
+    ShowMessage();
+    return 0;
+}
+
+void consoleLine(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::string line = vformat(format, args);
+    va_end(args);
+    if (consoleSink()) {
+        consoleSink()(line);
+    } else {
+        std::fwrite(line.data(), 1, line.size(), stdout);
+        std::fflush(stdout);
+    }
+}
+
+std::string formatText(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::string s = vformat(format, args);
+    va_end(args);
+    return s;
+}
+
+void setMessageSink(TextSink sink) {
+    messageSink() = std::move(sink);
+}
+void setConsoleSink(TextSink sink) {
+    consoleSink() = std::move(sink);
+}

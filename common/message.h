@@ -1,0 +1,39 @@
+// Every failure of the system is reported the same way: a printf-style
+// template is formatted into MessageText and ShowMessage shows it, in a
+// message box captioned "Vodudad Avar" on Windows, on standard error on POSIX.
+// Templates are byte-exact, the trailing newline is part of the shown text.
+//
+// The layout reader's consistency complaints are plain console lines on
+// standard output; they go through consoleLine so tests can capture them.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#if defined(__GNUC__)
+#define ZUMT_PRINTF(f, a) __attribute__((format(printf, f, a)))
+#else
+#define ZUMT_PRINTF(f, a)
+#endif
+
+// The one shared message text of a program.
+extern std::string MessageText;
+
+// Shows MessageText and returns when the user has acknowledged it.
+void ShowMessage();
+
+// Formats the template into MessageText and shows it. Returns 0, so a failure
+// site reads "return report(TEMPLATE, args);".
+int report(const char* format, ...) ZUMT_PRINTF(1, 2);
+
+// Prints a console line (standard output) of the layout reader.
+void consoleLine(const char* format, ...) ZUMT_PRINTF(1, 2);
+
+// printf into a std::string of any length.
+std::string formatText(const char* format, ...) ZUMT_PRINTF(1, 2);
+
+// Test seams: while a sink is set, messages and console lines go to it instead
+// of the screen. Passing an empty function restores the default.
+using TextSink = std::function<void(const std::string&)>;
+void setMessageSink(TextSink sink);
+void setConsoleSink(TextSink sink);

@@ -1,0 +1,77 @@
+#include "hoehen/entry.h"
+
+#include "common/message.h"
+#include "common/numeric.h"
+#include "platform/platform.h"
+#include "settings/settings_file.h"
+
+#include <cstdlib>
+#include <cstring>
+
+LayoutPathSplit splitLayoutPath(const std::string& path) {
+    LayoutPathSplit split;
+    std::size_t cut = std::string::npos;
+    for (std::size_t i = path.size(); i-- > 0;) {
+        if (isFolderSeparator(path[i])) {
+            cut = i;
+            break;
+        }
+    }
+    if (cut == std::string::npos) {
+        split.name = path;
+        return split;
+    }
+    split.folder = path.substr(0, cut);
+    split.name = path.substr(cut + 1);
+    // "C:" alone means the drive's current folder, not its root.
+    if (split.folder.size() == 2 && split.folder[1] == ':') split.folder += path[cut];
+    // "\Test.anl": the folder is the root itself.
+    if (split.folder.empty()) split.folder = std::string(1, path[cut]);
+    return split;
+}
+
+int hoehenMain(int argc, char** argv) {
+    // 1. Without an argument there is nothing to do and nothing to say.
+    if (argc < 2) return 1;
+
+    // 2., 3. The extension runs from the last "." of the whole path, folders
+    // included, to the end; it must be ".anl" or ".danl" exactly.
+    std::string work = argv[1];
+    std::size_t dot = work.rfind('.');
+    if (dot == std::string::npos) return report("Falscher Dateityp: %s!\n", work.c_str()), 1;
+    std::string ext = work.substr(dot);
+    if (ext != ".anl" && ext != ".danl") return report("Falscher Dateityp: %s!\n", work.c_str()), 1;
+
+    // 4. The settings beside the layout; a missing file is reported and the
+    // run goes on, to stop at the missing "Hoehe" below.
+    SettingsFile settings;
+    work = work.substr(0, dot) + ".danl";
+    settings.read(work, true);
+
+    // 5., 6. The layout's folder becomes the current folder: the height file,
+    // "hoehen.ini" and the layout are opened relative to it.
+    work = work.substr(0, dot) + ".anl";
+    LayoutPathSplit split = splitLayoutPath(work);
+    if (!split.folder.empty()) changeFolder(split.folder);
+
+    // 7. - 9. The height file and its kind.
+    const std::string* heightFile = settings.find("Terrain1", "Hoehe");
+    if (!heightFile) return report("[Terrain1]:Hoehe muss gesetzt sein!\n"), 1;
+    std::size_t hdot = heightFile->rfind('.');
+    if (hdot == std::string::npos)
+        return report("Falscher Dateityp fuer Hoehe: %s!\n", heightFile->c_str()), 1;
+    std::string hext = heightFile->substr(hdot);
+    if (hext == ".bmp") {
+        // The setting is in metres, the source wants whole centimetres.
+        double metres = settings.getReal("Terrain1", "Pixelgroesse", 0.0f);
+        std::int32_t pixelSize = truncToInt32(metres * 100.0);
+        if (pixelSize == 0) return report("Bitte Pixelgroesse angeben!\n"), 1;
+    } else if (hext != ".ter") {
+        return report("Falscher Dateityp fuer Hoehe: %s!\n", heightFile->c_str()), 1;
+    }
+
+    // The height source and the height application come next; until then
+    // the run ends here without having written anything.
+    settings.clear();
+    return 1;
+}

@@ -1,0 +1,5 @@
+#include "hoehen/entry.h"
+
+int main(int argc, char** argv) {
+    return hoehenMain(argc, argv);
+}

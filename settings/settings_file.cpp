@@ -1,0 +1,194 @@
+#include "settings/settings_file.h"
+
+#include "common/message.h"
+#include "platform/platform.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+
+namespace {
+
+// One read of the original line reader takes at most this many characters
+// (a 1024-byte buffer with its terminating zero).
+constexpr std::size_t kPieceLength = 1023;
+
+bool isTrailingBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n';
+}
+
+} // namespace
+
+std::int32_t textToInt(std::string_view text) {
+    std::string s(text);
+    errno = 0;
+    long long v = std::strtoll(s.c_str(), nullptr, 10);
+    if (v > INT32_MAX) return INT32_MAX;
+    if (v < INT32_MIN) return INT32_MIN;
+    return static_cast<std::int32_t>(v);
+}
+
+double textToReal(std::string_view text) {
+    std::string s(text);
+    return std::strtod(s.c_str(), nullptr);
+}
+
+void SettingsFile::read(std::string_view path, bool reportFailure) {
+    std::vector<std::uint8_t> bytes;
+    if (!readWholeFile(path, bytes)) {
+        if (reportFailure) report("Can't open %s!\n", std::string(path).c_str());
+        return;
+    }
+    parse(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+}
+
+void SettingsFile::parse(std::string_view raw) {
+    // Text mode: a CR directly before an LF is part of the line end.
+    std::string text;
+    text.reserve(raw.size());
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+        if (raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n') continue;
+        text += raw[i];
+    }
+
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        // One line read: up to and including the LF, at most 1023 characters.
+        std::size_t end = pos;
+        while (end < text.size() && end - pos < kPieceLength) {
+            if (text[end++] == '\n') break;
+        }
+        std::string line = text.substr(pos, end - pos);
+        pos = end;
+        // The line is a C string from here on: a NUL byte ends it.
+        std::size_t nul = line.find('\0');
+        if (nul != std::string::npos) line.resize(nul);
+        while (!line.empty() && isTrailingBlank(line.back()))
+            line.pop_back();
+
+        // Continuation of a value that ends in a backslash.
+        if (!entries.empty() && !entries.back().isSection()) {
+            std::string& value = *entries.back().value;
+            if (!value.empty() && value.back() == '\\') {
+                value.pop_back();
+                value += line;
+                continue;
+            }
+        }
+        if (line.empty()) continue;
+        if (line[0] == '[') {
+            std::size_t close = line.find(']');
+            if (close != std::string::npos)
+                add(std::string_view(line).substr(1, close - 1), std::nullopt);
+            continue;
+        }
+        std::size_t eq = line.find('=');
+        if (eq != std::string::npos)
+            add(std::string_view(line).substr(0, eq), std::string_view(line).substr(eq + 1));
+    }
+}
+
+std::string SettingsFile::serialize() const {
+    std::string out;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const SettingsEntry& e = entries[i];
+        if (e.isSection()) {
+            if (i != 0) out += "\r\n";
+            out += '[';
+            out += e.name;
+            out += "]\r\n";
+        } else {
+            out += e.name;
+            out += '=';
+            out += *e.value;
+            out += "\r\n";
+        }
+    }
+    return out;
+}
+
+bool SettingsFile::write(std::string_view path) const {
+    std::string bytes = serialize();
+    return writeFileSafely(path, bytes.data(), bytes.size());
+}
+
+int SettingsFile::sectionIndex(std::string_view name) const {
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        if (entries[i].isSection() && entries[i].name == name) return static_cast<int>(i);
+    return -1;
+}
+
+const std::string* SettingsFile::find(std::string_view section, std::string_view key) const {
+    int s = sectionIndex(section);
+    if (s < 0) return nullptr;
+    for (std::size_t i = static_cast<std::size_t>(s) + 1; i < entries.size(); ++i) {
+        if (entries[i].isSection()) break;
+        if (entries[i].name == key) return &*entries[i].value;
+    }
+    return nullptr;
+}
+
+std::int32_t SettingsFile::getInt(std::string_view section, std::string_view key,
+                                  std::int32_t def) const {
+    const std::string* v = find(section, key);
+    return v ? textToInt(*v) : def;
+}
+
+double SettingsFile::getReal(std::string_view section, std::string_view key, float def) const {
+    const std::string* v = find(section, key);
+    return v ? textToReal(*v) : static_cast<double>(def);
+}
+
+void SettingsFile::set(std::string_view section, std::string_view key, std::string_view value) {
+    int s = sectionIndex(section);
+    if (s < 0) {
+        add(section, std::nullopt);
+        add(key, value);
+        return;
+    }
+    std::size_t i = static_cast<std::size_t>(s) + 1;
+    for (; i < entries.size() && !entries[i].isSection(); ++i) {
+        if (entries[i].name == key) {
+            entries[i].value = std::string(value);
+            return;
+        }
+    }
+    entries.insert(entries.begin() + static_cast<std::ptrdiff_t>(i),
+                   SettingsEntry{std::string(key), std::string(value)});
+}
+
+int SettingsFile::remove(std::string_view section, std::string_view key) {
+    int s = sectionIndex(section);
+    if (s < 0) return 0;
+    for (std::size_t i = static_cast<std::size_t>(s) + 1;
+         i < entries.size() && !entries[i].isSection(); ++i) {
+        if (entries[i].name == key) {
+            entries.erase(entries.begin() + static_cast<std::ptrdiff_t>(i));
+            return 1;
+        }
+    }
+    return 0;
+}
+
+int SettingsFile::hasSection(std::string_view name) const {
+    return sectionIndex(name) >= 0;
+}
+
+int SettingsFile::renameSection(std::string_view oldName, std::string_view newName) {
+    int s = sectionIndex(oldName);
+    if (s < 0) return 0;
+    entries[static_cast<std::size_t>(s)].name = std::string(newName);
+    return 1;
+}
+
+void SettingsFile::add(std::string_view name, std::optional<std::string_view> value) {
+    SettingsEntry e;
+    e.name = std::string(name);
+    if (value) e.value = std::string(*value);
+    entries.push_back(std::move(e));
+}
+
+void SettingsFile::clear() {
+    entries.clear();
+    entries.shrink_to_fit();
+}

@@ -1,0 +1,82 @@
+#include "common/bytes.h"
+#include "common/numeric.h"
+
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <gtest/gtest.h>
+#include <limits>
+
+TEST(ByteReader, ReadsLittleEndianValuesInOrder) {
+    const std::uint8_t data[] = {0x34, 0x12, 0xFE, 0xFF, 0x78, 0x56, 0x34, 0x12,
+                                 0x00, 0x00, 0x80, 0x3F, 0x03, 'a',  'b',  'c'};
+    ByteReader r(data, sizeof data);
+    EXPECT_EQ(r.u16(), 0x1234);
+    EXPECT_EQ(r.position(), 2u);
+    EXPECT_EQ(r.i16(), -2);
+    EXPECT_EQ(r.i32(), 0x12345678);
+    EXPECT_EQ(r.f32(), 1.0f);
+    EXPECT_EQ(r.countedString(), "abc");
+    EXPECT_TRUE(r.atEnd());
+    EXPECT_FALSE(r.failed());
+}
+
+TEST(ByteReader, FailureIsStickyAndLeavesThePosition) {
+    const std::uint8_t data[] = {1, 2, 3};
+    ByteReader r(data, sizeof data);
+    EXPECT_EQ(r.u16(), 0x0201);
+    EXPECT_EQ(r.i32(), 0); // only one byte left
+    EXPECT_TRUE(r.failed());
+    EXPECT_EQ(r.position(), 2u);
+    EXPECT_EQ(r.u8(), 0); // a byte is there, but the reader has failed
+    EXPECT_EQ(r.position(), 2u);
+}
+
+TEST(ByteReader, CountedStringCutShortFails) {
+    const std::uint8_t data[] = {5, 'a', 'b'};
+    ByteReader r(data, sizeof data);
+    EXPECT_EQ(r.countedString(), "");
+    EXPECT_TRUE(r.failed());
+}
+
+TEST(ByteReader, HugeLengthsDoNotWrapAround) {
+    const std::uint8_t data[] = {1, 2, 3, 4};
+    ByteReader r(data, sizeof data);
+    r.u8();
+    EXPECT_FALSE(r.has(std::numeric_limits<std::size_t>::max()));
+    EXPECT_FALSE(r.skip(std::numeric_limits<std::size_t>::max() - 1));
+    EXPECT_TRUE(r.failed());
+    EXPECT_EQ(r.position(), 1u);
+}
+
+TEST(ByteWriter, MirrorsTheReaderAndKeepsFloatBitPatterns) {
+    ByteWriter w;
+    const float nan = std::bit_cast<float>(0x7FC01234u);
+    w.i16(-2);
+    w.i32(-123456);
+    w.f32(-0.0f);
+    w.f32(nan);
+    w.f64(90.0);
+    w.countedString("xyz");
+    ASSERT_EQ(w.size(), 2u + 4 + 4 + 4 + 8 + 4);
+    ByteReader r(w.buffer().data(), w.size());
+    EXPECT_EQ(r.i16(), -2);
+    EXPECT_EQ(r.i32(), -123456);
+    EXPECT_EQ(std::bit_cast<std::uint32_t>(r.f32()), 0x80000000u);
+    EXPECT_EQ(std::bit_cast<std::uint32_t>(r.f32()), 0x7FC01234u);
+    EXPECT_EQ(r.f64(), 90.0);
+    EXPECT_EQ(r.countedString(), "xyz");
+    EXPECT_TRUE(r.atEnd());
+}
+
+TEST(Numeric, TruncationOutsideTheRangeGivesTheIndefiniteValue) {
+    EXPECT_EQ(truncToInt32(-12.7), -12);
+    EXPECT_EQ(truncToInt32(12.7), 12);
+    EXPECT_EQ(truncToInt32(2147483647.9), 2147483647);
+    EXPECT_EQ(truncToInt32(-2147483648.9), INT32_MIN);
+    EXPECT_EQ(truncToInt32(2147483648.0), INT32_MIN);
+    EXPECT_EQ(truncToInt32(1e300), INT32_MIN);
+    EXPECT_EQ(truncToInt32(std::nan("")), INT32_MIN);
+    EXPECT_EQ(wrapAdd(INT32_MAX, 1), INT32_MIN);
+    EXPECT_EQ(wrapSub(INT32_MIN, 100), INT32_MAX - 99);
+}

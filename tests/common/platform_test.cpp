@@ -1,0 +1,146 @@
+#include "common/message.h"
+#include "platform/platform.h"
+#include "platform/text.h"
+#include "tests/support/test_support.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+
+TEST(TextEncoding, LiteralsAreWindows1252OnEveryBuild) {
+    // The compiler stores the system's literals as Windows-1252 bytes.
+    EXPECT_EQ(std::string("ü"), std::string("\xFC"));
+    EXPECT_EQ(std::string("Übernehmen"), std::string("\xDC"
+                                                     "bernehmen"));
+}
+
+TEST(TextEncoding, TerminalGetsUtf8) {
+    EXPECT_EQ(cp1252ToUtf8("Groessen stimmen nicht \xFC"
+                           "berein!\n"),
+              "Groessen stimmen nicht \xC3\xBC"
+              "berein!\n");
+    EXPECT_EQ(cp1252ToUtf8("\x80\x9F\xA0\xFF"), "\xE2\x82\xAC\xC5\xB8\xC2\xA0\xC3\xBF");
+    // A text that is UTF-8 already (a path typed in a UTF-8 terminal) stays.
+    EXPECT_EQ(terminalText("H\xC3\xB6he.bmp"), "H\xC3\xB6he.bmp");
+    EXPECT_EQ(terminalText("H\xF6he.bmp"), "H\xC3\xB6he.bmp");
+    EXPECT_FALSE(isValidUtf8("\xC0\x80"));     // overlong
+    EXPECT_FALSE(isValidUtf8("\xED\xA0\x80")); // surrogate
+    EXPECT_FALSE(isValidUtf8("\xE2\x82"));     // cut short
+}
+
+TEST(Messages, AreFormattedIntoMessageTextAndShownInOrder) {
+    MessageCapture capture;
+    EXPECT_EQ(report("Can't open %s!\n", "a\\b.danl"), 0);
+    report("[Terrain1]:Hoehe muss gesetzt sein!\n");
+    consoleLine("I: %d S: %d\n", 5, 4);
+    ASSERT_EQ(capture.messages.size(), 2u);
+    EXPECT_EQ(capture.messages[0], "Can't open a\\b.danl!\n");
+    EXPECT_EQ(capture.messages[1], "[Terrain1]:Hoehe muss gesetzt sein!\n");
+    EXPECT_EQ(MessageText, capture.messages[1]);
+    ASSERT_EQ(capture.console.size(), 1u);
+    EXPECT_EQ(capture.console[0], "I: 5 S: 4\n");
+}
+
+TEST(Paths, BackslashesAreFolderSeparators) {
+    if (platformIsWindows()) {
+        EXPECT_EQ(osPath("a\\b/c"), "a\\b/c");
+        EXPECT_TRUE(isFolderSeparator('\\'));
+        EXPECT_FALSE(isFolderSeparator('/'));
+    } else {
+        EXPECT_EQ(osPath("a\\b/c"), "a/b/c");
+        EXPECT_TRUE(isFolderSeparator('\\'));
+        EXPECT_TRUE(isFolderSeparator('/'));
+    }
+}
+
+TEST(Folders, AreCreatedWithTheirParentsAndChangedInto) {
+    TempFolder tmp;
+    std::string deep = tmp.file("a") + "\\b\\c";
+    if (platformIsWindows())
+        EXPECT_TRUE(makeFolders(deep));
+    else
+        EXPECT_TRUE(makeFolders(osPath(deep)));
+    EXPECT_TRUE(std::filesystem::is_directory(tmp.path() / "a" / "b" / "c"));
+    EXPECT_TRUE(makeFolder(tmp.file("a"))); // existing: fine
+    EXPECT_TRUE(changeFolder(tmp.file("a")));
+    EXPECT_EQ(std::filesystem::current_path(), std::filesystem::canonical(tmp.path() / "a"));
+    writeText(tmp.file("plain"), "x");
+    EXPECT_FALSE(makeFolder(tmp.file("plain")));
+}
+
+class SafeReplacement : public ::testing::Test {
+  protected:
+    TempFolder tmp;
+    MessageCapture capture;
+    std::string target = tmp.file("Test.anl");
+    std::vector<std::uint8_t> oldBytes{1, 2, 3, 4, 5};
+    std::vector<std::uint8_t> newBytes = std::vector<std::uint8_t>(100000, 0xAB);
+
+    void SetUp() override { writeBytes(target, oldBytes); }
+    std::size_t filesInFolder() const {
+        std::size_t n = 0;
+        for (auto& e : std::filesystem::directory_iterator(tmp.path())) {
+            (void)e;
+            ++n;
+        }
+        return n;
+    }
+};
+
+TEST_F(SafeReplacement, ReplacesTheFileWholeAndLeavesNoTemporary) {
+    EXPECT_TRUE(writeFileSafely(target, newBytes));
+    EXPECT_EQ(readBytes(target), newBytes);
+    EXPECT_TRUE(capture.messages.empty());
+    EXPECT_EQ(filesInFolder(), 1u);
+    std::string fresh = tmp.file("neu.danl");
+    EXPECT_TRUE(writeFileSafely(fresh, newBytes.data(), 0));
+    EXPECT_TRUE(fileExists(fresh));
+}
+
+TEST_F(SafeReplacement, AFullDiskKeepsTheOldFile) {
+    setWriteFaultForTesting(WriteFault::DiskFull, 4096);
+    EXPECT_FALSE(writeFileSafely(target, newBytes));
+    EXPECT_EQ(readBytes(target), oldBytes);
+    ASSERT_EQ(capture.messages.size(), 1u);
+    EXPECT_EQ(capture.messages[0], "Fehler beim Schreiben von " + target + "!\n");
+    EXPECT_EQ(filesInFolder(), 1u);
+    // The fault was for one write only.
+    EXPECT_TRUE(writeFileSafely(target, newBytes));
+}
+
+TEST_F(SafeReplacement, AFailedMoveKeepsTheOldFile) {
+    setWriteFaultForTesting(WriteFault::MoveFails);
+    EXPECT_FALSE(writeFileSafely(target, newBytes));
+    EXPECT_EQ(readBytes(target), oldBytes);
+    EXPECT_EQ(capture.messages,
+              std::vector<std::string>{"Fehler beim Schreiben von " + target + "!\n"});
+    EXPECT_EQ(filesInFolder(), 1u);
+}
+
+TEST_F(SafeReplacement, UncreatableFilesAreReported) {
+    setWriteFaultForTesting(WriteFault::CannotCreate);
+    EXPECT_FALSE(writeFileSafely(target, newBytes));
+    EXPECT_EQ(readBytes(target), oldBytes);
+    std::string noFolder = tmp.file("fehlt") + (platformIsWindows() ? "\\x.anl" : "/x.anl");
+    EXPECT_FALSE(writeFileSafely(noFolder, newBytes));
+    ASSERT_EQ(capture.messages.size(), 2u);
+    EXPECT_EQ(capture.messages[0], "Can't open " + target + "!\n");
+    EXPECT_EQ(capture.messages[1], "Can't open " + noFolder + "!\n");
+}
+
+TEST_F(SafeReplacement, AReadOnlyTargetIsNeverReplaced) {
+    std::filesystem::permissions(target,
+                                 std::filesystem::perms::owner_write |
+                                     std::filesystem::perms::group_write |
+                                     std::filesystem::perms::others_write,
+                                 std::filesystem::perm_options::remove);
+    EXPECT_FALSE(writeFileSafely(target, newBytes));
+    EXPECT_EQ(readBytes(target), oldBytes);
+    EXPECT_EQ(capture.messages, std::vector<std::string>{"Can't open " + target + "!\n"});
+}
+
+TEST_F(SafeReplacement, AFolderInTheWayIsReported) {
+    std::filesystem::create_directory(tmp.path() / "Ordner.anl");
+    EXPECT_FALSE(writeFileSafely(tmp.file("Ordner.anl"), newBytes));
+    EXPECT_EQ(capture.messages.size(), 1u);
+    EXPECT_TRUE(std::filesystem::is_directory(tmp.path() / "Ordner.anl"));
+}

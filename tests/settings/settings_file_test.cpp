@@ -1,0 +1,161 @@
+#include "platform/platform.h"
+#include "settings/settings_file.h"
+#include "tests/support/test_support.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+SettingsFile parsed(const std::string& text) {
+    SettingsFile s;
+    s.parse(text);
+    return s;
+}
+
+std::string valueOf(const SettingsFile& s, const char* section, const char* key) {
+    const std::string* v = s.find(section, key);
+    return v ? *v : std::string("<none>");
+}
+
+} // namespace
+
+TEST(SettingsRead, KeysKeepTheirBlanksAndSectionsIgnoreTrailingText) {
+    SettingsFile s = parsed("[Terrain1] alt\r\nHoehe = x.bmp\r\nName=a=b\r\n=leer\r\nFarbe=\r\n");
+    EXPECT_EQ(valueOf(s, "Terrain1", "Hoehe"), "<none>");
+    EXPECT_EQ(valueOf(s, "Terrain1", "Hoehe "), " x.bmp");
+    EXPECT_EQ(valueOf(s, "Terrain1", "Name"), "a=b");
+    EXPECT_EQ(valueOf(s, "Terrain1", ""), "leer");
+    EXPECT_EQ(valueOf(s, "Terrain1", "Farbe"), ""); // present but empty
+    EXPECT_EQ(valueOf(s, "terrain1", "Name"), "<none>");
+    EXPECT_EQ(s.count(), 5);
+}
+
+TEST(SettingsRead, CommentsAndMalformedLinesAreSkipped) {
+    SettingsFile s = parsed("; note\n; a=b\n[ohne Klammer\n  \t\n[A]\nx=1\n");
+    ASSERT_EQ(s.count(), 3);
+    EXPECT_EQ(s.entries[0].name, "; a");
+    EXPECT_EQ(*s.entries[0].value, "b");
+    // A key before the first section is kept but cannot be looked up.
+    EXPECT_EQ(s.serialize(), "; a=b\r\n\r\n[A]\r\nx=1\r\n");
+}
+
+TEST(SettingsRead, ContinuationLines) {
+    SettingsFile s = parsed("[T]\nName=abc\\\n  def\nx=1\\\n\nnext=2\ny=a\\\n[Terrain1]\\\nc\n");
+    EXPECT_EQ(valueOf(s, "T", "Name"), "abc  def");
+    EXPECT_EQ(valueOf(s, "T", "x"), "1");
+    EXPECT_EQ(valueOf(s, "T", "next"), "2");
+    EXPECT_EQ(valueOf(s, "T", "y"), "a[Terrain1]c");
+    EXPECT_FALSE(s.hasSection("Terrain1"));
+    // A backslash on the last line stays.
+    EXPECT_EQ(valueOf(parsed("[T]\nz=end\\"), "T", "z"), "end\\");
+    // Trailing blanks go before the backslash test; a CR before LF is no blank.
+    EXPECT_EQ(valueOf(parsed("[T]\r\nz=a\\  \r\nb \r\n"), "T", "z"), "ab");
+}
+
+TEST(SettingsRead, LongLinesArriveIn1023CharacterPieces) {
+    std::string key(1000, 'k');
+    std::string value(100, 'v');
+    std::string text = "[A]\r\n" + key + "=" + value + "=x\r\nz=1\r\n";
+    SettingsFile s = parsed(text);
+    // The first piece: the key, "=" and 22 characters of the value.
+    ASSERT_EQ(s.count(), 4);
+    EXPECT_EQ(*s.entries[1].value, std::string(22, 'v'));
+    // The rest "vvv...=x" is a line of its own with "=" in it.
+    EXPECT_EQ(s.entries[2].name, std::string(78, 'v'));
+    EXPECT_EQ(*s.entries[2].value, "x");
+    EXPECT_EQ(valueOf(s, "A", "z"), "1");
+
+    // The CR of a CR LF does not count toward the 1023 characters.
+    std::string exact = std::string(1021, 'a') + "=b\r\nq=2\r\n";
+    SettingsFile t = parsed("[A]\r\n" + exact);
+    ASSERT_EQ(t.count(), 3);
+    EXPECT_EQ(*t.entries[1].value, "b");
+    // Without the CR LF rule a rest piece without "=" is simply skipped.
+    SettingsFile u = parsed("[A]\n" + std::string(1500, 'n') + "\nq=2\n");
+    EXPECT_EQ(u.count(), 2);
+}
+
+TEST(SettingsRead, RepeatedSectionsAndTwoFilesInOneStore) {
+    SettingsFile s = parsed("[A]\nx=1\n[A]\ny=2\n");
+    EXPECT_EQ(valueOf(s, "A", "x"), "1");
+    EXPECT_EQ(valueOf(s, "A", "y"), "<none>");
+    EXPECT_EQ(s.serialize(), "[A]\r\nx=1\r\n\r\n[A]\r\ny=2\r\n");
+    s.parse("[B]\nz=3\n[A]\nx=9\n");
+    EXPECT_EQ(valueOf(s, "B", "z"), "3");
+    EXPECT_EQ(valueOf(s, "A", "x"), "1");
+    EXPECT_EQ(s.count(), 8);
+}
+
+TEST(SettingsRead, MissingFileIsSilentUnlessReported) {
+    TempFolder tmp;
+    MessageCapture capture;
+    SettingsFile s;
+    s.read(tmp.file("fehlt.ini"), false);
+    EXPECT_TRUE(capture.messages.empty());
+    s.read(tmp.file("fehlt.danl"), true);
+    EXPECT_EQ(capture.messages,
+              std::vector<std::string>{"Can't open " + tmp.file("fehlt.danl") + "!\n"});
+    EXPECT_EQ(s.count(), 0);
+}
+
+TEST(SettingsValues, NumbersConvertLikeTheCLibrary) {
+    SettingsFile s = parsed("[A]\na=12abc\nb=abc\nc=  -7\nd=0,5\ne=1.5e2\nf=99999999999\n");
+    EXPECT_EQ(s.getInt("A", "a", 5), 12);
+    EXPECT_EQ(s.getInt("A", "b", 5), 0);
+    EXPECT_EQ(s.getInt("A", "c", 5), -7);
+    EXPECT_EQ(s.getInt("A", "f", 5), 2147483647);
+    EXPECT_EQ(s.getInt("A", "fehlt", 5), 5);
+    EXPECT_EQ(s.getReal("A", "d", 1.0f), 0.0);
+    EXPECT_EQ(s.getReal("A", "e", 1.0f), 150.0);
+    EXPECT_EQ(s.getReal("A", "b", 1.0f), 0.0);
+    // The default is single precision.
+    EXPECT_EQ(s.getReal("A", "fehlt", 0.02f), static_cast<double>(0.02f));
+    EXPECT_NE(s.getReal("A", "fehlt", 0.02f), 0.02);
+}
+
+TEST(SettingsEdit, SetInsertsAtTheEndOfTheFirstSection) {
+    SettingsFile s = parsed("[A]\nx=1\n[B]\ny=2\n[E]\nz=3\n");
+    s.set("B", "k", "v");
+    s.set("A", "x", "neu");
+    s.set("C", "n", "m");
+    EXPECT_EQ(s.serialize(), "[A]\r\nx=neu\r\n\r\n[B]\r\ny=2\r\nk=v\r\n\r\n[E]\r\nz=3\r\n"
+                             "\r\n[C]\r\nn=m\r\n");
+    SettingsFile empty;
+    empty.set("B", "k", "v");
+    EXPECT_EQ(empty.serialize(), "[B]\r\nk=v\r\n");
+}
+
+TEST(SettingsEdit, RemoveAndRenameKeepTheSectionLines) {
+    SettingsFile s = parsed("[Terrain]\nHoehe=a.ter\n[A]\nx=1\n");
+    EXPECT_EQ(s.remove("Terrain", "Hoehe"), 1);
+    EXPECT_EQ(s.remove("Terrain", "Hoehe"), 0);
+    EXPECT_EQ(s.remove("Fehlt", "x"), 0);
+    EXPECT_EQ(s.renameSection("Terrain", "Terrain1"), 1);
+    EXPECT_EQ(s.renameSection("Terrain", "Terrain1"), 0);
+    EXPECT_EQ(s.hasSection("Terrain1"), 1);
+    EXPECT_EQ(s.serialize(), "[Terrain1]\r\n\r\n[A]\r\nx=1\r\n");
+    s.clear();
+    EXPECT_EQ(s.count(), 0);
+    EXPECT_EQ(s.serialize(), "");
+}
+
+TEST(SettingsWrite, WritesCrLfThroughTheSafeReplacement) {
+    TempFolder tmp;
+    MessageCapture capture;
+    SettingsFile s = parsed("[Terrain1]\nHoehe=h.ter\n");
+    std::string path = tmp.file("Demo.danl");
+    writeText(path, "alt");
+    EXPECT_TRUE(s.write(path));
+    EXPECT_EQ(readText(path), "[Terrain1]\r\nHoehe=h.ter\r\n");
+
+    SettingsFile back;
+    back.read(path, true);
+    EXPECT_EQ(back.serialize(), s.serialize());
+
+    s.set("Terrain1", "Name", "Berge");
+    setWriteFaultForTesting(WriteFault::DiskFull, 3);
+    EXPECT_FALSE(s.write(path));
+    EXPECT_EQ(readText(path), "[Terrain1]\r\nHoehe=h.ter\r\n");
+    EXPECT_EQ(capture.messages,
+              std::vector<std::string>{"Fehler beim Schreiben von " + path + "!\n"});
+}
