@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# The project's one test command: installs what is missing (as root; otherwise
+# it names the packages), builds the Linux test build (ASan + UBSan) and the
+# Windows build, and runs both test suites (the Windows one under Wine).
+#
+#   tools/test.sh            everything
+#   tools/test.sh --native   only the Linux build and its tests
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+native_only=0
+[ "${1:-}" = "--native" ] && native_only=1
+
+packages=(cmake ninja-build g++ libgtest-dev googletest clang-format)
+[ $native_only = 1 ] || packages+=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 xvfb xdotool)
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    if [ "$(id -u)" = 0 ]; then
+        echo "== Installing: ${missing[*]}"
+        export DEBIAN_FRONTEND=noninteractive
+        apt-get update -qq
+        apt-get install -y -qq "${missing[@]}" >/dev/null
+    else
+        echo "Missing Debian packages: ${missing[*]}" >&2
+        echo "Install them as root: apt-get install ${missing[*]}" >&2
+        exit 1
+    fi
+fi
+
+jobs=$(nproc 2>/dev/null || echo 2)
+
+echo "== Format check"
+files=$(git ls-files '*.cpp' '*.h' 2>/dev/null || true)
+if [ -n "$files" ]; then
+    # shellcheck disable=SC2086
+    clang-format --dry-run --Werror $files
+fi
+
+echo "== Linux build (ASan + UBSan) and tests"
+cmake --preset debug >/dev/null
+cmake --build build/debug -j "$jobs"
+ctest --test-dir build/debug --output-on-failure -j "$jobs"
+
+if [ $native_only = 1 ]; then
+    exit 0
+fi
+
+echo "== Windows build (MinGW-w64) and tests under Wine"
+export WINEDEBUG=-all
+# Create the Wine prefix once, before the first test needs it.
+if [ ! -f "${WINEPREFIX:-$HOME/.wine}/system.reg" ]; then
+    wineboot -i >/dev/null 2>&1 || true
+fi
+cmake --preset windows >/dev/null
+cmake --build build/windows -j "$jobs"
+ctest --test-dir build/windows --output-on-failure -j "$jobs"
