@@ -57,4 +57,6 @@ if [ ! -f "${WINEPREFIX:-$HOME/.wine}/system.reg" ]; then
 fi
 cmake --preset windows >/dev/null
 cmake --build build/windows -j "$jobs"
-ctest --test-dir build/windows --output-on-failure -j "$jobs"
+# One after the other, all under one virtual display: Wine programs of one
+# prefix share a server, and windows need a display.
+tests/support/with_xvfb.sh ctest --test-dir build/windows --output-on-failure

@@ -3,6 +3,10 @@
 # stopped afterwards. Windows programs under Wine need a display for their
 # message boxes and dialogs.
 set -u
+if [ -n "${ZUMT_XVFB_DISPLAY:-}" ]; then
+    # Already inside one of ours: share it.
+    exec "$@"
+fi
 command -v Xvfb >/dev/null || { echo "with_xvfb: Xvfb is missing (package xvfb)" >&2; exit 1; }
 fifo=$(mktemp -u)
 mkfifo "$fifo"
@@ -16,6 +20,7 @@ if [ -z "${display:-}" ]; then
     exit 1
 fi
 export DISPLAY=":$display"
+export ZUMT_XVFB_DISPLAY=$DISPLAY
 "$@"
 rc=$?
 kill "$xpid" 2>/dev/null
