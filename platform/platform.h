@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -59,8 +60,19 @@ bool changeFolder(std::string_view path);
 bool makeFolder(std::string_view path);
 bool makeFolders(std::string_view path);
 
+// The longest path the file functions of the platform accept, in bytes
+// without the terminating zero (Windows' ANSI calls: 259).
+std::size_t maxPathLength();
+
 // The current folder (for tests and diagnostics).
 std::string currentFolder();
+
+// The host's installation folder as the platform knows it, ending in its
+// separator, or none. Windows: the registry value of the host's open command
+// (read access only, at most 300 bytes with its terminating zero), cut after
+// its last backslash. POSIX: the environment variable ZUMT_HOST_DIR, with a
+// final '/' added when it has none. Shows nothing.
+std::optional<std::string> platformHostFolder();
 
 // Fault injection for tests of the safe replacement: the next writes of
 // writeFileSafely fail as told, then the fault clears itself.
