@@ -2,6 +2,7 @@
 // undefined behaviour in C++.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // Truncation toward zero into 32 bits. A value that does not fit (or NaN)
@@ -20,4 +21,15 @@ inline std::int32_t wrapSub(std::int32_t a, std::int32_t b) {
 }
 inline std::int32_t wrapMul(std::int32_t a, std::int32_t b) {
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) * static_cast<std::uint32_t>(b));
+}
+
+// a × b for sizes read from files: false (and out 0) when the product does
+// not fit, so no count or dimension can wrap around into a small allocation.
+inline bool checkedMul(std::size_t a, std::size_t b, std::size_t& out) {
+    if (a != 0 && b > SIZE_MAX / a) {
+        out = 0;
+        return false;
+    }
+    out = a * b;
+    return true;
 }

@@ -3,10 +3,12 @@
 #include "common/message.h"
 #include "common/numeric.h"
 #include "platform/platform.h"
+#include "raster/height_source.h"
 #include "settings/settings_file.h"
 
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 LayoutPathSplit splitLayoutPath(const std::string& path) {
     LayoutPathSplit split;
@@ -61,17 +63,24 @@ int hoehenMain(int argc, char** argv) {
     if (hdot == std::string::npos)
         return report("Falscher Dateityp fuer Hoehe: %s!\n", heightFile->c_str()), 1;
     std::string hext = heightFile->substr(hdot);
+    // The height file is opened relative to the layout's folder, which is
+    // the current folder now. A file that cannot be read still gives a
+    // source: its reader has said what is wrong, and the source is empty.
+    std::unique_ptr<HeightSource> source;
     if (hext == ".bmp") {
         // The setting is in metres, the source wants whole centimetres.
         double metres = settings.getReal("Terrain1", "Pixelgroesse", 0.0f);
         std::int32_t pixelSize = truncToInt32(metres * 100.0);
         if (pixelSize == 0) return report("Bitte Pixelgroesse angeben!\n"), 1;
-    } else if (hext != ".ter") {
+        source = std::make_unique<BitmapHeightSource>(*heightFile, pixelSize);
+    } else if (hext == ".ter") {
+        source = std::make_unique<TerragenHeightSource>(*heightFile);
+    } else {
         return report("Falscher Dateityp fuer Hoehe: %s!\n", heightFile->c_str()), 1;
     }
 
-    // The height source and the height application come next; until then
-    // the run ends here without having written anything.
+    // The height application comes next; until then the run ends here
+    // without having written anything.
     settings.clear();
     return 1;
 }

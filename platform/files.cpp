@@ -32,15 +32,29 @@ bool readWholeFile(std::string_view path, std::vector<std::uint8_t>& out) {
     out.clear();
     std::FILE* f = openFile(path, "rb");
     if (!f) return false;
-    std::uint8_t chunk[65536];
+    // One request for the size the file tells, so that a large file is not
+    // copied from block to growing block; the chunks after it take whatever
+    // the size did not tell (a file that grew, a device without a size). A
+    // told size beyond any real file (a folder can tell one) is no hint.
+    constexpr long MaxSizeHint = 1L << 30;
     bool ok = true;
-    for (;;) {
-        std::size_t n = std::fread(chunk, 1, sizeof chunk, f);
+    long told = -1;
+    if (std::fseek(f, 0, SEEK_END) == 0) {
+        told = std::ftell(f);
+        if (std::fseek(f, 0, SEEK_SET) != 0) ok = false;
+    }
+    if (ok && told > 0 && told <= MaxSizeHint) {
+        out.resize(static_cast<std::size_t>(told));
+        const std::size_t n = std::fread(out.data(), 1, out.size(), f);
+        out.resize(n);
+        if (n < static_cast<std::size_t>(told)) ok = !std::ferror(f);
+    }
+    std::uint8_t chunk[65536];
+    while (ok && !std::feof(f)) {
+        const std::size_t n = std::fread(chunk, 1, sizeof chunk, f);
         out.insert(out.end(), chunk, chunk + n);
-        if (n < sizeof chunk) {
-            ok = !std::ferror(f);
-            break;
-        }
+        if (n < sizeof chunk) ok = !std::ferror(f);
+        if (n < sizeof chunk) break;
     }
     std::fclose(f);
     if (!ok) out.clear();

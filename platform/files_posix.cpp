@@ -107,6 +107,13 @@ bool makeFolders(std::string_view path) {
     return makeFolder(p);
 }
 
+bool openFileSize(std::FILE* f, std::uint64_t& size) {
+    struct stat st;
+    if (fstat(fileno(f), &st) != 0 || st.st_size < 0) return false;
+    size = static_cast<std::uint64_t>(st.st_size);
+    return true;
+}
+
 std::string currentFolder() {
     char buf[PATH_MAX];
     if (!getcwd(buf, sizeof buf)) return std::string();

@@ -95,6 +95,14 @@ bool makeFolders(std::string_view path) {
     return makeFolder(p);
 }
 
+bool openFileSize(std::FILE* f, std::uint64_t& size) {
+    // _filelengthi64, not ftell: a long is 32 bits on Windows.
+    __int64 n = _filelengthi64(_fileno(f));
+    if (n < 0) return false;
+    size = static_cast<std::uint64_t>(n);
+    return true;
+}
+
 std::string currentFolder() {
     char buf[MAX_PATH + 1];
     DWORD n = GetCurrentDirectoryA(sizeof buf, buf);

@@ -35,6 +35,10 @@ bool isFolderSeparator(char c);
 // fopen of osPath(path).
 std::FILE* openFile(std::string_view path, const char* mode);
 
+// The size in bytes of an open file as the file system reports it (not the
+// stream position; 64 bits on every system). False when it cannot be told.
+bool openFileSize(std::FILE* f, std::uint64_t& size);
+
 // Reads a whole file. Returns false (and leaves out empty) when it cannot be
 // opened or read; shows nothing.
 bool readWholeFile(std::string_view path, std::vector<std::uint8_t>& out);

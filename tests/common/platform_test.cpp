@@ -144,3 +144,24 @@ TEST_F(SafeReplacement, AFolderInTheWayIsReported) {
     EXPECT_EQ(capture.messages.size(), 1u);
     EXPECT_TRUE(std::filesystem::is_directory(tmp.path() / "Ordner.anl"));
 }
+
+TEST(WholeFileRead, ReadsEveryByteWhateverTheSize) {
+    TempFolder folder;
+    std::vector<std::uint8_t> out{1, 2, 3};
+    for (std::size_t size : {0u, 1u, 65535u, 65536u, 200001u}) {
+        SCOPED_TRACE(size);
+        std::vector<std::uint8_t> bytes(size);
+        for (std::size_t i = 0; i < size; ++i)
+            bytes[i] = static_cast<std::uint8_t>(i * 7 + i / 251);
+        writeBytes(folder.file("f.bin"), bytes);
+        ASSERT_TRUE(readWholeFile(folder.file("f.bin"), out));
+        EXPECT_EQ(out, bytes);
+    }
+    // Nothing to read: false and empty, also for a folder, whatever size it tells.
+    EXPECT_FALSE(readWholeFile(folder.file("fehlt.bin"), out));
+    EXPECT_TRUE(out.empty());
+    std::filesystem::create_directory(folder.path() / "ordner");
+    out = {1};
+    EXPECT_FALSE(readWholeFile(folder.file("ordner"), out));
+    EXPECT_TRUE(out.empty());
+}

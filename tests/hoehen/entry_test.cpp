@@ -114,3 +114,31 @@ TEST(LayoutPathSplit, SplitsAtTheLastSeparator) {
         EXPECT_EQ(s.name, "Test.anl");
     }
 }
+
+TEST_F(HoehenEntry, BuildsTheHeightSourceInTheLayoutFolder) {
+    // The height file is taken relative to the layout's folder; a file that
+    // is missing or of the wrong kind is named by its reader. The run still
+    // ends without a result until the heights are applied.
+    std::filesystem::create_directories(tmp.path() / "anlagen" / "terrain");
+    writeBytes(tmp.file("anlagen/terrain/h.bmp"), readBytes(testDataFile("im_height_4x3.bmp")));
+    writeBytes(tmp.file("anlagen/terrain/h.ter"), readBytes(testDataFile("gdal_3x3_30m.ter")));
+    writeBytes(tmp.file("anlagen/terrain/b.ter"), readBytes(testDataFile("im_height_4x3.bmp")));
+    struct Case {
+        const char* danl;
+        std::vector<std::string> messages;
+    } cases[] = {
+        {"[Terrain1]\nHoehe=terrain\\fehlt.bmp\nPixelgroesse=0.5\n",
+         {"Can't open terrain\\fehlt.bmp!\n"}},
+        {"[Terrain1]\nHoehe=terrain\\fehlt.ter\n", {"Can't open terrain\\fehlt.ter!\n"}},
+        {"[Terrain1]\nHoehe=terrain\\b.ter\n", {"Keyword TERRAGEN missing!\n"}},
+        {"[Terrain1]\nHoehe=terrain\\h.bmp\nPixelgroesse=0.5\n", {}},
+        {"[Terrain1]\nHoehe=terrain\\h.ter\n", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.danl);
+        capture.reset();
+        writeText(tmp.file("anlagen/Test.danl"), c.danl);
+        EXPECT_EQ(runEntry({layout("anlagen/Test.anl")}), 1);
+        EXPECT_EQ(capture.messages, c.messages);
+    }
+}

@@ -1,0 +1,222 @@
+// Layout load and save against plain file I/O of the same bytes, and how the
+// fix-ups scale with the size of a layout.
+//
+// Run: cmake --preset release && cmake --build build/release -j2 --target zumt_bench_layout
+//      && build/release/bench/zumt_bench_layout
+#include "layout/layout.h"
+#include "platform/platform.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+template <class F>
+double seconds(F&& f) {
+    const auto t0 = Clock::now();
+    f();
+    return std::chrono::duration<double>(Clock::now() - t0).count();
+}
+
+double median(std::vector<double> times) {
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+template <class F>
+double medianSeconds(int runs, F&& f) {
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i)
+        times.push_back(seconds(f));
+    return median(times);
+}
+
+// tracks tracks of mixed codes, as many objects (every tenth a bridge on a
+// track, every tenth a buffer stop at an open end, one in fifty a
+// duplicate, the rest terrain tiles), entries with tails.
+Layout makeLayout(int tracks, int objects, int entries) {
+    static const int codes[] = {1, 2, 3, 4, 6, 7, 8, 9, 11, 2};
+    Layout layout;
+    for (int i = 0; i < tracks; ++i) {
+        TrackRecord t;
+        t.id = static_cast<std::int16_t>(i % 32000 + 1);
+        t.name = "Gleis " + std::to_string(i);
+        t.type = codes[i % 10];
+        t.updateConnectionCount();
+        if (t.type >= 6 && t.type <= 9) t.variant = 1;
+        if (t.type == 6) t.text2 = "Signal";
+        if (t.type == 11) {
+            t.connectionCount = 6;
+            t.connections[2] = {5, 1};
+            t.connections[4] = {6, 0};
+        }
+        const std::int32_t x = (i % 200) * 1000;
+        const std::int32_t y = (i / 200) * 1000;
+        t.start = {x, y, 100};
+        t.end = {x + 600 + i % 7 * 50, y + 300 * (i % 3), 120};
+        t.direction = {1.0f, 0.0f, 0.0f};
+        t.connections[0] = {static_cast<std::int16_t>(i % 1000), 1};
+        t.connections[1] = {static_cast<std::int16_t>(i % 999), 0};
+        layout.tracks.push_back(t);
+    }
+    for (int j = 0; j < objects; ++j) {
+        ObjectRecord o;
+        o.id = static_cast<std::int16_t>(j % 32000 + 1);
+        o.param1 = o.param2 = 100;
+        const TrackRecord& t = layout.tracks[static_cast<std::size_t>(j % tracks)];
+        // Track indexes ending in 1 or 9 carry code 2: one open end.
+        const TrackRecord& open =
+            layout.tracks[static_cast<std::size_t>((j / 10 * 10 + 1) % tracks)];
+        if (j % 10 == 3) {
+            o.path = "..\\Bruecken\\Stahl";
+            const Point3 m = t.midpoint();
+            o.position = {m.x, m.y, 0};
+            o.direction = t.direction;
+        } else if (j % 10 == 7) {
+            o.path = "..\\Prellbock";
+            const Point3 p = open.bufferStopPosition();
+            o.position = {p.x, p.y, 0};
+            o.direction = open.endDirection();
+        } else if (j % 50 == 11) {
+            o = layout.objects[static_cast<std::size_t>(j - 1)];
+        } else {
+            o.path = "Berge\\bmp" + std::to_string(j % 173) + "_" + std::to_string(j / 173);
+            o.position = {j * 10, -j * 10, -100};
+            o.direction = {1.0f, 0.0f, 0.0f};
+        }
+        layout.objects.push_back(o);
+    }
+    for (int e = 0; e < entries; ++e) {
+        EntryRecord r;
+        r.id = static_cast<std::int16_t>(e + 1);
+        r.name = "Eintrag " + std::to_string(e);
+        r.text2 = "zwei";
+        r.tail = {e, 1, 2};
+        layout.entries.push_back(r);
+    }
+    for (auto& camera : layout.cameras)
+        camera.setDefault();
+    return layout;
+}
+
+std::vector<std::uint8_t> readOnce(const std::string& path) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    std::fseek(f, 0, SEEK_END);
+    const long size = std::ftell(f);
+    std::fseek(f, 0, SEEK_SET);
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+    if (std::fread(bytes.data(), 1, bytes.size(), f) != bytes.size()) std::abort();
+    std::fclose(f);
+    return bytes;
+}
+
+void writeOnce(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size()) std::abort();
+    std::fclose(f);
+}
+
+} // namespace
+
+int main() {
+    const auto folder = std::filesystem::temp_directory_path() / "zumt_bench_layout";
+    std::filesystem::create_directories(folder);
+    const std::string source = (folder / "quelle.anl").string();
+    const std::string target = (folder / "ziel.anl").string();
+    const std::string plain = (folder / "plain.anl").string();
+
+    Layout original = makeLayout(30000, 30000, 1000);
+    if (!original.save(source)) return 1;
+    const auto size = std::filesystem::file_size(source);
+    {
+        Layout check;
+        check.load(source);
+        std::size_t bridges = 0;
+        for (const auto& t : check.tracks)
+            bridges += t.link.has_value();
+        std::printf("layout: %zu bytes, 30000 tracks, 30000 objects, 1000 entries; "
+                    "loaded %d, %zu tracks linked\n",
+                    static_cast<std::size_t>(size), check.loaded ? 1 : 0, bridges);
+    }
+
+    // The four measurements take turns, so that a busy moment of the
+    // machine falls on all of them alike; each reports its median.
+    const int runs = 15;
+    std::vector<std::uint8_t> bytes;
+    std::vector<double> plainTimes, safeTimes, loadSaveTimes, memoryTimes, loadTimes;
+    for (int run = 0; run < runs; ++run) {
+        plainTimes.push_back(seconds([&] {
+            bytes = readOnce(source);
+            writeOnce(plain, bytes);
+        }));
+        safeTimes.push_back(seconds([&] {
+            bytes = readOnce(source);
+            writeFileSafely(plain, bytes);
+        }));
+        loadSaveTimes.push_back(seconds([&] {
+            Layout layout;
+            double loadTime = seconds([&] { layout.load(source); });
+            if (!layout.loaded || !layout.save(target)) std::abort();
+            loadTimes.push_back(loadTime);
+        }));
+        memoryTimes.push_back(seconds([&] {
+            Layout layout;
+            layout.loadFromMemory(bytes.data(), bytes.size());
+            layout.placeAttachedObjects();
+            layout.removeDuplicateObjects();
+            std::vector<std::uint8_t> out;
+            if (!layout.writeImage(out)) std::abort();
+        }));
+    }
+    const double baseline = median(plainTimes);
+    const double syncedBaseline = median(safeTimes);
+    const double loadSave = median(loadSaveTimes);
+    const double inMemory = median(memoryTimes);
+    std::printf("baseline fread + fwrite          %8.2f ms\n", baseline * 1e3);
+    std::printf("baseline fread + safe write      %8.2f ms\n", syncedBaseline * 1e3);
+    std::printf("load + save                      %8.2f ms  ratio %.2f (to plain), %.2f (to "
+                "safe write)\n",
+                loadSave * 1e3, loadSave / baseline, loadSave / syncedBaseline);
+    std::printf("  of which load                  %8.2f ms\n", median(loadTimes) * 1e3);
+    std::printf("parse + fix-ups + image (no I/O) %8.2f ms\n", inMemory * 1e3);
+
+    std::printf("\nfix-ups (link + place + remove duplicates), n tracks and n objects:\n");
+    double previous = 0;
+    for (int n : {7500, 15000, 30000, 60000, 120000}) {
+        Layout layout = makeLayout(n, n, 0);
+        const double link = medianSeconds(5, [&] { layout.linkAttachedObjects(); });
+        const double place = medianSeconds(5, [&] { layout.placeAttachedObjects(); });
+        // Each run needs the duplicates back: copies made outside the clock.
+        std::vector<Layout> copies(5, layout);
+        std::size_t next = 0;
+        const double dedup = medianSeconds(5, [&] { copies[next++].removeDuplicateObjects(); });
+        const double total = link + place + dedup;
+        std::printf("  n = %6d  link %7.2f ms  place %7.2f ms  duplicates %7.2f ms  total %7.2f ms",
+                    n, link * 1e3, place * 1e3, dedup * 1e3, total * 1e3);
+        if (previous > 0) std::printf("  x%.2f for twice n", total / previous);
+        std::printf("\n");
+        previous = total;
+    }
+
+    // For scale: the duplicate search as the rule reads, every pair.
+    for (int n : {3750, 7500, 15000}) {
+        Layout layout = makeLayout(n, n, 0);
+        const double t = seconds([&] {
+            auto& o = layout.objects;
+            for (std::size_t i = 0; i + 1 < o.size(); ++i) {
+                if (o[i].id == 0) continue;
+                for (std::size_t j = i + 1; j < o.size(); ++j)
+                    if (o[j].id != 0 && o[i].sameAs(o[j])) o[j].id = 0;
+            }
+        });
+        std::printf("  pairwise duplicate search, n = %6d  %8.2f ms\n", n, t * 1e3);
+    }
+    std::filesystem::remove_all(folder);
+    return 0;
+}

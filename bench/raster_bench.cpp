@@ -1,0 +1,211 @@
+// Construction of the height sources against the plainest possible read.
+//
+// Files: a 4097 × 4097 Terragen terrain (about 32 MiB) and a 4096 × 4096
+// 24-bit height bitmap (48 MiB), written here into a temporary folder.
+// Baseline, in the same run: the file's bytes read into a fresh buffer of
+// its size with one read. Target: constructing a source (read, checks and
+// the min/max scan) takes at most 2 times the baseline, and its memory peak
+// is at most the raster's size plus 1 MiB.
+//
+// Memory is counted twice: every heap block the construction allocates
+// through operator new (peak of the live bytes), and on Linux the peak of
+// the resident set (VmHWM after resetting it), which also sees the C
+// library's own buffers.
+#include "bench/heap_count.h"
+#include "common/bytes.h"
+#include "platform/platform.h"
+#include "raster/height_source.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+// ---- resident set (Linux) -------------------------------------------------
+
+// A /proc/self/status value in bytes, or 0 where there is none.
+std::size_t statusBytes(const char* key) {
+    std::ifstream in("/proc/self/status");
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind(key, 0) == 0)
+            return std::strtoull(line.c_str() + std::strlen(key), nullptr, 10) * 1024;
+    return 0;
+}
+// Resets the resident-set peak to the current size (Linux 4.0 and later).
+bool resetPeak() {
+    std::FILE* f = std::fopen("/proc/self/clear_refs", "w");
+    if (!f) return false;
+    bool ok = std::fputs("5", f) >= 0;
+    return std::fclose(f) == 0 && ok;
+}
+
+// ---- files ----------------------------------------------------------------
+
+constexpr int TerPoints = 4097;
+constexpr int BmpSide = 4096;
+
+bool writeTerrain(const std::string& path) {
+    ByteWriter w;
+    w.reserve(64 + 2u * TerPoints * TerPoints);
+    w.bytes("TERRAGENTERRAIN ", 16);
+    w.bytes("SIZE", 4);
+    w.u16(TerPoints - 1);
+    w.u16(0);
+    w.bytes("SCAL", 4);
+    w.f32(10.0f);
+    w.f32(10.0f);
+    w.f32(1.0f);
+    w.bytes("ALTW", 4);
+    w.i16(2000);
+    w.i16(100);
+    std::mt19937 rng(7);
+    for (int y = 0; y < TerPoints; ++y)
+        for (int x = 0; x < TerPoints; ++x)
+            w.i16(static_cast<std::int16_t>((x * 13 + y * 7) % 60000 - 30000 +
+                                            static_cast<int>(rng() % 64)));
+    w.u16(0); // 4097² is odd
+    w.bytes("EOF ", 4);
+    return writeFileSafely(path, w.buffer());
+}
+
+bool writeBitmap(const std::string& path) {
+    const std::uint32_t stride = 3 * BmpSide;
+    ByteWriter w;
+    w.reserve(54 + std::size_t{stride} * BmpSide);
+    w.bytes("BM", 2);
+    w.u32(54 + stride * BmpSide);
+    w.u32(0);
+    w.u32(54);
+    w.u32(40);
+    w.i32(BmpSide);
+    w.i32(BmpSide);
+    w.u16(1);
+    w.u16(24);
+    for (int i = 0; i < 6; ++i)
+        w.u32(0);
+    for (int y = 0; y < BmpSide; ++y)
+        for (int x = 0; x < BmpSide; ++x) {
+            const std::uint32_t v = 10000 + static_cast<std::uint32_t>((x * 31 + y * 17) % 500000);
+            w.u8(static_cast<std::uint8_t>(v >> 16));
+            w.u8(static_cast<std::uint8_t>(v >> 8));
+            w.u8(static_cast<std::uint8_t>(v));
+        }
+    return writeFileSafely(path, w.buffer());
+}
+
+// ---- timing ---------------------------------------------------------------
+
+using Clock = std::chrono::steady_clock;
+
+double millisecondsOf(const Clock::time_point& start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// The baseline: the file's bytes into a fresh buffer with one read.
+double plainRead(const std::string& path, std::size_t& sink) {
+    Clock::time_point start = Clock::now();
+    std::FILE* f = openFile(path, "rb");
+    std::uint64_t size = 0;
+    if (!f || !openFileSize(f, size)) std::abort();
+    std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[size]);
+    sink += std::fread(buffer.get(), 1, size, f);
+    std::fclose(f);
+    buffer.reset();
+    return millisecondsOf(start);
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+struct Figures {
+    double baselineMs = 0, constructMs = 0;
+    std::size_t rasterBytes = 0, heapPeak = 0, residentPeak = 0;
+};
+
+template <class Make>
+Figures measure(const std::string& path, std::size_t rasterBytes, Make make) {
+    Figures fig;
+    fig.rasterBytes = rasterBytes;
+
+    // Memory first, in a quiet process: the peak over one construction.
+    const bool resident = resetPeak();
+    const std::size_t rss0 = statusBytes("VmRSS:");
+    const std::size_t live0 = heapLive();
+    resetHeapPeak();
+    {
+        auto source = make();
+        if (source->gridWidth == 0) std::abort();
+        fig.heapPeak = heapPeak() - live0;
+        if (resident) fig.residentPeak = statusBytes("VmHWM:") - rss0;
+    }
+
+    // Then time, baseline and construction taking turns, warm page cache.
+    std::vector<double> base, built;
+    std::size_t sink = 0;
+    for (int round = 0; round < 9; ++round) {
+        base.push_back(plainRead(path, sink));
+        Clock::time_point start = Clock::now();
+        {
+            auto source = make();
+            sink += static_cast<std::size_t>(source->maxHeight);
+        }
+        built.push_back(millisecondsOf(start));
+    }
+    if (sink == 42) std::puts("");
+    fig.baselineMs = median(base);
+    fig.constructMs = median(built);
+    return fig;
+}
+
+void print(const char* what, const Figures& f) {
+    const double mib = 1024.0 * 1024.0;
+    std::printf("%s\n", what);
+    std::printf("  plain read   %8.2f ms (median of 9)\n", f.baselineMs);
+    std::printf("  construction %8.2f ms (median of 9)  ratio %.2f  (target <= 2.00)\n",
+                f.constructMs, f.constructMs / f.baselineMs);
+    const double raster = static_cast<double>(f.rasterBytes);
+    const double heap = static_cast<double>(f.heapPeak);
+    const double resident = static_cast<double>(f.residentPeak);
+    std::printf("  raster %.2f MiB; heap peak %.2f MiB (+%.3f MiB)", raster / mib, heap / mib,
+                (heap - raster) / mib);
+    if (f.residentPeak)
+        std::printf("; resident peak %.2f MiB (+%.3f MiB)", resident / mib,
+                    (resident - raster) / mib);
+    std::printf("  (target <= +1 MiB)\n");
+}
+
+} // namespace
+
+int main() {
+    namespace fs = std::filesystem;
+    fs::path dir =
+        fs::temp_directory_path() / ("zumt_bench_" + std::to_string(std::random_device{}()));
+    fs::create_directory(dir);
+    const std::string ter = (dir / "bench.ter").string();
+    const std::string bmp = (dir / "bench.bmp").string();
+    if (!writeTerrain(ter) || !writeBitmap(bmp)) return 1;
+
+    const std::size_t terBytes = 2u * TerPoints * TerPoints;
+    const std::size_t bmpBytes = std::size_t{3} * BmpSide * BmpSide;
+    Figures t = measure(ter, terBytes, [&] { return std::make_unique<TerragenHeightSource>(ter); });
+    Figures b =
+        measure(bmp, bmpBytes, [&] { return std::make_unique<BitmapHeightSource>(bmp, 100); });
+    print("TerragenHeightSource, 4097 x 4097 samples", t);
+    print("BitmapHeightSource, 4096 x 4096 pixels", b);
+
+    std::error_code ec;
+    fs::remove_all(dir, ec);
+    return 0;
+}

@@ -1,0 +1,111 @@
+#include "tests/raster/raster_test_files.h"
+
+#include "tests/support/test_support.h"
+
+#include <sstream>
+
+std::vector<std::uint8_t> makeBitmap(const BitmapPlan& plan) {
+    ByteWriter w;
+    const std::uint32_t offset = plan.dataOffset ? plan.dataOffset : plan.coreHeader ? 26u : 54u;
+    const std::int64_t stride = (3 * std::int64_t{plan.width} + 3) / 4 * 4;
+    w.bytes(plan.magic, 2);
+    w.u32(0); // fileSize: not trusted, so not filled in
+    w.u16(0);
+    w.u16(0);
+    w.u32(offset);
+    if (plan.coreHeader) {
+        w.u32(12);
+        w.i16(static_cast<std::int16_t>(plan.width));
+        w.i16(static_cast<std::int16_t>(plan.height));
+        w.u16(plan.planes);
+        w.u16(plan.bitCount);
+    } else {
+        w.u32(40);
+        w.i32(plan.width);
+        w.i32(plan.height);
+        w.u16(plan.planes);
+        w.u16(plan.bitCount);
+        w.u32(plan.compression);
+        w.u32(0);
+        w.i32(2835);
+        w.i32(2835);
+        w.u32(0);
+        w.u32(0);
+    }
+    if (!plan.withRows) return w.buffer();
+    for (std::int32_t y = 0; y < plan.height; ++y) {
+        for (std::int32_t x = 0; x < plan.width; ++x) {
+            const std::int32_t v = plan.pixel ? plan.pixel(x, y) : (x * 7 + y * 1000) & 0xFFFFFF;
+            w.u8(static_cast<std::uint8_t>(v >> 16));
+            w.u8(static_cast<std::uint8_t>(v >> 8));
+            w.u8(static_cast<std::uint8_t>(v));
+        }
+        for (std::int64_t i = 3 * std::int64_t{plan.width}; i < stride; ++i)
+            w.u8(0xEE);
+    }
+    return w.buffer();
+}
+
+TerragenBuilder::TerragenBuilder(const char* first, const char* second) {
+    w_.bytes(first, 8);
+    w_.bytes(second, 8);
+}
+
+TerragenBuilder& TerragenBuilder::count(const char* tag, std::uint16_t value) {
+    w_.bytes(tag, 4);
+    w_.u16(value);
+    w_.u16(0);
+    return *this;
+}
+
+TerragenBuilder& TerragenBuilder::scale(float x, float y, float z) {
+    w_.bytes("SCAL", 4);
+    w_.f32(x);
+    w_.f32(y);
+    w_.f32(z);
+    return *this;
+}
+
+TerragenBuilder& TerragenBuilder::heights(std::int16_t heightScale, std::int16_t baseHeight,
+                                          const std::vector<std::int16_t>& samples,
+                                          const char* tag) {
+    w_.bytes(tag, 4);
+    w_.i16(heightScale);
+    w_.i16(baseHeight);
+    for (std::int16_t s : samples)
+        w_.i16(s);
+    if (samples.size() % 2) w_.u16(0);
+    return *this;
+}
+
+TerragenBuilder& TerragenBuilder::raw(const std::string& bytes) {
+    w_.bytes(bytes.data(), bytes.size());
+    return *this;
+}
+
+TerragenBuilder& TerragenBuilder::end(const char* tag) {
+    w_.bytes(tag, 4);
+    return *this;
+}
+
+std::vector<std::vector<std::string>> readTable(const std::string& name) {
+    std::istringstream in(readText(testDataFile(name)));
+    std::vector<std::vector<std::string>> rows;
+    std::string line;
+    bool heading = true;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty()) continue;
+        if (heading) {
+            heading = false;
+            continue;
+        }
+        std::vector<std::string> cells;
+        std::istringstream cellsIn(line);
+        std::string cell;
+        while (std::getline(cellsIn, cell, ','))
+            cells.push_back(cell);
+        rows.push_back(cells);
+    }
+    return rows;
+}

@@ -1,0 +1,52 @@
+// Raster files built byte by byte from the formats' field tables, for the
+// cases the independent writers cannot produce (bad headers, lies about the
+// size, cut files), and the tables of values the independent tools read
+// from the files under tests/data.
+#pragma once
+
+#include "common/bytes.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+// A bitmap with an info header (data offset 54) or a core header (26). The
+// pixel (x, y), y counted in file order, is stored as the three bytes of
+// pixel(x, y) = b0 × 65536 + b1 × 256 + b2; row padding is filled with 0xEE
+// so that a test can tell it is kept.
+struct BitmapPlan {
+    BitmapPlan() = default;
+    BitmapPlan(std::int32_t w, std::int32_t h) : width(w), height(h) {}
+    std::int32_t width = 1;
+    std::int32_t height = 1;
+    bool coreHeader = false;
+    std::uint16_t planes = 1;
+    std::uint16_t bitCount = 24;
+    std::uint32_t compression = 0;
+    std::uint32_t dataOffset = 0; // 0: the one that fits the header form
+    char magic[2] = {'B', 'M'};
+    bool withRows = true; // false: the headers only
+    std::function<std::int32_t(std::int32_t, std::int32_t)> pixel;
+};
+std::vector<std::uint8_t> makeBitmap(const BitmapPlan& plan);
+
+// Terragen files, chunk by chunk.
+class TerragenBuilder {
+  public:
+    explicit TerragenBuilder(const char* first = "TERRAGEN", const char* second = "TERRAIN ");
+    TerragenBuilder& count(const char* tag, std::uint16_t value); // XPTS, YPTS, SIZE
+    TerragenBuilder& scale(float x, float y, float z);
+    TerragenBuilder& heights(std::int16_t heightScale, std::int16_t baseHeight,
+                             const std::vector<std::int16_t>& samples,
+                             const char* tag = "ALTW"); // padded when odd
+    TerragenBuilder& raw(const std::string& bytes);     // a tag or anything
+    TerragenBuilder& end(const char* tag = "EOF ");
+    const std::vector<std::uint8_t>& bytes() const { return w_.buffer(); }
+
+  private:
+    ByteWriter w_;
+};
+
+// A comma-separated table under tests/data, without its heading line.
+std::vector<std::vector<std::string>> readTable(const std::string& name);
