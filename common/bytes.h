@@ -115,6 +115,12 @@ class ByteReader {
 
 class ByteWriter {
   public:
+    ByteWriter() = default;
+    // Writes into a vector whose memory is reused: its content is dropped,
+    // its capacity kept. Take it back with buffer() when done.
+    explicit ByteWriter(std::vector<std::uint8_t>&& reuse) : buf_(std::move(reuse)) {
+        buf_.clear();
+    }
     std::vector<std::uint8_t>& buffer() { return buf_; }
     const std::vector<std::uint8_t>& buffer() const { return buf_; }
     std::size_t size() const { return buf_.size(); }

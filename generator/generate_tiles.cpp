@@ -19,8 +19,7 @@ constexpr std::size_t kMaxObjectPath = 255;
 // The extension is the text from the last "." on, compared byte by byte.
 std::optional<std::string> extensionOf(const std::string& path) {
     std::size_t dot = path.rfind('.');
-    if (dot == std::string::npos)
-        return std::nullopt;
+    if (dot == std::string::npos) return std::nullopt;
     return path.substr(dot);
 }
 
@@ -45,8 +44,7 @@ TileExtent largestTile(const Tiling& t) {
 }
 
 bool tilesFitFormat(const Tiling& t) {
-    if (t.tileCount() == 0)
-        return true;
+    if (t.tileCount() == 0) return true;
     TileExtent e = largestTile(t);
     return quadGridFitsFormat(e.quadsX, e.quadsY);
 }
@@ -74,7 +72,8 @@ std::unique_ptr<HeightSource> makeHeightSourceOrReport(const SettingsFile& setti
     refused = true;
     std::optional<std::string> ext = extensionOf(heightFile);
     if (ext == ".bmp") {
-        std::int32_t pixelCm = truncToInt32(settings.getReal("Terrain1", "Pixelgroesse", 0.0f) * 100.0);
+        std::int32_t pixelCm =
+            truncToInt32(settings.getReal("Terrain1", "Pixelgroesse", 0.0f) * 100.0);
         if (pixelCm == 0) {
             report("Bitte Pixelgroesse angeben!\n");
             return nullptr;
@@ -119,13 +118,11 @@ std::vector<Tile> Tiling::tiles() const {
 std::optional<Tiling> planTiling(std::int32_t gridWidth, std::int32_t gridHeight,
                                  std::int32_t pixelSize, std::int32_t halfTileCm,
                                  std::int32_t spacingCm) {
-    if (pixelSize <= 0 || gridWidth < 0 || gridHeight < 0)
-        return std::nullopt;
+    if (pixelSize <= 0 || gridWidth < 0 || gridHeight < 0) return std::nullopt;
     Tiling t;
     t.tileStep = spacingCm / pixelSize;
     t.tileHalf = halfTileCm / pixelSize;
-    if (t.tileStep <= 0 || t.tileHalf < 0)
-        return std::nullopt;
+    if (t.tileStep <= 0 || t.tileHalf < 0) return std::nullopt;
     t.gridWidth = gridWidth;
     t.gridHeight = gridHeight;
     t.countX = gridWidth / t.tileStep;
@@ -148,8 +145,7 @@ void scaleColour(PixelColour& colour, float factor) {
     // A byte times a float is exact in double precision.
     auto scale = [factor](std::uint8_t byte) {
         std::int32_t v = truncToInt32(static_cast<double>(byte) * static_cast<double>(factor));
-        if (v > 255)
-            v = 255;
+        if (v > 255) v = 255;
         return static_cast<std::uint8_t>(static_cast<std::uint32_t>(v) & 0xFF);
     };
     colour.red = scale(colour.red);
@@ -217,15 +213,13 @@ int generateTiles(const SettingsFile& settings, const std::optional<std::string>
     const std::string* heightFile = settings.find("Terrain1", "Hoehe");
     const std::string* colourFile = settings.find("Terrain1", "Farbe");
     const TileLengths lengths = tileLengths(settings);
-    if (!heightFile)
-        return report("[Terrain1]:Hoehe muss gesetzt sein!\n");
-    if (!colourFile)
-        return report("[Terrain1]:Farbe muss gesetzt sein!\n");
+    if (!heightFile) return report("[Terrain1]:Hoehe muss gesetzt sein!\n");
+    if (!colourFile) return report("[Terrain1]:Farbe muss gesetzt sein!\n");
 
     bool refused = false;
-    std::unique_ptr<HeightSource> heights = makeHeightSourceOrReport(settings, *heightFile, refused);
-    if (refused)
-        return 0;
+    std::unique_ptr<HeightSource> heights =
+        makeHeightSourceOrReport(settings, *heightFile, refused);
+    if (refused) return 0;
     if (extensionOf(*colourFile) != ".bmp")
         return report("Falscher Dateityp fuer farbe: %s!\n", colourFile->c_str());
 
@@ -235,22 +229,19 @@ int generateTiles(const SettingsFile& settings, const std::optional<std::string>
 
     // An empty "Name" would put the models into the root folder.
     const std::string* name = settings.find("Terrain1", "Name");
-    if (!name || name->empty())
-        return report("[Terrain1]:Name muss gesetzt sein!\n");
+    if (!name || name->empty()) return report("[Terrain1]:Name muss gesetzt sein!\n");
 
     // A file that could not be read has been reported by its reader.
-    if (heights->gridWidth == 0 || colours.width == 0)
-        return 0;
+    if (heights->gridWidth == 0 || colours.width == 0) return 0;
 
     // Everything below would divide by zero, loop without end or write
     // models and layouts that the host cannot read: stop before any file.
     if (heights->pixelSize <= 0)
         return report("Pixelgroesse muss groesser als 0 sein: %d cm!\n", heights->pixelSize);
-    if (lengths.halfTileCm < 0)
-        return report("Kachelgroesse darf nicht negativ sein!\n");
-    std::optional<Tiling> plan = planTiling(heights->gridWidth, heights->gridHeight,
-                                            heights->pixelSize, lengths.halfTileCm,
-                                            lengths.spacingCm);
+    if (lengths.halfTileCm < 0) return report("Kachelgroesse darf nicht negativ sein!\n");
+    std::optional<Tiling> plan =
+        planTiling(heights->gridWidth, heights->gridHeight, heights->pixelSize, lengths.halfTileCm,
+                   lengths.spacingCm);
     if (!plan)
         return report("Kachelabstand muss mindestens eine Pixelgroesse (%.2f m) sein!\n",
                       heights->pixelSize / 100.0);
@@ -272,26 +263,24 @@ int generateTiles(const SettingsFile& settings, const std::optional<std::string>
         if (layoutPath && longest.size() > kMaxObjectPath)
             return report("Pfad zu lang: %s!\n", longest.c_str());
         std::string model = modelPath(modelRoot, *name, lastI, lastJ);
-        if (model.size() > maxPathLength())
-            return report("Pfad zu lang: %s!\n", model.c_str());
+        if (model.size() > maxPathLength()) return report("Pfad zu lang: %s!\n", model.c_str());
     }
 
     const std::string folder = modelRoot + *name;
-    if (!makeFolders(folder))
-        return report("Kann Ordner %s nicht anlegen!\n", folder.c_str());
+    if (!makeFolders(folder)) return report("Kann Ordner %s nicht anlegen!\n", folder.c_str());
 
     Layout layout;
-    if (layoutPath)
-        layout.objects.reserve(static_cast<std::size_t>(tiling.tileCount()));
+    if (layoutPath) layout.objects.reserve(static_cast<std::size_t>(tiling.tileCount()));
 
     MeshModel model;
+    std::vector<std::uint8_t> image; // one file image, reused for every tile
     const std::int64_t total = tiling.tileCount();
     std::int64_t done = 0;
     for (std::int32_t i = 0; i < tiling.countX; ++i) {
         for (std::int32_t j = 0; j < tiling.countY; ++j) {
             const Tile tile = tiling.tile(i, j);
             fillTileMesh(settings, model, colours, *heights, tile.rect);
-            model.write(modelPath(modelRoot, *name, i, j));
+            model.write(modelPath(modelRoot, *name, i, j), &image);
             if (layoutPath) {
                 ObjectRecord obj;
                 obj.id = static_cast<std::int16_t>(layout.objects.size() + 1);
@@ -307,8 +296,7 @@ int generateTiles(const SettingsFile& settings, const std::optional<std::string>
                 layout.objects.push_back(std::move(obj));
             }
             ++done;
-            if (progress)
-                progress(done, total);
+            if (progress) progress(done, total);
         }
     }
 

@@ -12,13 +12,13 @@ std::string& cache() {
 } // namespace
 
 std::optional<std::string> hostFolder() {
-    if (!cache().empty())
-        return cache();
+    if (!cache().empty()) return cache();
     std::optional<std::string> found = platformHostFolder();
-    if (!found || found->empty())
-        return std::nullopt;
+    if (!found || found->empty()) return std::nullopt;
     cache() = *found;
     return cache();
 }
 
-void forgetHostFolder() { cache().clear(); }
+void forgetHostFolder() {
+    cache().clear();
+}

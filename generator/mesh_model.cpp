@@ -55,15 +55,14 @@ void writeFormat(ByteWriter& out, const MeshFormat& f) {
 
 // The index entries of one part, separated by the index class reference.
 class IndexEntries {
-public:
+  public:
     IndexEntries(ByteWriter& out, std::uint16_t tag) : out_(out), tag_(tag) {}
     void marker(std::int32_t code) { entry(code, 1); }
     void index(std::int16_t i) { entry(i, 0); }
 
-private:
+  private:
     void entry(std::int32_t value, std::int32_t kind) {
-        if (!first_)
-            out_.u16(tag_);
+        if (!first_) out_.u16(tag_);
         first_ = false;
         out_.i32(value);
         out_.i32(kind);
@@ -88,8 +87,7 @@ void writeIndexEntries(ByteWriter& out, const MeshPart& part, std::uint16_t tag)
     group(kQuads, 4);
     e.marker(kPolygon);
     for (const MeshFace& f : part.faces) {
-        if (f.indexCount <= 4)
-            continue;
+        if (f.indexCount <= 4) continue;
         for (int k = 0; k < 4; ++k)
             e.index(f.firstIndices[k]);
         for (std::int32_t k = 4; k < f.indexCount; ++k) {
@@ -114,8 +112,7 @@ std::uint16_t MeshPart::indexEntryCount() const {
     std::uint32_t n = 6;
     for (const MeshFace& f : faces) {
         n += static_cast<std::uint32_t>(f.indexCount);
-        if (f.indexCount > 4)
-            n += 1;
+        if (f.indexCount > 4) n += 1;
     }
     return static_cast<std::uint16_t>(n);
 }
@@ -141,16 +138,14 @@ void MeshModel::computeClassTags() {
 }
 
 bool MeshModel::fitsFormat() const {
-    if (partCount < 0 || static_cast<std::size_t>(partCount) != parts.size())
-        return false;
+    if (partCount < 0 || static_cast<std::size_t>(partCount) != parts.size()) return false;
     // The running numbers, as computeClassTags counts them but without the
     // 16-bit wrap.
     std::int64_t indexClass = 4;
     std::int64_t formatClass = 0;
     std::int64_t entriesTotal = 0;
     for (const MeshPart& p : parts) {
-        if (p.vertexCount < 0 || p.faceCount < 0 || p.formatCount < 0)
-            return false;
+        if (p.vertexCount < 0 || p.faceCount < 0 || p.formatCount < 0) return false;
         if (static_cast<std::size_t>(p.vertexCount) != p.vertices.size() ||
             static_cast<std::size_t>(p.faceCount) != p.faces.size() ||
             static_cast<std::size_t>(p.formatCount) != p.formats.size())
@@ -158,12 +153,10 @@ bool MeshModel::fitsFormat() const {
         indexClass += p.vertexCount + 1;
         std::int64_t entries = 6;
         for (const MeshFace& f : p.faces) {
-            if (f.indexCount < 0)
-                return false;
+            if (f.indexCount < 0) return false;
             entries += f.indexCount + (f.indexCount > 4 ? 1 : 0);
         }
-        if (entries > kMaxCount)
-            return false;
+        if (entries > kMaxCount) return false;
         entriesTotal += entries + 1;
     }
     formatClass = indexClass + 1 + entriesTotal;
@@ -171,20 +164,24 @@ bool MeshModel::fitsFormat() const {
 }
 
 bool quadGridFitsFormat(std::int64_t quadsX, std::int64_t quadsY) {
-    if (quadsX < 0 || quadsY < 0)
-        return false;
+    if (quadsX < 0 || quadsY < 0) return false;
     const std::int64_t vertices = (quadsX + 1) * (quadsY + 1);
     const std::int64_t faces = quadsX * quadsY;
     const std::int64_t entries = 6 + 4 * faces;
-    if (vertices > kMaxCount || faces > kMaxCount || entries > kMaxCount)
-        return false;
+    if (vertices > kMaxCount || faces > kMaxCount || entries > kMaxCount) return false;
     const std::int64_t indexClass = 4 + vertices + 1;
     const std::int64_t formatClass = indexClass + 1 + entries + 1;
     return formatClass <= kMaxClassNumber;
 }
 
 std::vector<std::uint8_t> MeshModel::serialize() {
-    ByteWriter out;
+    std::vector<std::uint8_t> image;
+    serializeInto(image);
+    return image;
+}
+
+void MeshModel::serializeInto(std::vector<std::uint8_t>& image) {
+    ByteWriter out(std::move(image));
     std::size_t expected = 46;
     for (const MeshPart& p : parts)
         expected += 40 + 50 * vertexCountOf(p) + 10 * p.indexEntryCount() + 50 * formatCountOf(p);
@@ -201,7 +198,8 @@ std::vector<std::uint8_t> MeshModel::serialize() {
     if (partCount <= 0 || parts.empty()) {
         out.u16(0);
         out.u16(0);
-        return std::move(out.buffer());
+        image = std::move(out.buffer());
+        return;
     }
     computeClassTags();
     const std::size_t count = std::min(parts.size(), static_cast<std::size_t>(partCount));
@@ -220,8 +218,7 @@ std::vector<std::uint8_t> MeshModel::serialize() {
         }
         const std::size_t nv = std::min(vertexCountOf(part), part.vertices.size());
         for (std::size_t v = 0; v < nv; ++v) {
-            if (v != 0)
-                out.u16(kPointClassRef);
+            if (v != 0) out.u16(kPointClassRef);
             writeVertex(out, part.vertices[v]);
         }
     }
@@ -251,15 +248,20 @@ std::vector<std::uint8_t> MeshModel::serialize() {
             out.u16(formatClassTag);
         const std::size_t nf = std::min(formatCountOf(part), part.formats.size());
         for (std::size_t f = 0; f < nf; ++f) {
-            if (f != 0)
-                out.u16(formatClassTag);
+            if (f != 0) out.u16(formatClassTag);
             writeFormat(out, part.formats[f]);
         }
     }
-    return std::move(out.buffer());
+    image = std::move(out.buffer());
 }
 
-bool MeshModel::write(std::string_view path) { return writeFileSafely(path, serialize()); }
+bool MeshModel::write(std::string_view path, std::vector<std::uint8_t>* buffer) {
+    std::vector<std::uint8_t> own;
+    std::vector<std::uint8_t>& image = buffer ? *buffer : own;
+    serializeInto(image);
+    // A model is remade by every run: no need to wait for the disk.
+    return writeFileSafely(path, image, Durability::Replaceable);
+}
 
 void MeshModel::clear() {
     for (MeshPart& p : parts)

@@ -52,9 +52,9 @@ struct MeshVertex {
 };
 
 struct MeshFace {
-    std::int32_t indexCount = 0;                // 1 point, 2 line, 3 triangle, 4 quad, more: polygon
+    std::int32_t indexCount = 0; // 1 point, 2 line, 3 triangle, 4 quad, more: polygon
     std::int16_t firstIndices[4] = {0, 0, 0, 0}; // 0-based into the part's vertices
-    std::vector<std::int16_t> moreIndices;      // index k (k >= 4) at position k - 4
+    std::vector<std::int16_t> moreIndices;       // index k (k >= 4) at position k - 4
 };
 
 struct MeshFormat {
@@ -79,7 +79,7 @@ struct MeshPart {
 };
 
 class MeshModel {
-public:
+  public:
     std::int32_t headerInts[3] = {0, 0, 0};
     double headerReals[3] = {0.0, 0.0, 0.0};
     float headerFloats[3] = {1.0f, 1.0f, 1.0f}; // memory only, never written
@@ -92,9 +92,12 @@ public:
     void computeClassTags();
     // The file image. Computes the class tags first.
     std::vector<std::uint8_t> serialize();
+    // The same into out (its old content is replaced; its memory is reused).
+    void serializeInto(std::vector<std::uint8_t>& out);
     // Writes the file through the safe replacement; false (and the platform
-    // layer's message) when it could not be written.
-    bool write(std::string_view path);
+    // layer's message) when it could not be written. buffer, when given, is
+    // reused for the file image.
+    bool write(std::string_view path, std::vector<std::uint8_t>* buffer = nullptr);
     // True when every count and class number of the model fits the format's
     // 16-bit fields (see the notes above).
     bool fitsFormat() const;

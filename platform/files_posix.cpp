@@ -122,12 +122,12 @@ std::string currentFolder() {
 
 std::optional<std::string> platformHostFolder() {
     const char* dir = std::getenv("ZUMT_HOST_DIR");
-    if (!dir || !*dir)
-        return std::nullopt;
+    if (!dir || !*dir) return std::nullopt;
     std::string folder = dir;
-    if (folder.back() != '/' && folder.back() != '\\')
-        folder += '/';
+    if (folder.back() != '/' && folder.back() != '\\') folder += '/';
     return folder;
 }
 
-std::size_t maxPathLength() { return PATH_MAX - 1; }
+std::size_t maxPathLength() {
+    return PATH_MAX - 1;
+}

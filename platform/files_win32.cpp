@@ -110,4 +110,6 @@ std::string currentFolder() {
     return std::string(buf, n);
 }
 
-std::size_t maxPathLength() { return MAX_PATH - 1; }
+std::size_t maxPathLength() {
+    return MAX_PATH - 1;
+}

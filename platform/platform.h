@@ -52,9 +52,18 @@ bool readWholeFile(std::string_view path, std::vector<std::uint8_t>& out);
 //                                    or the target is read-only;
 //   "Fehler beim Schreiben von %s!\n" a write, flush or the final move failed.
 // Returns true when the target holds the new bytes.
-bool writeFileSafely(std::string_view path, const void* data, std::size_t size);
-inline bool writeFileSafely(std::string_view path, const std::vector<std::uint8_t>& bytes) {
-    return writeFileSafely(path, bytes.data(), bytes.size());
+//
+// The user's own files (layouts, settings) are flushed to the disk before
+// the move, so that a crash right after it cannot leave an empty file in
+// their place. Generated models, thousands of them per run and remade by
+// the next run, skip that wait (Durability::Replaceable): the move still
+// never exposes a half-written file to a running program.
+enum class Durability { Flushed, Replaceable };
+bool writeFileSafely(std::string_view path, const void* data, std::size_t size,
+                     Durability durability = Durability::Flushed);
+inline bool writeFileSafely(std::string_view path, const std::vector<std::uint8_t>& bytes,
+                            Durability durability = Durability::Flushed) {
+    return writeFileSafely(path, bytes.data(), bytes.size(), durability);
 }
 
 // Change of the current folder; creation of one folder; creation of a folder

@@ -21,13 +21,11 @@ std::optional<std::string> platformHostFolder() {
     DWORD size = kValueLimit;
     LONG rc = RegQueryValueExA(key, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(buf), &size);
     RegCloseKey(key);
-    if (rc != ERROR_SUCCESS || size >= kValueLimit)
-        return std::nullopt;
+    if (rc != ERROR_SUCCESS || size >= kValueLimit) return std::nullopt;
     // The stored value need not carry its terminating zero.
     buf[size] = '\0';
     std::string value(buf);
     std::size_t cut = value.rfind('\\');
-    if (cut == std::string::npos)
-        return std::nullopt;
+    if (cut == std::string::npos) return std::nullopt;
     return value.substr(0, cut + 1);
 }

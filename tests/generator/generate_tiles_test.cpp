@@ -5,6 +5,7 @@
 #include "tests/raster/raster_test_files.h"
 #include "tests/support/test_support.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -13,14 +14,14 @@ namespace {
 
 // A height bitmap whose pixel (x, y) holds the height 10 x + y cm, and a
 // colour bitmap whose pixel (x, y) is blue x, green y, red 200.
-void writeRasters(const TempFolder& tmp, std::int32_t w, std::int32_t h,
-                  std::int32_t colourW = -1, std::int32_t colourH = -1) {
-    BitmapSpec heights;
+void writeRasters(const TempFolder& tmp, std::int32_t w, std::int32_t h, std::int32_t colourW = -1,
+                  std::int32_t colourH = -1) {
+    BitmapPlan heights;
     heights.width = w;
     heights.height = h;
     heights.pixel = [](std::int32_t x, std::int32_t y) { return 10000 + 10 * x + y; };
     writeBytes(tmp.file("hoehe.bmp"), makeBitmap(heights));
-    BitmapSpec colours;
+    BitmapPlan colours;
     colours.width = colourW < 0 ? w : colourW;
     colours.height = colourH < 0 ? h : colourH;
     colours.pixel = [](std::int32_t x, std::int32_t y) { return (x << 16) | (y << 8) | 200; };
@@ -37,7 +38,7 @@ const char* kGrid100x60 = "[Terrain1]\nHoehe=hoehe.bmp\nFarbe=farbe.bmp\nName=Be
                           "Pixelgroesse=10\n";
 
 class Generator : public ::testing::Test {
-protected:
+  protected:
     TempFolder tmp;
     MessageCapture capture;
     void SetUp() override {
@@ -71,9 +72,9 @@ TEST(Tiling, CentresAreSpreadEvenlyOverTheGrid) {
     EXPECT_EQ((std::vector<int>{first.minX, first.centreX, first.maxX, first.minY, first.centreY,
                                 first.maxY}),
               (std::vector<int>{0, 10, 30, 0, 10, 30}));
-    EXPECT_EQ((std::vector<int>{last.minX, last.centreX, last.maxX, last.minY, last.centreY,
-                                last.maxY}),
-              (std::vector<int>{70, 90, 100, 30, 50, 60}));
+    EXPECT_EQ(
+        (std::vector<int>{last.minX, last.centreX, last.maxX, last.minY, last.centreY, last.maxY}),
+        (std::vector<int>{70, 90, 100, 30, 50, 60}));
 
     // A grid as wide as one step: one column, centred.
     t = planTiling(20, 20, 1000, 20000, 20000);
@@ -96,8 +97,8 @@ TEST(TileMesh, QuadsHeightsAndColours) {
     ColourBitmap colours(tmp.file("farbe.bmp"), 1000);
     MeshModel m;
     TileRect rect{2, 3, 4, 1, 2, 3};
-    fillTileMesh(settingsOf("[Terrain1]\nFaktor=1.0\nVerschiebung=0\nRGBFaktor=1.5\n"), m,
-                 colours, heights, rect);
+    fillTileMesh(settingsOf("[Terrain1]\nFaktor=1.0\nVerschiebung=0\nRGBFaktor=1.5\n"), m, colours,
+                 heights, rect);
     ASSERT_EQ(m.partCount, 1);
     const MeshPart& p = m.parts[0];
     EXPECT_EQ(p.vertexCount, 9);
@@ -144,7 +145,7 @@ TEST(TileMesh, ColoursScaleAndHeightsTruncateTowardZero) {
     EXPECT_EQ(c.red, 254); // the low 8 bits of -2
 
     TempFolder tmp;
-    BitmapSpec spec;
+    BitmapPlan spec;
     spec.width = 2;
     spec.height = 2;
     // Corner (1, 1) averages -1, -1, -1 and +1 cm: -0.5 cm.
@@ -171,8 +172,8 @@ TEST_F(Generator, WritesOneModelPerTileAndTheirLayout) {
     EXPECT_EQ(progress.back(), std::make_pair(std::int64_t{15}, std::int64_t{15}));
     for (int i = 0; i < 5; ++i)
         for (int j = 0; j < 3; ++j)
-            EXPECT_TRUE(fileExists(model("bmp" + std::to_string(i) + "_" + std::to_string(j) +
-                                         ".mod")));
+            EXPECT_TRUE(
+                fileExists(model("bmp" + std::to_string(i) + "_" + std::to_string(j) + ".mod")));
     // Tile (0, 0) covers 31 x 31 grid points.
     EXPECT_EQ(readBytes(model("bmp0_0.mod")).size(), 217u + 50 * 961 + 40 * 900);
 
@@ -227,7 +228,7 @@ TEST_F(Generator, ModelsGoUnderTheHostFolder) {
 
 TEST_F(Generator, EveryCheckInItsOrder) {
     writeRasters(tmp, 100, 60);
-    BitmapSpec other;
+    BitmapPlan other;
     other.width = 99;
     other.height = 60;
     other.pixel = [](std::int32_t, std::int32_t) { return 0; };
@@ -279,5 +280,43 @@ TEST_F(Generator, EveryCheckInItsOrder) {
         EXPECT_EQ(capture.messages, std::vector<std::string>{c.message});
         EXPECT_EQ(readText(tmp.file("Gen.anl")), "alt");
         EXPECT_FALSE(std::filesystem::exists(tmp.path() / "B"));
+    }
+}
+
+// A small run whose every output file is kept under tests/data/generator:
+// the native build and the Windows build (under Wine) must both write
+// exactly these bytes. ZUMT_UPDATE_GOLDEN=1 writes them anew.
+TEST_F(Generator, OutputIsTheSameOnEveryBuild) {
+    BitmapPlan heights(12, 8);
+    heights.pixel = [](std::int32_t x, std::int32_t y) { return 10000 + 37 * x - 11 * y * y; };
+    writeBytes(tmp.file("hoehe.bmp"), makeBitmap(heights));
+    BitmapPlan colours(12, 8);
+    colours.pixel = [](std::int32_t x, std::int32_t y) {
+        return (x * 20 << 16) | (y * 30 << 8) | 77;
+    };
+    writeBytes(tmp.file("farbe.bmp"), makeBitmap(colours));
+    EXPECT_EQ(generateTiles(settingsOf("[Terrain1]\nHoehe=hoehe.bmp\nFarbe=farbe.bmp\nName=Berge\n"
+                                       "Pixelgroesse=2.5\nKachelgroesse=10\nKachelabstand=7.5\n"
+                                       "Faktor=1.5\nRGBFaktor=1.2\n"),
+                            tmp.file("Gen.anl")),
+              1);
+    ASSERT_TRUE(capture.messages.empty());
+    std::vector<std::string> outputs = {"Gen.anl"};
+    for (const auto& e : std::filesystem::directory_iterator(tmp.path() / "Berge"))
+        outputs.push_back("Berge/" + e.path().filename().string());
+    std::sort(outputs.begin(), outputs.end());
+    // Tiles every 3 grid steps: 4 columns and 2 rows of them.
+    ASSERT_EQ(outputs.size(), 9u);
+    EXPECT_EQ(outputs[7], "Berge/bmp3_1.mod");
+    const bool update = std::getenv("ZUMT_UPDATE_GOLDEN") != nullptr;
+    for (const std::string& name : outputs) {
+        SCOPED_TRACE(name);
+        std::string golden = testDataFile("generator/" + name);
+        std::vector<std::uint8_t> written = readBytes(tmp.file(name));
+        if (update) {
+            std::filesystem::create_directories(std::filesystem::path(golden).parent_path());
+            writeBytes(golden, written);
+        }
+        EXPECT_EQ(written, readBytes(golden));
     }
 }

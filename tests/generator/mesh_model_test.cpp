@@ -1,5 +1,6 @@
 #include "common/bytes.h"
 #include "generator/mesh_model.h"
+#include "platform/platform.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -20,10 +21,11 @@ MeshFace face(std::initializer_list<std::int16_t> indices) {
     f.indexCount = static_cast<std::int32_t>(indices.size());
     int k = 0;
     for (std::int16_t i : indices) {
-        if (k < 4)
+        if (k < 4) {
             f.firstIndices[k] = i;
-        else
+        } else {
             f.moreIndices.push_back(i);
+        }
         ++k;
     }
     return f;
@@ -64,8 +66,9 @@ std::vector<std::pair<std::int32_t, std::int32_t>> indexEntries(const std::vecto
     ByteReader r(b.data(), b.size());
     r.skip(first);
     for (std::size_t k = 0; k < count; ++k) {
-        if (k != 0)
+        if (k != 0) {
             EXPECT_EQ(r.u16(), tag);
+        }
         std::int32_t v = r.i32();
         out.emplace_back(v, r.i32());
     }
@@ -118,10 +121,10 @@ TEST(MeshModelWrite, OneQuadByteForByte) {
     EXPECT_EQ(u16At(b, 72 + 48), 0x8003);
     std::size_t second = 72 + 48 + 2;
     EXPECT_EQ(b[second + 0], 100);
-    EXPECT_EQ(b[second + 24], 10);
-    EXPECT_EQ(b[second + 25], 20);
-    EXPECT_EQ(b[second + 26], 30);
-    EXPECT_EQ(b[second + 27], 0);
+    EXPECT_EQ(b[second + 32], 10);
+    EXPECT_EQ(b[second + 33], 20);
+    EXPECT_EQ(b[second + 34], 30);
+    EXPECT_EQ(b[second + 35], 0);
 
     EXPECT_EQ(u16At(b, 270), 1);
     EXPECT_EQ(u16At(b, 272), 0x8001);
@@ -161,13 +164,14 @@ TEST(MeshModelWrite, OneVertexWithoutFacesStillWritesItsMarkers) {
 
 TEST(MeshModelWrite, PolygonsAndMixedFacesKeepTheirGroups) {
     std::vector<MeshVertex> v(7);
-    MeshModel m = model({part(v, {face({0, 1, 2, 3, 4, 5}), face({6}), face({1, 2, 3}),
-                                  face({}), face({4, 5})})});
+    MeshModel m = model(
+        {part(v, {face({0, 1, 2, 3, 4, 5}), face({6}), face({1, 2, 3}), face({}), face({4, 5})})});
     EXPECT_EQ(m.parts[0].indexEntryCount(), 6 + 6 + 1 + 1 + 3 + 0 + 2);
     auto b = m.serialize();
-    // Section 2 starts after the header (42), the point arrays (16 + 7 x 48
-    // + 6 x 2) and the 8 bytes before the first entry.
-    std::size_t first = 42 + 16 + 7 * 48 + 6 * 2 + 2 + 4 + 4 + 8;
+    // The first entry follows the header (42), the point array (class,
+    // count, class, 7 vertices with 6 references), the section's count, the
+    // array reference, the entry count and the class "CObIndex".
+    std::size_t first = 42 + 14 + 2 + 14 + 7 * 48 + 6 * 2 + 2 + 2 + 2 + 14;
     EXPECT_EQ(textAt(b, first - 8, 8), "CObIndex");
     auto entries = indexEntries(b, first, 19, m.indexClassTag);
     std::vector<std::pair<std::int32_t, std::int32_t>> want = {
@@ -180,11 +184,12 @@ TEST(MeshModelWrite, SecondPartsUseClassReferences) {
     MeshModel m = model({part({vertexAt(0, 0, 0), vertexAt(1, 0, 0)}, {face({0, 1})}),
                          part({vertexAt(5, 5, 5)}, {})});
     auto b = m.serialize();
-    // Class numbers: CObArray 1, array 2, CObPunkt 3, vertices 4 and 5,
-    // second array 6, its vertex 7, CObIndex 8.
-    EXPECT_EQ(m.indexClassTag, 0x8000 + 8);
-    // CObFormat after: index arrays (entry counts 8 and 6, each +1 for the array).
-    EXPECT_EQ(m.formatClassTag, 0x8000 + 8 + 1 + 9 + 7);
+    // Running numbers: CObArray 1, array 2, CObPunkt 3, vertices 4 and 5,
+    // second array 6, its vertex 7, the first index array 8, CObIndex 9.
+    EXPECT_EQ(m.indexClassTag, 0x8000 + 9);
+    // Then 8 entries, the second index array and its 6 entries, the first
+    // format array: CObFormat is 26.
+    EXPECT_EQ(m.formatClassTag, 0x8000 + 26);
 
     std::size_t at = 42 + 16 + 2 + 12 + 48 + 2 + 48; // after part 0's vertices
     EXPECT_EQ(u16At(b, at), 0x8001);
@@ -192,13 +197,13 @@ TEST(MeshModelWrite, SecondPartsUseClassReferences) {
     EXPECT_EQ(u16At(b, at + 4), 0x8003);
     at += 6 + 48;
     EXPECT_EQ(u16At(b, at), 2); // section 2: N
-    at += 2 + 4 + 4 + 8 + 8 * 8 + 7 * 2;
+    at += 2 + 4 + 6 + 8 + 8 * 8 + 7 * 2;
     EXPECT_EQ(u16At(b, at), 0x8001);
     EXPECT_EQ(u16At(b, at + 2), 6);
     EXPECT_EQ(u16At(b, at + 4), m.indexClassTag);
     at += 6 + 6 * 8 + 5 * 2;
     EXPECT_EQ(u16At(b, at), 2); // section 3: N
-    at += 2 + 4 + 4 + 9 + 48;
+    at += 2 + 4 + 6 + 9 + 48;
     EXPECT_EQ(u16At(b, at), 0x8001);
     EXPECT_EQ(u16At(b, at + 2), 1);
     EXPECT_EQ(u16At(b, at + 4), m.formatClassTag);
