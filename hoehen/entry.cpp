@@ -2,6 +2,7 @@
 
 #include "common/message.h"
 #include "common/numeric.h"
+#include "hoehen/apply_heights.h"
 #include "platform/platform.h"
 #include "raster/height_source.h"
 #include "settings/settings_file.h"
@@ -79,8 +80,8 @@ int hoehenMain(int argc, char** argv) {
         return report("Falscher Dateityp fuer Hoehe: %s!\n", heightFile->c_str()), 1;
     }
 
-    // The height application comes next; until then the run ends here
-    // without having written anything.
+    // 10. Exit code 0 says that the layout was written, and nothing less.
+    const bool written = applyHeights(settings, split.name, *source);
     settings.clear();
-    return 1;
+    return written ? 0 : 1;
 }

@@ -80,3 +80,15 @@ TEST(Numeric, TruncationOutsideTheRangeGivesTheIndefiniteValue) {
     EXPECT_EQ(wrapAdd(INT32_MAX, 1), INT32_MIN);
     EXPECT_EQ(wrapSub(INT32_MIN, 100), INT32_MAX - 99);
 }
+
+TEST(Numeric, SinglePrecisionRoundsToNearestBeyondTheRange) {
+    const float largest = std::numeric_limits<float>::max();
+    const float inf = std::numeric_limits<float>::infinity();
+    EXPECT_EQ(toSingle(0.1), 0.1f);
+    EXPECT_EQ(toSingle(-2.02), -2.02f);
+    EXPECT_EQ(toSingle(3.4028235677973362e38), largest); // just below the halfway point
+    EXPECT_EQ(toSingle(3.4028235677973366e38), inf);     // 2^128 - 2^103: halfway, to even
+    EXPECT_EQ(toSingle(-1e39), -inf);
+    EXPECT_EQ(toSingle(1e300), inf);
+    EXPECT_TRUE(std::isnan(toSingle(std::nan(""))));
+}
