@@ -70,7 +70,8 @@ bool writeFileSafely(std::string_view path, const void* data, std::size_t size,
     // A read-only file is the user's way of saying "do not touch": we look at
     // the attribute ourselves, since an administrator (or root) would be
     // allowed to replace it anyway.
-    if (sys::isReadOnlyFile(target) || sys::isFolder(target))
+    // An empty path names no file: opening it would fail, and so must this.
+    if (target.empty() || sys::isReadOnlyFile(target) || sys::isFolder(target))
         return report("Can't open %s!\n", shown.c_str());
 
     std::string temp;

@@ -124,9 +124,12 @@ TEST_F(SafeReplacement, UncreatableFilesAreReported) {
     EXPECT_EQ(readBytes(target), oldBytes);
     std::string noFolder = tmp.file("fehlt") + (platformIsWindows() ? "\\x.anl" : "/x.anl");
     EXPECT_FALSE(writeFileSafely(noFolder, newBytes));
-    ASSERT_EQ(capture.messages.size(), 2u);
+    EXPECT_FALSE(writeFileSafely("", newBytes));
+    ASSERT_EQ(capture.messages.size(), 3u);
     EXPECT_EQ(capture.messages[0], "Can't open " + target + "!\n");
     EXPECT_EQ(capture.messages[1], "Can't open " + noFolder + "!\n");
+    EXPECT_EQ(capture.messages[2], "Can't open !\n");
+    EXPECT_EQ(filesInFolder(), 1u);
 }
 
 TEST_F(SafeReplacement, AReadOnlyTargetIsNeverReplaced) {
