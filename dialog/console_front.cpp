@@ -1,0 +1,87 @@
+#include "dialog/console_front.h"
+
+#include "dialog/main_dialog.h"
+#include "platform/text.h"
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+constexpr const char* Usage =
+    "Aufruf: gen_zumt_ter Anlage.danl\n"
+    "Liest [Terrain1] der erweiterten Anlage, speichert die Einstellungen wieder,\n"
+    "erzeugt die Kacheln als Modelle und die Anlage Anlage.anl.\n";
+
+void printText(std::FILE* to, const std::string& text) {
+    std::fwrite(text.data(), 1, text.size(), to);
+}
+
+// The console has no controls: the dialog's texts are all there is, and
+// nothing is enabled, chosen or waited for.
+class ConsoleWindow : public DialogWindow {
+  public:
+    bool ended = false;
+
+    void readTexts(DialogTexts&) override {}
+    void writeTexts(const DialogTexts&) override {}
+    void enableControl(int, bool) override {}
+    void prepareFrame() override {}
+    std::optional<FileChoice> chooseFile(const FileRequest&) override { return std::nullopt; }
+    void beginWaitCursor() override {}
+    void endWaitCursor() override {}
+    void showProgress(std::int64_t done, std::int64_t total) override {
+        // One line, rewritten for every tile.
+        std::printf("\rKachel %lld von %lld", static_cast<long long>(done),
+                    static_cast<long long>(total));
+        std::fflush(stdout);
+        shown_ = true;
+    }
+    void endProgress() override {
+        if (shown_) std::printf("\n");
+        std::fflush(stdout);
+        shown_ = false;
+    }
+    void endDialogOk() override { ended = true; }
+
+  private:
+    bool shown_ = false;
+};
+
+// "Label:  value", the label as the dialog shows it (Windows-1252 like every
+// text of the system), the value as it stands in the file.
+void printField(const char* label, const std::string& value) {
+    std::string line = label;
+    line.resize(14, ' ');
+    printText(stdout, cp1252ToUtf8(line) + terminalText(value) + "\n");
+}
+
+} // namespace
+
+int genZumtTerConsoleMain(int argc, char** argv) {
+    if (argc < 2) {
+        printText(stderr, cp1252ToUtf8(Usage));
+        return 1;
+    }
+    ConsoleWindow window;
+    MainDialog dialog(window);
+    dialog.settingsPath = argv[1];
+    dialog.loadSettings();
+    if (dialog.settingsPath.empty()) return 1;
+    const std::string* named = dialog.settings.find("Terrain1", "Hoehe");
+    if (named && !named->empty() && dialog.heightPath.empty()) return 1;
+
+    printField("Erw. Anlage:", dialog.settingsPath);
+    printField("Terrain:", dialog.heightPath);
+    printField("Farbbitmap:", dialog.colourPath);
+    printField("Name:", dialog.nameText);
+    printField("Pixelgröße:", dialog.pixelSizeText);
+    printField("Min:", dialog.minText);
+    printField("Max:", dialog.maxText);
+    printField("Faktor:", dialog.factorText);
+    printField("Verschiebung:", dialog.shiftText);
+    std::fflush(stdout);
+
+    dialog.OnOK();
+    return window.ended ? 0 : 1;
+}

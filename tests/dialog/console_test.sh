@@ -1,0 +1,95 @@
+#!/usr/bin/env bash
+# The native gen_zumt_ter as a user sees it: the fields it prints, the
+# progress line, messages on standard error, exit codes and the files it
+# writes or leaves alone.
+#
+# Usage: console_test.sh GEN_ZUMT_TER WRITE_DEMO
+set -u
+exe=$(realpath "$1")
+write_demo=$(realpath "$2")
+dir=$(mktemp -d)
+trap 'rm -rf "$dir"' EXIT
+unset ZUMT_HOST_DIR
+fail=0
+out="$dir/out.txt"
+err="$dir/err.txt"
+bad() {
+    echo "FAIL $1"
+    echo "  stdout: $(tr '\r' '|' <"$out")"
+    echo "  stderr: $(cat "$err")"
+    fail=1
+}
+run() { # wanted exit code, arguments...
+    local want=$1 rc
+    shift
+    "$exe" "$@" >"$out" 2>"$err"
+    rc=$?
+    [ "$rc" = "$want" ] || { echo "FAIL exit code $rc, expected $want for: $*"; fail=1; }
+}
+
+cd "$dir"
+mkdir anlagen
+"$write_demo" anlagen
+
+# Without an argument: how to use it.
+run 1
+grep -q '^Aufruf: gen_zumt_ter ' "$err" || bad "usage"
+
+# A refused argument stops before anything is written.
+cp anlagen/Demo.danl anlagen/Demo.DANL
+run 1 anlagen/Demo.DANL
+[ "$(cat "$err")" = "Vodudad Avar: Falsche Endung: anlagen/Demo.DANL" ] || bad "upper-case extension"
+[ ! -s "$out" ] || bad "upper-case extension printed fields"
+
+# A height file that loading drops stops the run, and the ".danl" stays.
+for height in fehlt.bmp gelaende.png; do
+    printf '[Terrain1]\r\nName=Demo\r\nHoehe=%s\r\nFarbe=farbe.bmp\r\n' "$height" >anlagen/Kaputt.danl
+    cp anlagen/Kaputt.danl before.danl
+    run 1 "$dir/anlagen/Kaputt.danl"
+    case $height in
+    *.png) want="Vodudad Avar: Falsche Endung: gelaende.png" ;;
+    *) want="Vodudad Avar: Can't open fehlt.bmp!" ;;
+    esac
+    [ "$(cat "$err")" = "$want" ] || bad "height file $height"
+    cmp -s before.danl anlagen/Kaputt.danl || bad "height file $height: the .danl was changed"
+    [ ! -e anlagen/Kaputt.anl ] || bad "height file $height: a layout was written"
+done
+
+# The whole run, with a relative path split at '/': the folder of the
+# ".danl" becomes the current folder, so the models and the layout go there.
+run 0 anlagen/Demo.danl
+expected="Erw. Anlage:  $dir/anlagen/Demo.danl
+Terrain:      hoehe.bmp
+Farbbitmap:   farbe.bmp
+Name:         Demo
+Pixelgröße:   10
+Min:          0.02
+Max:          20.02
+Faktor:       1.0
+Verschiebung: "
+[ "$(head -n 9 "$out")" = "$expected" ] || bad "fields"
+last=$(tail -n 1 "$out" | tr '\r' '\n' | tail -n 1)
+[ "$last" = "Kachel 24 von 24" ] || bad "progress line ends with [$last]"
+[ ! -s "$err" ] || bad "messages in a good run"
+[ -s anlagen/Demo.anl ] || bad "no layout"
+[ "$(ls anlagen/Demo | wc -l)" = 24 ] || bad "not 24 models"
+[ "$(cat anlagen/Demo.danl)" = "$(printf '[Terrain1]\r\nName=Demo\r\nHoehe=hoehe.bmp\r\nFarbe=farbe.bmp\r\nPixelgroesse=10\r\nFaktor=1.0\r')" ] ||
+    bad "stored settings"
+
+# The backslash separates folders too; the models go into the host's
+# model folder when there is one.
+mkdir host
+rm -rf anlagen/Demo
+ZUMT_HOST_DIR="$dir/host" run 0 'anlagen\Demo.danl'
+[ -e host/Modelle/Demo/bmp5_3.mod ] || bad "models in the host folder"
+[ ! -e anlagen/Demo ] || bad "models beside the layout"
+
+# A failed generation: the settings are stored all the same, exit code 1.
+printf '[Terrain1]\r\nName=Demo\r\nHoehe=hoehe.bmp\r\nPixelgroesse=10\r\n' >anlagen/Ohne.danl
+run 1 "$dir/anlagen/Ohne.danl"
+[ "$(cat "$err")" = "Vodudad Avar: [Terrain1]:Farbe muss gesetzt sein!" ] || bad "no colour file"
+grep -q '^Faktor=1.0' anlagen/Ohne.danl || bad "settings not stored before the generator"
+[ ! -e anlagen/Ohne.anl ] || bad "a layout after a failed generation"
+
+[ $fail = 0 ] && echo "gen_zumt_ter console: all checks passed"
+exit $fail
