@@ -1,0 +1,409 @@
+// The real dialog of gen_zumt_ter (template 102 and the dialog procedure of
+// the program), created in process without a modal loop and driven the way
+// the user drives it: texts set into the edits, buttons clicked, texts and
+// states read back through window messages. Modal windows that the dialog
+// opens (the file-open dialog, the about box) are answered from a timer,
+// which their own message loops run. Messages are captured, not shown.
+#include "dialog/dialog_win32.h"
+#include "dialog/resource.h"
+#include "platform/platform.h"
+#include "tests/dialog/demo_terrain.h"
+#include "tests/support/test_support.h"
+
+#include <commdlg.h>
+#include <dlgs.h>
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+
+constexpr const wchar_t* Caption = L"ZUMT Landschaftgenerierung";
+
+// ---- a modal window answered from a timer ---------------------------------
+
+// What the timer does with the first visible dialog window owned by owner.
+struct ModalScript {
+    HWND owner = nullptr;
+    std::function<void(HWND)> answer;
+    bool answered = false;
+    int ticks = 0;
+};
+ModalScript* g_script = nullptr;
+
+HWND ownedDialog(HWND owner) {
+    struct Search {
+        HWND owner;
+        HWND found;
+    } search{owner, nullptr};
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND w, LPARAM p) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(p);
+            wchar_t cls[16] = {};
+            GetClassNameW(w, cls, 16);
+            if (GetWindow(w, GW_OWNER) == s->owner && IsWindowVisible(w) &&
+                lstrcmpW(cls, L"#32770") == 0) {
+                s->found = w;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+void CALLBACK onTimer(HWND, UINT, UINT_PTR id, DWORD) {
+    if (!g_script || g_script->answered) return;
+    HWND modal = ownedDialog(g_script->owner);
+    if (!modal) {
+        // Give up after half a minute: cancel whatever is open.
+        if (++g_script->ticks > 300) {
+            g_script->answered = true;
+            KillTimer(nullptr, id);
+        }
+        return;
+    }
+    g_script->answered = true;
+    KillTimer(nullptr, id);
+    g_script->answer(modal);
+}
+
+// Runs action (which opens a modal window) while the timer answers it.
+void answerModal(HWND owner, const std::function<void(HWND)>& answer,
+                 const std::function<void()>& action) {
+    ModalScript script{owner, answer};
+    g_script = &script;
+    SetTimer(nullptr, 0, 100, onTimer);
+    action();
+    g_script = nullptr;
+    EXPECT_TRUE(script.answered);
+}
+
+std::wstring windowText(HWND w) {
+    wchar_t buf[512] = {};
+    GetWindowTextW(w, buf, 512);
+    return buf;
+}
+
+// The file name field of the file-open dialog: a combo box in the Explorer
+// form, an edit in the older one.
+HWND fileNameField(HWND fileDialog) {
+    HWND field = GetDlgItem(fileDialog, cmb13);
+    return field ? field : GetDlgItem(fileDialog, edt1);
+}
+
+std::vector<std::wstring> fileTypes(HWND fileDialog) {
+    std::vector<std::wstring> types;
+    HWND combo = GetDlgItem(fileDialog, cmb1);
+    const LRESULT n = SendMessageW(combo, CB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < n; ++i) {
+        wchar_t buf[256] = {};
+        SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(buf));
+        types.push_back(buf);
+    }
+    return types;
+}
+
+// ---- titles set on the dialog, seen by a hook --------------------------------
+
+HWND g_watched = nullptr;
+std::vector<std::wstring>* g_titles = nullptr;
+
+LRESULT CALLBACK watchTitles(int code, WPARAM wParam, LPARAM lParam) {
+    auto* m = reinterpret_cast<CWPSTRUCT*>(lParam);
+    if (code == HC_ACTION && g_titles && m->hwnd == g_watched && m->message == WM_SETTEXT &&
+        m->lParam)
+        g_titles->push_back(reinterpret_cast<const wchar_t*>(m->lParam));
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+class RealDialog : public ::testing::Test {
+  protected:
+    TempFolder tmp;
+    MessageCapture capture;
+    std::unique_ptr<ModelessMainDialog> dialog;
+    HWND hwnd = nullptr;
+
+    void open(const std::optional<std::string>& argument) {
+        dialog = std::make_unique<ModelessMainDialog>(GetModuleHandleW(nullptr), argument);
+        hwnd = dialog->window();
+        ASSERT_NE(hwnd, nullptr);
+    }
+    void openDemo() {
+        writeDemoTerrain(tmp.file(""));
+        open(tmp.file("Demo.danl"));
+    }
+    HWND item(int id) const { return GetDlgItem(hwnd, id); }
+    std::string text(int id) const {
+        char buf[512] = {};
+        SendMessageA(item(id), WM_GETTEXT, sizeof buf, reinterpret_cast<LPARAM>(buf));
+        return buf;
+    }
+    // As typed: the edit's text changes and it notifies the dialog.
+    void type(int id, const char* value) {
+        SendMessageA(item(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(value));
+    }
+    void click(int id) { SendMessageW(item(id), BM_CLICK, 0, 0); }
+    bool enabled(int id) const { return IsWindowEnabled(item(id)) != FALSE; }
+};
+
+// One control of template 102: id (-1 for the labels), window class, text,
+// and the position in dialog units.
+struct TemplateControl {
+    int id;
+    const wchar_t* cls;
+    const wchar_t* text;
+    int x, y, w, h;
+};
+
+const TemplateControl MainTemplate[] = {
+    {IDOK, L"Button", L"OK", 15, 188, 50, 14},
+    {IDCANCEL, L"Button", L"Abbrechen", 143, 188, 50, 14},
+    {-1, L"Static", L"Erw. Anlage:", 16, 22, 41, 8},
+    {IDC_SETTINGS_PATH, L"Edit", L"", 64, 19, 252, 14},
+    {IDC_CHOOSE_SETTINGS, L"Button", L"Auswählen", 325, 19, 50, 14},
+    {-1, L"Static", L"Terrain:", 15, 48, 25, 8},
+    {IDC_HEIGHT_PATH, L"Edit", L"", 64, 45, 252, 14},
+    {IDC_CHOOSE_HEIGHT, L"Button", L"Auswählen", 325, 45, 50, 14},
+    {-1, L"Static", L"Farbbitmap:", 15, 73, 38, 8},
+    {IDC_COLOUR_PATH, L"Edit", L"", 64, 70, 252, 14},
+    {IDC_CHOOSE_COLOUR, L"Button", L"Auswählen", 325, 70, 50, 14},
+    {IDC_APPLY, L"Button", L"Übernehmen", 79, 188, 50, 14},
+    {-1, L"Static", L"Pixelgröße:", 202, 96, 40, 8},
+    {IDC_PIXEL_SIZE, L"Edit", L"", 251, 94, 63, 14},
+    {-1, L"Static", L"Min:", 17, 135, 14, 8},
+    {IDC_MIN, L"Edit", L"", 39, 133, 40, 14},
+    {-1, L"Static", L"Max:", 96, 135, 16, 8},
+    {IDC_MAX, L"Edit", L"", 117, 132, 40, 14},
+    {-1, L"Static", L"Faktor:", 188, 134, 23, 8},
+    {IDC_FACTOR, L"Edit", L"", 219, 131, 40, 14},
+    {-1, L"Static", L"Verschiebung:", 268, 133, 46, 8},
+    {IDC_SHIFT, L"Edit", L"", 324, 131, 40, 14},
+    {-1, L"Static", L"Name:", 16, 97, 22, 8},
+    {IDC_NAME, L"Edit", L"", 63, 95, 100, 12},
+    {-1, L"Button", L"Landschaftshöhe in ZUMT Metern", 10, 119, 155, 35},
+    {-1, L"Button", L"Höhenanpassung", 180, 119, 195, 35},
+    {-1, L"Static", L"Bitte Landschaftshöhe oder Höhenanpassung angeben!", 18, 160, 147, 20},
+    {-1, L"Static", L"Um Landschaft 2cm über Bodenplatte zu legen bitte Verschiebung leer lassen!",
+     180, 160, 195, 25},
+};
+
+} // namespace
+
+TEST_F(RealDialog, TemplateHasEveryControlInOrderWithItsTextAndPlace) {
+    open(std::nullopt);
+    EXPECT_EQ(windowText(hwnd), Caption);
+    HWND child = GetWindow(hwnd, GW_CHILD);
+    for (const TemplateControl& want : MainTemplate) {
+        SCOPED_TRACE(testing::Message()
+                     << "control " << want.id << " at " << want.x << "," << want.y);
+        ASSERT_NE(child, nullptr);
+        EXPECT_EQ(static_cast<int>(static_cast<short>(GetDlgCtrlID(child))), want.id);
+        wchar_t cls[32] = {};
+        GetClassNameW(child, cls, 32);
+        EXPECT_EQ(lstrcmpiW(cls, want.cls), 0);
+        EXPECT_EQ(windowText(child), want.text);
+        // The dialog manager converts the place and the size each by itself.
+        RECT place{want.x, want.y, want.w, want.h};
+        MapDialogRect(hwnd, &place);
+        RECT real;
+        GetWindowRect(child, &real);
+        MapWindowPoints(nullptr, hwnd, reinterpret_cast<POINT*>(&real), 2);
+        EXPECT_EQ(real.left, place.left);
+        EXPECT_EQ(real.top, place.top);
+        EXPECT_EQ(real.right - real.left, place.right);
+        EXPECT_EQ(real.bottom - real.top, place.bottom);
+        child = GetWindow(child, GW_HWNDNEXT);
+    }
+    EXPECT_EQ(child, nullptr);
+
+    // The three paths are read-only, the pixel size starts disabled, OK is
+    // the default button.
+    for (int id : {IDC_SETTINGS_PATH, IDC_HEIGHT_PATH, IDC_COLOUR_PATH})
+        EXPECT_TRUE(GetWindowLongW(item(id), GWL_STYLE) & ES_READONLY) << id;
+    EXPECT_FALSE(GetWindowLongW(item(IDC_NAME), GWL_STYLE) & ES_READONLY);
+    EXPECT_FALSE(enabled(IDC_PIXEL_SIZE));
+    EXPECT_TRUE(enabled(IDC_MIN));
+    EXPECT_EQ(LOWORD(SendMessageW(hwnd, DM_GETDEFID, 0, 0)), IDOK);
+
+    // The icon, and the about box in the system menu.
+    EXPECT_NE(SendMessageW(hwnd, WM_GETICON, ICON_BIG, 0), 0);
+    EXPECT_NE(SendMessageW(hwnd, WM_QUERYDRAGICON, 0, 0), 0);
+    HMENU menu = GetSystemMenu(hwnd, FALSE);
+    wchar_t entry[64] = {};
+    GetMenuStringW(menu, IDM_ABOUTBOX, entry, 64, MF_BYCOMMAND);
+    EXPECT_STREQ(entry, L"Inf&o über gen_zumt_ter...");
+}
+
+TEST_F(RealDialog, AboutBoxFromTheSystemMenu) {
+    open(std::nullopt);
+    std::wstring caption, text;
+    answerModal(
+        hwnd,
+        [&](HWND about) {
+            caption = windowText(about);
+            HWND child = GetWindow(about, GW_CHILD);
+            while (child) {
+                std::wstring t = windowText(child);
+                if (!t.empty() && t != L"OK") text = t;
+                child = GetWindow(child, GW_HWNDNEXT);
+            }
+            PostMessageW(about, WM_COMMAND, IDOK, 0);
+        },
+        [&] { SendMessageW(hwnd, WM_SYSCOMMAND, IDM_ABOUTBOX, 0); });
+    EXPECT_EQ(caption, L"Info über gen_zumt_ter");
+    EXPECT_EQ(text, L"gen_zumt_ter Version 1.0");
+}
+
+TEST_F(RealDialog, StartWithArgumentFillsTheFields) {
+    openDemo();
+    EXPECT_TRUE(capture.messages.empty());
+    EXPECT_EQ(text(IDC_SETTINGS_PATH), tmp.file("Demo.danl"));
+    EXPECT_EQ(text(IDC_HEIGHT_PATH), "hoehe.bmp");
+    EXPECT_EQ(text(IDC_COLOUR_PATH), "farbe.bmp");
+    EXPECT_EQ(text(IDC_NAME), "Demo");
+    EXPECT_EQ(text(IDC_PIXEL_SIZE), "10");
+    EXPECT_EQ(text(IDC_FACTOR), "1.0");
+    EXPECT_EQ(text(IDC_SHIFT), "");
+    EXPECT_EQ(text(IDC_MIN), "0.02");
+    EXPECT_EQ(text(IDC_MAX), "20.02");
+    EXPECT_TRUE(enabled(IDC_PIXEL_SIZE));
+}
+
+TEST_F(RealDialog, TypedRangeGivesTheMappingAndBack) {
+    openDemo();
+    type(IDC_MIN, "0");
+    type(IDC_MAX, "40");
+    EXPECT_EQ(text(IDC_FACTOR), "2.0000");
+    EXPECT_EQ(text(IDC_SHIFT), "10.00");
+    EXPECT_EQ(text(IDC_MIN), "0");
+    EXPECT_EQ(text(IDC_MAX), "40");
+    // Writing Min and Max does not start the way back: Faktor keeps "1".
+    type(IDC_FACTOR, "1");
+    EXPECT_EQ(text(IDC_MIN), "5.00");
+    EXPECT_EQ(text(IDC_MAX), "25.00");
+    EXPECT_EQ(text(IDC_FACTOR), "1");
+    EXPECT_EQ(text(IDC_SHIFT), "10.00");
+    // A Faktor of no use computes with 1.0 and keeps its text.
+    type(IDC_FACTOR, "abc");
+    EXPECT_EQ(text(IDC_MIN), "5.00");
+    EXPECT_EQ(text(IDC_FACTOR), "abc");
+    EXPECT_TRUE(capture.messages.empty());
+}
+
+TEST_F(RealDialog, OkWritesSettingsModelsAndLayoutAndEnds) {
+    openDemo();
+    type(IDC_MIN, "0");
+    type(IDC_MAX, "40");
+
+    std::vector<std::wstring> titles;
+    g_titles = &titles;
+    g_watched = hwnd;
+    HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, watchTitles, nullptr, GetCurrentThreadId());
+    click(IDOK);
+    UnhookWindowsHookEx(hook);
+    g_titles = nullptr;
+
+    EXPECT_TRUE(capture.messages.empty()) << capture.messages[0];
+    EXPECT_TRUE(dialog->endedWithOk());
+    EXPECT_FALSE(IsWindowVisible(hwnd));
+    EXPECT_EQ(readText(tmp.file("Demo.danl")),
+              "[Terrain1]\r\nName=Demo\r\nHoehe=hoehe.bmp\r\nFarbe=farbe.bmp\r\n"
+              "Pixelgroesse=10\r\nFaktor=2.0000\r\nVerschiebung=10.00\r\n");
+    EXPECT_TRUE(fileExists(tmp.file("Demo.anl")));
+    for (int i = 0; i < 6; ++i)
+        for (int j = 0; j < 4; ++j)
+            EXPECT_TRUE(fileExists(
+                tmp.file("Demo\\bmp" + std::to_string(i) + "_" + std::to_string(j) + ".mod")));
+    // The progress in the title, then the caption again.
+    ASSERT_GE(titles.size(), 3u);
+    EXPECT_EQ(titles.front(), L"Kachel 1 von 24");
+    EXPECT_EQ(titles[titles.size() - 2], L"Kachel 24 von 24");
+    EXPECT_EQ(titles.back(), Caption);
+    EXPECT_EQ(windowText(hwnd), Caption);
+}
+
+TEST_F(RealDialog, ApplyKeepsTheDialogOpenAndCancelEndsIt) {
+    openDemo();
+    type(IDC_NAME, "");
+    click(IDC_APPLY);
+    ASSERT_EQ(capture.messages.size(), 1u);
+    EXPECT_EQ(capture.messages[0], "[Terrain1]:Name muss gesetzt sein!\n");
+    EXPECT_EQ(readText(tmp.file("Demo.danl")),
+              "[Terrain1]\r\nHoehe=hoehe.bmp\r\nFarbe=farbe.bmp\r\nPixelgroesse=10\r\n"
+              "Faktor=1.0\r\n");
+    EXPECT_TRUE(IsWindowVisible(hwnd));
+    // A failed generation with "OK" keeps it open too.
+    click(IDOK);
+    EXPECT_TRUE(IsWindowVisible(hwnd));
+    EXPECT_FALSE(dialog->endedWithOk());
+
+    type(IDC_NAME, "Demo");
+    click(IDCANCEL);
+    EXPECT_FALSE(IsWindowVisible(hwnd));
+    EXPECT_FALSE(dialog->endedWithOk());
+    EXPECT_FALSE(fileExists(tmp.file("Demo.anl")));
+}
+
+TEST_F(RealDialog, FileDialogsOfTheChoosers) {
+    open(std::nullopt);
+    writeDemoTerrain(tmp.file(""));
+    // The height file is opened in the current folder, which is the folder
+    // of the loaded ".danl" (none is loaded here).
+    changeFolder(tmp.path().string());
+    std::vector<std::wstring> types;
+    // The height file: its filter, and the name without folder.
+    answerModal(
+        hwnd,
+        [&](HWND files) {
+            types = fileTypes(files);
+            SetWindowTextA(fileNameField(files), tmp.file("hoehe.bmp").c_str());
+            PostMessageW(files, WM_COMMAND, IDOK, 0);
+        },
+        [&] { click(IDC_CHOOSE_HEIGHT); });
+    EXPECT_EQ(types, (std::vector<std::wstring>{L"Terragen Datei", L"Höhenbitmap", L"*.*"}));
+    EXPECT_EQ(text(IDC_HEIGHT_PATH), "hoehe.bmp");
+    EXPECT_TRUE(enabled(IDC_PIXEL_SIZE));
+
+    // A cancelled choice changes nothing.
+    answerModal(
+        hwnd,
+        [&](HWND files) {
+            types = fileTypes(files);
+            PostMessageW(files, WM_COMMAND, IDCANCEL, 0);
+        },
+        [&] { click(IDC_CHOOSE_COLOUR); });
+    EXPECT_EQ(types, (std::vector<std::wstring>{L"Farbbitmap", L"*.*"}));
+    EXPECT_EQ(text(IDC_COLOUR_PATH), "");
+
+    // The settings file: chosen, loaded and shown.
+    answerModal(
+        hwnd,
+        [&](HWND files) {
+            types = fileTypes(files);
+            SetWindowTextA(fileNameField(files), tmp.file("Demo.danl").c_str());
+            PostMessageW(files, WM_COMMAND, IDOK, 0);
+        },
+        [&] { click(IDC_CHOOSE_SETTINGS); });
+    EXPECT_EQ(types, (std::vector<std::wstring>{L"erw. Anlagen", L"*.*"}));
+    EXPECT_EQ(text(IDC_SETTINGS_PATH), tmp.file("Demo.danl"));
+    EXPECT_EQ(text(IDC_COLOUR_PATH), "farbe.bmp");
+    EXPECT_EQ(text(IDC_MAX), "20.02");
+    EXPECT_TRUE(capture.messages.empty());
+}
+
+TEST_F(RealDialog, WrongHeightFileIsReportedAndEmptied) {
+    openDemo();
+    answerModal(
+        hwnd,
+        [&](HWND files) {
+            SetWindowTextA(fileNameField(files), tmp.file("gelaende.png").c_str());
+            PostMessageW(files, WM_COMMAND, IDOK, 0);
+        },
+        [&] { click(IDC_CHOOSE_HEIGHT); });
+    ASSERT_EQ(capture.messages.size(), 1u);
+    EXPECT_EQ(capture.messages[0], "Falsche Endung: gelaende.png\n");
+    EXPECT_EQ(text(IDC_HEIGHT_PATH), "");
+    EXPECT_FALSE(enabled(IDC_PIXEL_SIZE));
+}
