@@ -346,6 +346,26 @@ TEST_F(RealDialog, ApplyKeepsTheDialogOpenAndCancelEndsIt) {
     EXPECT_FALSE(fileExists(tmp.file("Demo.anl")));
 }
 
+TEST_F(RealDialog, ClicksWhileAMessageIsShownAreIgnored) {
+    openDemo();
+    type(IDC_NAME, "");
+    // A message box has no owner: the dialog could take a click while it is
+    // open, in the middle of the handler that showed it.
+    std::vector<std::string> shown;
+    setMessageSink([&](const std::string& text) {
+        shown.push_back(text);
+        if (shown.size() == 1) {
+            click(IDC_APPLY);
+            click(IDOK);
+            click(IDCANCEL);
+        }
+    });
+    click(IDC_APPLY);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0], "[Terrain1]:Name muss gesetzt sein!\n");
+    EXPECT_TRUE(IsWindowVisible(hwnd));
+}
+
 TEST_F(RealDialog, FileDialogsOfTheChoosers) {
     open(std::nullopt);
     writeDemoTerrain(tmp.file(""));
