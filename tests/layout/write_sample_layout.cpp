@@ -4,12 +4,16 @@
 //
 // With --seeds it writes the small layouts the layout fuzzer starts from
 // (fuzz/corpus/layout) into a folder instead: the empty layout, one file per
-// track of the sample, and the sample's objects and entries on their own.
+// track of the sample, the sample's objects and entries on their own, and the
+// whole sample written without the save-time fix-ups, so that its duplicate
+// object and its attached objects away from their tracks are in the file.
+#include "platform/platform.h"
 #include "tests/layout/layout_fixtures.h"
 
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -34,6 +38,9 @@ bool writeSeeds(const std::string& folder) {
     entries.cameras = sample.cameras;
     entries.properties = sample.properties;
     ok = save(entries, "entries.anl") && ok;
+    Layout unfixed = sample;
+    std::vector<std::uint8_t> image;
+    ok = unfixed.writeImage(image) && writeFileSafely(folder + "/unfixed.anl", image) && ok;
     return ok;
 }
 
