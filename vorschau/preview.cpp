@@ -2,6 +2,7 @@
 
 #include "common/message.h"
 #include "common/numeric.h"
+#include "hoehen/apply_heights.h"
 #include "vorschau/picture.h"
 
 #include <algorithm>
@@ -413,44 +414,19 @@ void drawNorthArrow(RgbImage& image, const PictureFrame& frame) {
 HeightMapping heightMapping(const SettingsFile& danl, const SettingsFile& hoehenIni,
                             const HeightSource& heights) {
     HeightMapping m;
-    // The default shift is computed from the unrounded factor; both are
-    // then kept as single floats, as the height application keeps them.
-    const double factor = danl.getReal("Terrain1", "Faktor", 1.0f);
-    const double shift = danl.getReal("Terrain1", "Verschiebung",
-                                      static_cast<float>(0.02 - factor * heights.minHeight * 0.01));
-    m.factor = static_cast<float>(factor);
-    m.offset = static_cast<float>(shift * 100.0);
+    const TerrainMapping terrain = terrainMapping(danl, heights);
+    m.factor = terrain.faktor;
+    m.offset = terrain.offset;
     const auto defaultExtra = static_cast<float>(hoehenIni.getReal("Zumt", "DZ", 0.0f));
     m.trackExtraCm = truncToInt32(hoehenIni.getReal("DZ", "Gleise", defaultExtra) * 100.0);
     return m;
 }
 
-double terrainHeightUnder(const HeightSource& heights, std::int32_t x, std::int32_t y) {
-    struct Pair {
-        std::int32_t i0, i1;
-        double f;
-    };
-    auto split = [](double u, std::int32_t size) {
-        if (!(u >= 0.0)) return Pair{0, 0, 1.0};
-        if (u > size - 1) return Pair{size - 1, size - 1, 1.0};
-        const auto i0 = static_cast<std::int32_t>(u);
-        return Pair{i0, i0 + 1, u - i0};
-    };
-    const Pair c = split(x / static_cast<double>(heights.pixelSize) + heights.gridWidth * 0.5,
-                         heights.gridWidth);
-    const Pair r = split(y / static_cast<double>(heights.pixelSize) + heights.gridHeight * 0.5,
-                         heights.gridHeight);
-    return heights.heightAt(c.i0, r.i0) * (1 - c.f) * (1 - r.f) +
-           heights.heightAt(c.i1, r.i0) * c.f * (1 - r.f) +
-           heights.heightAt(c.i0, r.i1) * (1 - c.f) * r.f +
-           heights.heightAt(c.i1, r.i1) * c.f * r.f;
-}
-
 std::int32_t trackHeightUnder(const HeightSource& heights, const HeightMapping& mapping,
                               std::int32_t x, std::int32_t y) {
-    const double ground = static_cast<double>(mapping.factor) * terrainHeightUnder(heights, x, y) +
-                          static_cast<double>(mapping.offset);
-    return wrapAdd(truncToInt32(ground), mapping.trackExtraCm);
+    return wrapAdd(
+        pointHeight(mapping.factor, interpolatedHeight(heights, x, y), mapping.offset, 0.0),
+        mapping.trackExtraCm);
 }
 
 EndFit endFit(std::int32_t z, std::int32_t expected) {

@@ -41,12 +41,6 @@ struct HeightMapping {
 HeightMapping heightMapping(const SettingsFile& danl, const SettingsFile& hoehenIni,
                             const HeightSource& heights);
 
-// The terrain height in cm under the layout point (x, y) by the height
-// application's rule: u = x / pixelSize + gridWidth × 0.5 (likewise v),
-// bilinear between the grid points, clamped to columns 0 .. gridWidth − 1
-// and rows 0 .. gridHeight − 1 with full weight on the clamped one. The
-// source must not be empty and its pixelSize must be positive.
-double terrainHeightUnder(const HeightSource& heights, std::int32_t x, std::int32_t y);
 // The height the height application gives a track end at (x, y).
 std::int32_t trackHeightUnder(const HeightSource& heights, const HeightMapping& mapping,
                               std::int32_t x, std::int32_t y);

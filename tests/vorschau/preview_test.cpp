@@ -1,5 +1,6 @@
 #include "generator/generate_tiles.h"
 #include "generator/host_folder.h"
+#include "hoehen/apply_heights.h"
 #include "layout/layout.h"
 #include "platform/platform.h"
 #include "tests/raster/raster_test_files.h"
@@ -123,14 +124,6 @@ TEST(PreviewHeights, FollowTheHeightApplicationsRule) {
     BitmapHeightSource hs(tmp.file("hoehe.bmp"), 1000);
     ASSERT_EQ(hs.gridWidth, 4);
 
-    // The origin lies on grid point (2, 1); half a step east lies midway.
-    EXPECT_DOUBLE_EQ(terrainHeightUnder(hs, 0, 0), hs.heightAt(2, 1));
-    EXPECT_DOUBLE_EQ(terrainHeightUnder(hs, 500, 0), (hs.heightAt(2, 1) + hs.heightAt(3, 1)) / 2);
-    // Beyond the grid: the nearest column the rule reaches is gridWidth - 1,
-    // not the last grid column.
-    EXPECT_DOUBLE_EQ(terrainHeightUnder(hs, 99000, -99000), hs.heightAt(3, 0));
-    EXPECT_DOUBLE_EQ(terrainHeightUnder(hs, -99000, 99000), hs.heightAt(0, 1));
-
     // Defaults: factor 1, the lowest point at 2 cm, no extra height.
     const SettingsFile none;
     HeightMapping m = heightMapping(settingsOf("[Terrain1]\n"), none, hs);
@@ -143,7 +136,7 @@ TEST(PreviewHeights, FollowTheHeightApplicationsRule) {
                       settingsOf("[DZ]\nGleise=0.1\n"), hs);
     EXPECT_EQ(m.trackExtraCm, 10);
     EXPECT_EQ(trackHeightUnder(hs, m, 500, 0),
-              static_cast<std::int32_t>(1.5 * terrainHeightUnder(hs, 500, 0) + 100.0) + 10);
+              static_cast<std::int32_t>(1.5 * interpolatedHeight(hs, 500, 0) + 100.0) + 10);
     // Without "Gleise" the general extra height counts.
     m = heightMapping(settingsOf("[Terrain1]\n"), settingsOf("[Zumt]\nDZ=0.2\n"), hs);
     EXPECT_EQ(m.trackExtraCm, 20);
