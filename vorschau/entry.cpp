@@ -2,10 +2,12 @@
 
 #include "common/message.h"
 #include "common/numeric.h"
+#include "common/paths.h"
 #include "hoehen/entry.h"
 #include "layout/layout.h"
 #include "platform/platform.h"
 #include "raster/colour_source.h"
+#include "raster/height_file.h"
 #include "raster/height_source.h"
 #include "settings/settings_file.h"
 #include "vorschau/preview.h"
@@ -16,13 +18,6 @@
 #include <string>
 
 namespace {
-
-// The extension is the text from the last "." on, compared byte by byte.
-std::optional<std::string> extensionOf(const std::string& path) {
-    std::size_t dot = path.rfind('.');
-    if (dot == std::string::npos) return std::nullopt;
-    return path.substr(dot);
-}
 
 // The picture must be named ".png" in any case of letters: a mistyped
 // second argument such as the layout's own name must never be overwritten
@@ -66,16 +61,7 @@ class FolderReturn {
 std::unique_ptr<HeightSource> heightSourceOrReport(const SettingsFile& settings) {
     const std::string* heightFile = settings.find("Terrain1", "Hoehe");
     if (!heightFile) return report("[Terrain1]:Hoehe muss gesetzt sein!\n"), nullptr;
-    std::optional<std::string> ext = extensionOf(*heightFile);
-    if (ext == ".bmp") {
-        // The setting is in metres, the source wants whole centimetres.
-        std::int32_t pixelSize =
-            truncToInt32(settings.getReal("Terrain1", "Pixelgroesse", 0.0f) * 100.0);
-        if (pixelSize == 0) return report("Bitte Pixelgroesse angeben!\n"), nullptr;
-        return std::make_unique<BitmapHeightSource>(*heightFile, pixelSize);
-    }
-    if (ext == ".ter") return std::make_unique<TerragenHeightSource>(*heightFile);
-    return report("Falscher Dateityp fuer Hoehe: %s!\n", heightFile->c_str()), nullptr;
+    return openHeightSource(settings, *heightFile);
 }
 
 } // namespace
@@ -106,8 +92,6 @@ int vorschauMain(int argc, char** argv, std::int32_t longSide) {
     if (!heights) return 1;
     // An unreadable file has been named by its reader.
     if (heights->gridWidth <= 0 || heights->gridHeight <= 0) return 1;
-    if (heights->pixelSize <= 0)
-        return report("Pixelgroesse muss groesser als 0 sein: %d cm!\n", heights->pixelSize), 1;
 
     // The colour bitmap is optional here: without one the heights are shown
     // on a colour ramp. One that is named must be what the generator takes.
@@ -123,13 +107,8 @@ int vorschauMain(int argc, char** argv, std::int32_t longSide) {
 
     // The tiles as the generator cuts them; settings it would refuse are
     // refused here with its words.
-    if (tileLengths(settings).halfTileCm < 0)
-        return report("Kachelgroesse darf nicht negativ sein!\n"), 1;
-    std::optional<Tiling> tiling = previewTiling(settings, *heights);
-    if (!tiling)
-        return report("Kachelabstand muss mindestens eine Pixelgroesse (%.2f m) sein!\n",
-                      heights->pixelSize / 100.0),
-               1;
+    std::optional<Tiling> tiling = tilingOrReport(settings, *heights);
+    if (!tiling) return 1;
 
     // "hoehen.ini" is optional and silent, as for the height application.
     SettingsFile hoehenIni;

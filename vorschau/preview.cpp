@@ -444,13 +444,6 @@ std::int64_t gridPointY(const HeightSource& heights, std::int64_t r) {
     return (r - heights.gridHeight / 2) * heights.pixelSize;
 }
 
-std::optional<Tiling> previewTiling(const SettingsFile& danl, const HeightSource& heights) {
-    const TileLengths lengths = tileLengths(danl);
-    if (lengths.halfTileCm < 0) return std::nullopt;
-    return planTiling(heights.gridWidth, heights.gridHeight, heights.pixelSize, lengths.halfTileCm,
-                      lengths.spacingCm);
-}
-
 std::vector<TileOutline> tileOutlines(const Tiling& tiling, const HeightSource& heights) {
     std::vector<TileOutline> outlines;
     for (const Tile& tile : tiling.tiles()) {

@@ -55,11 +55,6 @@ EndFit endFit(std::int32_t z, std::int32_t expected);
 std::int64_t gridPointX(const HeightSource& heights, std::int64_t c);
 std::int64_t gridPointY(const HeightSource& heights, std::int64_t r);
 
-// The tiling the generator makes of this terrain with these settings
-// ("Kachelgroesse", "Kachelabstand"), or none when it would refuse to tile
-// (pixel size or spacing below a grid step, a negative tile).
-std::optional<Tiling> previewTiling(const SettingsFile& danl, const HeightSource& heights);
-
 // One tile as the picture outlines it: its indices and the layout area its
 // model covers, in cm.
 struct TileOutline {

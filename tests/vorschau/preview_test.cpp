@@ -97,7 +97,7 @@ TEST_F(PreviewTiles, OutlinesAreTheTilesTheGeneratorWrites) {
         EXPECT_EQ(generated.size(), c.tiles);
 
         BitmapHeightSource heights("hoehe.bmp", pixelCmOf(settings));
-        std::optional<Tiling> tiling = previewTiling(settings, heights);
+        std::optional<Tiling> tiling = tilingOf(settings, heights);
         ASSERT_TRUE(tiling);
         std::vector<Rect> drawn;
         for (const TileOutline& t : tileOutlines(*tiling, heights))
@@ -110,10 +110,10 @@ TEST_F(PreviewTiles, OutlinesAreTheTilesTheGeneratorWrites) {
 
 TEST(PreviewTiling, RefusesWhatTheGeneratorRefuses) {
     const GridOnly heights(100, 60, 1000);
-    EXPECT_FALSE(previewTiling(settingsOf("[Terrain1]\nKachelabstand=9.99\n"), heights));
-    EXPECT_FALSE(previewTiling(settingsOf("[Terrain1]\nKachelgroesse=-20\n"), heights));
-    ASSERT_TRUE(previewTiling(settingsOf("[Terrain1]\nKachelgroesse=0\n"), heights));
-    EXPECT_EQ(previewTiling(settingsOf("[Terrain1]\nKachelgroesse=0\n"), heights)->tileHalf, 0);
+    EXPECT_FALSE(tilingOf(settingsOf("[Terrain1]\nKachelabstand=9.99\n"), heights));
+    EXPECT_FALSE(tilingOf(settingsOf("[Terrain1]\nKachelgroesse=-20\n"), heights));
+    ASSERT_TRUE(tilingOf(settingsOf("[Terrain1]\nKachelgroesse=0\n"), heights));
+    EXPECT_EQ(tilingOf(settingsOf("[Terrain1]\nKachelgroesse=0\n"), heights)->tileHalf, 0);
 }
 
 TEST(PreviewHeights, FollowTheHeightApplicationsRule) {
