@@ -11,6 +11,7 @@
 // through operator new (peak of the live bytes), and on Linux the peak of
 // the resident set (VmHWM after resetting it), which also sees the C
 // library's own buffers.
+#include "bench/bench_support.h"
 #include "bench/heap_count.h"
 #include "common/bytes.h"
 #include "platform/platform.h"
@@ -30,90 +31,30 @@
 
 namespace {
 
-// ---- resident set (Linux) -------------------------------------------------
-
-// A /proc/self/status value in bytes, or 0 where there is none.
-std::size_t statusBytes(const char* key) {
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    while (std::getline(in, line))
-        if (line.rfind(key, 0) == 0)
-            return std::strtoull(line.c_str() + std::strlen(key), nullptr, 10) * 1024;
-    return 0;
-}
-// Resets the resident-set peak to the current size (Linux 4.0 and later).
-bool resetPeak() {
-    std::FILE* f = std::fopen("/proc/self/clear_refs", "w");
-    if (!f) return false;
-    bool ok = std::fputs("5", f) >= 0;
-    return std::fclose(f) == 0 && ok;
-}
-
 // ---- files ----------------------------------------------------------------
 
 constexpr int TerPoints = 4097;
 constexpr int BmpSide = 4096;
 
 bool writeTerrain(const std::string& path) {
-    ByteWriter w;
-    w.reserve(64 + 2u * TerPoints * TerPoints);
-    w.bytes("TERRAGENTERRAIN ", 16);
-    w.bytes("SIZE", 4);
-    w.u16(TerPoints - 1);
-    w.u16(0);
-    w.bytes("SCAL", 4);
-    w.f32(10.0f);
-    w.f32(10.0f);
-    w.f32(1.0f);
-    w.bytes("ALTW", 4);
-    w.i16(2000);
-    w.i16(100);
     std::mt19937 rng(7);
-    for (int y = 0; y < TerPoints; ++y)
-        for (int x = 0; x < TerPoints; ++x)
-            w.i16(static_cast<std::int16_t>((x * 13 + y * 7) % 60000 - 30000 +
-                                            static_cast<int>(rng() % 64)));
-    w.u16(0); // 4097² is odd
-    w.bytes("EOF ", 4);
-    return writeFileSafely(path, w.buffer());
+    return writeBenchTerrain(path, TerPoints, 10.0f, [&](int x, int y) {
+        return static_cast<std::int16_t>((x * 13 + y * 7) % 60000 - 30000 +
+                                         static_cast<int>(rng() % 64));
+    });
 }
 
 bool writeBitmap(const std::string& path) {
-    const std::uint32_t stride = 3 * BmpSide;
-    ByteWriter w;
-    w.reserve(54 + std::size_t{stride} * BmpSide);
-    w.bytes("BM", 2);
-    w.u32(54 + stride * BmpSide);
-    w.u32(0);
-    w.u32(54);
-    w.u32(40);
-    w.i32(BmpSide);
-    w.i32(BmpSide);
-    w.u16(1);
-    w.u16(24);
-    for (int i = 0; i < 6; ++i)
-        w.u32(0);
-    for (int y = 0; y < BmpSide; ++y)
-        for (int x = 0; x < BmpSide; ++x) {
-            const std::uint32_t v = 10000 + static_cast<std::uint32_t>((x * 31 + y * 17) % 500000);
-            w.u8(static_cast<std::uint8_t>(v >> 16));
-            w.u8(static_cast<std::uint8_t>(v >> 8));
-            w.u8(static_cast<std::uint8_t>(v));
-        }
-    return writeFileSafely(path, w.buffer());
+    return writeBenchBitmap(path, BmpSide, BmpSide, [](int x, int y) {
+        return 10000 + static_cast<std::uint32_t>((x * 31 + y * 17) % 500000);
+    });
 }
 
 // ---- timing ---------------------------------------------------------------
 
-using Clock = std::chrono::steady_clock;
-
-double millisecondsOf(const Clock::time_point& start) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
 // The baseline: the file's bytes into a fresh buffer with one read.
 double plainRead(const std::string& path, std::size_t& sink) {
-    Clock::time_point start = Clock::now();
+    BenchClock::time_point start = BenchClock::now();
     std::FILE* f = openFile(path, "rb");
     std::uint64_t size = 0;
     if (!f || !openFileSize(f, size)) std::abort();
@@ -121,12 +62,7 @@ double plainRead(const std::string& path, std::size_t& sink) {
     sink += std::fread(buffer.get(), 1, size, f);
     std::fclose(f);
     buffer.reset();
-    return millisecondsOf(start);
-}
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
+    return millisecondsSince(start);
 }
 
 struct Figures {
@@ -140,7 +76,7 @@ Figures measure(const std::string& path, std::size_t rasterBytes, Make make) {
     fig.rasterBytes = rasterBytes;
 
     // Memory first, in a quiet process: the peak over one construction.
-    const bool resident = resetPeak();
+    const bool resident = resetResidentPeak();
     const std::size_t rss0 = statusBytes("VmRSS:");
     const std::size_t live0 = heapLive();
     resetHeapPeak();
@@ -156,12 +92,12 @@ Figures measure(const std::string& path, std::size_t rasterBytes, Make make) {
     std::size_t sink = 0;
     for (int round = 0; round < 9; ++round) {
         base.push_back(plainRead(path, sink));
-        Clock::time_point start = Clock::now();
+        BenchClock::time_point start = BenchClock::now();
         {
             auto source = make();
             sink += static_cast<std::size_t>(source->maxHeight);
         }
-        built.push_back(millisecondsOf(start));
+        built.push_back(millisecondsSince(start));
     }
     if (sink == 42) std::puts("");
     fig.baselineMs = median(base);

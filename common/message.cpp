@@ -10,6 +10,8 @@ std::string MessageText;
 
 namespace {
 
+std::size_t g_shown = 0;
+
 TextSink& messageSink() {
     static TextSink sink;
     return sink;
@@ -34,10 +36,15 @@ std::string vformat(const char* format, va_list args) {
 } // namespace
 
 void ShowMessage() {
+    ++g_shown;
     if (messageSink())
         messageSink()(MessageText);
     else
         platformShowMessage(MessageText);
+}
+
+std::size_t messageCount() {
+    return g_shown;
 }
 
 int report(const char* format, ...) {

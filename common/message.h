@@ -7,6 +7,7 @@
 // standard output; they go through consoleLine so tests can capture them.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <string>
 
@@ -21,6 +22,11 @@ extern std::string MessageText;
 
 // Shows MessageText and returns when the user has acknowledged it.
 void ShowMessage();
+
+// How many messages ShowMessage has shown since the program started. A caller
+// compares it before and after an operation to tell whether a failure has
+// already been reported to the user.
+std::size_t messageCount();
 
 // Formats the template into MessageText and shows it. Returns 0, so a failure
 // site reads "return report(TEMPLATE, args);".

@@ -4,12 +4,28 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 
 // Truncation toward zero into 32 bits. A value that does not fit (or NaN)
 // gives -2147483648, the "integer indefinite" value of the x86 conversion.
 inline std::int32_t truncToInt32(double v) {
     if (v > -2147483649.0 && v < 2147483648.0) return static_cast<std::int32_t>(v);
     return INT32_MIN;
+}
+
+// Rounding to single precision as the hardware does it (to nearest), also for
+// values beyond the float range: those become the largest float or infinity
+// where C++ leaves the conversion undefined. NaN stays NaN.
+inline float toSingle(double v) {
+    // From 2^128 - 2^103 on, rounding to nearest gives infinity; below it the
+    // largest float, 2^128 - 2^104, is the nearest.
+    constexpr double Overflow = 340282356779733661637539395458142568448.0;
+    constexpr double Largest = 340282346638528859811704183484516925440.0;
+    if (v >= Overflow) return std::numeric_limits<float>::infinity();
+    if (v <= -Overflow) return -std::numeric_limits<float>::infinity();
+    if (v > Largest) return static_cast<float>(Largest);
+    if (v < -Largest) return -static_cast<float>(Largest);
+    return static_cast<float>(v);
 }
 
 // 32-bit sums that wrap around as two's complement.

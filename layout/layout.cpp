@@ -40,12 +40,12 @@ bool writeList(ByteWriter& w, std::vector<Record>& list, const char* what) {
     return true;
 }
 
-// A bound on the image's size, so that it is built in one block. Code 11
-// with 18 used slots is the longest track kind: 369 + 3n bytes.
+// The image's size, so that it is built in one block of just that size:
+// a loose bound would cost as much memory as the records themselves.
 std::size_t imageSizeBound(const Layout& layout) {
     std::size_t size = 6 + 5 * 32 + 32;
     for (const auto& t : layout.tracks)
-        size += 370 + 4 * t.name.size() + t.text2.size();
+        size += t.storedSize();
     for (const auto& o : layout.objects)
         size += MinObjectRecordSize + 2 * o.path.size();
     for (const auto& e : layout.entries)

@@ -186,23 +186,56 @@ void TrackRecord::updateConnectionCount() {
 }
 
 void TrackRecord::updateTypeCode() {
-    if (type == 6 || type == 11) return;
+    type = storedTypeCode();
+}
+
+std::int32_t TrackRecord::storedTypeCode() const {
+    if (type == 6 || type == 11) return type;
     const bool plain = variant == 0;
     switch (connectionCount) {
     case 1:
-        type = 2;
-        break;
+        return 2;
     case 2:
-        type = plain ? 1 : 7;
-        break;
+        return plain ? 1 : 7;
     case 3:
-        type = plain ? 3 : 8;
-        break;
+        return plain ? 3 : 8;
     case 4:
-        type = plain ? 4 : 9;
-        break;
+        return plain ? 4 : 9;
     default:
-        break;
+        return type;
+    }
+}
+
+std::size_t TrackRecord::storedSize() const {
+    if (id == 0) return 0;
+    const std::size_t n = name.size();
+    switch (storedTypeCode()) {
+    case 1:
+        return 62 + 2 * n;
+    case 2:
+        return 56 + 2 * n;
+    case 3:
+        return 70 + 2 * n;
+    case 4:
+        return 78 + 2 * n;
+    case 6:
+        return 67 + 2 * n + text2.size();
+    case 7:
+        return 66 + 2 * n;
+    case 8:
+        return 129 + 3 * n;
+    case 9:
+        return 200 + 4 * n;
+    case 11: {
+        // As writeSlotTable: the extra slots, and 6 bytes for each used one.
+        const int count = std::clamp<int>(connectionCount, 2, MaxTrackConnections);
+        std::size_t size = 189 + 3 * n;
+        for (int s = 2; s < count; ++s)
+            size += connections[s].peerId != 0 ? 10 : 4;
+        return size;
+    }
+    default:
+        return 0;
     }
 }
 

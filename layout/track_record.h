@@ -99,6 +99,12 @@ struct TrackRecord {
     // 1 -> 2; 2 -> 1 or 7; 3 -> 3 or 8; 4 -> 4 or 9 (variant 0 or not);
     // any other count leaves type unchanged.
     void updateTypeCode();
+    // The code updateTypeCode would give the record, without changing it.
+    std::int32_t storedTypeCode() const;
+    // The bytes write appends for the record as it stands: 0 for a removed
+    // record or a code the writer refuses; for texts longer than 255 bytes
+    // (which it also refuses) the size they would take.
+    std::size_t storedSize() const;
 
     // The direction at end of the circular arc that leaves start along
     // direction and ends at end: (cos t, sin t, 0) with t = 2a - b, where a is

@@ -61,7 +61,8 @@ bool readWholeFile(std::string_view path, std::vector<std::uint8_t>& out) {
     return ok;
 }
 
-bool writeFileSafely(std::string_view path, const void* data, std::size_t size) {
+bool writeFileSafely(std::string_view path, const void* data, std::size_t size,
+                     Durability durability) {
     const std::string shown(path);
     const std::string target = osPath(path);
     const WriteFault fault = takeFault();
@@ -83,7 +84,7 @@ bool writeFileSafely(std::string_view path, const void* data, std::size_t size) 
     if (toWrite != 0 && std::fwrite(data, 1, toWrite, f) != toWrite) ok = false;
     if (toWrite != size) ok = false;
     if (ok && std::fflush(f) != 0) ok = false;
-    if (ok && !sys::syncToDisk(f)) ok = false;
+    if (ok && durability == Durability::Flushed && !sys::syncToDisk(f)) ok = false;
     if (std::fclose(f) != 0) ok = false;
     if (ok && fault == WriteFault::MoveFails) ok = false;
     if (ok) ok = sys::moveOver(temp, target);

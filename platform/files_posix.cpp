@@ -119,3 +119,15 @@ std::string currentFolder() {
     if (!getcwd(buf, sizeof buf)) return std::string();
     return buf;
 }
+
+std::optional<std::string> platformHostFolder() {
+    const char* dir = std::getenv("ZUMT_HOST_DIR");
+    if (!dir || !*dir) return std::nullopt;
+    std::string folder = dir;
+    if (folder.back() != '/' && folder.back() != '\\') folder += '/';
+    return folder;
+}
+
+std::size_t maxPathLength() {
+    return PATH_MAX - 1;
+}

@@ -109,3 +109,7 @@ std::string currentFolder() {
     if (n == 0 || n > MAX_PATH) return std::string();
     return std::string(buf, n);
 }
+
+std::size_t maxPathLength() {
+    return MAX_PATH - 1;
+}

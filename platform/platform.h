@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -51,9 +52,18 @@ bool readWholeFile(std::string_view path, std::vector<std::uint8_t>& out);
 //                                    or the target is read-only;
 //   "Fehler beim Schreiben von %s!\n" a write, flush or the final move failed.
 // Returns true when the target holds the new bytes.
-bool writeFileSafely(std::string_view path, const void* data, std::size_t size);
-inline bool writeFileSafely(std::string_view path, const std::vector<std::uint8_t>& bytes) {
-    return writeFileSafely(path, bytes.data(), bytes.size());
+//
+// The user's own files (layouts, settings) are flushed to the disk before
+// the move, so that a crash right after it cannot leave an empty file in
+// their place. Generated models, thousands of them per run and remade by
+// the next run, skip that wait (Durability::Replaceable): the move still
+// never exposes a half-written file to a running program.
+enum class Durability { Flushed, Replaceable };
+bool writeFileSafely(std::string_view path, const void* data, std::size_t size,
+                     Durability durability = Durability::Flushed);
+inline bool writeFileSafely(std::string_view path, const std::vector<std::uint8_t>& bytes,
+                            Durability durability = Durability::Flushed) {
+    return writeFileSafely(path, bytes.data(), bytes.size(), durability);
 }
 
 // Change of the current folder; creation of one folder; creation of a folder
@@ -63,8 +73,19 @@ bool changeFolder(std::string_view path);
 bool makeFolder(std::string_view path);
 bool makeFolders(std::string_view path);
 
+// The longest path the file functions of the platform accept, in bytes
+// without the terminating zero (Windows' ANSI calls: 259).
+std::size_t maxPathLength();
+
 // The current folder (for tests and diagnostics).
 std::string currentFolder();
+
+// The host's installation folder as the platform knows it, ending in its
+// separator, or none. Windows: the registry value of the host's open command
+// (read access only, at most 300 bytes with its terminating zero), cut after
+// its last backslash. POSIX: the environment variable ZUMT_HOST_DIR, with a
+// final '/' added when it has none. Shows nothing.
+std::optional<std::string> platformHostFolder();
 
 // Fault injection for tests of the safe replacement: the next writes of
 // writeFileSafely fail as told, then the fault clears itself.

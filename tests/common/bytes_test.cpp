@@ -21,6 +21,21 @@ TEST(ByteReader, ReadsLittleEndianValuesInOrder) {
     EXPECT_FALSE(r.failed());
 }
 
+TEST(ByteReader, ReadsAndWritesBigEndianValues) {
+    const std::uint8_t data[] = {0x12, 0x34, 0x89, 0xAB, 0xCD, 0xEF, 0x01};
+    ByteReader r(data, sizeof data);
+    EXPECT_EQ(r.u16be(), 0x1234);
+    EXPECT_EQ(r.u32be(), 0x89ABCDEFu);
+    EXPECT_EQ(r.u16be(), 0); // one byte left
+    EXPECT_TRUE(r.failed());
+    EXPECT_EQ(r.position(), 6u);
+
+    ByteWriter w;
+    w.u16be(0x1234);
+    w.u32be(0x89ABCDEFu);
+    EXPECT_EQ(w.buffer(), std::vector<std::uint8_t>(data, data + 6));
+}
+
 TEST(ByteReader, FailureIsStickyAndLeavesThePosition) {
     const std::uint8_t data[] = {1, 2, 3};
     ByteReader r(data, sizeof data);
@@ -79,4 +94,16 @@ TEST(Numeric, TruncationOutsideTheRangeGivesTheIndefiniteValue) {
     EXPECT_EQ(truncToInt32(std::nan("")), INT32_MIN);
     EXPECT_EQ(wrapAdd(INT32_MAX, 1), INT32_MIN);
     EXPECT_EQ(wrapSub(INT32_MIN, 100), INT32_MAX - 99);
+}
+
+TEST(Numeric, SinglePrecisionRoundsToNearestBeyondTheRange) {
+    const float largest = std::numeric_limits<float>::max();
+    const float inf = std::numeric_limits<float>::infinity();
+    EXPECT_EQ(toSingle(0.1), 0.1f);
+    EXPECT_EQ(toSingle(-2.02), -2.02f);
+    EXPECT_EQ(toSingle(3.4028235677973362e38), largest); // just below the halfway point
+    EXPECT_EQ(toSingle(3.4028235677973366e38), inf);     // 2^128 - 2^103: halfway, to even
+    EXPECT_EQ(toSingle(-1e39), -inf);
+    EXPECT_EQ(toSingle(1e300), inf);
+    EXPECT_TRUE(std::isnan(toSingle(std::nan(""))));
 }

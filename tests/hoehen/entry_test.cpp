@@ -117,8 +117,9 @@ TEST(LayoutPathSplit, SplitsAtTheLastSeparator) {
 
 TEST_F(HoehenEntry, BuildsTheHeightSourceInTheLayoutFolder) {
     // The height file is taken relative to the layout's folder; a file that
-    // is missing or of the wrong kind is named by its reader. The run still
-    // ends without a result until the heights are applied.
+    // is missing or of the wrong kind is named by its reader, and the layout
+    // is then not even looked for. With a usable source the layout, missing
+    // here, is looked for in that folder too.
     std::filesystem::create_directories(tmp.path() / "anlagen" / "terrain");
     writeBytes(tmp.file("anlagen/terrain/h.bmp"), readBytes(testDataFile("im_height_4x3.bmp")));
     writeBytes(tmp.file("anlagen/terrain/h.ter"), readBytes(testDataFile("gdal_3x3_30m.ter")));
@@ -131,8 +132,8 @@ TEST_F(HoehenEntry, BuildsTheHeightSourceInTheLayoutFolder) {
          {"Can't open terrain\\fehlt.bmp!\n"}},
         {"[Terrain1]\nHoehe=terrain\\fehlt.ter\n", {"Can't open terrain\\fehlt.ter!\n"}},
         {"[Terrain1]\nHoehe=terrain\\b.ter\n", {"Keyword TERRAGEN missing!\n"}},
-        {"[Terrain1]\nHoehe=terrain\\h.bmp\nPixelgroesse=0.5\n", {}},
-        {"[Terrain1]\nHoehe=terrain\\h.ter\n", {}},
+        {"[Terrain1]\nHoehe=terrain\\h.bmp\nPixelgroesse=0.5\n", {"Can't open Test.anl!\n"}},
+        {"[Terrain1]\nHoehe=terrain\\h.ter\n", {"Can't open Test.anl!\n"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.danl);

@@ -87,6 +87,7 @@ TEST(TrackRecordFormat, EveryCodeHasItsSizeLoadsAndSavesByteForByte) {
         // A code 2 record has no slot 1 anywhere: it stays zero.
         EXPECT_EQ(t.connections[1].peerId, f.type == 2 ? 0 : f.peer[1][0]);
         EXPECT_EQ(t.text2, f.text2);
+        EXPECT_EQ(t.storedSize(), c.size); // what the save reserves for it
         if (f.type == 11) {
             EXPECT_EQ(t.connectionCount, static_cast<int>(f.presence.size()) + 2);
             EXPECT_EQ(t.pointB.y, f.pointB[1]);

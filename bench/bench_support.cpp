@@ -1,0 +1,88 @@
+#include "bench/bench_support.h"
+
+#include "common/bytes.h"
+#include "platform/platform.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+
+double millisecondsSince(const BenchClock::time_point& start) {
+    return std::chrono::duration<double, std::milli>(BenchClock::now() - start).count();
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+std::size_t statusBytes(const char* key) {
+    std::ifstream in("/proc/self/status");
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind(key, 0) == 0)
+            return std::strtoull(line.c_str() + std::strlen(key), nullptr, 10) * 1024;
+    return 0;
+}
+
+bool resetResidentPeak() {
+    std::FILE* f = std::fopen("/proc/self/clear_refs", "w");
+    if (!f) return false;
+    bool ok = std::fputs("5", f) >= 0;
+    return std::fclose(f) == 0 && ok;
+}
+
+bool writeBenchTerrain(const std::string& path, int points, float scaleMetres,
+                       const std::function<std::int16_t(int, int)>& sample) {
+    ByteWriter w;
+    w.reserve(64 + 2u * static_cast<std::size_t>(points) * static_cast<std::size_t>(points));
+    w.bytes("TERRAGENTERRAIN ", 16);
+    w.bytes("SIZE", 4);
+    w.u16(static_cast<std::uint16_t>(points - 1));
+    w.u16(0);
+    w.bytes("SCAL", 4);
+    w.f32(scaleMetres);
+    w.f32(scaleMetres);
+    w.f32(1.0f);
+    w.bytes("ALTW", 4);
+    w.i16(2000);
+    w.i16(100);
+    for (int y = 0; y < points; ++y)
+        for (int x = 0; x < points; ++x)
+            w.i16(sample(x, y));
+    if ((points * points) % 2 != 0) w.u16(0);
+    w.bytes("EOF ", 4);
+    return writeFileSafely(path, w.buffer());
+}
+
+bool writeBenchBitmap(const std::string& path, int width, int height,
+                      const std::function<std::uint32_t(int, int)>& pixel) {
+    const std::uint32_t stride = (3u * static_cast<std::uint32_t>(width) + 3u) / 4u * 4u;
+    const std::uint32_t rows = static_cast<std::uint32_t>(height);
+    ByteWriter w;
+    w.reserve(54 + std::size_t{stride} * rows);
+    w.bytes("BM", 2);
+    w.u32(54 + stride * rows);
+    w.u32(0);
+    w.u32(54);
+    w.u32(40);
+    w.i32(width);
+    w.i32(height);
+    w.u16(1);
+    w.u16(24);
+    for (int i = 0; i < 6; ++i)
+        w.u32(0);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const std::uint32_t v = pixel(x, y);
+            w.u8(static_cast<std::uint8_t>(v >> 16));
+            w.u8(static_cast<std::uint8_t>(v >> 8));
+            w.u8(static_cast<std::uint8_t>(v));
+        }
+        for (std::uint32_t pad = 3u * static_cast<std::uint32_t>(width); pad < stride; ++pad)
+            w.u8(0);
+    }
+    return writeFileSafely(path, w.buffer());
+}

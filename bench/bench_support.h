@@ -1,0 +1,30 @@
+// What the benchmarks share: timing, the resident-set peak (Linux) and the
+// test rasters they write.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+using BenchClock = std::chrono::steady_clock;
+
+double millisecondsSince(const BenchClock::time_point& start);
+double median(std::vector<double> values);
+
+// A /proc/self/status value in bytes ("VmRSS:", "VmHWM:"), or 0 where there
+// is none.
+std::size_t statusBytes(const char* key);
+// Resets the resident-set peak to the current size (Linux 4.0 and later).
+bool resetResidentPeak();
+
+// A Terragen file of points x points samples with the x and y scale in
+// metres, vertical scale 1 m, HeightScale 2000 and BaseHeight 100.
+bool writeBenchTerrain(const std::string& path, int points, float scaleMetres,
+                       const std::function<std::int16_t(int, int)>& sample);
+// A 24-bit bitmap with the info header; pixel(x, y) gives the three stored
+// bytes as one number, the first stored byte most significant.
+bool writeBenchBitmap(const std::string& path, int width, int height,
+                      const std::function<std::uint32_t(int, int)>& pixel);

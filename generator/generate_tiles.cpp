@@ -1,0 +1,296 @@
+#include "generator/generate_tiles.h"
+
+#include "common/message.h"
+#include "common/numeric.h"
+#include "common/paths.h"
+#include "generator/host_folder.h"
+#include "layout/layout.h"
+#include "platform/platform.h"
+#include "raster/height_file.h"
+
+#include <algorithm>
+#include <memory>
+
+namespace {
+
+// The layout's object count and ids are 16-bit.
+constexpr std::int64_t kMaxTiles = 32767;
+// A counted string of the layout holds at most 255 bytes.
+constexpr std::size_t kMaxObjectPath = 255;
+
+// The widest and the tallest tile the run writes, in quads. Tiles at the
+// edges are cut off, so they can be smaller than 2 x tileHalf.
+struct TileExtent {
+    std::int64_t quadsX = 0;
+    std::int64_t quadsY = 0;
+};
+
+TileExtent largestTile(const Tiling& t) {
+    TileExtent e;
+    for (std::int32_t i = 0; i < t.countX; ++i) {
+        TileRect r = t.tile(i, 0).rect;
+        e.quadsX = std::max<std::int64_t>(e.quadsX, std::int64_t{r.maxX} - r.minX);
+    }
+    for (std::int32_t j = 0; j < t.countY; ++j) {
+        TileRect r = t.tile(0, j).rect;
+        e.quadsY = std::max<std::int64_t>(e.quadsY, std::int64_t{r.maxY} - r.minY);
+    }
+    return e;
+}
+
+bool tilesFitFormat(const Tiling& t) {
+    if (t.tileCount() == 0) return true;
+    TileExtent e = largestTile(t);
+    return quadGridFitsFormat(e.quadsX, e.quadsY);
+}
+
+// The largest tile edge in metres whose tiles fit the model format on this
+// grid: the smallest "Kachelgroesse" that gives the largest fitting tileHalf.
+double largestFittingTileMetres(Tiling t, std::int32_t pixelSize) {
+    while (t.tileHalf > 0 && !tilesFitFormat(t))
+        --t.tileHalf;
+    return 2.0 * t.tileHalf * pixelSize / 100.0;
+}
+
+std::string objectPath(const std::string& name, std::int32_t i, std::int32_t j) {
+    return formatText("%s\\bmp%d_%d", name.c_str(), i, j);
+}
+
+std::string modelPath(const std::string& root, const std::string& name, std::int32_t i,
+                      std::int32_t j) {
+    return formatText("%s%s\\bmp%d_%d.mod", root.c_str(), name.c_str(), i, j);
+}
+
+} // namespace
+
+Tile Tiling::tile(std::int32_t i, std::int32_t j) const {
+    Tile t;
+    t.i = i;
+    t.j = j;
+    const std::int32_t cx = startX + i * tileStep;
+    const std::int32_t cy = startY + j * tileStep;
+    t.rect.centreX = cx;
+    t.rect.centreY = cy;
+    t.rect.minX = std::max(cx - tileHalf, 0);
+    t.rect.maxX = std::min(cx + tileHalf, gridWidth);
+    t.rect.minY = std::max(cy - tileHalf, 0);
+    t.rect.maxY = std::min(cy + tileHalf, gridHeight);
+    return t;
+}
+
+std::vector<Tile> Tiling::tiles() const {
+    std::vector<Tile> all;
+    all.reserve(static_cast<std::size_t>(tileCount()));
+    for (std::int32_t i = 0; i < countX; ++i)
+        for (std::int32_t j = 0; j < countY; ++j)
+            all.push_back(tile(i, j));
+    return all;
+}
+
+std::optional<Tiling> planTiling(std::int32_t gridWidth, std::int32_t gridHeight,
+                                 std::int32_t pixelSize, std::int32_t halfTileCm,
+                                 std::int32_t spacingCm) {
+    if (pixelSize <= 0 || gridWidth < 0 || gridHeight < 0) return std::nullopt;
+    Tiling t;
+    t.tileStep = spacingCm / pixelSize;
+    t.tileHalf = halfTileCm / pixelSize;
+    if (t.tileStep <= 0 || t.tileHalf < 0) return std::nullopt;
+    t.gridWidth = gridWidth;
+    t.gridHeight = gridHeight;
+    t.countX = gridWidth / t.tileStep;
+    t.countY = gridHeight / t.tileStep;
+    // The centres are spread evenly: (countX - 1) steps between the first and
+    // the last, the rest of the grid split on both sides.
+    t.startX = (gridWidth - (t.countX - 1) * t.tileStep) / 2;
+    t.startY = (gridHeight - (t.countY - 1) * t.tileStep) / 2;
+    return t;
+}
+
+TileLengths tileLengths(const SettingsFile& settings) {
+    TileLengths l;
+    l.halfTileCm = truncToInt32(settings.getReal("Terrain1", "Kachelgroesse", 400.0f) * 100.0) / 2;
+    l.spacingCm = truncToInt32(settings.getReal("Terrain1", "Kachelabstand", 200.0f) * 100.0);
+    return l;
+}
+
+std::optional<Tiling> tilingOf(const SettingsFile& settings, const HeightSource& heights) {
+    const TileLengths lengths = tileLengths(settings);
+    if (lengths.halfTileCm < 0) return std::nullopt;
+    return planTiling(heights.gridWidth, heights.gridHeight, heights.pixelSize, lengths.halfTileCm,
+                      lengths.spacingCm);
+}
+
+std::optional<Tiling> tilingOrReport(const SettingsFile& settings, const HeightSource& heights) {
+    if (heights.pixelSize <= 0)
+        return report("Pixelgroesse muss groesser als 0 sein: %d cm!\n", heights.pixelSize),
+               std::nullopt;
+    if (tileLengths(settings).halfTileCm < 0)
+        return report("Kachelgroesse darf nicht negativ sein!\n"), std::nullopt;
+    std::optional<Tiling> tiling = tilingOf(settings, heights);
+    if (!tiling)
+        report("Kachelabstand muss mindestens eine Pixelgroesse (%.2f m) sein!\n",
+               heights.pixelSize / 100.0);
+    return tiling;
+}
+
+void scaleColour(PixelColour& colour, float factor) {
+    // A byte times a float is exact in double precision.
+    auto scale = [factor](std::uint8_t byte) {
+        std::int32_t v = truncToInt32(static_cast<double>(byte) * static_cast<double>(factor));
+        if (v > 255) v = 255;
+        return static_cast<std::uint8_t>(static_cast<std::uint32_t>(v) & 0xFF);
+    };
+    colour.red = scale(colour.red);
+    colour.green = scale(colour.green);
+    colour.blue = scale(colour.blue);
+}
+
+void fillTileMesh(const SettingsFile& settings, MeshModel& model, const ColourSource& colours,
+                  const HeightSource& heights, const TileRect& rect) {
+    const auto factor = static_cast<float>(settings.getReal("Terrain1", "Faktor", 1.0f));
+    const auto rgbFactor = static_cast<float>(settings.getReal("Terrain1", "RGBFaktor", 1.0f));
+    const auto defaultShift =
+        static_cast<float>(0.02 - static_cast<double>(factor) * heights.minHeight * 0.01);
+    const auto heightOffset =
+        static_cast<float>(settings.getReal("Terrain1", "Verschiebung", defaultShift) * 100.0);
+
+    model.clear();
+    model.parts.resize(1);
+    model.partCount = 1;
+    MeshPart& part = model.parts[0];
+
+    const std::int32_t w = rect.maxX - rect.minX;
+    const std::int32_t h = rect.maxY - rect.minY;
+    const std::int32_t p = w + 1;
+    part.faceCount = static_cast<std::int16_t>(w * h);
+    part.vertexCount = static_cast<std::int16_t>(p * (h + 1));
+    part.faces.resize(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
+    part.vertices.resize(static_cast<std::size_t>(p) * static_cast<std::size_t>(h + 1));
+    part.formatCount = 1;
+    part.formats.resize(1);
+
+    // Quads, clockwise seen from above: (a, b+1), (a+1, b+1), (a+1, b), (a, b).
+    for (std::int32_t a = 0; a < w; ++a) {
+        for (std::int32_t b = 0; b < h; ++b) {
+            MeshFace& f = part.faces[static_cast<std::size_t>(a * h + b)];
+            f.indexCount = 4;
+            f.firstIndices[0] = static_cast<std::int16_t>(a + p * (b + 1));
+            f.firstIndices[1] = static_cast<std::int16_t>((a + 1) + p * (b + 1));
+            f.firstIndices[2] = static_cast<std::int16_t>((a + 1) + p * b);
+            f.firstIndices[3] = static_cast<std::int16_t>(a + p * b);
+        }
+    }
+
+    // The colour bitmap has one pixel per grid step, so the last grid column
+    // and row have no colour of their own and stay black.
+    for (std::int32_t c = rect.minX; c <= rect.maxX; ++c) {
+        for (std::int32_t r = rect.minY; r <= rect.maxY; ++r) {
+            MeshVertex& v =
+                part.vertices[static_cast<std::size_t>((c - rect.minX) + p * (r - rect.minY))];
+            v = MeshVertex{};
+            if (c < colours.width && r < colours.height) {
+                v.colour = colours.colourAt(c, r);
+                scaleColour(v.colour, rgbFactor);
+            }
+            v.position[0] = wrapMul(c - rect.centreX, heights.pixelSize);
+            v.position[1] = wrapMul(r - rect.centreY, heights.pixelSize);
+            v.position[2] = truncToInt32(heights.heightAt(c, r) * static_cast<double>(factor) +
+                                         static_cast<double>(heightOffset));
+        }
+    }
+}
+
+int generateTiles(const SettingsFile& settings, const std::optional<std::string>& layoutPath,
+                  const TileProgress& progress) {
+    const std::string* heightFile = settings.find("Terrain1", "Hoehe");
+    const std::string* colourFile = settings.find("Terrain1", "Farbe");
+    if (!heightFile) return report("[Terrain1]:Hoehe muss gesetzt sein!\n");
+    if (!colourFile) return report("[Terrain1]:Farbe muss gesetzt sein!\n");
+
+    std::unique_ptr<HeightSource> heights = openHeightSource(settings, *heightFile);
+    if (!heights) return 0;
+    if (extensionOf(*colourFile) != ".bmp")
+        return report("Falscher Dateityp fuer farbe: %s!\n", colourFile->c_str());
+
+    ColourBitmap colours(*colourFile, heights->pixelSize);
+    if (colours.width != heights->gridWidth || colours.height != heights->gridHeight)
+        return report("Groessen stimmen nicht überein!\n");
+
+    // An empty "Name" would put the models into the root folder.
+    const std::string* name = settings.find("Terrain1", "Name");
+    if (!name || name->empty()) return report("[Terrain1]:Name muss gesetzt sein!\n");
+
+    // A file that could not be read has been reported by its reader.
+    if (heights->gridWidth == 0 || colours.width == 0) return 0;
+
+    // Everything below would divide by zero, loop without end or write
+    // models and layouts that the host cannot read: stop before any file.
+    std::optional<Tiling> plan = tilingOrReport(settings, *heights);
+    if (!plan) return 0;
+    const Tiling& tiling = *plan;
+    if (tiling.tileCount() > kMaxTiles)
+        return report("Zu viele Kacheln: %lld (hoechstens %lld)!\n",
+                      static_cast<long long>(tiling.tileCount()),
+                      static_cast<long long>(kMaxTiles));
+    if (!tilesFitFormat(tiling))
+        return report("Kacheln zu gross fuer das Modellformat! Kachelgroesse hoechstens %.2f m!\n",
+                      largestFittingTileMetres(tiling, heights->pixelSize));
+
+    std::optional<std::string> host = hostFolder();
+    const std::string modelRoot = host ? *host + "Modelle\\" : std::string();
+    if (tiling.tileCount() > 0) {
+        // The longest names are those of the last tile.
+        const std::int32_t lastI = tiling.countX - 1, lastJ = tiling.countY - 1;
+        std::string longest = objectPath(*name, lastI, lastJ);
+        if (layoutPath && longest.size() > kMaxObjectPath)
+            return report("Pfad zu lang: %s!\n", longest.c_str());
+        std::string model = modelPath(modelRoot, *name, lastI, lastJ);
+        if (model.size() > maxPathLength()) return report("Pfad zu lang: %s!\n", model.c_str());
+    }
+
+    const std::string folder = modelRoot + *name;
+    if (!makeFolders(folder)) return report("Kann Ordner %s nicht anlegen!\n", folder.c_str());
+
+    Layout layout;
+    if (layoutPath) layout.objects.reserve(static_cast<std::size_t>(tiling.tileCount()));
+
+    MeshModel model;
+    std::vector<std::uint8_t> image; // one file image, reused for every tile
+    const std::int64_t total = tiling.tileCount();
+    std::int64_t done = 0;
+    for (std::int32_t i = 0; i < tiling.countX; ++i) {
+        for (std::int32_t j = 0; j < tiling.countY; ++j) {
+            const Tile tile = tiling.tile(i, j);
+            fillTileMesh(settings, model, colours, *heights, tile.rect);
+            model.write(modelPath(modelRoot, *name, i, j), &image);
+            if (layoutPath) {
+                ObjectRecord obj;
+                obj.id = static_cast<std::int16_t>(layout.objects.size() + 1);
+                obj.path = objectPath(*name, i, j);
+                obj.position.x =
+                    wrapMul(tile.rect.centreX - heights->gridWidth / 2, heights->pixelSize);
+                obj.position.y =
+                    wrapMul(tile.rect.centreY - heights->gridHeight / 2, heights->pixelSize);
+                obj.position.z = -100;
+                obj.direction = {1.0f, 0.0f, 0.0f};
+                obj.param1 = 100;
+                obj.param2 = 100;
+                layout.objects.push_back(std::move(obj));
+            }
+            ++done;
+            if (progress) progress(done, total);
+        }
+    }
+
+    if (layoutPath) {
+        for (CameraRecord& camera : layout.cameras)
+            camera.setDefault();
+        layout.properties.colourA[0] = 204;
+        layout.properties.colourA[1] = 230;
+        layout.properties.colourA[2] = 255;
+        layout.save(*layoutPath);
+    }
+    layout.clear();
+    model.clear();
+    return 1;
+}

@@ -1,0 +1,110 @@
+// MeshModel: one terrain tile as the host's ".mod" model file holds it.
+//
+// The file is a serialised object graph in the manner of a class-tagged
+// archive: a class that occurs for the first time is written as 0xFFFF,
+// schema 0 and its name (u16 length, bytes); it and every object take the
+// next running number (from 1); a later object of a known class is preceded
+// by 0x8000 + the class's number. All numbers little-endian.
+//
+//   OFFSET  SIZE  MEANING
+//   0       2     u16 part count N
+//   2       2     u16 0
+//   4       24    3 x f64 headerReals
+//   28      12    3 x 4 bytes headerInts
+//   40      2     u16 N, the element count of the point section
+//   N = 0: two more u16 0 (empty index and format sections), 46 bytes in all.
+//   Otherwise three sections, each one array per part:
+//   points   0xFFFF 0 "CObArray", u16 vertexCount, 0xFFFF 0 "CObPunkt",
+//            48-byte vertices separated by u16 0x8003; a further part:
+//            0x8001, u16 vertexCount, 0x8003, its vertices
+//   indices  u16 N, 0x8001, u16 indexEntryCount, 0xFFFF 0 "CObIndex",
+//            8-byte entries separated by indexClassTag; a further part:
+//            0x8001, u16 count, indexClassTag, its entries
+//   formats  u16 N, 0x8001, u16 formatCount, 0xFFFF 0 "CObFormat",
+//            48-byte blocks separated by formatClassTag; likewise per part
+//
+//   vertex (48): position 3 x i32 (cm), spare i32, spareBlock 16 bytes,
+//                red, green, blue, spareByte (1 byte each), spareInts 3 x i32
+//   index entry (8): i32 value, i32 kind; kind 1 = group marker whose value
+//                is a primitive code (0 points, 1 lines, 4 triangles,
+//                7 quads, 9 polygon), kind 0 = a vertex index
+//   format (48): formatInts 3 x 4 bytes, formatReals 3 x f64,
+//                formatFloats 3 x f32
+//
+// The class references are 16-bit with the top bit set, so a class number
+// must stay at most 0x7FFE; every u16 count must stay below 0xFFFF. That
+// limits one part to about 80 x 80 quads; see MeshModel::fitsFormat.
+#pragma once
+
+#include "raster/colour_source.h"
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+struct MeshVertex {
+    std::int32_t position[3] = {0, 0, 0}; // x, y, z in cm
+    std::int32_t spare = 0;
+    std::uint32_t spareBlock[4] = {0, 0, 0, 0};
+    PixelColour colour; // only red, green and blue reach the file
+    std::uint8_t spareByte = 0;
+    std::int32_t spareInts[3] = {0, 0, 0};
+};
+
+struct MeshFace {
+    std::int32_t indexCount = 0; // 1 point, 2 line, 3 triangle, 4 quad, more: polygon
+    std::int16_t firstIndices[4] = {0, 0, 0, 0}; // 0-based into the part's vertices
+    std::vector<std::int16_t> moreIndices;       // index k (k >= 4) at position k - 4
+};
+
+struct MeshFormat {
+    std::uint32_t formatInts[3] = {0, 0, 0};
+    double formatReals[3] = {90.0, 0.0, 0.0};
+    float formatFloats[3] = {1.0f, 1.0f, 1.0f};
+};
+
+struct MeshPart {
+    std::int16_t vertexCount = 0;
+    std::vector<MeshVertex> vertices;
+    std::int16_t faceCount = 0;
+    std::vector<MeshFace> faces;
+    std::int16_t formatCount = 0;
+    std::vector<MeshFormat> formats;
+
+    // Index entries of the part: 6 group markers, one per index, and one
+    // closing marker per polygon; the low 16 bits of the sum.
+    std::uint16_t indexEntryCount() const;
+    // Releases the three arrays and sets the counts to 0.
+    void release();
+};
+
+class MeshModel {
+  public:
+    std::int32_t headerInts[3] = {0, 0, 0};
+    double headerReals[3] = {0.0, 0.0, 0.0};
+    float headerFloats[3] = {1.0f, 1.0f, 1.0f}; // memory only, never written
+    std::int16_t partCount = 0;
+    std::vector<MeshPart> parts;
+    std::uint16_t indexClassTag = 0;  // class reference of "CObIndex"
+    std::uint16_t formatClassTag = 0; // class reference of "CObFormat"
+
+    // Sets indexClassTag and formatClassTag from the part sizes (16-bit sums).
+    void computeClassTags();
+    // The file image. Computes the class tags first.
+    std::vector<std::uint8_t> serialize();
+    // The same into out (its old content is replaced; its memory is reused).
+    void serializeInto(std::vector<std::uint8_t>& out);
+    // Writes the file through the safe replacement; false (and the platform
+    // layer's message) when it could not be written. buffer, when given, is
+    // reused for the file image.
+    bool write(std::string_view path, std::vector<std::uint8_t>* buffer = nullptr);
+    // True when every count and class number of the model fits the format's
+    // 16-bit fields (see the notes above).
+    bool fitsFormat() const;
+    // Releases all parts.
+    void clear();
+};
+
+// The model limits for a part of one format block with a (W + 1) x (H + 1)
+// vertex grid of W x H quads: true when such a part fits the format.
+bool quadGridFitsFormat(std::int64_t quadsX, std::int64_t quadsY);

@@ -1,0 +1,78 @@
+// The height application of zumt_hoehen: loads the layout, gives the track
+// end points, the placed objects and the cameras the heights of the terrain
+// under them, and writes the layout back in place.
+//
+// Units: layout coordinates are whole centimetres; terrain heights are
+// centimetres as doubles; "Faktor" is a plain factor; "Verschiebung" and the
+// extra heights of "hoehen.ini" are metres.
+//
+// Keys read from the ".danl" settings, section [Terrain1]:
+//   "Faktor"        vertical factor, default 1.0
+//   "Verschiebung"  vertical offset in metres, default 0.02 - Faktor ×
+//                   minHeight × 0.01, which puts the lowest terrain point
+//                   2 cm above the base plate
+//
+// "hoehen.ini" in the layout's folder (optional, as is every key in it):
+//   [Zumt] "Alles"     not 0 (default 1): every track and every object whose
+//                      model path holds no backslash is adjusted; 0: only
+//                      what section [DZ] names
+//   [Zumt] "DZ"        default extra height of the [DZ] keys, metres (0.0)
+//   [DZ]   "Gleise"    extra height of the tracks; selects them when
+//                      "Alles" is 0
+//   [DZ]   "Kameras"   extra height of the five cameras; only this key
+//                      selects them
+//   [DZ]   model path  extra height of the objects with exactly this path;
+//                      selects them when "Alles" is 0
+// A key whose text is no number is present and gives an extra height of 0.
+#pragma once
+
+#include "raster/height_source.h"
+#include "settings/settings_file.h"
+
+#include <cstdint>
+#include <string_view>
+
+// The settings file of the extra heights, opened in the current folder.
+inline constexpr const char* HeightSettingsName = "hoehen.ini";
+
+// Our own message for a height source whose grid points lie 0 cm apart (a
+// Terragen scale below 1 cm): every position would be divided by 0.
+inline constexpr const char* ZeroPixelSizeMessage = "Pixelgroesse der Hoehendaten ist 0!\n";
+
+// The terrain height in cm under the layout position (x, y), in cm: the grid
+// lies centred on the layout origin, one grid step being pixelSize cm, and
+// the four grid points around the position are interpolated bilinearly.
+// Positions beyond the grid take the height of its nearest edge, grid column
+// gridWidth and row gridHeight included. The source must not be empty; a
+// source with pixel size 0 gives the height of grid point (0, 0).
+double interpolatedHeight(const HeightSource& source, std::int32_t x, std::int32_t y);
+
+// "Faktor" and the offset in cm ("Verschiebung" × 100) of the ".danl", as
+// single-precision values. Without "Verschiebung" the offset puts the
+// source's lowest point 2 cm high, worked out from the Faktor as read,
+// before it is rounded.
+struct TerrainMapping {
+    float faktor = 1.0f;
+    float offset = 0.0f; // cm
+};
+TerrainMapping terrainMapping(const SettingsFile& settings, const HeightSource& source);
+
+// The layout height of one point: trunc(faktor × terrain + offset) +
+// trunc(extra × 100), products and sum in double precision, each part
+// truncated toward zero on its own and the two added as 32-bit integers. A
+// part beyond the 32-bit range (or NaN) is -2147483648, and the sum wraps
+// around, as on the platform the layouts come from.
+std::int32_t pointHeight(float faktor, double terrain, float offset, double extra);
+
+// The whole job over the loaded ".danl" settings, the layout's file name
+// (relative to the current folder) and the height source. Returns true only
+// when the layout file was written. Otherwise the file keeps its bytes and
+// the user has seen why:
+//   - an empty source (its reader has said what is wrong), or
+//     ZeroPixelSizeMessage; both before the layout is read;
+//   - a layout that does not load: the loader's message, or "Formatfehler!\n"
+//     when the loader stopped without a message of its own (a copy that
+//     disagrees, an impossible slot count);
+//   - a save that fails: the save's message.
+bool applyHeights(const SettingsFile& settings, std::string_view layoutName,
+                  const HeightSource& source);
