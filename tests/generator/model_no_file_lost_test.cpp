@@ -1,7 +1,4 @@
 // A model file that cannot be written whole is not written at all.
-//
-// Not built yet: add this file to the SOURCES of zumt_test_generator in
-// tests/generator/CMakeLists.txt once the generator is in.
 #include "generator/mesh_model.h"
 #include "tests/support/no_file_lost.h"
 
