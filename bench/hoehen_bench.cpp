@@ -128,11 +128,6 @@ double milliseconds(F&& f) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 std::vector<std::uint8_t> readOnce(const std::string& path) {
     std::FILE* f = std::fopen(path.c_str(), "rb");
     std::uint64_t size = 0;
