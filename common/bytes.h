@@ -1,5 +1,6 @@
 // Little-endian byte primitives shared by every binary format of the system:
-// the layout file, the model file and the raster headers.
+// the layout file, the model file and the raster headers. The preview picture
+// (PNG) is the one format that stores its numbers big-endian: u16be/u32be.
 //
 // ByteReader walks an in-memory span. Its error state is sticky: a read that
 // would run past the end returns 0, leaves the position where it was and makes
@@ -56,6 +57,17 @@ class ByteReader {
     }
     std::int16_t i16() { return static_cast<std::int16_t>(u16()); }
     std::int32_t i32() { return static_cast<std::int32_t>(u32()); }
+    std::uint16_t u16be() {
+        std::uint8_t b[2] = {};
+        if (!take(b, 2)) return 0;
+        return static_cast<std::uint16_t>((b[0] << 8) | b[1]);
+    }
+    std::uint32_t u32be() {
+        std::uint8_t b[4] = {};
+        if (!take(b, 4)) return 0;
+        return (static_cast<std::uint32_t>(b[0]) << 24) | (static_cast<std::uint32_t>(b[1]) << 16) |
+               (static_cast<std::uint32_t>(b[2]) << 8) | static_cast<std::uint32_t>(b[3]);
+    }
     // Floats move by bit copy, so every pattern (NaN payloads, -0.0) survives.
     float f32() {
         std::uint32_t bits = u32();
@@ -143,6 +155,15 @@ class ByteWriter {
     }
     void i16(std::int16_t v) { u16(static_cast<std::uint16_t>(v)); }
     void i32(std::int32_t v) { u32(static_cast<std::uint32_t>(v)); }
+    void u16be(std::uint16_t v) {
+        std::uint8_t b[2] = {static_cast<std::uint8_t>(v >> 8), static_cast<std::uint8_t>(v)};
+        bytes(b, 2);
+    }
+    void u32be(std::uint32_t v) {
+        std::uint8_t b[4] = {static_cast<std::uint8_t>(v >> 24), static_cast<std::uint8_t>(v >> 16),
+                             static_cast<std::uint8_t>(v >> 8), static_cast<std::uint8_t>(v)};
+        bytes(b, 4);
+    }
     void f32(float v) {
         std::uint32_t bits;
         std::memcpy(&bits, &v, 4);

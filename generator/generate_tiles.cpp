@@ -2,9 +2,11 @@
 
 #include "common/message.h"
 #include "common/numeric.h"
+#include "common/paths.h"
 #include "generator/host_folder.h"
 #include "layout/layout.h"
 #include "platform/platform.h"
+#include "raster/height_file.h"
 
 #include <algorithm>
 #include <memory>
@@ -15,13 +17,6 @@ namespace {
 constexpr std::int64_t kMaxTiles = 32767;
 // A counted string of the layout holds at most 255 bytes.
 constexpr std::size_t kMaxObjectPath = 255;
-
-// The extension is the text from the last "." on, compared byte by byte.
-std::optional<std::string> extensionOf(const std::string& path) {
-    std::size_t dot = path.rfind('.');
-    if (dot == std::string::npos) return std::nullopt;
-    return path.substr(dot);
-}
 
 // The widest and the tallest tile the run writes, in quads. Tiles at the
 // edges are cut off, so they can be smaller than 2 x tileHalf.
@@ -64,29 +59,6 @@ std::string objectPath(const std::string& name, std::int32_t i, std::int32_t j) 
 std::string modelPath(const std::string& root, const std::string& name, std::int32_t i,
                       std::int32_t j) {
     return formatText("%s%s\\bmp%d_%d.mod", root.c_str(), name.c_str(), i, j);
-}
-
-std::unique_ptr<HeightSource> makeHeightSourceOrReport(const SettingsFile& settings,
-                                                       const std::string& heightFile,
-                                                       bool& refused) {
-    refused = true;
-    std::optional<std::string> ext = extensionOf(heightFile);
-    if (ext == ".bmp") {
-        std::int32_t pixelCm =
-            truncToInt32(settings.getReal("Terrain1", "Pixelgroesse", 0.0f) * 100.0);
-        if (pixelCm == 0) {
-            report("Bitte Pixelgroesse angeben!\n");
-            return nullptr;
-        }
-        refused = false;
-        return std::make_unique<BitmapHeightSource>(heightFile, pixelCm);
-    }
-    if (ext == ".ter") {
-        refused = false;
-        return std::make_unique<TerragenHeightSource>(heightFile);
-    }
-    report("Falscher Dateityp fuer Hoehe: %s!\n", heightFile.c_str());
-    return nullptr;
 }
 
 } // namespace
@@ -139,6 +111,26 @@ TileLengths tileLengths(const SettingsFile& settings) {
     l.halfTileCm = truncToInt32(settings.getReal("Terrain1", "Kachelgroesse", 400.0f) * 100.0) / 2;
     l.spacingCm = truncToInt32(settings.getReal("Terrain1", "Kachelabstand", 200.0f) * 100.0);
     return l;
+}
+
+std::optional<Tiling> tilingOf(const SettingsFile& settings, const HeightSource& heights) {
+    const TileLengths lengths = tileLengths(settings);
+    if (lengths.halfTileCm < 0) return std::nullopt;
+    return planTiling(heights.gridWidth, heights.gridHeight, heights.pixelSize, lengths.halfTileCm,
+                      lengths.spacingCm);
+}
+
+std::optional<Tiling> tilingOrReport(const SettingsFile& settings, const HeightSource& heights) {
+    if (heights.pixelSize <= 0)
+        return report("Pixelgroesse muss groesser als 0 sein: %d cm!\n", heights.pixelSize),
+               std::nullopt;
+    if (tileLengths(settings).halfTileCm < 0)
+        return report("Kachelgroesse darf nicht negativ sein!\n"), std::nullopt;
+    std::optional<Tiling> tiling = tilingOf(settings, heights);
+    if (!tiling)
+        report("Kachelabstand muss mindestens eine Pixelgroesse (%.2f m) sein!\n",
+               heights.pixelSize / 100.0);
+    return tiling;
 }
 
 void scaleColour(PixelColour& colour, float factor) {
@@ -212,14 +204,11 @@ int generateTiles(const SettingsFile& settings, const std::optional<std::string>
                   const TileProgress& progress) {
     const std::string* heightFile = settings.find("Terrain1", "Hoehe");
     const std::string* colourFile = settings.find("Terrain1", "Farbe");
-    const TileLengths lengths = tileLengths(settings);
     if (!heightFile) return report("[Terrain1]:Hoehe muss gesetzt sein!\n");
     if (!colourFile) return report("[Terrain1]:Farbe muss gesetzt sein!\n");
 
-    bool refused = false;
-    std::unique_ptr<HeightSource> heights =
-        makeHeightSourceOrReport(settings, *heightFile, refused);
-    if (refused) return 0;
+    std::unique_ptr<HeightSource> heights = openHeightSource(settings, *heightFile);
+    if (!heights) return 0;
     if (extensionOf(*colourFile) != ".bmp")
         return report("Falscher Dateityp fuer farbe: %s!\n", colourFile->c_str());
 
@@ -236,15 +225,8 @@ int generateTiles(const SettingsFile& settings, const std::optional<std::string>
 
     // Everything below would divide by zero, loop without end or write
     // models and layouts that the host cannot read: stop before any file.
-    if (heights->pixelSize <= 0)
-        return report("Pixelgroesse muss groesser als 0 sein: %d cm!\n", heights->pixelSize);
-    if (lengths.halfTileCm < 0) return report("Kachelgroesse darf nicht negativ sein!\n");
-    std::optional<Tiling> plan =
-        planTiling(heights->gridWidth, heights->gridHeight, heights->pixelSize, lengths.halfTileCm,
-                   lengths.spacingCm);
-    if (!plan)
-        return report("Kachelabstand muss mindestens eine Pixelgroesse (%.2f m) sein!\n",
-                      heights->pixelSize / 100.0);
+    std::optional<Tiling> plan = tilingOrReport(settings, *heights);
+    if (!plan) return 0;
     const Tiling& tiling = *plan;
     if (tiling.tileCount() > kMaxTiles)
         return report("Zu viele Kacheln: %lld (hoechstens %lld)!\n",

@@ -80,6 +80,13 @@ struct TileLengths {
 };
 TileLengths tileLengths(const SettingsFile& settings);
 
+// The tiling of the settings' tile lengths over the source's grid; none when
+// they cannot make one (as planTiling; a negative tile counts too).
+std::optional<Tiling> tilingOf(const SettingsFile& settings, const HeightSource& heights);
+// The same, after saying why when there is none: a pixel size of 0 or less,
+// a negative "Kachelgroesse", or a "Kachelabstand" below one grid step.
+std::optional<Tiling> tilingOrReport(const SettingsFile& settings, const HeightSource& heights);
+
 // Called after each tile's model was written: done of total.
 using TileProgress = std::function<void(std::int64_t done, std::int64_t total)>;
 

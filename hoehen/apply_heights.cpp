@@ -61,6 +61,15 @@ std::int32_t pointHeight(float faktor, double terrain, float offset, double extr
     return wrapAdd(ground, truncToInt32(extra * 100.0));
 }
 
+TerrainMapping terrainMapping(const SettingsFile& settings, const HeightSource& source) {
+    // Faktor and the offset are single-precision values; the default offset
+    // is worked out from the Faktor as read, before it is rounded.
+    const double faktorRead = settings.getReal("Terrain1", "Faktor", 1.0f);
+    const float defaultShift = toSingle(0.02 - faktorRead * source.minHeight * 0.01);
+    const double shift = settings.getReal("Terrain1", "Verschiebung", defaultShift);
+    return TerrainMapping{toSingle(faktorRead), toSingle(shift * 100.0)};
+}
+
 bool applyHeights(const SettingsFile& settings, std::string_view layoutName,
                   const HeightSource& source) {
     // An empty source has had its reader's message already. A pixel size of 0
@@ -79,13 +88,9 @@ bool applyHeights(const SettingsFile& settings, std::string_view layoutName,
         return false;
     }
 
-    // Faktor and the offset are single-precision values; the default offset
-    // is worked out from the Faktor as read, before it is rounded.
-    const double faktorRead = settings.getReal("Terrain1", "Faktor", 1.0f);
-    const float faktor = toSingle(faktorRead);
-    const float defaultShift = toSingle(0.02 - faktorRead * source.minHeight * 0.01);
-    const double shift = settings.getReal("Terrain1", "Verschiebung", defaultShift);
-    const float offset = toSingle(shift * 100.0);
+    const TerrainMapping mapping = terrainMapping(settings, source);
+    const float faktor = mapping.faktor;
+    const float offset = mapping.offset;
 
     SettingsFile extras;
     extras.read(HeightSettingsName, false);

@@ -47,6 +47,16 @@ inline constexpr const char* ZeroPixelSizeMessage = "Pixelgroesse der Hoehendate
 // source with pixel size 0 gives the height of grid point (0, 0).
 double interpolatedHeight(const HeightSource& source, std::int32_t x, std::int32_t y);
 
+// "Faktor" and the offset in cm ("Verschiebung" × 100) of the ".danl", as
+// single-precision values. Without "Verschiebung" the offset puts the
+// source's lowest point 2 cm high, worked out from the Faktor as read,
+// before it is rounded.
+struct TerrainMapping {
+    float faktor = 1.0f;
+    float offset = 0.0f; // cm
+};
+TerrainMapping terrainMapping(const SettingsFile& settings, const HeightSource& source);
+
 // The layout height of one point: trunc(faktor × terrain + offset) +
 // trunc(extra × 100), products and sum in double precision, each part
 // truncated toward zero on its own and the two added as 32-bit integers. A

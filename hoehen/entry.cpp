@@ -4,6 +4,7 @@
 #include "common/numeric.h"
 #include "hoehen/apply_heights.h"
 #include "platform/platform.h"
+#include "raster/height_file.h"
 #include "raster/height_source.h"
 #include "settings/settings_file.h"
 
@@ -60,25 +61,11 @@ int hoehenMain(int argc, char** argv) {
     // 7. - 9. The height file and its kind.
     const std::string* heightFile = settings.find("Terrain1", "Hoehe");
     if (!heightFile) return report("[Terrain1]:Hoehe muss gesetzt sein!\n"), 1;
-    std::size_t hdot = heightFile->rfind('.');
-    if (hdot == std::string::npos)
-        return report("Falscher Dateityp fuer Hoehe: %s!\n", heightFile->c_str()), 1;
-    std::string hext = heightFile->substr(hdot);
     // The height file is opened relative to the layout's folder, which is
     // the current folder now. A file that cannot be read still gives a
     // source: its reader has said what is wrong, and the source is empty.
-    std::unique_ptr<HeightSource> source;
-    if (hext == ".bmp") {
-        // The setting is in metres, the source wants whole centimetres.
-        double metres = settings.getReal("Terrain1", "Pixelgroesse", 0.0f);
-        std::int32_t pixelSize = truncToInt32(metres * 100.0);
-        if (pixelSize == 0) return report("Bitte Pixelgroesse angeben!\n"), 1;
-        source = std::make_unique<BitmapHeightSource>(*heightFile, pixelSize);
-    } else if (hext == ".ter") {
-        source = std::make_unique<TerragenHeightSource>(*heightFile);
-    } else {
-        return report("Falscher Dateityp fuer Hoehe: %s!\n", heightFile->c_str()), 1;
-    }
+    std::unique_ptr<HeightSource> source = openHeightSource(settings, *heightFile);
+    if (!source) return 1;
 
     // 10. Exit code 0 says that the layout was written, and nothing less.
     const bool written = applyHeights(settings, split.name, *source);

@@ -1,17 +1,18 @@
 #!/usr/bin/env bash
 # The project's one test command: installs what is missing (as root; otherwise
-# it names the packages), builds the Linux test build (ASan + UBSan) and the
-# Windows build, and runs both test suites (the Windows one under Wine).
+# it names the packages), builds the Linux test build (ASan + UBSan), runs its
+# tests, runs every fuzz target for 30 seconds (tools/fuzz.sh), then builds
+# the Windows build and runs its tests under Wine.
 #
 #   tools/test.sh            everything
-#   tools/test.sh --native   only the Linux build and its tests
+#   tools/test.sh --native   only the Linux build, its tests and the fuzzing
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 native_only=0
 [ "${1:-}" = "--native" ] && native_only=1
 
-packages=(cmake ninja-build g++ libgtest-dev googletest clang-format)
+packages=(cmake ninja-build g++ libgtest-dev googletest clang-format clang libclang-rt-14-dev)
 [ $native_only = 1 ] || packages+=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 xvfb xdotool)
 
 missing=()
@@ -44,6 +45,9 @@ echo "== Linux build (ASan + UBSan) and tests"
 cmake --preset debug >/dev/null
 cmake --build build/debug -j "$jobs"
 ctest --test-dir build/debug --output-on-failure -j "$jobs"
+
+echo "== Fuzzing (libFuzzer, 30 s per target)"
+tools/fuzz.sh 30
 
 if [ $native_only = 1 ]; then
     exit 0

@@ -21,6 +21,21 @@ TEST(ByteReader, ReadsLittleEndianValuesInOrder) {
     EXPECT_FALSE(r.failed());
 }
 
+TEST(ByteReader, ReadsAndWritesBigEndianValues) {
+    const std::uint8_t data[] = {0x12, 0x34, 0x89, 0xAB, 0xCD, 0xEF, 0x01};
+    ByteReader r(data, sizeof data);
+    EXPECT_EQ(r.u16be(), 0x1234);
+    EXPECT_EQ(r.u32be(), 0x89ABCDEFu);
+    EXPECT_EQ(r.u16be(), 0); // one byte left
+    EXPECT_TRUE(r.failed());
+    EXPECT_EQ(r.position(), 6u);
+
+    ByteWriter w;
+    w.u16be(0x1234);
+    w.u32be(0x89ABCDEFu);
+    EXPECT_EQ(w.buffer(), std::vector<std::uint8_t>(data, data + 6));
+}
+
 TEST(ByteReader, FailureIsStickyAndLeavesThePosition) {
     const std::uint8_t data[] = {1, 2, 3};
     ByteReader r(data, sizeof data);

@@ -1,0 +1,120 @@
+// The settings store over arbitrary text.
+#include "fuzz/fuzz_support.h"
+#include "fuzz/reader_checks.h"
+#include "settings/settings_file.h"
+
+#include <algorithm>
+#include <string_view>
+
+namespace {
+
+// The reader cuts a physical line of more than 1023 characters (its line
+// feed included) into pieces, so an entry whose written line is longer does
+// not come back as one entry.
+constexpr std::size_t LongestWholeLine = 1022;
+
+// The operations below scan the store from its start; a few entries show
+// whether they work without making every input quadratic.
+constexpr std::size_t EntriesTried = 8;
+
+bool sameEntries(const SettingsFile& a, const SettingsFile& b) {
+    if (a.entries.size() != b.entries.size()) return false;
+    for (std::size_t i = 0; i < a.entries.size(); ++i)
+        if (a.entries[i].name != b.entries[i].name || a.entries[i].value != b.entries[i].value)
+            return false;
+    return true;
+}
+
+// True when the written store reads back entry for entry. Two kinds of
+// entry do not: one whose line the reader would cut, and a value ending in a
+// blank or tab (a continuation closed by an empty line can leave one), which
+// the reader trims off its line.
+bool readsBackWhole(const SettingsFile& s) {
+    for (const auto& e : s.entries) {
+        if (e.isSection()) {
+            if (e.name.size() + 2 > LongestWholeLine) return false;
+            continue;
+        }
+        if (e.name.size() + 1 + e.value->size() > LongestWholeLine) return false;
+        if (!e.value->empty() && (e.value->back() == ' ' || e.value->back() == '\t')) return false;
+    }
+    return true;
+}
+
+bool holds(std::string_view text, char c) {
+    return text.find(c) != std::string_view::npos;
+}
+
+// What the grammar promises of every entry read from a file.
+std::string entryProblem(const SettingsFile& s) {
+    for (const auto& e : s.entries) {
+        if (holds(e.name, '\n') || holds(e.name, '\0')) return "a name holds a line end or NUL";
+        if (e.isSection()) {
+            if (holds(e.name, ']')) return "a section name holds ']'";
+            continue;
+        }
+        if (holds(*e.value, '\n') || holds(*e.value, '\0'))
+            return "a value holds a line end or NUL";
+        if (holds(e.name, '=')) return "a key holds '='";
+        if (!e.name.empty() && e.name[0] == '[') return "a key starts with '['";
+    }
+    return {};
+}
+
+// set, find, remove, hasSection and renameSection on a copy of the store.
+std::string operationProblem(const SettingsFile& read) {
+    SettingsFile s = read;
+    std::string section = "Terrain1";
+    const std::size_t tried = std::min(read.entries.size(), EntriesTried);
+    for (std::size_t i = 0; i < tried; ++i) {
+        const SettingsEntry& e = read.entries[i];
+        if (e.isSection()) {
+            section = e.name;
+            if (!s.hasSection(e.name)) return "hasSection misses a section that was read";
+            continue;
+        }
+        (void)s.getInt(section, e.name, 7);
+        (void)s.getReal(section, e.name, 0.5f);
+        s.set(section, e.name, "gesetzt");
+        const std::string* v = s.find(section, e.name);
+        if (!v || *v != "gesetzt") return "find does not give what set stored";
+        if (s.remove(section, e.name) != 1) return "remove misses a key that set stored";
+    }
+    // No section read from a file has a "]" in its name: this one is new.
+    s.set("Neu]", "Schluessel", "Wert");
+    if (s.entries.size() < 2 || s.entries.back().name != "Schluessel" ||
+        s.entries[s.entries.size() - 2].name != "Neu]" || !s.find("Neu]", "Schluessel"))
+        return "set of a new section did not append it";
+    if (!s.renameSection("Neu]", "Neu]2") || !s.hasSection("Neu]2")) return "renameSection failed";
+    s.clear();
+    if (s.count() != 0) return "clear left entries";
+    return {};
+}
+
+} // namespace
+
+std::string checkSettingsInput(const std::uint8_t* data, std::size_t size) {
+    const ScratchInput input(data, size, ".danl");
+    if (!input.ok()) return {}; // nothing to check without the file
+    const std::string& path = input.path();
+    Captured captured;
+
+    SettingsFile read;
+    read.read(path, true);
+    if (!captured.messages.empty()) return "reading a readable file showed a message";
+    SettingsFile parsed;
+    parsed.parse(std::string_view(reinterpret_cast<const char*>(data), size));
+    if (!sameEntries(read, parsed)) return "read and parse of the same bytes disagree";
+
+    std::string problem = entryProblem(read);
+    if (problem.empty()) problem = operationProblem(read);
+    if (!problem.empty()) return problem;
+
+    // What write puts into a file reads back to the same entries.
+    if (readsBackWhole(read)) {
+        SettingsFile back;
+        back.parse(read.serialize());
+        if (!sameEntries(read, back)) return "the written store reads back differently";
+    }
+    return {};
+}

@@ -1,0 +1,19 @@
+#include "raster/height_file.h"
+
+#include "common/message.h"
+#include "common/numeric.h"
+#include "common/paths.h"
+
+std::unique_ptr<HeightSource> openHeightSource(const SettingsFile& settings,
+                                               const std::string& heightFile) {
+    std::optional<std::string> ext = extensionOf(heightFile);
+    if (ext == ".bmp") {
+        // The setting is in metres, the source wants whole centimetres.
+        std::int32_t pixelSize =
+            truncToInt32(settings.getReal("Terrain1", "Pixelgroesse", 0.0f) * 100.0);
+        if (pixelSize == 0) return report("Bitte Pixelgroesse angeben!\n"), nullptr;
+        return std::make_unique<BitmapHeightSource>(heightFile, pixelSize);
+    }
+    if (ext == ".ter") return std::make_unique<TerragenHeightSource>(heightFile);
+    return report("Falscher Dateityp fuer Hoehe: %s!\n", heightFile.c_str()), nullptr;
+}

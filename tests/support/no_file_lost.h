@@ -1,0 +1,24 @@
+// The promise every writer of the system keeps: a file is replaced whole or
+// not at all. expectNoFileLost runs one writer against every way a write can
+// fail and checks, each time, that the old file keeps its bytes, that the one
+// message names the file, that no temporary file is left beside it and that
+// the writer's result says what happened.
+#pragma once
+
+#include <functional>
+#include <string>
+
+// Writes the file at the path given and returns true when it holds the new
+// contents: SettingsFile::write, Layout::save, MeshModel::write.
+using FileWriter = std::function<bool(const std::string& path)>;
+
+// fileName is the name the file gets in a fresh temporary folder (e.g.
+// "Demo.anl"). The writer must succeed when nothing fails and write the same
+// bytes each time it succeeds. Failures checked:
+//   a full disk after 0, 1, half of and all but one of the new bytes;
+//   a final move over the old file that fails;
+//   a temporary file that cannot be created;
+//   a read-only old file;
+//   a folder that does not exist.
+// Every check is a GoogleTest expectation.
+void expectNoFileLost(const std::string& fileName, const FileWriter& write);

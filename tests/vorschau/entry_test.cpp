@@ -1,0 +1,224 @@
+#include "layout/layout.h"
+#include "platform/platform.h"
+#include "tests/raster/raster_test_files.h"
+#include "tests/support/test_support.h"
+#include "tests/vorschau/png_reader.h"
+#include "tests/vorschau/preview_scenes.h"
+#include "vorschau/entry.h"
+#include "vorschau/preview.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Small pictures keep the runs quick, under Wine too.
+constexpr std::int32_t kSide = 240;
+
+int runVorschau(std::vector<std::string> args) {
+    std::vector<char*> argv;
+    static std::string program = "zumt_vorschau";
+    argv.push_back(program.data());
+    for (auto& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    return vorschauMain(static_cast<int>(args.size() + 1), argv.data(), kSide);
+}
+
+const char* kSettings = "[Terrain1]\r\nHoehe=hoehe.bmp\r\nFarbe=farbe.bmp\r\nName=Berge\r\n"
+                        "Pixelgroesse=10\r\nVerschiebung=0\r\n";
+
+class VorschauEntry : public ::testing::Test {
+  protected:
+    TempFolder tmp;
+    MessageCapture capture;
+    // A path in the system's form (backslashes on Windows).
+    std::string file(const std::string& name) const {
+        std::string p = tmp.file(name);
+        if (platformIsWindows())
+            for (char& c : p)
+                if (c == '/') c = '\\';
+        return p;
+    }
+    // Flat ground 1000 cm high, 40 x 30 steps of 10 m.
+    void writeTerrain() const {
+        writeTerrainFiles(tmp, 40, 30, [](std::int32_t, std::int32_t) { return 1000; });
+    }
+};
+
+} // namespace
+
+TEST_F(VorschauEntry, RefusesWrongArguments) {
+    EXPECT_EQ(runVorschau({}), 1);
+    EXPECT_EQ(capture.messages,
+              std::vector<std::string>{"Aufruf: zumt_vorschau Anlage.danl [Bild.png]\n"});
+
+    for (const char* arg : {"Test.ANL", "Test", "D:\\Daten.alt\\Test"}) {
+        SCOPED_TRACE(arg);
+        capture.reset();
+        EXPECT_EQ(runVorschau({arg}), 1);
+        EXPECT_EQ(capture.messages,
+                  std::vector<std::string>{std::string("Falscher Dateityp: ") + arg + "!\n"});
+    }
+
+    // A mistyped picture name must not overwrite the layout.
+    writeText(tmp.file("Test.anl"), "alt");
+    capture.reset();
+    EXPECT_EQ(runVorschau({file("Test.danl"), file("Test.anl")}), 1);
+    EXPECT_EQ(capture.messages,
+              std::vector<std::string>{"Falscher Dateityp fuer Bild: " + file("Test.anl") + "!\n"});
+    EXPECT_EQ(readText(tmp.file("Test.anl")), "alt");
+}
+
+TEST_F(VorschauEntry, MissingSettingsGiveTwoMessages) {
+    for (const char* ext : {".anl", ".danl"}) {
+        SCOPED_TRACE(ext);
+        capture.reset();
+        EXPECT_EQ(runVorschau({file(std::string("Fehlt") + ext)}), 1);
+        EXPECT_EQ(capture.messages,
+                  (std::vector<std::string>{"Can't open " + file("Fehlt.danl") + "!\n",
+                                            "[Terrain1]:Hoehe muss gesetzt sein!\n"}));
+    }
+    EXPECT_FALSE(fileExists(tmp.file("Fehlt.png")));
+}
+
+TEST_F(VorschauEntry, RefusesWhatTheGeneratorRefusesWithItsWords) {
+    // A colour bitmap one row too tall, then the terrain of 40 x 30.
+    writeTerrainFiles(tmp, 40, 31, [](std::int32_t, std::int32_t) { return 0; });
+    std::filesystem::rename(tmp.path() / "farbe.bmp", tmp.path() / "klein.bmp");
+    writeTerrain();
+    struct Case {
+        const char* danl;
+        const char* message;
+    } cases[] = {
+        {"Hoehe=terrain.TER\n", "Falscher Dateityp fuer Hoehe: terrain.TER!\n"},
+        {"Hoehe=hoehe\n", "Falscher Dateityp fuer Hoehe: hoehe!\n"},
+        {"Hoehe=hoehe.bmp\n", "Bitte Pixelgroesse angeben!\n"},
+        {"Hoehe=hoehe.bmp\nPixelgroesse=0.004\n", "Bitte Pixelgroesse angeben!\n"},
+        {"Hoehe=hoehe.bmp\nPixelgroesse=-10\n",
+         "Pixelgroesse muss groesser als 0 sein: -1000 cm!\n"},
+        {"Hoehe=fehlt.bmp\nPixelgroesse=10\n", "Can't open fehlt.bmp!\n"},
+        {"Hoehe=hoehe.bmp\nPixelgroesse=10\nFarbe=farbe.png\n",
+         "Falscher Dateityp fuer farbe: farbe.png!\n"},
+        {"Hoehe=hoehe.bmp\nPixelgroesse=10\nFarbe=fehlt.bmp\n", "Can't open fehlt.bmp!\n"},
+        {"Hoehe=hoehe.bmp\nPixelgroesse=10\nFarbe=klein.bmp\n",
+         "Groessen stimmen nicht überein!\n"},
+        {"Hoehe=hoehe.bmp\nPixelgroesse=10\nKachelabstand=9\n",
+         "Kachelabstand muss mindestens eine Pixelgroesse (10.00 m) sein!\n"},
+        {"Hoehe=hoehe.bmp\nPixelgroesse=10\nKachelgroesse=-5\n",
+         "Kachelgroesse darf nicht negativ sein!\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.danl);
+        writeText(tmp.file("Test.danl"), std::string("[Terrain1]\n") + c.danl);
+        for (const char* arg : {"Test.anl", "Test.danl"}) {
+            capture.reset();
+            EXPECT_EQ(runVorschau({file(arg)}), 1);
+            EXPECT_EQ(capture.messages, std::vector<std::string>{c.message});
+            EXPECT_FALSE(fileExists(tmp.file("Test.png")));
+        }
+    }
+    // The same settings with the right colour bitmap make a picture.
+    writeText(tmp.file("Test.danl"),
+              "[Terrain1]\nHoehe=hoehe.bmp\nPixelgroesse=10\nFarbe=farbe.bmp\n");
+    capture.reset();
+    EXPECT_EQ(runVorschau({file("Test.danl")}), 0);
+    EXPECT_TRUE(capture.messages.empty());
+}
+
+TEST_F(VorschauEntry, ALayoutThatDoesNotLoadGivesNoPicture) {
+    writeTerrain();
+    writeText(tmp.file("Test.danl"), kSettings);
+    writeText(tmp.file("Test.png"), "alt");
+    Layout empty;
+    std::vector<std::uint8_t> image;
+    ASSERT_TRUE(empty.writeImage(image));
+    image.push_back(0);
+    writeBytes(tmp.file("Test.anl"), image);
+    EXPECT_EQ(runVorschau({file("Test.danl")}), 1);
+    EXPECT_EQ(capture.messages, std::vector<std::string>{"Datei zu lang!\n"});
+    EXPECT_EQ(readText(tmp.file("Test.png")), "alt");
+}
+
+TEST_F(VorschauEntry, DrawsTheLayoutBesideTheSettings) {
+    writeTerrain();
+    writeText(tmp.file("Test.danl"), kSettings);
+    // Tracks half a metre above the ground are what the height application
+    // makes of them with this "hoehen.ini".
+    writeText(tmp.file("hoehen.ini"), "[DZ]\r\nGleise=0.5\r\n");
+    Layout layout;
+    layout.tracks.push_back(sceneTrack(1, {-12000, 5000, 1050}, {-4000, 5000, 1053}));
+    layout.tracks.push_back(sceneTrack(2, {4000, 5000, 1200}, {12000, 5000, 1000}));
+    for (CameraRecord& c : layout.cameras)
+        c.setDefault();
+    ASSERT_TRUE(layout.save(tmp.file("Test.anl")));
+
+    EXPECT_EQ(runVorschau({file("Test.danl")}), 0);
+    EXPECT_TRUE(capture.messages.empty());
+    const DecodedPng png = decodePng(readBytes(tmp.file("Test.png")));
+    ASSERT_EQ(png.error, "");
+    EXPECT_EQ(std::max(png.width, png.height), kSide);
+
+    // Where the picture puts the ends, by the frame the drawing used.
+    BitmapHeightSource heights(tmp.file("hoehe.bmp"), 1000);
+    Layout loaded;
+    loaded.load(tmp.file("Test.anl"));
+    const PictureFrame f = framePicture(heights, &loaded, kSide);
+    ASSERT_EQ(png.width, f.width);
+    auto at = [&](std::int32_t x, std::int32_t y) {
+        const auto px = static_cast<std::size_t>(f.pixelX(x));
+        const auto py = static_cast<std::size_t>(f.pixelY(y));
+        const std::size_t k = (py * static_cast<std::size_t>(png.width) + px) * 3;
+        return std::vector<int>{png.rgb[k], png.rgb[k + 1], png.rgb[k + 2]};
+    };
+    EXPECT_EQ(at(-12000, 5000), (std::vector<int>{0, 200, 40}));
+    EXPECT_EQ(at(-4000, 5000), (std::vector<int>{0, 200, 40}));
+    EXPECT_EQ(at(4000, 5000), (std::vector<int>{30, 100, 255}));
+    EXPECT_EQ(at(12000, 5000), (std::vector<int>{235, 20, 20}));
+}
+
+TEST_F(VorschauEntry, ThePicturePathIsTakenFromTheStartFolder) {
+    std::filesystem::create_directories(tmp.path() / "anlagen");
+    std::filesystem::create_directories(tmp.path() / "bilder");
+    writeTerrainFiles(tmp, 20, 20, [](std::int32_t x, std::int32_t y) { return 30 * x + 20 * y; });
+    std::filesystem::rename(tmp.path() / "hoehe.bmp", tmp.path() / "anlagen" / "hoehe.bmp");
+    // No colour bitmap and no layout: the heights on a ramp, nothing else.
+    writeText(tmp.file("anlagen/Test.danl"), "[Terrain1]\nHoehe=hoehe.bmp\nPixelgroesse=5\n");
+    ASSERT_TRUE(changeFolder((tmp.path() / "bilder").string()));
+    const std::string start = currentFolder();
+    EXPECT_EQ(runVorschau({"..\\anlagen\\Test.anl", "vorschau.PNG"}), 0);
+    EXPECT_TRUE(capture.messages.empty());
+    EXPECT_EQ(currentFolder(), start);
+    EXPECT_EQ(decodePng(readBytes(tmp.file("bilder/vorschau.PNG"))).error, "");
+    EXPECT_FALSE(fileExists(tmp.file("anlagen/vorschau.PNG")));
+
+    // A picture that cannot be written is reported; the run fails.
+    setWriteFaultForTesting(WriteFault::CannotCreate);
+    EXPECT_EQ(runVorschau({"..\\anlagen\\Test.danl"}), 1);
+    EXPECT_EQ(capture.messages, std::vector<std::string>{"Can't open ..\\anlagen\\Test.png!\n"});
+    EXPECT_FALSE(fileExists(tmp.file("anlagen/Test.png")));
+}
+
+TEST_F(VorschauEntry, TakesATerragenTerrainWithItsOwnPixelSize) {
+    // 6 x 4 samples 30 m apart, rising to the east; "Pixelgroesse" is not
+    // read for a Terragen file.
+    std::vector<std::int16_t> samples;
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 6; ++x)
+            samples.push_back(static_cast<std::int16_t>(100 * x));
+    writeBytes(tmp.file("gelaende.ter"), TerragenBuilder()
+                                             .count("XPTS", 6)
+                                             .count("YPTS", 4)
+                                             .scale(30, 30, 1)
+                                             .heights(1000, 0, samples)
+                                             .end()
+                                             .bytes());
+    writeText(tmp.file("Test.danl"), "[Terrain1]\nHoehe=gelaende.ter\n");
+    EXPECT_EQ(runVorschau({file("Test.danl")}), 0);
+    EXPECT_TRUE(capture.messages.empty());
+    const DecodedPng png = decodePng(readBytes(tmp.file("Test.png")));
+    ASSERT_EQ(png.error, "");
+    // 5 x 3 steps of 30 m: wider than high.
+    EXPECT_EQ(png.width, kSide);
+    EXPECT_LT(png.height, png.width * 3 / 4);
+}

@@ -1,0 +1,524 @@
+#include "vorschau/preview.h"
+
+#include "common/message.h"
+#include "common/numeric.h"
+#include "hoehen/apply_heights.h"
+#include "vorschau/picture.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <string>
+
+namespace {
+
+// Share of the longer side left free around the content.
+constexpr double kMarginShare = 0.03;
+// Relief is exaggerated a little so that gentle slopes still show.
+constexpr double kShadeExaggeration = 5.0;
+
+constexpr Rgb kBackground{228, 228, 224};
+constexpr Rgb kBlack{0, 0, 0};
+constexpr Rgb kWhite{255, 255, 255};
+constexpr Rgb kTrack{25, 25, 25};
+constexpr Rgb kBridge{150, 0, 170};
+constexpr Rgb kBufferStop{255, 120, 0};
+constexpr Rgb kObject{60, 60, 60};
+constexpr Rgb kCamera{255, 230, 0};
+constexpr Rgb kOnGround{0, 200, 40};
+constexpr Rgb kFloating{30, 100, 255};
+constexpr Rgb kBuried{235, 20, 20};
+// Tile outline colours by the parity of the tile's indices (i, j): tiles of
+// one colour do not overlap each other with the usual settings.
+constexpr Rgb kTileColours[4] = {{255, 255, 255}, {255, 225, 0}, {0, 225, 255}, {255, 130, 0}};
+
+// The colour ramp for terrains without a colour bitmap, low to high.
+struct RampStop {
+    double at;
+    Rgb colour;
+};
+constexpr RampStop kRamp[] = {{0.00, {60, 120, 60}},
+                              {0.25, {130, 170, 90}},
+                              {0.50, {215, 205, 135}},
+                              {0.75, {165, 125, 85}},
+                              {1.00, {245, 245, 245}}};
+
+Rgb rampColour(double t) {
+    if (!(t > 0.0)) return kRamp[0].colour;
+    for (std::size_t k = 1; k < std::size(kRamp); ++k) {
+        if (t <= kRamp[k].at) {
+            const double f = (t - kRamp[k - 1].at) / (kRamp[k].at - kRamp[k - 1].at);
+            const Rgb a = kRamp[k - 1].colour, b = kRamp[k].colour;
+            auto mix = [f](std::uint8_t x, std::uint8_t y) {
+                return static_cast<std::uint8_t>(std::lround(x + (y - x) * f));
+            };
+            return {mix(a.red, b.red), mix(a.green, b.green), mix(a.blue, b.blue)};
+        }
+    }
+    return kRamp[std::size(kRamp) - 1].colour;
+}
+
+Rgb scaled(Rgb c, double k) {
+    auto s = [k](std::uint8_t v) {
+        return static_cast<std::uint8_t>(std::clamp(std::lround(v * k), 0L, 255L));
+    };
+    return {s(c.red), s(c.green), s(c.blue)};
+}
+
+// A grid coordinate split for bilinear sampling between points i0 and i0 + 1.
+struct GridStep {
+    std::int32_t i0 = 0;
+    double f = 0.0; // weight of i0 + 1
+};
+GridStep gridStep(double u, std::int32_t last) {
+    GridStep s;
+    if (last <= 0) return s; // never: a source that is not empty has last >= 1
+    double base = std::floor(u);
+    if (base > last - 1) base = last - 1;
+    if (base < 0) base = 0;
+    s.i0 = static_cast<std::int32_t>(base);
+    s.f = std::clamp(u - base, 0.0, 1.0);
+    return s;
+}
+
+struct Bounds {
+    double minX = std::numeric_limits<double>::infinity();
+    double minY = std::numeric_limits<double>::infinity();
+    double maxX = -std::numeric_limits<double>::infinity();
+    double maxY = -std::numeric_limits<double>::infinity();
+    void add(double x, double y) {
+        minX = std::min(minX, x);
+        maxX = std::max(maxX, x);
+        minY = std::min(minY, y);
+        maxY = std::max(maxY, y);
+    }
+};
+
+// Terrain: the base colour of every picture pixel over the terrain, its
+// height (layout scale) for the shading; NaN marks pixels beside the terrain.
+void drawTerrain(RgbImage& image, const PreviewScene& scene, const PictureFrame& frame) {
+    const HeightSource& hs = *scene.heights;
+    const std::int32_t w = frame.width, h = frame.height;
+    const double ps = hs.pixelSize;
+    const double halfW = hs.gridWidth / 2, halfH = hs.gridHeight / 2;
+
+    // Grid column of each picture column, grid row of each picture row.
+    std::vector<double> us(static_cast<std::size_t>(w)), vs(static_cast<std::size_t>(h));
+    for (std::int32_t px = 0; px < w; ++px)
+        us[static_cast<std::size_t>(px)] = frame.layoutX(px + 0.5) / ps + halfW;
+    for (std::int32_t py = 0; py < h; ++py)
+        vs[static_cast<std::size_t>(py)] = frame.layoutY(py + 0.5) / ps + halfH;
+    std::vector<GridStep> cols(static_cast<std::size_t>(w));
+    for (std::size_t k = 0; k < cols.size(); ++k)
+        cols[k] = gridStep(us[k], hs.gridWidth);
+
+    const ColourSource* cs = scene.colours;
+    auto colourOf = [cs](std::int32_t c, std::int32_t r) {
+        // One colour pixel per grid step: the last grid column and row take
+        // the colour of the pixel before them.
+        PixelColour p =
+            cs->colourAt(std::clamp(c, 0, cs->width - 1), std::clamp(r, 0, cs->height - 1));
+        return p;
+    };
+
+    const double range = hs.maxHeight - hs.minHeight;
+    const double factor = scene.mapping.factor;
+    std::vector<float> heights(static_cast<std::size_t>(w) * static_cast<std::size_t>(h),
+                               std::numeric_limits<float>::quiet_NaN());
+
+    // The two grid rows around a picture row, sampled at the columns the
+    // picture needs; refetched only when the picture moves to another grid
+    // row, so an enlarged terrain costs little.
+    std::vector<double> low0(cols.size()), low1(cols.size()), high0(cols.size()),
+        high1(cols.size());
+    std::vector<PixelColour> clow0, clow1, chigh0, chigh1;
+    if (cs) {
+        clow0.resize(cols.size());
+        clow1.resize(cols.size());
+        chigh0.resize(cols.size());
+        chigh1.resize(cols.size());
+    }
+    std::int32_t cachedRow = -1;
+
+    for (std::int32_t py = 0; py < h; ++py) {
+        const double v = vs[static_cast<std::size_t>(py)];
+        if (!(v >= 0.0 && v <= hs.gridHeight)) continue;
+        const GridStep row = gridStep(v, hs.gridHeight);
+        if (row.i0 != cachedRow) {
+            cachedRow = row.i0;
+            for (std::size_t k = 0; k < cols.size(); ++k) {
+                const std::int32_t c = cols[k].i0;
+                low0[k] = hs.heightAt(c, row.i0);
+                low1[k] = hs.heightAt(c + 1, row.i0);
+                high0[k] = hs.heightAt(c, row.i0 + 1);
+                high1[k] = hs.heightAt(c + 1, row.i0 + 1);
+                if (cs) {
+                    clow0[k] = colourOf(c, row.i0);
+                    clow1[k] = colourOf(c + 1, row.i0);
+                    chigh0[k] = colourOf(c, row.i0 + 1);
+                    chigh1[k] = colourOf(c + 1, row.i0 + 1);
+                }
+            }
+        }
+        for (std::int32_t px = 0; px < w; ++px) {
+            const auto k = static_cast<std::size_t>(px);
+            const double u = us[k];
+            if (!(u >= 0.0 && u <= hs.gridWidth)) continue;
+            const double fu = cols[k].f, fv = row.f;
+            const double w00 = (1 - fu) * (1 - fv), w10 = fu * (1 - fv), w01 = (1 - fu) * fv,
+                         w11 = fu * fv;
+            const double height = low0[k] * w00 + low1[k] * w10 + high0[k] * w01 + high1[k] * w11;
+            heights[static_cast<std::size_t>(py) * static_cast<std::size_t>(w) + k] =
+                static_cast<float>(height * factor);
+            Rgb base;
+            if (cs) {
+                auto mix = [&](std::uint8_t a, std::uint8_t b, std::uint8_t c, std::uint8_t d) {
+                    return static_cast<std::uint8_t>(
+                        std::lround(a * w00 + b * w10 + c * w01 + d * w11));
+                };
+                base = {mix(clow0[k].red, clow1[k].red, chigh0[k].red, chigh1[k].red),
+                        mix(clow0[k].green, clow1[k].green, chigh0[k].green, chigh1[k].green),
+                        mix(clow0[k].blue, clow1[k].blue, chigh0[k].blue, chigh1[k].blue)};
+            } else {
+                base = rampColour(range > 0.0 ? (height - hs.minHeight) / range : 0.0);
+            }
+            setPixel(image, px, py, base);
+        }
+    }
+
+    // Hillshade from the picture's own heights: the slope over one picture
+    // pixel each way (one-sided at the terrain's edge), light from the
+    // north-west at 45 degrees. Flat ground keeps its colour.
+    const double step = frame.cmPerPixel;
+    const double lx = -0.5, ly = 0.5, lz = std::sqrt(0.5); // unit vector to the light
+    auto at = [&](std::int32_t x, std::int32_t y) {
+        if (x < 0 || y < 0 || x >= w || y >= h) return std::numeric_limits<float>::quiet_NaN();
+        return heights[static_cast<std::size_t>(y) * static_cast<std::size_t>(w) + x];
+    };
+    auto slope = [&](float before, float here, float after, double& d) {
+        if (!std::isnan(before) && !std::isnan(after))
+            d = (after - before) / (2 * step);
+        else if (!std::isnan(after))
+            d = (after - here) / step;
+        else if (!std::isnan(before))
+            d = (here - before) / step;
+        else
+            d = 0.0;
+    };
+    for (std::int32_t py = 0; py < h; ++py) {
+        for (std::int32_t px = 0; px < w; ++px) {
+            const float here = at(px, py);
+            if (std::isnan(here)) continue;
+            double dzdx = 0.0, dzdy = 0.0;
+            slope(at(px - 1, py), here, at(px + 1, py), dzdx);
+            // Picture rows run southward: the row above is north.
+            slope(at(px, py + 1), here, at(px, py - 1), dzdy);
+            dzdx *= kShadeExaggeration;
+            dzdy *= kShadeExaggeration;
+            const double len = std::sqrt(dzdx * dzdx + dzdy * dzdy + 1.0);
+            const double lit = (-dzdx * lx - dzdy * ly + lz) / len;
+            const double k = std::clamp(0.3 + 0.7 * lit / lz, 0.25, 1.3);
+            setPixel(image, px, py, scaled(pixelAt(image, px, py), k));
+        }
+    }
+}
+
+void drawTiles(RgbImage& image, const PreviewScene& scene, const PictureFrame& frame) {
+    if (!scene.tiling) return;
+    const std::vector<TileOutline> outlines = tileOutlines(*scene.tiling, *scene.heights);
+    // Where the tiles are wide enough, each colour is drawn a little further
+    // inside its tiles, so that edges which fall on one line stay apart and
+    // every tile shows as its own frame.
+    const double stepPixels =
+        scene.tiling->tileStep * static_cast<double>(scene.heights->pixelSize) / frame.cmPerPixel;
+    const bool separate = stepPixels >= 40.0;
+    for (const TileOutline& t : outlines) {
+        const int kind = (t.i & 1) + 2 * (t.j & 1);
+        const std::int32_t inset = separate ? 2 + 3 * kind : 0;
+        // The pixels whose centres lie over the tile's area.
+        const double x0 = std::ceil(frame.pixelX(static_cast<double>(t.minX)) - 0.5);
+        const double x1 = std::floor(frame.pixelX(static_cast<double>(t.maxX)) - 0.5);
+        const double y0 = std::ceil(frame.pixelY(static_cast<double>(t.maxY)) - 0.5);
+        const double y1 = std::floor(frame.pixelY(static_cast<double>(t.minY)) - 0.5);
+        auto clampPixel = [](double v) {
+            return static_cast<std::int32_t>(std::clamp(v, -1e6, 1e6));
+        };
+        std::int32_t ax = clampPixel(x0) + inset, bx = clampPixel(x1) - inset;
+        std::int32_t ay = clampPixel(y0) + inset, by = clampPixel(y1) - inset;
+        if (ax > bx) ax = bx = (ax + bx) / 2;
+        if (ay > by) ay = by = (ay + by) / 2;
+        outlineRect(image, ax, ay, bx, by, separate ? kTileColours[kind] : kWhite,
+                    separate ? 0.75 : 0.5);
+    }
+}
+
+Rgb fitColour(EndFit fit) {
+    switch (fit) {
+    case EndFit::OnGround:
+        return kOnGround;
+    case EndFit::Floating:
+        return kFloating;
+    case EndFit::Buried:
+        return kBuried;
+    }
+    return kOnGround;
+}
+
+// A short bar across the direction (a buffer stop) or along it.
+void drawBar(RgbImage& image, double x, double y, double dx, double dy, double half, double width,
+             Rgb colour) {
+    const double len = std::hypot(dx, dy);
+    if (!(len > 0.0)) {
+        dx = 1.0;
+        dy = 0.0;
+    } else {
+        dx /= len;
+        dy /= len;
+    }
+    drawLine(image, x - dx * half, y - dy * half, x + dx * half, y + dy * half, width, colour);
+}
+
+void drawLayout(RgbImage& image, const PreviewScene& scene, const PictureFrame& frame) {
+    if (!scene.layout) return;
+    const Layout& layout = *scene.layout;
+    auto px = [&](std::int32_t x) { return frame.pixelX(x); };
+    auto py = [&](std::int32_t y) { return frame.pixelY(y); };
+
+    // Tracks: a light halo under a dark line keeps them readable on any
+    // ground; a track that carries a bridge is drawn in the bridge colour.
+    for (const TrackRecord& t : layout.tracks)
+        if (t.id != 0)
+            drawLine(image, px(t.start.x), py(t.start.y), px(t.end.x), py(t.end.y), 6.0, kWhite);
+    for (const TrackRecord& t : layout.tracks) {
+        if (t.id == 0) continue;
+        bool bridge = t.link && *t.link < layout.objects.size() &&
+                      layout.objects[*t.link].id != 0 && isBridgePath(layout.objects[*t.link].path);
+        drawLine(image, px(t.start.x), py(t.start.y), px(t.end.x), py(t.end.y), bridge ? 5.0 : 3.0,
+                 bridge ? kBridge : kTrack);
+    }
+
+    // Objects.
+    for (const ObjectRecord& o : layout.objects) {
+        if (o.id == 0) continue;
+        const double x = px(o.position.x), y = py(o.position.y);
+        if (isBufferStopPath(o.path)) {
+            // Across the track's end direction: in the picture, whose y runs
+            // opposite to the layout's, the direction (x, y) becomes (x, -y),
+            // and (y, x) lies square to that. Longer than the end's dot that
+            // is drawn over it.
+            drawBar(image, x, y, o.direction.y, o.direction.x, 11.0, 6.0, kBlack);
+            drawBar(image, x, y, o.direction.y, o.direction.x, 10.0, 3.5, kBufferStop);
+        } else if (isBridgePath(o.path)) {
+            fillRect(image, x - 6, y - 6, x + 6, y + 6, kWhite);
+            fillRect(image, x - 5, y - 5, x + 5, y + 5, kBridge);
+            fillRect(image, x - 2, y - 2, x + 2, y + 2, kWhite);
+        } else {
+            fillDisc(image, x, y, 3.5, kWhite);
+            fillDisc(image, x, y, 2.3, kObject);
+        }
+    }
+
+    // Track ends, coloured by how they sit on the terrain. Connected tracks
+    // share their end points, so the ends that are off are drawn last: one
+    // wrong end among fitted ones must not hide under them.
+    struct End {
+        Point3 p;
+        EndFit fit;
+    };
+    std::vector<End> ends;
+    for (const TrackRecord& t : layout.tracks) {
+        if (t.id == 0) continue;
+        for (const Point3& p : {t.start, t.end})
+            ends.push_back(
+                {p, endFit(p.z, trackHeightUnder(*scene.heights, scene.mapping, p.x, p.y))});
+    }
+    std::stable_partition(ends.begin(), ends.end(),
+                          [](const End& e) { return e.fit == EndFit::OnGround; });
+    for (const End& e : ends) {
+        fillDisc(image, px(e.p.x), py(e.p.y), 5.5, kBlack);
+        fillDisc(image, px(e.p.x), py(e.p.y), 4.2, fitColour(e.fit));
+    }
+
+    // Cameras: a ring with a line in the viewing direction.
+    for (const CameraRecord& c : layout.cameras) {
+        const double x = px(c.position.x), y = py(c.position.y);
+        const double dx = c.direction.x, dy = -static_cast<double>(c.direction.y);
+        const double len = std::hypot(dx, dy);
+        if (len > 0.0) {
+            drawLine(image, x, y, x + dx / len * 18, y + dy / len * 18, 5.0, kBlack);
+            drawLine(image, x, y, x + dx / len * 17, y + dy / len * 17, 2.5, kCamera);
+        }
+        fillDisc(image, x, y, 7.0, kBlack);
+        fillDisc(image, x, y, 5.5, kCamera);
+        fillDisc(image, x, y, 2.0, kBlack);
+    }
+}
+
+// The longest round length (1, 2 or 5 times a power of ten, in metres) that
+// fits in the given number of metres.
+double roundLength(double metres) {
+    double power = std::pow(10.0, std::floor(std::log10(metres)));
+    for (double m : {5.0, 2.0, 1.0})
+        if (m * power <= metres) return m * power;
+    return power;
+}
+
+std::string lengthLabel(double metres) {
+    if (metres >= 1000.0) return formatText("%.0f km", metres / 1000.0);
+    if (metres >= 1.0) return formatText("%.0f m", metres);
+    return formatText("%.0f cm", metres * 100.0);
+}
+
+void drawScaleBar(RgbImage& image, const PictureFrame& frame) {
+    const std::int32_t scale = frame.width >= 600 || frame.height >= 600 ? 2 : 1;
+    const double metresPerPixel = frame.cmPerPixel / 100.0;
+    const double wanted = std::min(frame.width * 0.25, 400.0 * scale) * metresPerPixel;
+    if (!(wanted > 0.0)) return;
+    const double metres = roundLength(wanted);
+    const double barPixels = metres / metresPerPixel;
+    const std::string label = lengthLabel(metres);
+    const std::int32_t pad = 6 * scale, barHeight = 5 * scale;
+    const std::int32_t textHeight = GlyphHeight * scale;
+    const double boxW = std::max(barPixels, static_cast<double>(textWidth(label, scale))) + 2 * pad;
+    const double boxH = pad + textHeight + pad + barHeight + pad;
+    const double x0 = 10.0 * scale, y1 = frame.height - 10.0 * scale;
+    const double y0 = y1 - boxH;
+    fillRect(image, x0, y0, x0 + boxW, y1, kWhite, 0.85);
+    drawText(image, static_cast<std::int32_t>(x0 + pad), static_cast<std::int32_t>(y0 + pad), label,
+             scale, kBlack);
+    const double by = y0 + pad + textHeight + pad;
+    fillRect(image, x0 + pad - 1, by - 1, x0 + pad + barPixels + 1, by + barHeight + 1, kBlack);
+    for (int k = 0; k < 4; ++k) {
+        const double a = x0 + pad + barPixels * k / 4, b = x0 + pad + barPixels * (k + 1) / 4;
+        if (k % 2 == 1) fillRect(image, a, by, b, by + barHeight, kWhite);
+    }
+}
+
+void drawNorthArrow(RgbImage& image, const PictureFrame& frame) {
+    const std::int32_t scale = frame.width >= 600 || frame.height >= 600 ? 2 : 1;
+    const double size = 14.0 * scale;
+    const double cx = frame.width - 10.0 * scale - size, top = 10.0 * scale;
+    fillRect(image, cx - size, top, cx + size, top + 3.4 * size, kWhite, 0.85);
+    const std::int32_t letterW = textWidth("N", scale);
+    drawText(image, static_cast<std::int32_t>(cx) - letterW / 2,
+             static_cast<std::int32_t>(top + 0.3 * size), "N", scale, kBlack);
+    const double tip = top + 0.6 * size + GlyphHeight * scale, base = top + 3.1 * size;
+    fillTriangle(image, cx, tip, cx - 0.6 * size, base, cx, base - 0.5 * size, kBlack);
+    fillTriangle(image, cx, tip, cx + 0.6 * size, base, cx, base - 0.5 * size, kBlack);
+    fillTriangle(image, cx, tip + 2.5, cx + 0.6 * size - 2.2, base - 1.8, cx,
+                 base - 0.5 * size - 1.0, kWhite);
+}
+
+} // namespace
+
+HeightMapping heightMapping(const SettingsFile& danl, const SettingsFile& hoehenIni,
+                            const HeightSource& heights) {
+    HeightMapping m;
+    const TerrainMapping terrain = terrainMapping(danl, heights);
+    m.factor = terrain.faktor;
+    m.offset = terrain.offset;
+    const auto defaultExtra = static_cast<float>(hoehenIni.getReal("Zumt", "DZ", 0.0f));
+    m.trackExtraCm = truncToInt32(hoehenIni.getReal("DZ", "Gleise", defaultExtra) * 100.0);
+    return m;
+}
+
+std::int32_t trackHeightUnder(const HeightSource& heights, const HeightMapping& mapping,
+                              std::int32_t x, std::int32_t y) {
+    return wrapAdd(
+        pointHeight(mapping.factor, interpolatedHeight(heights, x, y), mapping.offset, 0.0),
+        mapping.trackExtraCm);
+}
+
+EndFit endFit(std::int32_t z, std::int32_t expected) {
+    const std::int64_t d = std::int64_t{z} - expected;
+    if (d > GroundToleranceCm) return EndFit::Floating;
+    if (d < -GroundToleranceCm) return EndFit::Buried;
+    return EndFit::OnGround;
+}
+
+std::int64_t gridPointX(const HeightSource& heights, std::int64_t c) {
+    return (c - heights.gridWidth / 2) * heights.pixelSize;
+}
+
+std::int64_t gridPointY(const HeightSource& heights, std::int64_t r) {
+    return (r - heights.gridHeight / 2) * heights.pixelSize;
+}
+
+std::vector<TileOutline> tileOutlines(const Tiling& tiling, const HeightSource& heights) {
+    std::vector<TileOutline> outlines;
+    for (const Tile& tile : tiling.tiles()) {
+        TileOutline o;
+        o.i = tile.i;
+        o.j = tile.j;
+        o.minX = gridPointX(heights, tile.rect.minX);
+        o.maxX = gridPointX(heights, tile.rect.maxX);
+        o.minY = gridPointY(heights, tile.rect.minY);
+        o.maxY = gridPointY(heights, tile.rect.maxY);
+        outlines.push_back(o);
+    }
+    return outlines;
+}
+
+PictureFrame framePicture(const HeightSource& heights, const Layout* layout,
+                          std::int32_t longSide) {
+    const double tx0 = static_cast<double>(gridPointX(heights, 0));
+    const double tx1 = static_cast<double>(gridPointX(heights, heights.gridWidth));
+    const double ty0 = static_cast<double>(gridPointY(heights, 0));
+    const double ty1 = static_cast<double>(gridPointY(heights, heights.gridHeight));
+    Bounds b;
+    b.add(tx0, ty0);
+    b.add(tx1, ty1);
+    if (layout) {
+        for (const TrackRecord& t : layout->tracks) {
+            if (t.id == 0) continue;
+            b.add(t.start.x, t.start.y);
+            b.add(t.end.x, t.end.y);
+        }
+        for (const ObjectRecord& o : layout->objects)
+            if (o.id != 0) b.add(o.position.x, o.position.y);
+    }
+    const double tw = tx1 - tx0, th = ty1 - ty0;
+    b.minX = std::max(b.minX, tx0 - tw);
+    b.maxX = std::min(b.maxX, tx1 + tw);
+    b.minY = std::max(b.minY, ty0 - th);
+    b.maxY = std::min(b.maxY, ty1 + th);
+
+    double spanX = b.maxX - b.minX, spanY = b.maxY - b.minY;
+    const double margin = kMarginShare * std::max(spanX, spanY);
+    spanX += 2 * margin;
+    spanY += 2 * margin;
+    const double longer = std::max(spanX, spanY);
+
+    if (longSide <= 0) {
+        const double steps = std::ceil(longer / heights.pixelSize);
+        longSide = static_cast<std::int32_t>(std::clamp(
+            steps, static_cast<double>(MinAutomaticSide), static_cast<double>(MaxPreviewSide)));
+    }
+    longSide = std::min(longSide, MaxPreviewSide);
+
+    PictureFrame f;
+    f.cmPerPixel = longer / longSide;
+    auto side = [&](double span) {
+        const double n = std::ceil(span / f.cmPerPixel - 1e-6);
+        return static_cast<std::int32_t>(std::clamp(n, 1.0, static_cast<double>(longSide)));
+    };
+    f.width = side(spanX);
+    f.height = side(spanY);
+    // The content sits in the middle of the picture.
+    f.left = (b.minX + b.maxX) / 2 - f.width * f.cmPerPixel / 2;
+    f.top = (b.minY + b.maxY) / 2 + f.height * f.cmPerPixel / 2;
+    return f;
+}
+
+RgbImage renderPreview(const PreviewScene& scene, const PictureFrame& frame) {
+    RgbImage image = makeImage(frame.width, frame.height, kBackground);
+    if (image.width == 0 || !scene.heights || scene.heights->gridWidth <= 0 ||
+        scene.heights->pixelSize <= 0)
+        return image;
+    drawTerrain(image, scene, frame);
+    drawTiles(image, scene, frame);
+    drawLayout(image, scene, frame);
+    drawScaleBar(image, frame);
+    drawNorthArrow(image, frame);
+    return image;
+}

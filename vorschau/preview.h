@@ -1,0 +1,109 @@
+// The preview picture: the terrain seen from above, the tiles the generator
+// cuts from it and the layout on top, so a hobbyist can judge a generated
+// terrain or a fitted layout without starting the host.
+//
+// Orientation: north up. Layout x grows to the right, layout y upward; the
+// terrain grid lies centred on the layout origin as the generated layout
+// places its tiles: grid point (c, r) at ((c − gridWidth / 2) × pixelSize,
+// (r − gridHeight / 2) × pixelSize) cm, the halves rounded down. So the
+// first stored row of a bitmap is the picture's bottom row, and an ordinary
+// bitmap appears the right way up.
+#pragma once
+
+#include "generator/generate_tiles.h"
+#include "layout/layout.h"
+#include "raster/colour_source.h"
+#include "raster/height_source.h"
+#include "settings/settings_file.h"
+#include "vorschau/png_file.h"
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+// The longest side a preview may have.
+inline constexpr std::int32_t MaxPreviewSide = 2048;
+// The automatic choice gives at least this many pixels on the longer side
+// (small terrains are enlarged so tracks and markers stay legible).
+inline constexpr std::int32_t MinAutomaticSide = 1024;
+
+// How the height application turns terrain heights into track heights:
+// z = trunc(factor × h + offset) + trackExtraCm.
+struct HeightMapping {
+    float factor = 1.0f;           // [Terrain1] "Faktor"
+    float offset = 0.0f;           // cm: [Terrain1] "Verschiebung" × 100
+    std::int32_t trackExtraCm = 0; // "hoehen.ini": [DZ] "Gleise", else [Zumt] "DZ", × 100
+};
+
+// The mapping from the ".danl" settings and "hoehen.ini" (may be empty),
+// with the height application's defaults: Faktor 1.0, Verschiebung putting
+// the lowest terrain point at 2 cm, no extra height.
+HeightMapping heightMapping(const SettingsFile& danl, const SettingsFile& hoehenIni,
+                            const HeightSource& heights);
+
+// The height the height application gives a track end at (x, y).
+std::int32_t trackHeightUnder(const HeightSource& heights, const HeightMapping& mapping,
+                              std::int32_t x, std::int32_t y);
+
+// How a track end sits: within GroundToleranceCm of the height the height
+// application would give it, above (floating) or below (buried).
+inline constexpr std::int32_t GroundToleranceCm = 5;
+enum class EndFit { OnGround, Floating, Buried };
+EndFit endFit(std::int32_t z, std::int32_t expected);
+
+// Layout cm of grid column c and row r, as the generated layout places them.
+std::int64_t gridPointX(const HeightSource& heights, std::int64_t c);
+std::int64_t gridPointY(const HeightSource& heights, std::int64_t r);
+
+// One tile as the picture outlines it: its indices and the layout area its
+// model covers, in cm.
+struct TileOutline {
+    std::int32_t i = 0;
+    std::int32_t j = 0;
+    std::int64_t minX = 0; // cm
+    std::int64_t minY = 0; // cm
+    std::int64_t maxX = 0; // cm
+    std::int64_t maxY = 0; // cm
+};
+// Every tile of the tiling, in the generator's order.
+std::vector<TileOutline> tileOutlines(const Tiling& tiling, const HeightSource& heights);
+
+// Where the picture lies in the layout.
+struct PictureFrame {
+    double left = 0.0;       // cm: layout x of the picture's left edge
+    double top = 0.0;        // cm: layout y of the picture's top edge
+    double cmPerPixel = 1.0; // > 0
+    std::int32_t width = 0;  // pixels
+    std::int32_t height = 0; // pixels
+
+    double pixelX(double x) const { return (x - left) / cmPerPixel; }
+    double pixelY(double y) const { return (top - y) / cmPerPixel; }
+    double layoutX(double px) const { return left + px * cmPerPixel; }
+    double layoutY(double py) const { return top - py * cmPerPixel; }
+};
+
+// The frame around the terrain and the layout's tracks and objects (the
+// cameras do not count), with a small margin; the layout may widen it by at
+// most the terrain's own width and height on each side, so one stray point
+// cannot shrink the terrain to a dot. longSide is the longer side in pixels,
+// 1 .. MaxPreviewSide; 0 chooses one pixel per grid step, within
+// MinAutomaticSide .. MaxPreviewSide. The source must not be empty and its
+// pixelSize must be positive.
+PictureFrame framePicture(const HeightSource& heights, const Layout* layout,
+                          std::int32_t longSide = 0);
+
+// What the picture shows.
+struct PreviewScene {
+    const HeightSource* heights = nullptr; // not empty, pixelSize > 0
+    const ColourSource* colours = nullptr; // none: heights on a colour ramp
+    HeightMapping mapping;
+    std::optional<Tiling> tiling; // none: no tile outlines
+    const Layout* layout = nullptr;
+};
+
+// Draws the picture: terrain (the colour bitmap or a ramp of the heights,
+// shaded by the slopes, light from the north-west), tile outlines, tracks
+// from end to end with their ends coloured by endFit (green on the ground,
+// blue floating, red buried), bridges, buffer stops, objects, cameras, a
+// scale bar and a north arrow.
+RgbImage renderPreview(const PreviewScene& scene, const PictureFrame& frame);
