@@ -3,6 +3,7 @@
 #include "dialog/main_dialog.h"
 #include "platform/text.h"
 
+#include <chrono>
 #include <cstdio>
 #include <string>
 
@@ -31,7 +32,11 @@ class ConsoleWindow : public DialogWindow {
     void beginWaitCursor() override {}
     void endWaitCursor() override {}
     void showProgress(std::int64_t done, std::int64_t total) override {
-        // One line, rewritten for every tile.
+        // One line, rewritten at most ten times a second and for the last
+        // tile, so that a log of the run stays short.
+        const auto now = std::chrono::steady_clock::now();
+        if (shown_ && done != total && now - last_ < std::chrono::milliseconds(100)) return;
+        last_ = now;
         std::printf("\rKachel %lld von %lld", static_cast<long long>(done),
                     static_cast<long long>(total));
         std::fflush(stdout);
@@ -46,6 +51,7 @@ class ConsoleWindow : public DialogWindow {
 
   private:
     bool shown_ = false;
+    std::chrono::steady_clock::time_point last_;
 };
 
 // "Label:  value", the label as the dialog shows it (Windows-1252 like every
