@@ -205,8 +205,8 @@ Layout sampleLayout() {
         track(10, "Stumpfgleis", 2, {40000, 50000, 0}, {10000, 65000, 0}, unit(-30000, 15000)));
     // Not along an axis: the tiny sine of a half turn is not the same in
     // every maths library, and the buffer stop must link on every build.
-    t.push_back(track(11, "Abstellgleis", 2, {-60000, 5000, 0}, {-85000, -7000, 0},
-                      unit(-25000, -12000)));
+    t.push_back(
+        track(11, "Abstellgleis", 2, {-60000, 5000, 0}, {-85000, -7000, 0}, unit(-25000, -12000)));
     for (int i = 0; i < 9; ++i) {
         connect(t[static_cast<std::size_t>(i)], 0, static_cast<std::int16_t>(i == 0 ? 9 : i), 1);
         connect(t[static_cast<std::size_t>(i)], 1, static_cast<std::int16_t>(i == 8 ? 1 : i + 2),
