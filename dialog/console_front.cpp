@@ -89,5 +89,7 @@ int genZumtTerConsoleMain(int argc, char** argv) {
     std::fflush(stdout);
 
     dialog.OnOK();
-    return window.ended ? 0 : 1;
+    // Exit 0 says that every file was written: a model or the layout that
+    // could not be has shown its message, and the run counts as failed.
+    return window.ended && dialog.lastOutcome.complete() ? 0 : 1;
 }

@@ -247,10 +247,10 @@ int MainDialog::runGenerator() {
     const std::string layoutPath = layoutPathFor(settingsPath);
     // The generator works on the settings in memory; the file just written
     // is not read back.
-    const int result =
-        generateTiles(settings, layoutPath, [this](std::int64_t done, std::int64_t total) {
-            window_.showProgress(done, total);
-        });
+    const int result = generateTiles(
+        settings, layoutPath,
+        [this](std::int64_t done, std::int64_t total) { window_.showProgress(done, total); },
+        &lastOutcome);
     window_.endProgress();
     return result;
 }

@@ -15,6 +15,8 @@
 // or Max recomputes Faktor ("%.4lf") and Verschiebung ("%.2lf").
 #pragma once
 
+#include "generator/generate_tiles.h"
+
 #include "dialog/resource.h"
 #include "raster/height_source.h"
 #include "settings/settings_file.h"
@@ -136,8 +138,10 @@ class MainDialog : public DialogTexts {
     void deriveRange();
     void deriveMapping();
     // The generator with settings and the layout beside the ".danl".
-    // Returns its result: nonzero on success.
+    // Returns its result: nonzero on success. What the last run could not
+    // write stays in lastOutcome.
     int runGenerator();
+    GenerationOutcome lastOutcome;
 
     // Reads the ".danl" of settingsPath (refusing any other extension with
     // "Falsche Endung: %s\n" and an emptied settingsPath), makes its folder

@@ -201,7 +201,10 @@ void fillTileMesh(const SettingsFile& settings, MeshModel& model, const ColourSo
 }
 
 int generateTiles(const SettingsFile& settings, const std::optional<std::string>& layoutPath,
-                  const TileProgress& progress) {
+                  const TileProgress& progress, GenerationOutcome* outcome) {
+    GenerationOutcome ignored;
+    GenerationOutcome& result = outcome ? *outcome : ignored;
+    result = GenerationOutcome{};
     const std::string* heightFile = settings.find("Terrain1", "Hoehe");
     const std::string* colourFile = settings.find("Terrain1", "Farbe");
     if (!heightFile) return report("[Terrain1]:Hoehe muss gesetzt sein!\n");
@@ -262,7 +265,7 @@ int generateTiles(const SettingsFile& settings, const std::optional<std::string>
         for (std::int32_t j = 0; j < tiling.countY; ++j) {
             const Tile tile = tiling.tile(i, j);
             fillTileMesh(settings, model, colours, *heights, tile.rect);
-            model.write(modelPath(modelRoot, *name, i, j), &image);
+            if (!model.write(modelPath(modelRoot, *name, i, j), &image)) ++result.modelsFailed;
             if (layoutPath) {
                 ObjectRecord obj;
                 obj.id = static_cast<std::int16_t>(layout.objects.size() + 1);
@@ -288,7 +291,7 @@ int generateTiles(const SettingsFile& settings, const std::optional<std::string>
         layout.properties.colourA[0] = 204;
         layout.properties.colourA[1] = 230;
         layout.properties.colourA[2] = 255;
-        layout.save(*layoutPath);
+        if (!layout.save(*layoutPath)) result.layoutFailed = true;
     }
     layout.clear();
     model.clear();

@@ -90,12 +90,20 @@ std::optional<Tiling> tilingOrReport(const SettingsFile& settings, const HeightS
 // Called after each tile's model was written: done of total.
 using TileProgress = std::function<void(std::int64_t done, std::int64_t total)>;
 
-// The whole run. Returns 1 when it reached its end (single model files may
-// have failed, each with its message), 0 when a check stopped it; a stopped
-// run has written no file. With a layout path the layout of all tiles is
-// written there (replacing any file).
+// What a run that reached its end could not write, each with its message
+// shown: model files, and the layout.
+struct GenerationOutcome {
+    std::int64_t modelsFailed = 0;
+    bool layoutFailed = false;
+    bool complete() const { return modelsFailed == 0 && !layoutFailed; }
+};
+
+// The whole run. Returns 1 when it reached its end (single model files, or
+// the layout, may have failed, each with its message: outcome tells), 0 when
+// a check stopped it; a stopped run has written no file. With a layout path
+// the layout of all tiles is written there (replacing any file).
 int generateTiles(const SettingsFile& settings, const std::optional<std::string>& layoutPath,
-                  const TileProgress& progress = {});
+                  const TileProgress& progress = {}, GenerationOutcome* outcome = nullptr);
 
 // Refills model with one part holding the tile's grid of quads, vertex
 // heights and colours.

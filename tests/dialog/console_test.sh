@@ -91,5 +91,14 @@ run 1 "$dir/anlagen/Ohne.danl"
 grep -q '^Faktor=1.0' anlagen/Ohne.danl || bad "settings not stored before the generator"
 [ ! -e anlagen/Ohne.anl ] || bad "a layout after a failed generation"
 
+# A layout that cannot be replaced: the models are written, the message
+# names the layout, and the run does not claim success.
+cp anlagen/Demo.danl anlagen/Fest.danl
+printf 'alt' >anlagen/Fest.anl
+chmod a-w anlagen/Fest.anl
+run 1 "$dir/anlagen/Fest.danl"
+grep -q "Can't open .*Fest.anl!" "$err" || bad "no message for the read-only layout"
+[ "$(cat anlagen/Fest.anl)" = alt ] || bad "the read-only layout was replaced"
+
 [ $fail = 0 ] && echo "gen_zumt_ter console: all checks passed"
 exit $fail

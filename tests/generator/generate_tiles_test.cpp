@@ -320,3 +320,28 @@ TEST_F(Generator, OutputIsTheSameOnEveryBuild) {
         EXPECT_EQ(written, readBytes(golden));
     }
 }
+
+// A run that reaches its end but cannot write every file says so: each file
+// shows its message, the run goes on, and the outcome counts what is missing.
+TEST_F(Generator, FilesThatCannotBeWrittenAreCountedInTheOutcome) {
+    writeRasters(tmp, 100, 60);
+    GenerationOutcome outcome;
+    EXPECT_EQ(generateTiles(settingsOf(kGrid100x60), tmp.file("Gen.anl"), {}, &outcome), 1);
+    EXPECT_TRUE(outcome.complete());
+
+    writeText(tmp.file("Gen.anl"), "alt");
+    std::filesystem::permissions(tmp.file("Gen.anl"),
+                                 std::filesystem::perms::owner_write |
+                                     std::filesystem::perms::group_write |
+                                     std::filesystem::perms::others_write,
+                                 std::filesystem::perm_options::remove);
+    setWriteFaultForTesting(WriteFault::DiskFull, 10); // the first model
+    EXPECT_EQ(generateTiles(settingsOf(kGrid100x60), tmp.file("Gen.anl"), {}, &outcome), 1);
+    EXPECT_EQ(outcome.modelsFailed, 1);
+    EXPECT_TRUE(outcome.layoutFailed);
+    EXPECT_FALSE(outcome.complete());
+    EXPECT_EQ(readText(tmp.file("Gen.anl")), "alt");
+    EXPECT_EQ(capture.messages,
+              (std::vector<std::string>{"Fehler beim Schreiben von Berge\\bmp0_0.mod!\n",
+                                        "Can't open " + tmp.file("Gen.anl") + "!\n"}));
+}
