@@ -7,26 +7,12 @@
 #   tools/demo.sh [OUTPUT-FOLDER]      (default: demo-output)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. tools/packages.sh
 root=$(pwd)
 out=${1:-demo-output}
 
 packages=(cmake ninja-build g++)
-missing=()
-for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-    if [ "$(id -u)" = 0 ]; then
-        echo "== Installing: ${missing[*]}"
-        export DEBIAN_FRONTEND=noninteractive
-        apt-get update -qq
-        apt-get install -y -qq "${missing[@]}" >/dev/null
-    else
-        echo "Missing Debian packages: ${missing[*]}" >&2
-        echo "Install them as root: apt-get install ${missing[*]}" >&2
-        exit 1
-    fi
-fi
+ensure_packages "${packages[@]}"
 
 echo "== Building the programs"
 build=build/demo

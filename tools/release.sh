@@ -7,23 +7,10 @@
 #   tools/release.sh          -> dist/zumt-tools-<version>-windows.zip
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. tools/packages.sh
 
 packages=(cmake ninja-build g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 zip)
-missing=()
-for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-    if [ "$(id -u)" = 0 ]; then
-        echo "== Installing: ${missing[*]}"
-        export DEBIAN_FRONTEND=noninteractive
-        apt-get update -qq
-        apt-get install -y -qq "${missing[@]}" >/dev/null
-    else
-        echo "Missing Debian packages: ${missing[*]}" >&2
-        exit 1
-    fi
-fi
+ensure_packages "${packages[@]}"
 
 version=$(sed -n 's/^project(zumt_tools VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 build=build/release-windows
@@ -36,14 +23,14 @@ cmake --build "$build" --target "${targets[@]}" -j "$(nproc 2>/dev/null || echo 
 name="zumt-tools-$version-windows"
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
-mkdir -p "$stage/$name/Beispiele" "$stage/$name/docs"
+mkdir -p "$stage/$name/examples" "$stage/$name/docs"
 for t in "${targets[@]}"; do
     exe=$(find "$build" -name "$t.exe" -type f | head -n 1)
     x86_64-w64-mingw32-strip -o "$stage/$name/$t.exe" "$exe"
 done
 cp README.md LICENSE "$stage/$name/"
 cp docs/*.png "$stage/$name/docs/" 2>/dev/null || true
-cp examples/* "$stage/$name/Beispiele/"
+cp examples/* "$stage/$name/examples/"
 mkdir -p dist
 rm -f "dist/$name.zip"
 (cd "$stage" && zip -q -r -X "$OLDPWD/dist/$name.zip" "$name")

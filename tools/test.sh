@@ -8,6 +8,7 @@
 #   tools/test.sh --native   only the Linux build, its tests and the fuzzing
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. tools/packages.sh
 
 native_only=0
 [ "${1:-}" = "--native" ] && native_only=1
@@ -15,22 +16,7 @@ native_only=0
 packages=(cmake ninja-build g++ libgtest-dev googletest clang-format clang libclang-rt-14-dev)
 [ $native_only = 1 ] || packages+=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 xvfb xdotool)
 
-missing=()
-for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-    if [ "$(id -u)" = 0 ]; then
-        echo "== Installing: ${missing[*]}"
-        export DEBIAN_FRONTEND=noninteractive
-        apt-get update -qq
-        apt-get install -y -qq "${missing[@]}" >/dev/null
-    else
-        echo "Missing Debian packages: ${missing[*]}" >&2
-        echo "Install them as root: apt-get install ${missing[*]}" >&2
-        exit 1
-    fi
-fi
+ensure_packages "${packages[@]}"
 
 jobs=$(nproc 2>/dev/null || echo 2)
 
