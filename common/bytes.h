@@ -11,6 +11,7 @@
 // built first and handed to the platform layer in one piece.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -131,14 +132,28 @@ class ByteWriter {
     // Writes into a vector whose memory is reused: its content is dropped,
     // its capacity kept. Take it back with buffer() when done.
     explicit ByteWriter(std::vector<std::uint8_t>&& reuse) : buf_(std::move(reuse)) {
-        buf_.clear();
+        buf_.resize(buf_.capacity());
     }
-    std::vector<std::uint8_t>& buffer() { return buf_; }
-    const std::vector<std::uint8_t>& buffer() const { return buf_; }
-    std::size_t size() const { return buf_.size(); }
-    void reserve(std::size_t n) { buf_.reserve(n); }
+    // The bytes written so far (the vector is cut to them first; that does
+    // not change what was written, hence const too).
+    std::vector<std::uint8_t>& buffer() {
+        buf_.resize(len_);
+        return buf_;
+    }
+    const std::vector<std::uint8_t>& buffer() const {
+        buf_.resize(len_);
+        return buf_;
+    }
+    const std::uint8_t* data() const { return buf_.data(); }
+    std::size_t size() const { return len_; }
+    void reserve(std::size_t n) {
+        if (buf_.size() < n) buf_.resize(n);
+    }
 
-    void u8(std::uint8_t v) { buf_.push_back(v); }
+    void u8(std::uint8_t v) {
+        room(1);
+        buf_[len_++] = v;
+    }
     void u16(std::uint16_t v) {
         std::uint8_t b[2] = {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8)};
         bytes(b, 2);
@@ -176,16 +191,24 @@ class ByteWriter {
     }
     void bytes(const void* p, std::size_t n) {
         if (n == 0) return;
-        const std::size_t old = buf_.size();
-        buf_.resize(old + n);
-        std::memcpy(buf_.data() + old, p, n);
-    }
-    // Counted string: the caller has made sure the text fits in 255 bytes.
+        room(n);
+        std::memcpy(buf_.data() + len_, p, n);
+        len_ += n;
+    } // Counted string: the caller has made sure the text fits in 255 bytes.
     void countedString(std::string_view s) {
         u8(static_cast<std::uint8_t>(s.size()));
         bytes(s.data(), s.size());
     }
 
   private:
-    std::vector<std::uint8_t> buf_;
+    // The vector is kept larger than what was written (len_), so that a
+    // small write is a copy and not a resize: a model file is built from
+    // some 40,000 of them.
+    void room(std::size_t n) {
+        if (buf_.size() - len_ < n)
+            buf_.resize(std::max<std::size_t>({2 * buf_.size(), len_ + n, 256}));
+    }
+
+    mutable std::vector<std::uint8_t> buf_;
+    std::size_t len_ = 0;
 };

@@ -128,9 +128,7 @@ void Layout::loadFromMemory(const std::uint8_t* data, std::size_t size) {
 }
 
 bool Layout::writeImage(std::vector<std::uint8_t>& out) {
-    ByteWriter w;
-    w.buffer() = std::move(out);
-    w.buffer().clear();
+    ByteWriter w(std::move(out));
     w.reserve(imageSizeBound(*this));
     bool ok = writeList(w, tracks, "Gleise") && writeList(w, objects, "Objekte") &&
               writeList(w, entries, "Eintraege");

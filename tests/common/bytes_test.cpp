@@ -107,3 +107,17 @@ TEST(Numeric, SinglePrecisionRoundsToNearestBeyondTheRange) {
     EXPECT_EQ(toSingle(1e300), inf);
     EXPECT_TRUE(std::isnan(toSingle(std::nan(""))));
 }
+
+TEST(ByteWriter, ReusedMemoryStartsEmptyAndGrowsPastEveryLook) {
+    std::vector<std::uint8_t> old(1000, 0xAA);
+    ByteWriter w(std::move(old));
+    EXPECT_EQ(w.size(), 0u);
+    w.u16(0x0102);
+    EXPECT_EQ(w.buffer(), (std::vector<std::uint8_t>{0x02, 0x01}));
+    for (int i = 0; i < 300; ++i)
+        w.u8(static_cast<std::uint8_t>(i));
+    const ByteWriter& view = w;
+    ASSERT_EQ(view.buffer().size(), 302u);
+    EXPECT_EQ(view.buffer()[301], static_cast<std::uint8_t>(299));
+    EXPECT_EQ(w.size(), 302u);
+}
