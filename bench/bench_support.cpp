@@ -86,3 +86,25 @@ bool writeBenchBitmap(const std::string& path, int width, int height,
     }
     return writeFileSafely(path, w.buffer());
 }
+
+TrackRecord benchTrack(int i, Point3 start, Point3 end) {
+    static const int codes[] = {1, 2, 3, 4, 6, 7, 8, 9, 11, 2};
+    TrackRecord t;
+    t.id = static_cast<std::int16_t>(i % 32000 + 1);
+    t.name = "Gleis " + std::to_string(i);
+    t.type = codes[i % 10];
+    t.updateConnectionCount();
+    if (t.type >= 6 && t.type <= 9) t.variant = 1;
+    if (t.type == 6) t.text2 = "Signal";
+    if (t.type == 11) {
+        t.connectionCount = 6;
+        t.connections[2] = {5, 1};
+        t.connections[4] = {6, 0};
+    }
+    t.start = start;
+    t.end = end;
+    t.direction = {1.0f, 0.0f, 0.0f};
+    t.connections[0] = {static_cast<std::int16_t>(i % 1000), 1};
+    t.connections[1] = {static_cast<std::int16_t>(i % 999), 0};
+    return t;
+}

@@ -2,6 +2,8 @@
 // test rasters they write.
 #pragma once
 
+#include "layout/layout.h"
+
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -28,3 +30,8 @@ bool writeBenchTerrain(const std::string& path, int points, float scaleMetres,
 // bytes as one number, the first stored byte most significant.
 bool writeBenchBitmap(const std::string& path, int width, int height,
                       const std::function<std::uint32_t(int, int)>& pixel);
+
+// Track number i of a benchmark layout, from start to end: the type codes
+// take turns (1, 2, 3, 4, 6, 7, 8, 9, 11, 2), with every piece each code
+// stores filled in.
+TrackRecord benchTrack(int i, Point3 start, Point3 end);

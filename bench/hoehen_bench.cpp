@@ -56,31 +56,14 @@ bool writeTerrain(const std::string& path) {
 // n tracks and n objects over the terrain, which reaches 2048 grid steps
 // from the origin each way.
 Layout makeLayout(int n) {
-    static const int codes[] = {1, 2, 3, 4, 6, 7, 8, 9, 11, 2};
     const std::int32_t reach = 2000 * GridStepCm;
     std::mt19937 rng(11);
     auto coordinate = [&] { return static_cast<std::int32_t>(rng() % (2u * reach)) - reach; };
     Layout layout;
     for (int i = 0; i < n; ++i) {
-        TrackRecord t;
-        t.id = static_cast<std::int16_t>(i % 32000 + 1);
-        t.name = "Gleis " + std::to_string(i);
-        t.type = codes[i % 10];
-        t.updateConnectionCount();
-        if (t.type >= 6 && t.type <= 9) t.variant = 1;
-        if (t.type == 6) t.text2 = "Signal";
-        if (t.type == 11) {
-            t.connectionCount = 6;
-            t.connections[2] = {5, 1};
-            t.connections[4] = {6, 0};
-        }
         const std::int32_t x = coordinate(), y = coordinate();
-        t.start = {x, y, 0};
-        t.end = {x + 600 + i % 7 * 50, y + 300 * (i % 3), 0};
-        t.direction = {1.0f, 0.0f, 0.0f};
-        t.connections[0] = {static_cast<std::int16_t>(i % 1000), 1};
-        t.connections[1] = {static_cast<std::int16_t>(i % 999), 0};
-        layout.tracks.push_back(t);
+        layout.tracks.push_back(
+            benchTrack(i, {x, y, 0}, {x + 600 + i % 7 * 50, y + 300 * (i % 3), 0}));
     }
     for (int j = 0; j < n; ++j) {
         ObjectRecord o;

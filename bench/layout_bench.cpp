@@ -3,6 +3,7 @@
 //
 // Run: cmake --preset release && cmake --build build/release -j2 --target zumt_bench_layout
 //      && build/release/bench/zumt_bench_layout
+#include "bench/bench_support.h"
 #include "layout/layout.h"
 #include "platform/platform.h"
 
@@ -24,10 +25,6 @@ double seconds(F&& f) {
     return std::chrono::duration<double>(Clock::now() - t0).count();
 }
 
-double median(std::vector<double> times) {
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
 
 template <class F>
 double medianSeconds(int runs, F&& f) {
@@ -41,29 +38,12 @@ double medianSeconds(int runs, F&& f) {
 // track, every tenth a buffer stop at an open end, one in fifty a
 // duplicate, the rest terrain tiles), entries with tails.
 Layout makeLayout(int tracks, int objects, int entries) {
-    static const int codes[] = {1, 2, 3, 4, 6, 7, 8, 9, 11, 2};
     Layout layout;
     for (int i = 0; i < tracks; ++i) {
-        TrackRecord t;
-        t.id = static_cast<std::int16_t>(i % 32000 + 1);
-        t.name = "Gleis " + std::to_string(i);
-        t.type = codes[i % 10];
-        t.updateConnectionCount();
-        if (t.type >= 6 && t.type <= 9) t.variant = 1;
-        if (t.type == 6) t.text2 = "Signal";
-        if (t.type == 11) {
-            t.connectionCount = 6;
-            t.connections[2] = {5, 1};
-            t.connections[4] = {6, 0};
-        }
         const std::int32_t x = (i % 200) * 1000;
         const std::int32_t y = (i / 200) * 1000;
-        t.start = {x, y, 100};
-        t.end = {x + 600 + i % 7 * 50, y + 300 * (i % 3), 120};
-        t.direction = {1.0f, 0.0f, 0.0f};
-        t.connections[0] = {static_cast<std::int16_t>(i % 1000), 1};
-        t.connections[1] = {static_cast<std::int16_t>(i % 999), 0};
-        layout.tracks.push_back(t);
+        layout.tracks.push_back(
+            benchTrack(i, {x, y, 100}, {x + 600 + i % 7 * 50, y + 300 * (i % 3), 120}));
     }
     for (int j = 0; j < objects; ++j) {
         ObjectRecord o;

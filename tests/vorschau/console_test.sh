@@ -7,20 +7,7 @@ set -u
 exe=$1
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
-fail=0
-expect() { # name, wanted exit code, wanted stderr, command...
-    local name=$1 code=$2 want=$3
-    shift 3
-    local got rc
-    got=$("$@" 2>&1 >/dev/null)
-    rc=$?
-    if [ "$rc" != "$code" ] || [ "$got" != "$want" ]; then
-        echo "FAIL $name: exit $rc, stderr: $got"
-        fail=1
-    else
-        echo "ok   $name"
-    fi
-}
+. "$(dirname "$0")/../support/expect.sh"
 cd "$dir"
 expect "no argument" 1 "Vodudad Avar: Aufruf: zumt_vorschau Anlage.danl [Bild.png]" "$exe"
 expect "upper-case extension" 1 "Vodudad Avar: Falscher Dateityp: Test.ANL!" "$exe" Test.ANL
