@@ -25,7 +25,6 @@ double seconds(F&& f) {
     return std::chrono::duration<double>(Clock::now() - t0).count();
 }
 
-
 template <class F>
 double medianSeconds(int runs, F&& f) {
     std::vector<double> times;
