@@ -146,6 +146,20 @@ class RealDialog : public ::testing::Test {
     }
     void click(int id) { SendMessageW(item(id), BM_CLICK, 0, 0); }
     bool enabled(int id) const { return IsWindowEnabled(item(id)) != FALSE; }
+    // Clicks a chooser and answers its file-open dialog with path (cancels
+    // it when path is empty); returns the file types the dialog offered.
+    std::vector<std::wstring> choose(int button, const std::string& path) {
+        std::vector<std::wstring> types;
+        answerModal(
+            hwnd,
+            [&](HWND files) {
+                types = fileTypes(files);
+                if (!path.empty()) SetWindowTextA(fileNameField(files), path.c_str());
+                PostMessageW(files, WM_COMMAND, path.empty() ? IDCANCEL : IDOK, 0);
+            },
+            [&] { click(button); });
+        return types;
+    }
 };
 
 // One control of template 102: id (-1 for the labels), window class, text,
@@ -256,21 +270,6 @@ TEST_F(RealDialog, AboutBoxFromTheSystemMenu) {
     EXPECT_EQ(text, L"gen_zumt_ter Version 1.0");
 }
 
-TEST_F(RealDialog, StartWithArgumentFillsTheFields) {
-    openDemo();
-    EXPECT_TRUE(capture.messages.empty());
-    EXPECT_EQ(text(IDC_SETTINGS_PATH), tmp.file("Demo.danl"));
-    EXPECT_EQ(text(IDC_HEIGHT_PATH), "hoehe.bmp");
-    EXPECT_EQ(text(IDC_COLOUR_PATH), "farbe.bmp");
-    EXPECT_EQ(text(IDC_NAME), "Demo");
-    EXPECT_EQ(text(IDC_PIXEL_SIZE), "10");
-    EXPECT_EQ(text(IDC_FACTOR), "1.0");
-    EXPECT_EQ(text(IDC_SHIFT), "");
-    EXPECT_EQ(text(IDC_MIN), "0.02");
-    EXPECT_EQ(text(IDC_MAX), "20.02");
-    EXPECT_TRUE(enabled(IDC_PIXEL_SIZE));
-}
-
 TEST_F(RealDialog, TypedRangeGivesTheMappingAndBack) {
     openDemo();
     type(IDC_MIN, "0");
@@ -372,41 +371,17 @@ TEST_F(RealDialog, FileDialogsOfTheChoosers) {
     // The height file is opened in the current folder, which is the folder
     // of the loaded ".danl" (none is loaded here).
     changeFolder(tmp.path().string());
-    std::vector<std::wstring> types;
     // The height file: its filter, and the name without folder.
-    answerModal(
-        hwnd,
-        [&](HWND files) {
-            types = fileTypes(files);
-            SetWindowTextA(fileNameField(files), tmp.file("hoehe.bmp").c_str());
-            PostMessageW(files, WM_COMMAND, IDOK, 0);
-        },
-        [&] { click(IDC_CHOOSE_HEIGHT); });
-    EXPECT_EQ(types, (std::vector<std::wstring>{L"Terragen Datei", L"Höhenbitmap", L"*.*"}));
+    EXPECT_EQ(choose(IDC_CHOOSE_HEIGHT, tmp.file("hoehe.bmp")),
+              (std::vector<std::wstring>{L"Terragen Datei", L"Höhenbitmap", L"*.*"}));
     EXPECT_EQ(text(IDC_HEIGHT_PATH), "hoehe.bmp");
     EXPECT_TRUE(enabled(IDC_PIXEL_SIZE));
-
     // A cancelled choice changes nothing.
-    answerModal(
-        hwnd,
-        [&](HWND files) {
-            types = fileTypes(files);
-            PostMessageW(files, WM_COMMAND, IDCANCEL, 0);
-        },
-        [&] { click(IDC_CHOOSE_COLOUR); });
-    EXPECT_EQ(types, (std::vector<std::wstring>{L"Farbbitmap", L"*.*"}));
+    EXPECT_EQ(choose(IDC_CHOOSE_COLOUR, ""), (std::vector<std::wstring>{L"Farbbitmap", L"*.*"}));
     EXPECT_EQ(text(IDC_COLOUR_PATH), "");
-
     // The settings file: chosen, loaded and shown.
-    answerModal(
-        hwnd,
-        [&](HWND files) {
-            types = fileTypes(files);
-            SetWindowTextA(fileNameField(files), tmp.file("Demo.danl").c_str());
-            PostMessageW(files, WM_COMMAND, IDOK, 0);
-        },
-        [&] { click(IDC_CHOOSE_SETTINGS); });
-    EXPECT_EQ(types, (std::vector<std::wstring>{L"erw. Anlagen", L"*.*"}));
+    EXPECT_EQ(choose(IDC_CHOOSE_SETTINGS, tmp.file("Demo.danl")),
+              (std::vector<std::wstring>{L"erw. Anlagen", L"*.*"}));
     EXPECT_EQ(text(IDC_SETTINGS_PATH), tmp.file("Demo.danl"));
     EXPECT_EQ(text(IDC_COLOUR_PATH), "farbe.bmp");
     EXPECT_EQ(text(IDC_MAX), "20.02");
@@ -415,13 +390,7 @@ TEST_F(RealDialog, FileDialogsOfTheChoosers) {
 
 TEST_F(RealDialog, WrongHeightFileIsReportedAndEmptied) {
     openDemo();
-    answerModal(
-        hwnd,
-        [&](HWND files) {
-            SetWindowTextA(fileNameField(files), tmp.file("gelaende.png").c_str());
-            PostMessageW(files, WM_COMMAND, IDOK, 0);
-        },
-        [&] { click(IDC_CHOOSE_HEIGHT); });
+    choose(IDC_CHOOSE_HEIGHT, tmp.file("gelaende.png"));
     ASSERT_EQ(capture.messages.size(), 1u);
     EXPECT_EQ(capture.messages[0], "Falsche Endung: gelaende.png\n");
     EXPECT_EQ(text(IDC_HEIGHT_PATH), "");
