@@ -108,3 +108,25 @@ TrackRecord benchTrack(int i, Point3 start, Point3 end) {
     t.connections[1] = {static_cast<std::int16_t>(i % 999), 0};
     return t;
 }
+
+bool attachBenchObject(ObjectRecord& o, int j, const Layout& layout) {
+    const std::size_t n = layout.tracks.size();
+    const TrackRecord& t = layout.tracks[static_cast<std::size_t>(j) % n];
+    // Track indexes ending in 1 or 9 carry code 2: one open end.
+    const TrackRecord& open = layout.tracks[static_cast<std::size_t>(j / 10 * 10 + 1) % n];
+    if (j % 10 == 3) {
+        o.path = "..\\Bruecken\\Stahl";
+        const Point3 m = t.midpoint();
+        o.position = {m.x, m.y, 0};
+        o.direction = t.direction;
+        return true;
+    }
+    if (j % 10 == 7) {
+        o.path = "..\\Prellbock";
+        const Point3 p = open.bufferStopPosition();
+        o.position = {p.x, p.y, 0};
+        o.direction = open.endDirection();
+        return true;
+    }
+    return false;
+}

@@ -35,3 +35,9 @@ bool writeBenchBitmap(const std::string& path, int width, int height,
 // take turns (1, 2, 3, 4, 6, 7, 8, 9, 11, 2), with every piece each code
 // stores filled in.
 TrackRecord benchTrack(int i, Point3 start, Point3 end);
+
+// Object number j of a benchmark layout whose tracks come from benchTrack:
+// every tenth (j % 10 == 3) a bridge on track j, every tenth (j % 10 == 7)
+// a buffer stop at the open end of a code-2 track. Returns false for any
+// other j, leaving o to the caller.
+bool attachBenchObject(ObjectRecord& o, int j, const Layout& layout);

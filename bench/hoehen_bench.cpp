@@ -69,19 +69,8 @@ Layout makeLayout(int n) {
         ObjectRecord o;
         o.id = static_cast<std::int16_t>(j % 32000 + 1);
         o.param1 = o.param2 = 100;
-        const TrackRecord& t = layout.tracks[static_cast<std::size_t>(j)];
-        // Track indexes ending in 1 or 9 carry code 2: one open end.
-        const TrackRecord& open = layout.tracks[static_cast<std::size_t>((j / 10 * 10 + 1) % n)];
-        if (j % 10 == 3) {
-            o.path = "..\\Bruecken\\Stahl";
-            const Point3 m = t.midpoint();
-            o.position = {m.x, m.y, 0};
-            o.direction = t.direction;
-        } else if (j % 10 == 7) {
-            o.path = "..\\Prellbock";
-            const Point3 p = open.bufferStopPosition();
-            o.position = {p.x, p.y, 0};
-            o.direction = open.endDirection();
+        if (attachBenchObject(o, j, layout)) {
+            // a bridge or a buffer stop, on its track
         } else if (j % 10 == 5) {
             o.path = "Berge\\bmp" + std::to_string(j % 173) + "_" + std::to_string(j / 173);
             o.position = {coordinate(), coordinate(), -100};
