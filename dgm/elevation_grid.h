@@ -1,0 +1,39 @@
+// ElevationGrid: heights on a regular grid as the elevation readers deliver
+// them, before they are joined, cut, resampled and written as a terrain.
+//
+// Geometry: point (c, r) lies at x = west + c × stepX, y = north − r × stepY
+// (the point itself, i.e. the centre of a GeoTIFF or ASCII-grid cell, not its
+// corner). Row 0 is the northern row, as in GeoTIFF, ASCII grids and SRTM;
+// the ".ter" writer turns it round (a ".ter" stores the southern row first).
+// x and y are metres of a projected system, or degrees of longitude and
+// latitude when `geographic` is set.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <vector>
+
+struct ElevationGrid {
+    std::size_t columns = 0; // points west to east
+    std::size_t rows = 0;    // points north to south
+    double west = 0.0;       // x of column 0 (metres or degrees)
+    double north = 0.0;      // y of row 0 (metres or degrees)
+    double stepX = 0.0;      // > 0, x distance of neighbouring columns
+    double stepY = 0.0;      // > 0, y distance of neighbouring rows
+    bool geographic = false; // x/y are longitude/latitude in degrees
+    int epsg = 0;            // EPSG code of the coordinate system, 0 = unknown
+    std::vector<float> heights; // metres, rows × columns, index r × columns + c;
+                                // NaN where the source has no data
+
+    static constexpr float noData = std::numeric_limits<float>::quiet_NaN();
+};
+
+// Reads one elevation file, recognised by its content first and its
+// extension (any case) second: GeoTIFF (.tif/.tiff), ESRI ASCII grid (.asc),
+// XYZ points (.xyz/.txt/.csv) or an SRTM tile (.hgt). On failure returns
+// false, leaves `out` empty and puts a short German message that names the
+// file into `error` (shown by the caller, with exit code 1).
+[[nodiscard]] bool readElevationFile(const std::string& path, ElevationGrid& out,
+                                     std::string& error);
