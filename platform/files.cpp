@@ -61,9 +61,8 @@ bool readWholeFile(std::string_view path, std::vector<std::uint8_t>& out) {
     return ok;
 }
 
-bool writeFileSafely(std::string_view path, const void* data, std::size_t size,
-                     Durability durability) {
-    const std::string shown(path);
+WriteOutcome replaceFile(std::string_view path, const void* data, std::size_t size,
+                         Durability durability) {
     const std::string target = osPath(path);
     const WriteFault fault = takeFault();
 
@@ -72,12 +71,12 @@ bool writeFileSafely(std::string_view path, const void* data, std::size_t size,
     // allowed to replace it anyway.
     // An empty path names no file: opening it would fail, and so must this.
     if (target.empty() || sys::isReadOnlyFile(target) || sys::isFolder(target))
-        return report("Can't open %s!\n", shown.c_str());
+        return WriteOutcome::CannotOpen;
 
     std::string temp;
     std::FILE* f =
         fault == WriteFault::CannotCreate ? nullptr : sys::createTempBeside(target, temp);
-    if (!f) return report("Can't open %s!\n", shown.c_str());
+    if (!f) return WriteOutcome::CannotOpen;
 
     bool ok = true;
     std::size_t toWrite = size;
@@ -91,7 +90,21 @@ bool writeFileSafely(std::string_view path, const void* data, std::size_t size,
     if (ok) ok = sys::moveOver(temp, target);
     if (!ok) {
         sys::removeFile(temp);
-        return report("Fehler beim Schreiben von %s!\n", shown.c_str());
+        return WriteOutcome::WriteFailed;
     }
-    return true;
+    return WriteOutcome::Written;
+}
+
+bool writeFileSafely(std::string_view path, const void* data, std::size_t size,
+                     Durability durability) {
+    const std::string shown(path);
+    switch (replaceFile(path, data, size, durability)) {
+    case WriteOutcome::Written:
+        return true;
+    case WriteOutcome::CannotOpen:
+        return report("Can't open %s!\n", shown.c_str());
+    case WriteOutcome::WriteFailed:
+        break;
+    }
+    return report("Fehler beim Schreiben von %s!\n", shown.c_str());
 }

@@ -59,6 +59,15 @@ bool readWholeFile(std::string_view path, std::vector<std::uint8_t>& out);
 // the next run, skip that wait (Durability::Replaceable): the move still
 // never exposes a half-written file to a running program.
 enum class Durability { Flushed, Replaceable };
+
+// The safe replacement without the message, for callers that report a
+// failure in their own words (the generator stops at the first model it
+// cannot write and says how many were left). CannotOpen and WriteFailed are
+// the cases of the two messages above; nothing is shown.
+enum class WriteOutcome { Written, CannotOpen, WriteFailed };
+[[nodiscard]] WriteOutcome replaceFile(std::string_view path, const void* data, std::size_t size,
+                                       Durability durability);
+
 bool writeFileSafely(std::string_view path, const void* data, std::size_t size,
                      Durability durability = Durability::Flushed);
 inline bool writeFileSafely(std::string_view path, const std::vector<std::uint8_t>& bytes,
