@@ -133,7 +133,13 @@ TEST_F(VorschauEntry, ALayoutThatDoesNotLoadGivesNoPicture) {
 }
 
 TEST_F(VorschauEntry, DrawsTheLayoutBesideTheSettings) {
-    writeTerrain();
+    // Flat ground at 1000 cm; the colour bitmap's first stored row (the
+    // south edge) is red, every other row grey.
+    writeTerrainFiles(
+        tmp, 40, 30, [](std::int32_t, std::int32_t) { return 1000; },
+        [](std::int32_t, std::int32_t y) {
+            return y == 0 ? Rgb{255, 0, 0} : Rgb{128, 128, 128};
+        });
     writeText(tmp.file("Test.danl"), kSettings);
     // Tracks half a metre above the ground are what the height application
     // makes of them with this "hoehen.ini".
@@ -163,10 +169,20 @@ TEST_F(VorschauEntry, DrawsTheLayoutBesideTheSettings) {
         const std::size_t k = (py * static_cast<std::size_t>(png.width) + px) * 3;
         return std::vector<int>{png.rgb[k], png.rgb[k + 1], png.rgb[k + 2]};
     };
+    // The ends: on the ground (also 3 cm above), floating, buried.
     EXPECT_EQ(at(-12000, 5000), (std::vector<int>{0, 200, 40}));
     EXPECT_EQ(at(-4000, 5000), (std::vector<int>{0, 200, 40}));
     EXPECT_EQ(at(4000, 5000), (std::vector<int>{30, 100, 255}));
     EXPECT_EQ(at(12000, 5000), (std::vector<int>{235, 20, 20}));
+    // Between the ends the track; flat ground keeps its colour, north up;
+    // beside the terrain the background.
+    auto near = [](std::vector<int> c, int r, int g, int b) {
+        return std::abs(c[0] - r) < 40 && std::abs(c[1] - g) < 40 && std::abs(c[2] - b) < 40;
+    };
+    EXPECT_TRUE(near(at(-8000, 5000), 25, 25, 25));
+    EXPECT_TRUE(near(at(-15000, 14900), 128, 128, 128));
+    EXPECT_TRUE(near(at(15000, -14900), 255, 0, 0));
+    EXPECT_FALSE(near(at(-20500, 0), 128, 128, 128));
 }
 
 TEST_F(VorschauEntry, ThePicturePathIsTakenFromTheStartFolder) {

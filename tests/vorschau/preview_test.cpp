@@ -1,9 +1,7 @@
 #include "generator/generate_tiles.h"
 #include "generator/host_folder.h"
-#include "hoehen/apply_heights.h"
 #include "layout/layout.h"
 #include "platform/platform.h"
-#include "tests/raster/raster_test_files.h"
 #include "tests/support/test_support.h"
 #include "tests/vorschau/preview_scenes.h"
 #include "vorschau/picture.h"
@@ -118,20 +116,30 @@ TEST(PreviewHeights, EndsWithinAFewCentimetresAreOnTheGround) {
         EXPECT_EQ(endFit(end, ground), fit) << end << " over " << ground;
 }
 
-TEST(PreviewFrame, FitsTheTerrainAndTheLongerSide) {
-    GridOnly hs(100, 60, 1000);
-    PictureFrame f = framePicture(hs, nullptr, 500);
-    EXPECT_EQ(f.width, 500);
-    EXPECT_LT(f.height, 500);
-    // The terrain lies inside, centred, with a margin.
-    const double left = f.pixelX(-50000.0), right = f.pixelX(50000.0);
-    const double top = f.pixelY(30000.0), bottom = f.pixelY(-30000.0);
-    EXPECT_GT(left, 5.0);
-    EXPECT_NEAR(left, f.width - right, 1.0);
-    EXPECT_GT(top, 5.0);
-    EXPECT_NEAR(top, f.height - bottom, 1.0);
-    // North up: a larger y is higher in the picture.
-    EXPECT_LT(top, bottom);
+TEST(PreviewFrame, FitsTheTerrainTheLayoutAndTheSizeLimits) {
+    // A 100 m square terrain around the origin, centred with a margin.
+    GridOnly hs(100, 100, 100);
+    Layout layout;
+    PictureFrame f = framePicture(hs, &layout, 400);
+    EXPECT_EQ(f.width, 400);
+    EXPECT_GT(f.pixelX(-5000.0), 5.0);
+    EXPECT_NEAR(f.pixelX(-5000.0), f.width - f.pixelX(5000.0), 1.0);
+    EXPECT_LT(f.pixelY(5000.0), f.pixelY(-5000.0)); // north up
+    // A track beyond it widens the frame; a stray object a kilometre away
+    // only to one terrain width beyond the terrain; removed records not.
+    layout.tracks.push_back(sceneTrack(1, {0, 0, 0}, {15000, 0, 0}));
+    f = framePicture(hs, &layout, 400);
+    EXPECT_LT(f.pixelX(15000.0), f.width);
+    EXPECT_GT(f.pixelX(15000.0), f.width * 0.9);
+    layout.objects.resize(1);
+    layout.objects[0].id = 1;
+    layout.objects[0].position = {100000, 0, 0};
+    f = framePicture(hs, &layout, 400);
+    EXPECT_NEAR(f.pixelX(15000.0), f.width - f.pixelX(-5000.0), 1.0);
+    layout.objects[0].id = 0;
+    layout.tracks[0].id = 0;
+    f = framePicture(hs, &layout, 400);
+    EXPECT_NEAR(f.pixelX(5000.0), f.width - f.pixelX(-5000.0), 1.0);
 
     // The automatic size: one pixel per grid step, within 1024 .. 2048.
     EXPECT_EQ(framePicture(hs, nullptr).width, MinAutomaticSide);
@@ -143,67 +151,4 @@ TEST(PreviewFrame, FitsTheTerrainAndTheLongerSide) {
     hs.gridWidth = 10;
     hs.gridHeight = 30000;
     EXPECT_EQ(framePicture(hs, nullptr, 99999).height, MaxPreviewSide);
-}
-
-TEST(PreviewFrame, TheLayoutWidensItByAtMostTheTerrain) {
-    const GridOnly hs(100, 100, 100); // a 100 m terrain around the origin
-    Layout layout;
-    layout.tracks.push_back(sceneTrack(1, {0, 0, 0}, {15000, 0, 0}));
-    PictureFrame f = framePicture(hs, &layout, 400);
-    EXPECT_LT(f.pixelX(15000.0), f.width);
-    EXPECT_GT(f.pixelX(15000.0), f.width * 0.9);
-    // A stray object a kilometre away: the frame stops one terrain width
-    // beyond the terrain.
-    ObjectRecord far;
-    far.id = 1;
-    far.path = "Haus";
-    far.position = {100000, 0, 0};
-    layout.objects.push_back(far);
-    f = framePicture(hs, &layout, 400);
-    EXPECT_NEAR(f.pixelX(15000.0), f.width - f.pixelX(-5000.0), 1.0);
-    // A removed track does not count.
-    layout.objects.clear();
-    layout.tracks[0].id = 0;
-    f = framePicture(hs, &layout, 400);
-    EXPECT_NEAR(f.pixelX(5000.0), f.width - f.pixelX(-5000.0), 1.0);
-}
-
-TEST(PreviewPicture, ShowsTheTerrainNorthUpAndTheTracks) {
-    TempFolder tmp;
-    // Flat ground at 1000 cm; the colour bitmap's first stored row (the
-    // south edge) is red, every other row grey.
-    writeTerrainFiles(
-        tmp, 40, 30, [](std::int32_t, std::int32_t) { return 1000; },
-        [](std::int32_t, std::int32_t y) {
-            return y == 0 ? Rgb{255, 0, 0} : Rgb{128, 128, 128};
-        });
-    BitmapHeightSource hs(tmp.file("hoehe.bmp"), 1000);
-    ColourBitmap colours(tmp.file("farbe.bmp"), 1000);
-    const SettingsFile none;
-    PreviewScene scene;
-    scene.heights = &hs;
-    scene.colours = &colours;
-    scene.mapping = heightMapping(settingsOf("[Terrain1]\nVerschiebung=0\n"), none, hs);
-    Layout layout;
-    layout.tracks.push_back(sceneTrack(1, {-12000, 0, 1000}, {-4000, 0, 1004}));
-    scene.layout = &layout;
-    const PictureFrame f = framePicture(hs, &layout, 400);
-    const RgbImage image = renderPreview(scene, f);
-    ASSERT_EQ(image.width, 400);
-
-    auto at = [&](double x, double y) {
-        return pixelAt(image, static_cast<std::int32_t>(f.pixelX(x)),
-                       static_cast<std::int32_t>(f.pixelY(y)));
-    };
-    auto is = [](Rgb c, int r, int g, int b) {
-        return std::abs(c.red - r) < 40 && std::abs(c.green - g) < 40 && std::abs(c.blue - b) < 40;
-    };
-    // Flat ground keeps its colour; the south row is at the bottom.
-    EXPECT_TRUE(is(at(-15000, 8000), 128, 128, 128));
-    EXPECT_TRUE(is(at(15000, -14900), 255, 0, 0));
-    EXPECT_TRUE(is(at(-15000, 14900), 128, 128, 128));
-    // Beside the terrain: the background.
-    EXPECT_FALSE(is(at(-20500, 0), 128, 128, 128));
-    // Between the ends (whose colours the program's test reads): the track.
-    EXPECT_TRUE(is(at(-8000, 0), 25, 25, 25));
 }
