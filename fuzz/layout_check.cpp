@@ -93,7 +93,6 @@ void compareList(Differences& d, const std::vector<Record>& a, const std::vector
 
 std::string difference(const Layout& a, const Layout& b) {
     Differences d;
-    d.same(a.name, b.name, "name");
     d.same(a.loaded, b.loaded, "loaded");
     compareList(d, a.tracks, b.tracks, "tracks");
     compareList(d, a.objects, b.objects, "objects");

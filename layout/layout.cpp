@@ -53,12 +53,6 @@ std::size_t imageSizeBound(const Layout& layout) {
     return size;
 }
 
-// Lists, cameras and properties back to a new layout's; the name stays.
-void emptyKeepingName(Layout& layout) {
-    std::optional<std::string> kept = std::move(layout.name);
-    layout = Layout(std::move(kept));
-}
-
 } // namespace
 
 bool isBridgePath(std::string_view path) {
@@ -69,8 +63,6 @@ bool isBufferStopPath(std::string_view path) {
     return path.starts_with(BufferStopPrefix);
 }
 
-Layout::Layout(std::optional<std::string> layoutName) : name(std::move(layoutName)) {}
-
 void Layout::clear() {
     tracks.clear();
     tracks.shrink_to_fit();
@@ -78,7 +70,6 @@ void Layout::clear() {
     objects.shrink_to_fit();
     entries.clear();
     entries.shrink_to_fit();
-    name.reset();
     loaded = false;
 }
 
@@ -87,14 +78,14 @@ void Layout::load(std::string_view path) {
     if (!readWholeFile(path, bytes)) {
         const std::string shown(path);
         report("Can't open %s!\n", shown.c_str());
-        emptyKeepingName(*this);
+        *this = Layout();
         return;
     }
     loadFromMemory(bytes.data(), bytes.size());
 }
 
 void Layout::loadFromMemory(const std::uint8_t* data, std::size_t size) {
-    emptyKeepingName(*this);
+    *this = Layout();
     ByteReader r(data, size);
     // Every way out below that met the end of the file ends in the same
     // message; a reader that stopped at a disagreeing copy has printed its

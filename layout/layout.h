@@ -49,7 +49,6 @@ bool isBridgePath(std::string_view path);
 bool isBufferStopPath(std::string_view path);
 
 struct Layout {
-    std::optional<std::string> name; // not part of the file
     std::vector<TrackRecord> tracks;
     std::vector<ObjectRecord> objects;
     std::vector<EntryRecord> entries;
@@ -57,15 +56,12 @@ struct Layout {
     LayoutProperties properties;
     bool loaded = false; // true only after a load without any complaint
 
-    // Every list empty, cameras and properties zero, loaded false.
-    explicit Layout(std::optional<std::string> layoutName = std::nullopt);
-
     int trackCount() const { return static_cast<int>(tracks.size()); }
     int objectCount() const { return static_cast<int>(objects.size()); }
     int entryCount() const { return static_cast<int>(entries.size()); }
 
     // Reads the whole file into this layout, replacing its lists, cameras and
-    // properties (name stays). Sets loaded and links the attached objects only
+    // properties. Sets loaded and links the attached objects only
     // when the file was read without any complaint; otherwise the messages of
     // the header comment, loaded false, and the lists keep the records read
     // up to the failure.
@@ -88,8 +84,8 @@ struct Layout {
     // the message) when save would refuse; out then holds an incomplete image.
     bool writeImage(std::vector<std::uint8_t>& out);
 
-    // Empties the lists and drops the name; loaded becomes false. Cameras and
-    // properties stay as they are.
+    // Empties the lists; loaded becomes false. Cameras and properties stay as
+    // they are.
     void clear();
 
     // The index of the entry with the smallest id above key (the first in

@@ -4,16 +4,6 @@
 
 #include <cstring>
 
-std::string readCountedString(ByteReader& r) {
-    return r.countedString();
-}
-
-bool writeCountedString(ByteWriter& w, std::string_view text) {
-    if (text.size() > MaxCountedText) return false;
-    w.countedString(text);
-    return true;
-}
-
 bool refuseLongText(const std::string& text) {
     return report("%s: Text zu lang!\n", text.c_str()) != 0;
 }

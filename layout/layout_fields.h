@@ -37,13 +37,6 @@ struct Vector3 {
 // The longest text a counted string can hold.
 inline constexpr std::size_t MaxCountedText = 255;
 
-// Reads a counted string. A cut text reads as empty and fails the reader.
-std::string readCountedString(ByteReader& r);
-// Appends the length byte and the bytes of the text. Returns false and
-// appends nothing when the text is longer than 255 bytes: its length byte
-// would wrap and the rest of the file would be read out of step.
-bool writeCountedString(ByteWriter& w, std::string_view text);
-
 // Shows "%s: Text zu lang!\n" naming a text too long for a counted string;
 // returns false. The save that met it writes nothing.
 bool refuseLongText(const std::string& text);
@@ -110,7 +103,8 @@ inline float flipSign(float v) {
 //   v.copy([&] { ... })   a block of copies: inside it every value is verified
 // FieldReader walks it over a ByteReader and stops at the first difference
 // (later fields are not touched, so exactly one console line is printed);
-// FieldWriter walks it over a ByteWriter, every copy from the same value.
+// FieldWriter walks it over a ByteWriter, every copy from the same value;
+// FieldSizer counts the bytes FieldWriter would append.
 
 namespace layoutfields {
 
@@ -255,4 +249,33 @@ class FieldWriter {
     const std::string* tooLong_ = nullptr;
     std::size_t used_ = 0;
     std::uint8_t block_[512];
+};
+
+// Walks a description like FieldWriter and only counts its bytes. A text
+// longer than 255 bytes, which FieldWriter refuses, counts with the size it
+// would take.
+class FieldSizer {
+  public:
+    std::size_t size() const { return size_; }
+
+    void value(std::int16_t) { size_ += 2; }
+    void value(std::int32_t) { size_ += 4; }
+    void value(std::uint8_t) { size_ += 1; }
+    void value(float) { size_ += 4; }
+    void value(const std::string& v) { size_ += 1 + v.size(); }
+    template <class T>
+    void again(const T& v) {
+        value(v);
+    }
+    void zero16() { size_ += 2; }
+    void zero32() { size_ += 4; }
+    void zero8() { size_ += 1; }
+    void negated(float v) { value(v); }
+    template <class Walk>
+    void copy(Walk&& walk) {
+        walk();
+    }
+
+  private:
+    std::size_t size_ = 0;
 };

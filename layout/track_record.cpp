@@ -21,9 +21,10 @@ void walkSlot(R& slot, V& v) {
 }
 
 // Geometry, then identity. Inside the record's first core the identity
-// repeats the head (id, name, type), so those are verified there too.
+// repeats the head (id, name, type), so those are verified there too. code is
+// the type code the record is stored under (see walkPieces).
 template <class R, class V>
-void walkCore(R& t, V& v) {
+void walkCore(R& t, V& v, std::int32_t code) {
     v.value(t.direction.x);
     v.value(t.direction.y);
     v.value(t.direction.z);
@@ -37,13 +38,14 @@ void walkCore(R& t, V& v) {
     v.again(t.name);
     v.again(t.type);
     walkSlot(t.connections[0], v);
-    if (t.type != 2) walkSlot(t.connections[1], v);
+    if (code != 2) walkSlot(t.connections[1], v);
 }
 
-// Pieces 4 to 12; which are present depends on the code alone.
+// Pieces 4 to 12; which are present depends on the code alone. The reader
+// and the writer pass the record's type; the size calculation passes the code
+// the writer would give it, without changing the record.
 template <class R, class V>
-void walkPieces(R& t, V& v) {
-    const std::int32_t code = t.type;
+void walkPieces(R& t, V& v, std::int32_t code) {
     const bool threeEnds = code == 3 || code == 4 || code == 8 || code == 9;
     const bool fourEnds = code == 4 || code == 9;
 
@@ -61,22 +63,22 @@ void walkPieces(R& t, V& v) {
         v.zero16();
         v.value(t.setting1);
     }
-    walkCore(t, v);                  // 8
+    walkCore(t, v, code);            // 8
     if (code == 6) v.value(t.text2); // 9
     if (code == 9) {                 // 10
         v.copy([&] {
             walkSlot(t.connections[2], v);
             v.value(t.setting1);
-            walkCore(t, v);
+            walkCore(t, v, code);
         });
     }
     if (code == 8 || code == 9) { // 11
         v.value(t.variant);
-        v.copy([&] { walkCore(t, v); });
+        v.copy([&] { walkCore(t, v, code); });
     }
     if (code == 11) { // 12
         v.zero32();
-        v.copy([&] { walkCore(t, v); });
+        v.copy([&] { walkCore(t, v, code); });
     }
 }
 
@@ -125,7 +127,9 @@ bool readSlotTable(TrackRecord& t, ByteReader& r) {
     return v.ok() && !r.failed();
 }
 
-void writeSlotTable(const TrackRecord& t, FieldWriter& v) {
+// The writer's half of piece 13, also walked by the size calculation.
+template <class V>
+void writeSlotTable(const TrackRecord& t, V& v) {
     // Only a record built in memory can hold a count outside 2..20; writing
     // it as it stands would give a file no reader accepts.
     const int count = std::clamp<int>(t.connectionCount, 2, MaxTrackConnections);
@@ -208,35 +212,15 @@ std::int32_t TrackRecord::storedTypeCode() const {
 
 std::size_t TrackRecord::storedSize() const {
     if (id == 0) return 0;
-    const std::size_t n = name.size();
-    switch (storedTypeCode()) {
-    case 1:
-        return 62 + 2 * n;
-    case 2:
-        return 56 + 2 * n;
-    case 3:
-        return 70 + 2 * n;
-    case 4:
-        return 78 + 2 * n;
-    case 6:
-        return 67 + 2 * n + text2.size();
-    case 7:
-        return 66 + 2 * n;
-    case 8:
-        return 129 + 3 * n;
-    case 9:
-        return 200 + 4 * n;
-    case 11: {
-        // As writeSlotTable: the extra slots, and 6 bytes for each used one.
-        const int count = std::clamp<int>(connectionCount, 2, MaxTrackConnections);
-        std::size_t size = 189 + 3 * n;
-        for (int s = 2; s < count; ++s)
-            size += connections[s].peerId != 0 ? 10 : 4;
-        return size;
-    }
-    default:
-        return 0;
-    }
+    const std::int32_t code = storedTypeCode();
+    if (!isTrackTypeCode(code)) return 0;
+    FieldSizer v;
+    v.value(id);
+    v.value(name);
+    v.value(code);
+    walkPieces(*this, v, code);
+    if (code == 11) writeSlotTable(*this, v);
+    return v.size();
 }
 
 bool TrackRecord::read(ByteReader& r) {
@@ -249,7 +233,7 @@ bool TrackRecord::read(ByteReader& r) {
     if (r.failed()) return false;
     if (!isTrackTypeCode(type)) return report("%s: Unbekannter Typ %d!\n", name.c_str(), type);
     updateConnectionCount();
-    walkPieces(*this, v);
+    walkPieces(*this, v, type);
     if (!v.ok() || r.failed()) return false;
     if (type == 11) return readSlotTable(*this, r);
     return true;
@@ -263,7 +247,7 @@ bool TrackRecord::write(ByteWriter& w) {
     v.value(id);
     v.value(name);
     v.value(type);
-    walkPieces(std::as_const(*this), v);
+    walkPieces(std::as_const(*this), v, type);
     if (!v.ok()) return refuseLongText(*v.tooLong());
     if (type == 11) writeSlotTable(*this, v);
     return true;

@@ -1,5 +1,4 @@
-#include "tests/layout/layout_fixtures.h"
-#include "tests/support/test_support.h"
+#include "layout/layout.h"
 
 #include <bit>
 #include <cmath>
@@ -20,7 +19,7 @@ TrackRecord straight(std::int32_t type, Point3 start, Point3 end, Vector3 direct
     return t;
 }
 
-ObjectRecord object(std::int16_t id, const std::string& path, Point3 position, Vector3 direction) {
+ObjectRecord object(std::int16_t id, const char* path, Point3 position, Vector3 direction) {
     ObjectRecord o;
     o.id = id;
     o.path = path;
@@ -94,77 +93,6 @@ TEST(LayoutFixups, RoundingIsHalfAwayFromZeroAndSafe) {
     t.start = {std::numeric_limits<std::int32_t>::min(), 0, 0};
     t.end = {std::numeric_limits<std::int32_t>::max(), 0, 0};
     EXPECT_TRUE(sameBits(t.endDirection(), {1.0f, 0.0f, 0.0f}));
-}
-
-TEST(LayoutFixups, BufferStopFollowsItsTrack) {
-    Layout layout;
-    layout.tracks.push_back(straight(2, {0, 0, 0}, {1000, 0, 50}, {1, 0, 0}));
-    layout.objects.push_back(object(1, "..\\Prellbock", {700, 0, 20}, {1, 0, 0}));
-    EXPECT_TRUE(sameBits(layout.tracks[0].endDirection(), {1, 0, 0}));
-    EXPECT_EQ(layout.tracks[0].bufferStopPosition().x, 700);
-    layout.linkAttachedObjects();
-    EXPECT_EQ(layout.tracks[0].link, 0u);
-    layout.tracks[0].end.z = 80;
-    layout.placeAttachedObjects();
-    EXPECT_EQ(layout.objects[0].position.z, 80);
-
-    // A track with two connections has no open end: the stop stays put.
-    layout.tracks[0] = straight(1, {0, 0, 0}, {1000, 0, 80}, {1, 0, 0});
-    layout.objects[0].position.z = 20;
-    layout.linkAttachedObjects();
-    EXPECT_FALSE(layout.tracks[0].link);
-    layout.placeAttachedObjects();
-    EXPECT_EQ(layout.objects[0].position.z, 20);
-}
-
-TEST(LayoutFixups, QuarterCircleEndsAtRightAngles) {
-    TrackRecord t = straight(2, {0, 0, 0}, {1000, 1000, 0}, {1, 0, 0});
-    const Vector3 d = t.endDirection();
-    EXPECT_NEAR(d.x, 0.0f, 1e-7f);
-    EXPECT_EQ(d.y, 1.0f);
-    EXPECT_EQ(d.z, 0.0f);
-    EXPECT_EQ(t.bufferStopPosition().x, 1000);
-    EXPECT_EQ(t.bufferStopPosition().y, 700);
-    EXPECT_EQ(t.bufferStopPosition().z, 0);
-}
-
-TEST(LayoutFixups, BridgeSitsOnTheMiddleOfItsTrack) {
-    Layout layout;
-    layout.tracks.push_back(straight(1, {0, 0, 100}, {5, 10, 201}, {1, 0, 0}));
-    layout.objects.push_back(object(1, "..\\BrueckenStahl", {3, 5, -40}, {1, -0.0f, 0}));
-    layout.objects.push_back(object(2, "..\\Bruecke", {3, 5, -40}, {1, 0, 0}));
-    layout.linkAttachedObjects();
-    EXPECT_EQ(layout.tracks[0].link, 0u);
-    layout.placeAttachedObjects();
-    EXPECT_EQ(layout.objects[0].position.z, 151);
-    EXPECT_TRUE(sameBits(layout.objects[0].direction, {1, 0, 0}));
-    EXPECT_EQ(layout.objects[1].position.z, -40);
-}
-
-TEST(LayoutFixups, DuplicatesAreRemovedAndUnlinked) {
-    Layout layout;
-    layout.tracks.push_back(straight(1, {0, 0, 0}, {10, 0, 0}, {1, 0, 0}));
-    layout.tracks.push_back(straight(1, {0, 0, 0}, {20, 0, 0}, {1, 0, 0}));
-    ObjectRecord a = object(7, "..\\Bruecken", {5, 0, 0}, {1, 0, 0});
-    ObjectRecord b = a;
-    b.id = 8;
-    b.param1 = 3;
-    layout.objects = {a, b, a};
-    // Object 3 has the id of object 1 but is a different object.
-    layout.objects.push_back(object(7, "Haus", {10, 0, 0}, {1, 0, 0}));
-    layout.tracks[0].link = 1;
-    layout.tracks[1].link = 3;
-    layout.removeDuplicateObjects();
-    EXPECT_EQ(layout.objects[0].id, 7);
-    EXPECT_EQ(layout.objects[1].id, 0);
-    EXPECT_EQ(layout.objects[2].id, 0);
-    EXPECT_EQ(layout.objects[3].id, 7);
-    EXPECT_FALSE(layout.tracks[0].link);
-    EXPECT_EQ(layout.tracks[1].link, 3u);
-
-    layout.removeObject(3);
-    EXPECT_EQ(layout.objects[3].id, 0);
-    EXPECT_FALSE(layout.tracks[1].link);
 }
 
 TEST(LayoutFixups, HashedSearchesMatchThePairwiseRules) {

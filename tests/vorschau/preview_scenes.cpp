@@ -1,6 +1,5 @@
 #include "tests/vorschau/preview_scenes.h"
 
-#include "common/numeric.h"
 #include "tests/raster/raster_test_files.h"
 
 void writeTerrainFiles(const TempFolder& folder, std::int32_t width, std::int32_t height,
@@ -29,8 +28,4 @@ TrackRecord sceneTrack(std::int16_t id, Point3 start, Point3 end) {
     t.start = start;
     t.end = end;
     return t;
-}
-
-std::int32_t pixelCmOf(const SettingsFile& settings) {
-    return truncToInt32(settings.getReal("Terrain1", "Pixelgroesse", 0.0f) * 100.0);
 }

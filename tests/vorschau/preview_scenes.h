@@ -31,6 +31,3 @@ class GridOnly : public HeightSource {
     }
     double heightAt(std::int32_t, std::int32_t) const override { return 0.0; }
 };
-
-// trunc([Terrain1] "Pixelgroesse" × 100), as the programs compute it.
-std::int32_t pixelCmOf(const SettingsFile& settings);
