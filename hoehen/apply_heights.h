@@ -68,8 +68,11 @@ std::int32_t pointHeight(float faktor, double terrain, float offset, double extr
 // (relative to the current folder) and the height source. Returns true only
 // when the layout file was written. Otherwise the file keeps its bytes and
 // the user has seen why:
-//   - an empty source (its reader has said what is wrong), or
-//     ZeroPixelSizeMessage; both before the layout is read;
+//   - an empty source (its reader has said what is wrong),
+//     ZeroPixelSizeMessage, NonPositivePixelSizeMessage, or a mapping that
+//     mappedHeightsFit refuses; all before the layout is read;
+//   - a height beyond 32 bits once the extra heights are added
+//     ("Hoehen ausserhalb des Bereichs der Anlage!\n");
 //   - a layout that does not load: the loader's message, or "Formatfehler!\n"
 //     when the loader stopped without a message of its own (a copy that
 //     disagrees, an impossible slot count);
