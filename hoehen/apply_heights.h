@@ -61,7 +61,7 @@ TerrainMapping terrainMapping(const SettingsFile& settings, const HeightSource& 
 // trunc(extra × 100), products and sum in double precision, each part
 // truncated toward zero on its own and the two added as 32-bit integers. A
 // part beyond the 32-bit range (or NaN) is -2147483648, and the sum wraps
-// around, as on the platform the layouts come from.
+// around. applyHeights refuses such heights instead of writing them.
 std::int32_t pointHeight(float faktor, double terrain, float offset, double extra);
 
 // The whole job over the loaded ".danl" settings, the layout's file name

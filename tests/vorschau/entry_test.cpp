@@ -107,6 +107,8 @@ TEST_F(VorschauEntry, RefusesWhatTheGeneratorRefusesWithItsWords) {
          "Kachelabstand muss mindestens eine Pixelgroesse (10.00 m) sein!\n"},
         {"Hoehe=hoehe.bmp\nPixelgroesse=10\nKachelgroesse=-5\n",
          "Kachelgroesse darf nicht negativ sein!\n"},
+        {"Hoehe=hoehe.bmp\nPixelgroesse=10\nFaktor=nan\n",
+         "Faktor und Verschiebung muessen Zahlen sein!\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.danl);
