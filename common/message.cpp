@@ -11,6 +11,7 @@ std::string MessageText;
 namespace {
 
 std::size_t g_shown = 0;
+int g_quiet = 0;
 
 TextSink& messageSink() {
     static TextSink sink;
@@ -37,6 +38,7 @@ std::string vformat(const char* format, va_list args) {
 
 void ShowMessage() {
     ++g_shown;
+    if (g_quiet > 0) return;
     if (messageSink())
         messageSink()(MessageText);
     else
@@ -61,6 +63,7 @@ void consoleLine(const char* format, ...) {
     va_start(args, format);
     std::string line = vformat(format, args);
     va_end(args);
+    if (g_quiet > 0) return;
     if (consoleSink()) {
         consoleSink()(line);
     } else {
@@ -75,6 +78,13 @@ std::string formatText(const char* format, ...) {
     std::string s = vformat(format, args);
     va_end(args);
     return s;
+}
+
+QuietMessages::QuietMessages() {
+    ++g_quiet;
+}
+QuietMessages::~QuietMessages() {
+    --g_quiet;
 }
 
 void setMessageSink(TextSink sink) {

@@ -35,6 +35,17 @@ int report(const char* format, ...) ZUMT_PRINTF(1, 2);
 // Prints a console line (standard output) of the layout reader.
 void consoleLine(const char* format, ...) ZUMT_PRINTF(1, 2);
 
+// While one lives, messages and console lines are dropped (still counted by
+// messageCount): for a look at a file whose faults are not the user's
+// concern at that moment, such as an old layout about to be backed up.
+class QuietMessages {
+  public:
+    QuietMessages();
+    ~QuietMessages();
+    QuietMessages(const QuietMessages&) = delete;
+    QuietMessages& operator=(const QuietMessages&) = delete;
+};
+
 // printf into a std::string of any length.
 std::string formatText(const char* format, ...) ZUMT_PRINTF(1, 2);
 

@@ -1,6 +1,9 @@
 #include "dialog/console_front.h"
 
+#include "common/message.h"
+#include "common/paths.h"
 #include "dialog/main_dialog.h"
+#include "platform/platform.h"
 #include "platform/text.h"
 
 #include <chrono>
@@ -13,6 +16,13 @@ constexpr const char* Usage =
     "Aufruf: gen_zumt_ter Anlage.danl\n"
     "Liest [Terrain1] der erweiterten Anlage, speichert die Einstellungen wieder,\n"
     "erzeugt die Kacheln als Modelle und die Anlage Anlage.anl.\n";
+
+bool fileCanBeRead(const std::string& path) {
+    std::FILE* f = openFile(path, "rb");
+    if (!f) return false;
+    std::fclose(f);
+    return true;
+}
 
 void printText(std::FILE* to, const std::string& text) {
     std::fwrite(text.data(), 1, text.size(), to);
@@ -71,7 +81,13 @@ int genZumtTerConsoleMain(int argc, char** argv) {
     }
     ConsoleWindow window;
     MainDialog dialog(window);
+    // There are no fields to fill in here: a ".danl" that is not there is a
+    // mistyped name, and storing the settings would create it.
     dialog.settingsPath = argv[1];
+    if (extensionOf(dialog.settingsPath) == ".danl" && !fileCanBeRead(dialog.settingsPath)) {
+        report("Can't open %s!\n", dialog.settingsPath.c_str());
+        return 1;
+    }
     dialog.loadSettings();
     if (dialog.settingsPath.empty()) return 1;
     const std::string* named = dialog.settings.find("Terrain1", "Hoehe");

@@ -4,7 +4,9 @@
 // stores the settings, runs the generator with a progress line and returns
 // the exit code: 0 when the generator succeeded, 1 otherwise.
 //
-// Since nobody sees the fields, a refused argument ("Falsche Endung: %s\n")
+// A ".danl" that does not exist is refused with "Can't open %s!\n" and is
+// not created. Since nobody sees the fields, a refused argument
+// ("Falsche Endung: %s\n")
 // or a height file that loading had to drop (missing, unreadable, of a wrong
 // kind) stops the run after its message, before anything is written; "OK" in
 // the dialog would go on and remove "Hoehe" from the file.

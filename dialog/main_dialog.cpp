@@ -102,8 +102,9 @@ bool MainDialog::OnInitDialog(const std::optional<std::string>& argument) {
 void MainDialog::store(bool endWhenGenerated) {
     window_.readTexts(*this);
     window_.beginWaitCursor();
-    storeSettings();
-    const int generated = runGenerator();
+    // Settings that could not be stored (an empty "Erw. Anlage" too) have
+    // shown why; a run would write a layout that nothing names.
+    const int generated = storeSettings() ? runGenerator() : 0;
     if (endWhenGenerated && generated) {
         // The framework's end with "OK" reads the texts once more.
         window_.readTexts(*this);
@@ -252,6 +253,9 @@ int MainDialog::runGenerator() {
         [this](std::int64_t done, std::int64_t total) { window_.showProgress(done, total); },
         &lastOutcome);
     window_.endProgress();
+    // The one thing the user must learn even when all went well.
+    if (lastOutcome.backupPath)
+        report("Die alte Anlage ist gesichert als %s\n", lastOutcome.backupPath->c_str());
     return result;
 }
 
@@ -288,12 +292,12 @@ void MainDialog::loadSettings() {
     if (!heightPath.empty()) refreshHeightSource();
 }
 
-void MainDialog::storeSettings() {
+bool MainDialog::storeSettings() {
     storeKey(settings, Section, "Name", nameText);
     storeKey(settings, Section, "Hoehe", heightPath);
     storeKey(settings, Section, "Farbe", colourPath);
     storeKey(settings, Section, "Pixelgroesse", pixelSizeText);
     storeKey(settings, Section, "Faktor", factorText);
     storeKey(settings, Section, "Verschiebung", shiftText);
-    settings.write(settingsPath);
+    return settings.write(settingsPath);
 }

@@ -139,7 +139,8 @@ class MainDialog : public DialogTexts {
     void deriveMapping();
     // The generator with settings and the layout beside the ".danl".
     // Returns its result: nonzero on success. What the last run could not
-    // write stays in lastOutcome.
+    // write stays in lastOutcome; a backup it made of the user's layout is
+    // named in a message after the run.
     int runGenerator();
     GenerationOutcome lastOutcome;
 
@@ -149,8 +150,9 @@ class MainDialog : public DialogTexts {
     // [Terrain] is renamed [Terrain1]. A missing file is an empty store.
     void loadSettings();
     // The six texts into [Terrain1] (an empty text removes its key) and the
-    // store into settingsPath. A failed write has shown its message.
-    void storeSettings();
+    // store into settingsPath. False when the write failed (after its
+    // message); "OK" and "Übernehmen" then do not run the generator.
+    bool storeSettings();
 
   private:
     void store(bool endWhenGenerated);

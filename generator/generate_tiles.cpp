@@ -9,7 +9,9 @@
 #include "raster/height_file.h"
 
 #include <algorithm>
+#include <climits>
 #include <memory>
+#include <string_view>
 
 namespace {
 
@@ -46,10 +48,64 @@ bool tilesFitFormat(const Tiling& t) {
 
 // The largest tile edge in metres whose tiles fit the model format on this
 // grid: the smallest "Kachelgroesse" that gives the largest fitting tileHalf.
+// Tiles only grow with tileHalf, and tileHalf 0 always fits, so the answer
+// is found by bisection (a 2 cm grid may allow 10^9 values of tileHalf).
 double largestFittingTileMetres(Tiling t, std::int32_t pixelSize) {
-    while (t.tileHalf > 0 && !tilesFitFormat(t))
-        --t.tileHalf;
-    return 2.0 * t.tileHalf * pixelSize / 100.0;
+    std::int32_t fits = 0, tooLarge = t.tileHalf;
+    while (tooLarge - fits > 1) {
+        t.tileHalf = fits + (tooLarge - fits) / 2;
+        (tilesFitFormat(t) ? fits : tooLarge) = t.tileHalf;
+    }
+    return 2.0 * fits * pixelSize / 100.0;
+}
+
+// "Name" is one folder below the host's model folder, and part of every
+// model path the layout stores: no separator, no drive, nothing that starts
+// with a dot ("." and ".." name other folders).
+bool isPlainFolderName(const std::string& name) {
+    return name.find_first_of("\\/:") == std::string::npos && name.front() != '.';
+}
+
+// True when every object of the layout is a tile of this model folder, as
+// this generator writes them ("<Name>\bmp<i>_<j>"), and it has no track or
+// entry: replacing it loses nothing the next run could not make again.
+bool holdsOnlyTilesOf(const Layout& layout, const std::string& name) {
+    if (!layout.tracks.empty() || !layout.entries.empty()) return false;
+    const std::string prefix = name + "\\bmp";
+    auto isNumber = [](std::string_view t) {
+        return !t.empty() && t.find_first_not_of("0123456789") == std::string_view::npos;
+    };
+    for (const ObjectRecord& object : layout.objects) {
+        std::string_view path = object.path;
+        if (path.substr(0, prefix.size()) != prefix) return false;
+        path.remove_prefix(prefix.size());
+        const std::size_t cut = path.find('_');
+        if (cut == std::string_view::npos || !isNumber(path.substr(0, cut)) ||
+            !isNumber(path.substr(cut + 1)))
+            return false;
+    }
+    return true;
+}
+
+// Before the generated layout replaces the file at path: a layout of the
+// user's (one with tracks or other objects, or one that does not even load)
+// is first copied to path + ".bak". A backup from an earlier run stays when
+// the file holds only tiles. False after the message when the copy fails.
+bool backUpUsersLayout(const std::string& path, const std::string& name,
+                       std::optional<std::string>& backup) {
+    std::vector<std::uint8_t> old;
+    if (!readWholeFile(path, old)) return true; // nothing there to keep
+    {
+        // Its faults are not the user's concern now: it is kept whole.
+        QuietMessages quiet;
+        Layout layout;
+        layout.loadFromMemory(old.data(), old.size());
+        if (layout.loaded && holdsOnlyTilesOf(layout, name)) return true;
+    }
+    const std::string copy = path + ".bak";
+    if (!writeFileSafely(copy, old)) return false;
+    backup = copy;
+    return true;
 }
 
 std::string objectPath(const std::string& name, std::int32_t i, std::int32_t j) {
@@ -107,9 +163,15 @@ std::optional<Tiling> planTiling(std::int32_t gridWidth, std::int32_t gridHeight
 }
 
 TileLengths tileLengths(const SettingsFile& settings) {
+    // A length beyond 32 bits is as long as any grid can use, not negative
+    // (as the plain conversion would make it); NaN stays refused.
+    auto centimetres = [&settings](const char* key, float def) {
+        const double cm = settings.getReal("Terrain1", key, def) * 100.0;
+        return cm >= 2147483647.0 ? INT32_MAX : truncToInt32(cm);
+    };
     TileLengths l;
-    l.halfTileCm = truncToInt32(settings.getReal("Terrain1", "Kachelgroesse", 400.0f) * 100.0) / 2;
-    l.spacingCm = truncToInt32(settings.getReal("Terrain1", "Kachelabstand", 200.0f) * 100.0);
+    l.halfTileCm = centimetres("Kachelgroesse", 400.0f) / 2;
+    l.spacingCm = centimetres("Kachelabstand", 200.0f);
     return l;
 }
 
@@ -122,8 +184,7 @@ std::optional<Tiling> tilingOf(const SettingsFile& settings, const HeightSource&
 
 std::optional<Tiling> tilingOrReport(const SettingsFile& settings, const HeightSource& heights) {
     if (heights.pixelSize <= 0)
-        return report("Pixelgroesse muss groesser als 0 sein: %d cm!\n", heights.pixelSize),
-               std::nullopt;
+        return report(NonPositivePixelSizeMessage, heights.pixelSize), std::nullopt;
     if (tileLengths(settings).halfTileCm < 0)
         return report("Kachelgroesse darf nicht negativ sein!\n"), std::nullopt;
     std::optional<Tiling> tiling = tilingOf(settings, heights);
@@ -222,6 +283,8 @@ int generateTiles(const SettingsFile& settings, const std::optional<std::string>
     // An empty "Name" would put the models into the root folder.
     const std::string* name = settings.find("Terrain1", "Name");
     if (!name || name->empty()) return report("[Terrain1]:Name muss gesetzt sein!\n");
+    if (!isPlainFolderName(*name))
+        return report("[Terrain1]:Name muss ein einfacher Ordnername sein: %s!\n", name->c_str());
 
     // A file that could not be read has been reported by its reader.
     if (heights->gridWidth == 0 || colours.width == 0) return 0;
@@ -238,8 +301,22 @@ int generateTiles(const SettingsFile& settings, const std::optional<std::string>
     if (!tilesFitFormat(tiling))
         return report("Kacheln zu gross fuer das Modellformat! Kachelgroesse hoechstens %.2f m!\n",
                       largestFittingTileMetres(tiling, heights->pixelSize));
+    // Without a tile the run would only replace the layout by an empty one.
+    if (tiling.tileCount() == 0)
+        return report("Keine Kachel: Kachelabstand groesser als das Gelaende!\n");
+
+    // Every vertex height is trunc(Faktor x h + offset), read as every tile
+    // reads them.
+    const auto factor = static_cast<float>(settings.getReal("Terrain1", "Faktor", 1.0f));
+    const auto defaultShift =
+        static_cast<float>(0.02 - static_cast<double>(factor) * heights->minHeight * 0.01);
+    const auto heightOffset =
+        static_cast<float>(settings.getReal("Terrain1", "Verschiebung", defaultShift) * 100.0);
+    if (!mappedHeightsFit(factor, heightOffset, *heights)) return 0;
 
     std::optional<std::string> host = hostFolder();
+    if (host && !hostFolderExists(*host))
+        return report("Zumt-Ordner %s nicht gefunden!\n", host->c_str());
     const std::string modelRoot = host ? *host + "Modelle\\" : std::string();
     if (tiling.tileCount() > 0) {
         // The longest names are those of the last tile.
@@ -250,6 +327,8 @@ int generateTiles(const SettingsFile& settings, const std::optional<std::string>
         std::string model = modelPath(modelRoot, *name, lastI, lastJ);
         if (model.size() > maxPathLength()) return report("Pfad zu lang: %s!\n", model.c_str());
     }
+
+    if (layoutPath && !backUpUsersLayout(*layoutPath, *name, result.backupPath)) return 0;
 
     const std::string folder = modelRoot + *name;
     if (!makeFolders(folder)) return report("Kann Ordner %s nicht anlegen!\n", folder.c_str());
@@ -265,7 +344,18 @@ int generateTiles(const SettingsFile& settings, const std::optional<std::string>
         for (std::int32_t j = 0; j < tiling.countY; ++j) {
             const Tile tile = tiling.tile(i, j);
             fillTileMesh(settings, model, colours, *heights, tile.rect);
-            if (!model.write(modelPath(modelRoot, *name, i, j), &image)) ++result.modelsFailed;
+            const std::string path = modelPath(modelRoot, *name, i, j);
+            model.serializeInto(image);
+            // A full disk would fail every further tile the same way: the
+            // run stops at the first, and the old layout stays.
+            if (replaceFile(path, image.data(), image.size(), Durability::Replaceable) !=
+                WriteOutcome::Written) {
+                result.modelsFailed = total - done;
+                report("Fehler beim Schreiben von %s!\n%lld von %lld Kacheln nicht geschrieben.\n",
+                       path.c_str(), static_cast<long long>(result.modelsFailed),
+                       static_cast<long long>(total));
+                return 0;
+            }
             if (layoutPath) {
                 ObjectRecord obj;
                 obj.id = static_cast<std::int16_t>(layout.objects.size() + 1);

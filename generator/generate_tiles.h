@@ -93,15 +93,20 @@ using TileProgress = std::function<void(std::int64_t done, std::int64_t total)>;
 // What a run that reached its end could not write, each with its message
 // shown: model files, and the layout.
 struct GenerationOutcome {
-    std::int64_t modelsFailed = 0;
+    std::int64_t modelsFailed = 0; // the tiles left unwritten after a failed model
     bool layoutFailed = false;
+    // Where the replaced layout of the user's was kept, if it was.
+    std::optional<std::string> backupPath;
     bool complete() const { return modelsFailed == 0 && !layoutFailed; }
 };
 
-// The whole run. Returns 1 when it reached its end (single model files, or
-// the layout, may have failed, each with its message: outcome tells), 0 when
-// a check stopped it; a stopped run has written no file. With a layout path
-// the layout of all tiles is written there (replacing any file).
+// The whole run. Returns 1 when it reached its end (the layout may have
+// failed, with its message: outcome tells), 0 when a check stopped it before
+// any file was written, or when a model could not be written: then the run
+// stops there with one message that names it and the tiles left, and the
+// layout is not written. With a layout path the layout of all tiles is
+// written there; a layout there that holds anything but this "Name"'s tiles
+// (or does not load) is first copied to "<path>.bak" (outcome.backupPath).
 int generateTiles(const SettingsFile& settings, const std::optional<std::string>& layoutPath,
                   const TileProgress& progress = {}, GenerationOutcome* outcome = nullptr);
 

@@ -2,6 +2,9 @@
 
 #include "platform/platform.h"
 
+#include <filesystem>
+#include <system_error>
+
 namespace {
 
 std::string& cache() {
@@ -21,4 +24,10 @@ std::optional<std::string> hostFolder() {
 
 void forgetHostFolder() {
     cache().clear();
+}
+
+bool hostFolderExists(const std::string& folder) {
+    if (platformIsWindows()) return true;
+    std::error_code error;
+    return std::filesystem::is_directory(osPath(folder), error);
 }

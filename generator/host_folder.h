@@ -15,3 +15,8 @@ std::optional<std::string> hostFolder();
 
 // For tests: forget the kept answer.
 void forgetHostFolder();
+
+// False when the folder that the lookup gave is not there. Only POSIX asks:
+// ZUMT_HOST_DIR is typed by hand, while the Windows registry value is taken
+// as it stands (a leading quotation mark included), so Windows says true.
+bool hostFolderExists(const std::string& folder);

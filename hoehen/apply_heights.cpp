@@ -3,7 +3,10 @@
 #include "common/message.h"
 #include "common/numeric.h"
 #include "layout/layout.h"
+#include "raster/height_file.h"
 
+#include <cmath>
+#include <cstdint>
 #include <limits>
 #include <string>
 
@@ -77,6 +80,13 @@ bool applyHeights(const SettingsFile& settings, std::string_view layoutName,
     // worth writing, so the layout is not even read.
     if (source.gridWidth == 0 || source.gridHeight == 0) return false;
     if (source.pixelSize == 0) return report(ZeroPixelSizeMessage), false;
+    if (source.pixelSize < 0) return report(NonPositivePixelSizeMessage, source.pixelSize), false;
+    // A mapping that is no number, or puts the terrain beyond what a layout
+    // holds, is refused before the layout is touched.
+    const TerrainMapping mapping = terrainMapping(settings, source);
+    const float faktor = mapping.faktor;
+    const float offset = mapping.offset;
+    if (!mappedHeightsFit(faktor, offset, source)) return false;
 
     Layout layout;
     const std::size_t shownBefore = messageCount();
@@ -88,17 +98,23 @@ bool applyHeights(const SettingsFile& settings, std::string_view layoutName,
         return false;
     }
 
-    const TerrainMapping mapping = terrainMapping(settings, source);
-    const float faktor = mapping.faktor;
-    const float offset = mapping.offset;
-
     SettingsFile extras;
     extras.read(HeightSettingsName, false);
     const std::int32_t all = extras.getInt("Zumt", "Alles", 1);
     const float defaultExtra = toSingle(extras.getReal("Zumt", "DZ", 0.0f));
 
-    auto heightAt = [&](const Point3& p, double extra) {
-        return pointHeight(faktor, interpolatedHeight(source, p.x, p.y), offset, extra);
+    // The terrain part fits (checked above); an extra height of "hoehen.ini"
+    // may still carry a point beyond 32 bits, and such a layout is not saved.
+    bool beyondRange = false;
+    auto heightAt = [&](const Point3& p, double extra, std::int32_t drop = 0) {
+        const double ground =
+            std::trunc(static_cast<double>(faktor) * interpolatedHeight(source, p.x, p.y) + offset);
+        const double z = ground + std::trunc(extra * 100.0) - drop;
+        if (!(z >= INT32_MIN && z <= INT32_MAX)) {
+            beyondRange = true;
+            return std::int32_t{0};
+        }
+        return static_cast<std::int32_t>(z);
     };
 
     // Objects from other model folders carry a backslash in their path:
@@ -108,7 +124,7 @@ bool applyHeights(const SettingsFile& settings, std::string_view layoutName,
         if (object.path.find('\\') != std::string::npos) continue;
         if (all == 0 && !extras.find("DZ", object.path)) continue;
         const double extra = extras.getReal("DZ", object.path, defaultExtra);
-        object.position.z = wrapSub(heightAt(object.position, extra), ObjectDrop);
+        object.position.z = heightAt(object.position, extra, ObjectDrop);
     }
 
     if (all != 0 || extras.find("DZ", "Gleise")) {
@@ -125,5 +141,6 @@ bool applyHeights(const SettingsFile& settings, std::string_view layoutName,
             camera.position.z = heightAt(camera.position, extra);
     }
 
+    if (beyondRange) return report("Hoehen ausserhalb des Bereichs der Anlage!\n"), false;
     return layout.save(layoutName);
 }

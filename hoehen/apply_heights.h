@@ -61,15 +61,18 @@ TerrainMapping terrainMapping(const SettingsFile& settings, const HeightSource& 
 // trunc(extra × 100), products and sum in double precision, each part
 // truncated toward zero on its own and the two added as 32-bit integers. A
 // part beyond the 32-bit range (or NaN) is -2147483648, and the sum wraps
-// around, as on the platform the layouts come from.
+// around. applyHeights refuses such heights instead of writing them.
 std::int32_t pointHeight(float faktor, double terrain, float offset, double extra);
 
 // The whole job over the loaded ".danl" settings, the layout's file name
 // (relative to the current folder) and the height source. Returns true only
 // when the layout file was written. Otherwise the file keeps its bytes and
 // the user has seen why:
-//   - an empty source (its reader has said what is wrong), or
-//     ZeroPixelSizeMessage; both before the layout is read;
+//   - an empty source (its reader has said what is wrong),
+//     ZeroPixelSizeMessage, NonPositivePixelSizeMessage, or a mapping that
+//     mappedHeightsFit refuses; all before the layout is read;
+//   - a height beyond 32 bits once the extra heights are added
+//     ("Hoehen ausserhalb des Bereichs der Anlage!\n");
 //   - a layout that does not load: the loader's message, or "Formatfehler!\n"
 //     when the loader stopped without a message of its own (a copy that
 //     disagrees, an impossible slot count);

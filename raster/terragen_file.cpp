@@ -72,7 +72,13 @@ class TerragenReader {
                 ok = readSamples();
             else
                 ok = 0;
-            if (!ok) return report(FormatError, path_.c_str());
+            if (ok) continue;
+            // The format gives no chunk sizes, so nothing after a chunk the
+            // reader does not know (or cannot read whole) can be found. Once
+            // the samples are complete the terrain is too, and what follows
+            // is ignored; before that the file is of no use.
+            if (!ter_.samples.empty()) return 1;
+            return report(FormatError, path_.c_str());
         }
     }
 

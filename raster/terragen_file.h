@@ -55,13 +55,14 @@ struct TerragenFile {
     //   "Can't open %s!\n"           cannot be opened: all fields 0;
     //   "Keyword TERRAGEN missing!\n",
     //   "Keyword TERRAIN missing!\n" not a terrain file: all fields 0;
-    //   "Formatfehler in %s!\n"      an unknown chunk tag, or a chunk whose
-    //                                data the file does not hold: what was
-    //                                read before stays (whole samples of an
-    //                                earlier "ALTW" included); when it is
-    //                                the samples that are missing, none are
-    //                                kept.
-    // A file that ends between chunks, with or without "EOF ", is complete.
+    //   "Formatfehler in %s!\n"      before the samples are complete: an
+    //                                unknown chunk tag, or a chunk whose
+    //                                data the file does not hold; what was
+    //                                read before stays, without samples.
+    // A file that ends between chunks, with or without "EOF ", is complete;
+    // so is one whose samples were read whole: whatever unknown or short
+    // chunk follows them is ignored without a word (the format gives no
+    // chunk sizes, so nothing beyond it could be read).
     // Returns 1 when no message was shown, else 0; callers judge the
     // outcome by xpts, ypts and samples.
     int read(std::string_view path);

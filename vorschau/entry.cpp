@@ -126,6 +126,8 @@ int vorschauMain(int argc, char** argv, std::int32_t longSide) {
     scene.heights = heights.get();
     scene.colours = colours.get();
     scene.mapping = heightMapping(settings, hoehenIni, *heights);
+    // Heights that no layout can hold are refused as zumt_hoehen refuses them.
+    if (!mappedHeightsFit(scene.mapping.factor, scene.mapping.offset, *heights)) return 1;
     scene.tiling = tiling;
     scene.layout = layout ? &*layout : nullptr;
     const PictureFrame frame = framePicture(*heights, scene.layout, longSide);

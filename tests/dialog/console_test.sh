@@ -41,6 +41,11 @@ run 1 anlagen/Demo.DANL
 [ "$(cat "$err")" = "Vodudad Avar: Falsche Endung: anlagen/Demo.DANL" ] || bad "upper-case extension"
 [ ! -s "$out" ] || bad "upper-case extension printed fields"
 
+# A mistyped ".danl" is refused, and not created.
+run 1 anlagen/Dmeo.danl
+[ "$(cat "$err")" = "Vodudad Avar: Can't open anlagen/Dmeo.danl!" ] || bad "missing .danl"
+[ ! -e anlagen/Dmeo.danl ] || bad "missing .danl was created"
+
 # A height file that loading drops stops the run, and the ".danl" stays.
 for height in fehlt.bmp gelaende.png; do
     printf '[Terrain1]\r\nName=Demo\r\nHoehe=%s\r\nFarbe=farbe.bmp\r\n' "$height" >anlagen/Kaputt.danl
@@ -92,13 +97,16 @@ grep -q '^Faktor=1.0' anlagen/Ohne.danl || bad "settings not stored before the g
 [ ! -e anlagen/Ohne.anl ] || bad "a layout after a failed generation"
 
 # A layout that cannot be replaced: the models are written, the message
-# names the layout, and the run does not claim success.
+# names the layout, and the run does not claim success. Not being a layout
+# of tiles, it is backed up first.
 cp anlagen/Demo.danl anlagen/Fest.danl
 printf 'alt' >anlagen/Fest.anl
 chmod a-w anlagen/Fest.anl
 run 1 "$dir/anlagen/Fest.danl"
 grep -q "Can't open .*Fest.anl!" "$err" || bad "no message for the read-only layout"
 [ "$(cat anlagen/Fest.anl)" = alt ] || bad "the read-only layout was replaced"
+[ "$(cat anlagen/Fest.anl.bak)" = alt ] || bad "no backup of the old layout"
+grep -q "gesichert als .*Fest.anl.bak" "$err" || bad "the backup was not named"
 
 [ $fail = 0 ] && echo "gen_zumt_ter console: all checks passed"
 exit $fail

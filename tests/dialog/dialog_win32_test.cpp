@@ -337,8 +337,14 @@ TEST_F(RealDialog, ApplyKeepsTheDialogOpenAndCancelEndsIt) {
     click(IDOK);
     EXPECT_TRUE(IsWindowVisible(hwnd));
     EXPECT_FALSE(dialog->endedWithOk());
-
+    // Settings that cannot be stored are not generated from either.
     type(IDC_NAME, "Demo");
+    type(IDC_SETTINGS_PATH, "");
+    capture.reset();
+    click(IDC_APPLY);
+    EXPECT_EQ(capture.messages, std::vector<std::string>{"Can't open !\n"});
+    EXPECT_FALSE(fileExists(tmp.file(".anl")));
+
     click(IDCANCEL);
     EXPECT_FALSE(IsWindowVisible(hwnd));
     EXPECT_FALSE(dialog->endedWithOk());

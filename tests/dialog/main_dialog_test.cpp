@@ -228,11 +228,15 @@ TEST_F(Dialog, FailedGenerationKeepsTheDialogOpen) {
 
 TEST_F(Dialog, ApplyStaysOpenWhateverTheGeneratorSays) {
     startWithDemo();
+    // A layout of the user's is kept, and the user is told where.
+    writeText(tmp.file("Demo.anl"), "alt");
     window.calls.clear();
     dialog.onApply();
     EXPECT_EQ((std::vector<std::string>{"read", "wait", "progress", "endProgress", "endWait"}),
               window.calls);
-    EXPECT_TRUE(fileExists(tmp.file("Demo.anl")));
+    EXPECT_EQ(readText(tmp.file("Demo.anl.bak")), "alt");
+    EXPECT_EQ(capture.messages, std::vector<std::string>{"Die alte Anlage ist gesichert als " +
+                                                         layoutPathFor(demo()) + ".bak\n"});
 }
 
 TEST_F(Dialog, EmptyFieldsRemoveTheirKeysAndTheSectionLineStays) {
@@ -392,12 +396,12 @@ TEST_F(Dialog, SettingsChooserStartsInTheHostsLayoutFolder) {
 }
 
 TEST_F(Dialog, ApplyWithoutSettingsPath) {
-    dialog.OnInitDialog(std::nullopt);
+    startWithDemo();
+    window.controls.settingsPath = "";
     dialog.onApply();
-    ASSERT_EQ(capture.messages.size(), 2u);
-    EXPECT_EQ(capture.messages[0], "Can't open !\n");
-    EXPECT_EQ(capture.messages[1], "[Terrain1]:Hoehe muss gesetzt sein!\n");
-    EXPECT_EQ(dialog.factorText, "");
+    // Settings that cannot be stored stop it before the generator.
+    EXPECT_EQ(capture.messages, std::vector<std::string>{"Can't open !\n"});
+    EXPECT_FALSE(fileExists(tmp.file(".anl")));
 }
 
 TEST(DialogPaths, LayoutBesideTheSettings) {

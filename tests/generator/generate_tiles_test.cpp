@@ -202,23 +202,18 @@ TEST_F(Generator, WritesOneModelPerTileAndTheirLayout) {
     EXPECT_EQ(layout.cameras[4].position.z, standard.position.z);
 }
 
-TEST_F(Generator, ATileStepBeyondTheGridStillWritesTheLayout) {
-    writeRasters(tmp, 10, 6);
-    EXPECT_EQ(generateTiles(settingsOf(kGrid100x60), tmp.file("Gen.anl")), 1);
-    EXPECT_TRUE(std::filesystem::is_directory(tmp.path() / "Berge"));
-    Layout layout;
-    layout.load(tmp.file("Gen.anl"));
-    EXPECT_TRUE(layout.loaded);
-    EXPECT_EQ(layout.objectCount(), 0);
-    EXPECT_EQ(readBytes(tmp.file("Gen.anl")).size(), 198u);
-}
-
 TEST_F(Generator, ModelsGoUnderTheHostFolder) {
 #ifdef _WIN32
     GTEST_SKIP() << "the registry lookup is checked by its own Wine test";
 #else
     writeRasters(tmp, 40, 40);
+    // A host folder that is not there is a typing error: no tree is made.
     setenv("ZUMT_HOST_DIR", (tmp.path() / "Zumt").string().c_str(), 1);
+    EXPECT_EQ(generateTiles(settingsOf(kGrid100x60), std::nullopt), 0);
+    EXPECT_EQ(capture.messages,
+              std::vector<std::string>{"Zumt-Ordner " + tmp.file("Zumt/") + " nicht gefunden!\n"});
+    EXPECT_FALSE(std::filesystem::exists(tmp.path() / "Zumt"));
+    std::filesystem::create_directory(tmp.path() / "Zumt");
     EXPECT_EQ(generateTiles(settingsOf(kGrid100x60), std::nullopt), 1);
     unsetenv("ZUMT_HOST_DIR");
     EXPECT_TRUE(fileExists((tmp.path() / "Zumt" / "Modelle" / "Berge" / "bmp1_1.mod").string()));
@@ -255,6 +250,12 @@ TEST_F(Generator, EveryCheckInItsOrder) {
          "[Terrain1]:Name muss gesetzt sein!\n"},
         {"[Terrain1]\nHoehe=hoehe.bmp\nFarbe=farbe.bmp\nPixelgroesse=10\nName=\n",
          "[Terrain1]:Name muss gesetzt sein!\n"},
+        {"[Terrain1]\nHoehe=hoehe.bmp\nFarbe=farbe.bmp\nPixelgroesse=10\nName=..\\B\n",
+         "[Terrain1]:Name muss ein einfacher Ordnername sein: ..\\B!\n"},
+        {"[Terrain1]\nHoehe=hoehe.bmp\nFarbe=farbe.bmp\nPixelgroesse=10\nName=/tmp/B\n",
+         "[Terrain1]:Name muss ein einfacher Ordnername sein: /tmp/B!\n"},
+        {"[Terrain1]\nHoehe=hoehe.bmp\nFarbe=farbe.bmp\nPixelgroesse=10\nName=C:B\n",
+         "[Terrain1]:Name muss ein einfacher Ordnername sein: C:B!\n"},
         {"[Terrain1]\nHoehe=hoehe.bmp\nFarbe=farbe.bmp\nPixelgroesse=-10\nName=B\n",
          "Pixelgroesse muss groesser als 0 sein: -1000 cm!\n"},
         {"[Terrain1]\nHoehe=hoehe.bmp\nFarbe=farbe.bmp\nPixelgroesse=10\nName=B\n"
@@ -267,6 +268,20 @@ TEST_F(Generator, EveryCheckInItsOrder) {
         {"[Terrain1]\nHoehe=gross_h.bmp\nFarbe=gross_f.bmp\nPixelgroesse=1\nName=B\n"
          "Kachelabstand=20\n",
          "Kacheln zu gross fuer das Modellformat! Kachelgroesse hoechstens 80.00 m!\n"},
+        // A 2 cm grid and tiles of 20000 km: answered at once, not step by step.
+        {"[Terrain1]\nHoehe=gross_h.bmp\nFarbe=gross_f.bmp\nPixelgroesse=0.02\nName=B\n"
+         "Kachelabstand=1\nKachelgroesse=20000000\n",
+         "Kacheln zu gross fuer das Modellformat! Kachelgroesse hoechstens 1.60 m!\n"},
+        // No tile would fit into the 600 m of the grid.
+        {"[Terrain1]\nHoehe=hoehe.bmp\nFarbe=farbe.bmp\nPixelgroesse=10\nName=B\n"
+         "Kachelabstand=700\n",
+         "Keine Kachel: Kachelabstand groesser als das Gelaende!\n"},
+        // Heights that neither the models nor the layout can hold.
+        {"[Terrain1]\nHoehe=hoehe.bmp\nFarbe=farbe.bmp\nPixelgroesse=10\nName=B\nFaktor=inf\n",
+         "Faktor und Verschiebung muessen Zahlen sein!\n"},
+        {"[Terrain1]\nHoehe=hoehe.bmp\nFarbe=farbe.bmp\nPixelgroesse=10\nName=B\n"
+         "Verschiebung=-30000000\n",
+         "Hoehen ausserhalb des Bereichs der Anlage!\n"},
         // A tile at every grid point of 200 x 200.
         {"[Terrain1]\nHoehe=gross_h.bmp\nFarbe=gross_f.bmp\nPixelgroesse=0.01\nName=B\n"
          "Kachelabstand=0.01\nKachelgroesse=0\n",
@@ -321,27 +336,54 @@ TEST_F(Generator, OutputIsTheSameOnEveryBuild) {
     }
 }
 
-// A run that reaches its end but cannot write every file says so: each file
-// shows its message, the run goes on, and the outcome counts what is missing.
-TEST_F(Generator, FilesThatCannotBeWrittenAreCountedInTheOutcome) {
+// The first model that cannot be written stops the run with one message
+// (a full disk would fail every further tile) and leaves the layout alone.
+TEST_F(Generator, AFailedModelStopsTheRunWithOneMessage) {
     writeRasters(tmp, 100, 60);
     GenerationOutcome outcome;
     EXPECT_EQ(generateTiles(settingsOf(kGrid100x60), tmp.file("Gen.anl"), {}, &outcome), 1);
     EXPECT_TRUE(outcome.complete());
+    const std::vector<std::uint8_t> tiles = readBytes(tmp.file("Gen.anl"));
 
-    writeText(tmp.file("Gen.anl"), "alt");
-    std::filesystem::permissions(tmp.file("Gen.anl"),
-                                 std::filesystem::perms::owner_write |
-                                     std::filesystem::perms::group_write |
-                                     std::filesystem::perms::others_write,
-                                 std::filesystem::perm_options::remove);
-    setWriteFaultForTesting(WriteFault::DiskFull, 10); // the first model
-    EXPECT_EQ(generateTiles(settingsOf(kGrid100x60), tmp.file("Gen.anl"), {}, &outcome), 1);
-    EXPECT_EQ(outcome.modelsFailed, 1);
-    EXPECT_TRUE(outcome.layoutFailed);
-    EXPECT_FALSE(outcome.complete());
-    EXPECT_EQ(readText(tmp.file("Gen.anl")), "alt");
+    setWriteFaultForTesting(WriteFault::DiskFull, 10);
+    EXPECT_EQ(generateTiles(settingsOf(kGrid100x60), tmp.file("Gen.anl"), {}, &outcome), 0);
+    EXPECT_EQ(outcome.modelsFailed, 15);
     EXPECT_EQ(capture.messages,
-              (std::vector<std::string>{"Fehler beim Schreiben von Berge\\bmp0_0.mod!\n",
-                                        "Can't open " + tmp.file("Gen.anl") + "!\n"}));
+              std::vector<std::string>{"Fehler beim Schreiben von Berge\\bmp0_0.mod!\n"
+                                       "15 von 15 Kacheln nicht geschrieben.\n"});
+    EXPECT_EQ(readBytes(tmp.file("Gen.anl")), tiles);
+}
+
+// A layout that holds anything but this model folder's tiles, or does not
+// even load, is kept as "<name>.bak" before it is replaced; replacing a
+// layout of tiles leaves an earlier backup alone.
+TEST_F(Generator, TheUsersLayoutIsBackedUpFirst) {
+    writeRasters(tmp, 100, 60);
+    auto layoutOf = [](const char* path) {
+        Layout layout;
+        layout.objects.resize(1);
+        layout.objects[0].id = 1;
+        layout.objects[0].path = path;
+        std::vector<std::uint8_t> image;
+        layout.writeImage(image);
+        return image;
+    };
+    const std::pair<std::vector<std::uint8_t>, bool> cases[] = {
+        {layoutOf("Baum"), true},
+        {layoutOf("Berge\\bmp0_0"), false}, // a tile as we write it
+        {layoutOf("Andere\\bmp0_0"), true},
+        {{'a', 'l', 't'}, true}, // not a layout at all
+    };
+    const std::string bak = tmp.file("Gen.anl.bak");
+    for (const auto& [old, backedUp] : cases) {
+        SCOPED_TRACE(std::string(old.begin(), old.end()));
+        writeBytes(tmp.file("Gen.anl"), old);
+        writeText(bak, "frueher");
+        GenerationOutcome outcome;
+        EXPECT_EQ(generateTiles(settingsOf(kGrid100x60), tmp.file("Gen.anl"), {}, &outcome), 1);
+        EXPECT_EQ(readText(bak), backedUp ? std::string(old.begin(), old.end()) : "frueher");
+        EXPECT_EQ(outcome.backupPath, backedUp ? std::optional<std::string>(bak) : std::nullopt);
+    }
+    // The old layout was looked at quietly: its faults are not the user's now.
+    EXPECT_TRUE(capture.messages.empty());
 }

@@ -94,9 +94,11 @@ TEST_F(TerragenRead, ChunksInOrderOrRefused) {
         {"unknown tag before the samples",
          TerragenBuilder().count("SIZE", 1).raw("ZZZZ").heights(1, 0, ramp(4)).bytes(), formatError,
          2, 0},
-        {"a tag without its data",
-         TerragenBuilder().count("SIZE", 1).heights(1, 0, ramp(4)).raw("XPTs").bytes(), formatError,
-         2, 4},
+        // After whole samples the terrain is complete: what follows is ignored.
+        {"a tag without its data after the samples",
+         TerragenBuilder().count("SIZE", 1).heights(1, 0, ramp(4)).raw("XPTs").bytes(), "", 2, 4},
+        {"an unknown tag after the samples",
+         TerragenBuilder().count("SIZE", 1).heights(1, 0, ramp(4)).raw("ZZZZ").bytes(), "", 2, 4},
         // Samples the file does not hold are neither kept nor allocated.
         {"65535 x 65535 claimed",
          TerragenBuilder()

@@ -101,6 +101,8 @@ TEST_F(VorschauEntry, RefusesSettingsItCannotDraw) {
         {"Hoehe=hoehe.bmp\nPixelgroesse=10\nFarbe=fehlt.bmp\n", "Can't open fehlt.bmp!\n"},
         {"Hoehe=hoehe.bmp\nPixelgroesse=10\nFarbe=klein.bmp\n",
          "Groessen stimmen nicht überein!\n"},
+        {"Hoehe=hoehe.bmp\nPixelgroesse=10\nFaktor=nan\n",
+         "Faktor und Verschiebung muessen Zahlen sein!\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.danl);
