@@ -16,14 +16,14 @@
 #include <vector>
 
 struct ElevationGrid {
-    std::size_t columns = 0; // points west to east
-    std::size_t rows = 0;    // points north to south
-    double west = 0.0;       // x of column 0 (metres or degrees)
-    double north = 0.0;      // y of row 0 (metres or degrees)
-    double stepX = 0.0;      // > 0, x distance of neighbouring columns
-    double stepY = 0.0;      // > 0, y distance of neighbouring rows
-    bool geographic = false; // x/y are longitude/latitude in degrees
-    int epsg = 0;            // EPSG code of the coordinate system, 0 = unknown
+    std::size_t columns = 0;    // points west to east
+    std::size_t rows = 0;       // points north to south
+    double west = 0.0;          // x of column 0 (metres or degrees)
+    double north = 0.0;         // y of row 0 (metres or degrees)
+    double stepX = 0.0;         // > 0, x distance of neighbouring columns
+    double stepY = 0.0;         // > 0, y distance of neighbouring rows
+    bool geographic = false;    // x/y are longitude/latitude in degrees
+    int epsg = 0;               // EPSG code of the coordinate system, 0 = unknown
     std::vector<float> heights; // metres, rows × columns, index r × columns + c;
                                 // NaN where the source has no data
 
