@@ -11,7 +11,9 @@ TerrainEncoding chooseTerrainEncoding(double low, double high, std::int32_t step
     e.scaleXY = static_cast<float>(stepCm / 100.0);
     while (truncToInt32(static_cast<double>(e.scaleXY) * 100.0) < stepCm)
         e.scaleXY = std::nextafter(e.scaleXY, 1e30f);
-    for (double unit = 1.0;; unit *= 2.0) {
+    // GDAL's reader takes the height unit from SCAL x, ours from SCAL z: the
+    // two agree only when they are equal, as GDAL's own writer makes them.
+    for (double unit = static_cast<double>(e.scaleXY);; unit *= 2.0) {
         const double lo = low / unit, hi = high / unit;
         const double base = std::round((lo + hi) / 2.0);
         const double half = std::max(hi - base, base - lo);

@@ -16,11 +16,14 @@
 //   ..      4   tag     "EOF "
 //
 // A sample s stands for (BaseHeight + s × HeightScale / 65536) × SCAL z
-// metres. The writer spends the whole int16 range on the heights it has: the
-// middle of the range is BaseHeight, the extremes come close to ±32767, so a
-// range of R metres is stored in steps of about (R + 1) / 65536 m (better
-// than 1 cm up to 600 m). SCAL z stays 1 m unless the heights would not fit
-// into int16 height units, then it doubles until they do.
+// metres. SCAL z equals the grid step, as GDAL writes it: GDAL's reader
+// scales the heights by SCAL x, ours by SCAL z, and only then do both read
+// the same heights. The writer spends the whole int16 range on the heights
+// it has: the middle of the range is BaseHeight (whole units), the extremes
+// come close to ±32767, so a range of R metres is stored in steps of about
+// (R + step) / 65536 m (better than 1 cm up to 600 m). Only heights that do
+// not fit into int16 height units at all (beyond some 32 km × step) make SCAL
+// z double until they do.
 //
 // The generator takes the grid step from SCAL x in whole centimetres,
 // truncated: SCAL x is the float whose truncation gives exactly the step
