@@ -10,6 +10,30 @@ StandardOption standardOption(std::string_view arg) {
     return StandardOption::None;
 }
 
+std::optional<int> takeStandardOptions(int& argc, char** argv, const char* program,
+                                       const char* usage, bool& quiet) {
+    int kept = 1;
+    for (int i = 1; i < argc; ++i) {
+        switch (standardOption(argv[i])) {
+        case StandardOption::Help:
+            std::fputs(usage, stdout);
+            return 0;
+        case StandardOption::Version:
+            printVersion(program);
+            return 0;
+        case StandardOption::Quiet:
+            quiet = true;
+            break;
+        case StandardOption::None:
+            argv[kept++] = argv[i];
+            break;
+        }
+    }
+    argc = kept;
+    argv[argc] = nullptr;
+    return std::nullopt;
+}
+
 const char* programVersion() {
     return ZUMT_VERSION;
 }

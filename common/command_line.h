@@ -5,12 +5,20 @@
 #pragma once
 
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <string_view>
 
 enum class StandardOption { None, Help, Version, Quiet };
 
 StandardOption standardOption(std::string_view arg);
+
+// For programs that take plain arguments: "--help" etc. in any place print
+// the usage (already in the terminal's encoding) or the version and give
+// the exit code 0; otherwise every "-q" is taken out of argv (quiet set) and
+// the result is none.
+std::optional<int> takeStandardOptions(int& argc, char** argv, const char* program,
+                                       const char* usage, bool& quiet);
 
 // "<program> <version>" and a line end on standard output.
 void printVersion(const char* program);

@@ -17,6 +17,11 @@
 
 namespace {
 
+// Counts for the printf family: MinGW's C library does not know "%zu".
+unsigned long long count(std::size_t n) {
+    return n;
+}
+
 const char* const Usage =
     "Aufruf: zumt_dgm [Optionen] EINGABE... [-o Gelaende.ter]\n"
     "\n"
@@ -193,8 +198,8 @@ int run(const Options& o, Summary& summary) {
     Mosaic mosaic(o.cut);
     for (std::size_t k = 0; k < o.inputs.size(); ++k) {
         const std::string& path = o.inputs[k];
-        progress.show(
-            formatText("Lese %zu/%zu: %s", k + 1, o.inputs.size(), baseName(path).c_str()));
+        progress.show(formatText("Lese %llu/%llu: %s", count(k + 1), count(o.inputs.size()),
+                                 baseName(path).c_str()));
         ElevationGrid grid;
         if (!readElevationFile(path, grid, error) || !mosaic.add(grid, path, error)) {
             progress.done();
@@ -230,19 +235,19 @@ int run(const Options& o, Summary& summary) {
     grid = resampleToMetric(std::move(grid), frame, step);
     progress.done();
     if (grid.columns < 2 || grid.rowCount() < 2)
-        return report("Zu wenige Punkte fuer ein Gelaende: %zu x %zu!\n", grid.columns,
-                      grid.rowCount()),
+        return report("Zu wenige Punkte fuer ein Gelaende: %llu x %llu!\n", count(grid.columns),
+                      count(grid.rowCount())),
                1;
     if (grid.columns > MaxTerrainSide || grid.rowCount() > MaxTerrainSide)
-        return report("Gelaende zu gross: %zu x %zu Punkte (hoechstens %zu je Seite)!\n",
-                      grid.columns, grid.rowCount(), MaxTerrainSide),
+        return report("Gelaende zu gross: %llu x %llu Punkte (hoechstens %llu je Seite)!\n",
+                      count(grid.columns), count(grid.rowCount()), count(MaxTerrainSide)),
                1;
 
     TerrainPlace place{grid.columns, grid.rowCount(), grid.west, grid.north, step, frame};
     const double south = grid.north - static_cast<double>(grid.rowCount() - 1) * step;
     const HeightRange range = heightRange(grid);
-    summary.add("Gitter:",
-                formatText("%zu x %zu Punkte, Raster %.2f m", grid.columns, grid.rowCount(), step));
+    summary.add("Gitter:", formatText("%llu x %llu Punkte, Raster %.2f m", count(grid.columns),
+                                      count(grid.rowCount()), step));
     summary.add("Ausdehnung:", formatText("%.2f m x %.2f m, Suedwestecke %.6f %.6f%s",
                                           static_cast<double>(grid.columns - 1) * step,
                                           static_cast<double>(grid.rowCount() - 1) * step,
@@ -279,7 +284,9 @@ int run(const Options& o, Summary& summary) {
         }
         std::vector<std::uint8_t> bytes = encodeBitmap(canvas);
         if (bytes.empty())
-            return report("Farbbild zu gross: %zu x %zu!\n", canvas.width, canvas.height), 1;
+            return report("Farbbild zu gross: %llu x %llu!\n", count(canvas.width),
+                          count(canvas.height)),
+                   1;
         canvas = ColourCanvas{};
         if (!writeFileSafely(colourFile, bytes)) return 1;
         summary.written.push_back(colourFile);
@@ -347,34 +354,33 @@ void applyTerrainSettings(SettingsFile& settings, const TerrainSettings& t) {
 
 int dgmMain(int argc, char** argv) {
     Options o;
-    if (argc < 2) {
-        std::fputs(Usage, stdout);
-        return 1;
-    }
-    int code = 1;
     Summary summary;
-    switch (parseArguments(argc, argv, o)) {
-    case Parse::Help:
+    int code = 1;
+    Parse parse = Parse::Failed;
+    if (argc < 2)
         std::fputs(Usage, stdout);
-        return 0;
+    else
+        parse = parseArguments(argc, argv, o);
+    switch (parse) {
+    case Parse::Help:
+        std::fputs(Usage, stdout), code = 0;
+        break;
     case Parse::Version:
-        printVersion("zumt_dgm");
-        return 0;
+        printVersion("zumt_dgm"), code = 0;
+        break;
     case Parse::Failed:
-        code = 1;
         break;
     case Parse::Run:
         code = run(o, summary);
         break;
     }
-    if (!o.quiet) {
+    if (!o.quiet && parse == Parse::Run) {
         for (const std::string& line : summary.lines)
             std::printf("%s\n", line.c_str());
         std::string files;
         for (const std::string& f : summary.written)
             files += (files.empty() ? "" : ", ") + f;
-        if (!summary.lines.empty() || !files.empty())
-            std::printf("%-13s%s\n", "Geschrieben:", files.empty() ? "nichts" : files.c_str());
+        std::printf("%-13s%s\n", "Geschrieben:", files.empty() ? "nichts" : files.c_str());
     }
     std::fflush(stdout);
     // Started from Explorer (files dropped onto it): the window would close

@@ -27,18 +27,6 @@ std::string osPath(std::string_view path) {
     return p;
 }
 
-bool standardOutputIsTerminal() {
-    return isatty(STDOUT_FILENO) != 0;
-}
-
-bool ownsConsoleWindow() {
-    return false;
-}
-
-void waitForKey() {
-    (void)std::getchar();
-}
-
 bool isFolderSeparator(char c) {
     return c == '\\' || c == '/';
 }
