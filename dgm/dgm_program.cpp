@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <vector>
 
 namespace {
@@ -194,6 +195,18 @@ int run(const Options& o, Summary& summary) {
     ProgressLine progress(o.quiet);
     std::string error;
 
+    SettingsFile settings;
+    if (!o.settingsFile.empty()) {
+        // A new settings file is fine; one that is there but cannot be read
+        // must not be replaced by our few keys.
+        std::vector<std::uint8_t> old;
+        std::error_code ec;
+        if (readWholeFile(o.settingsFile, old))
+            settings.parse(std::string_view(reinterpret_cast<const char*>(old.data()), old.size()));
+        else if (std::filesystem::exists(osPath(o.settingsFile), ec) || ec)
+            return report("Can't open %s!\n", o.settingsFile.c_str()), 1;
+    }
+
     // Each input goes into the mosaic as soon as it is read and is freed.
     Mosaic mosaic(o.cut);
     for (std::size_t k = 0; k < o.inputs.size(); ++k) {
@@ -262,13 +275,24 @@ int run(const Options& o, Summary& summary) {
 
     {
         std::vector<std::uint8_t> bytes = encodeTerrain(std::move(grid), stepCm);
-        if (!writeFileSafely(o.output, bytes)) return 1;
+        // The terrain and its colours are made again from the data by the
+        // next run: like the generator's models they skip the wait for the
+        // disk (a second for a large terrain); the move still never shows a
+        // half-written file. The settings file is the user's and is flushed.
+        if (!writeFileSafely(o.output, bytes, Durability::Replaceable)) return 1;
         summary.written.push_back(o.output);
     }
 
     std::string colourFile;
     if (!o.pictures.empty()) {
         colourFile = o.output.substr(0, o.output.size() - 4) + "_farbe.bmp";
+        // A bitmap's sizes are 32 bits: refuse before the canvas is made.
+        const double bitmapBytes =
+            (static_cast<double>(place.columns - 1) * 3 + 3) * static_cast<double>(place.rows - 1);
+        if (bitmapBytes > 4.0e9)
+            return report("Farbbild zu gross: %llu x %llu!\n", count(place.columns - 1),
+                          count(place.rows - 1)),
+                   1;
         ColourCanvas canvas = canvasFor(place);
         for (const std::string& path : o.pictures) {
             PlacedPicture picture;
@@ -283,18 +307,12 @@ int run(const Options& o, Summary& summary) {
                 warn(summary, formatText("%s liegt ausserhalb des Gelaendes.", path.c_str()));
         }
         std::vector<std::uint8_t> bytes = encodeBitmap(canvas);
-        if (bytes.empty())
-            return report("Farbbild zu gross: %llu x %llu!\n", count(canvas.width),
-                          count(canvas.height)),
-                   1;
         canvas = ColourCanvas{};
-        if (!writeFileSafely(colourFile, bytes)) return 1;
+        if (!writeFileSafely(colourFile, bytes, Durability::Replaceable)) return 1;
         summary.written.push_back(colourFile);
     }
 
     if (!o.settingsFile.empty()) {
-        SettingsFile settings;
-        settings.read(o.settingsFile, false);
         TerrainSettings t;
         t.heightFile = nameForSettings(o.output, o.settingsFile);
         if (!colourFile.empty()) t.colourFile = nameForSettings(colourFile, o.settingsFile);

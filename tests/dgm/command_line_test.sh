@@ -35,7 +35,9 @@ expect "dgm: no step" 1 "Vodudad Avar: Option --raster braucht 1 Wert!" "$dgm" a
 printf 'ncols 3\nnrows 2\nxllcorner 100\nyllcorner 200\ncellsize 10\nNODATA_value -9999\n1 2 3\n4 -9999 6\n' >a.asc
 printf 'ncols 3\nnrows 2\nxllcorner 130\nyllcorner 200\ncellsize 5\n1 2 3\n4 5 6\n' >b.asc
 expect "dgm: tiles that do not fit" 1 "Vodudad Avar: b.asc passt nicht zu a.asc (Rasterweite 5 x 5 statt 10 x 10)!" "$dgm" a.asc b.asc
-check "dgm: nothing written on failure" [ "$(ls)" = "$(printf 'a.asc\nb.asc')" ]
+mkdir D.danl
+expect "dgm: an unreadable settings file is not replaced" 1 "Vodudad Avar: Can't open D.danl!" "$dgm" a.asc --anlage D.danl
+check "dgm: nothing written on failure" [ "$(ls)" = "$(printf 'D.danl\na.asc\nb.asc')" ]
 out=$("$dgm" a.asc --anlage A.danl)
 check "dgm: converted with a summary, no progress in a log" [ $? = 0 -a -s a.ter -a -s A.danl ]
 check "dgm: summary" [ "$(printf '%s\n' "$out" | sed -n '1p;4p;5p')" = "Gitter:      3 x 2 Punkte, Raster 10.00 m
