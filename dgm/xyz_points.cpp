@@ -20,6 +20,13 @@ namespace {
 
 constexpr const char* NoLattice = "%s: die Punkte liegen auf keinem regelmäßigen Raster!\n";
 constexpr const char* TooFewPoints = "%s: zu wenig Punkte für ein Raster!\n";
+constexpr const char* TooSparse = "%s: die Punkte füllen ihr Raster nicht einmal zu 1 %%!\n";
+
+// A grid that the points fill to less than 1 % is no terrain but a stray
+// point (a typing error, a misplaced line) far away from the others: it
+// would take memory for nothing but holes. Small grids are always taken.
+constexpr std::size_t MinPointsPerCent = 1;
+constexpr std::size_t AlwaysTakenPoints = 65536;
 
 // How far from a lattice point a coordinate may lie, in steps: coordinates
 // printed with few decimals (a third of a metre, seconds of arc) are off by
@@ -168,6 +175,10 @@ bool readXyzPoints(const std::string& path, ElevationGrid& out, std::string& err
     std::size_t count = 0;
     if (!checkedMul(g.columns, g.rows, count) || count > MaxGridPoints) {
         error = formatText(FileTooLarge, path.c_str());
+        return false;
+    }
+    if (count > AlwaysTakenPoints && pts.x.size() < count / 100 * MinPointsPerCent) {
+        error = formatText(TooSparse, path.c_str());
         return false;
     }
     g.west = *minX;

@@ -186,6 +186,7 @@ TEST(ElevationRead, RefusesWithAMessage) {
     writeText(tmp.file("word.xyz"), "x y z\n0 0 1\n0 1 zwei\n");
     writeText(tmp.file("four.csv"), "0;0;1\n0;1;1;9\n");
     writeText(tmp.file("one.xyz"), "0 0 1\n");
+    writeText(tmp.file("stray.xyz"), "0 0 1\n1 0 1\n0 1 1\n1 1 1\n1000 1000 1\n");
     writeText(tmp.file("short.asc"),
               "ncols 2\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 1\n1 2 3\n");
     writeText(tmp.file("claims.asc"),
@@ -205,6 +206,7 @@ TEST(ElevationRead, RefusesWithAMessage) {
         {tmp.file("word.xyz"), "Formatfehler in %s, Zeile 3!\n"},
         {tmp.file("four.csv"), "Formatfehler in %s, Zeile 2!\n"},
         {tmp.file("one.xyz"), "%s: zu wenig Punkte für ein Raster!\n"},
+        {tmp.file("stray.xyz"), "%s: die Punkte füllen ihr Raster nicht einmal zu 1 %%!\n"},
         {tmp.file("short.asc"), "Formatfehler in %s!\n"},
         {tmp.file("claims.asc"), "Formatfehler in %s!\n"},
         {tmp.file("long.asc"), "Formatfehler in %s, Zeile 6!\n"},
