@@ -55,6 +55,12 @@ bool isBlank(std::string_view line) {
     return skipSeparators(line.data(), line.data() + line.size()) == line.data() + line.size();
 }
 
+// The nearest whole number of t >= -0.5, without a call into the maths
+// library (the lattice tests run once per point).
+std::int64_t nearest(double t) {
+    return static_cast<std::int64_t>(t + 0.5);
+}
+
 // Whether every value lies on lo + k × step (k whole). step is refined to
 // the range divided by the number of steps, so that rounding in the
 // distance it came from does not add up over a thousand points.
@@ -64,8 +70,8 @@ bool onLattice(const std::vector<double>& v, double lo, double hi, double& step)
     step = (hi - lo) / n;
     const double inverse = 1.0 / step;
     for (double a : v) {
-        const double t = (a - lo) * inverse;
-        if (std::fabs(t - std::round(t)) > LatticeTolerance) return false;
+        const double t = (a - lo) * inverse; // >= 0: lo is the smallest
+        if (std::fabs(t - static_cast<double>(nearest(t))) > LatticeTolerance) return false;
     }
     return true;
 }
@@ -189,8 +195,8 @@ bool readXyzPoints(const std::string& path, ElevationGrid& out, std::string& err
     const double toColumn = 1.0 / stepX, toRow = 1.0 / stepY;
     for (std::size_t i = 0; i < pts.x.size(); ++i) {
         // On the lattice (checked), so the rounded indices are inside.
-        const auto c = static_cast<std::size_t>(std::llround((pts.x[i] - g.west) * toColumn));
-        const auto r = static_cast<std::size_t>(std::llround((g.north - pts.y[i]) * toRow));
+        const auto c = static_cast<std::size_t>(nearest((pts.x[i] - g.west) * toColumn));
+        const auto r = static_cast<std::size_t>(nearest((g.north - pts.y[i]) * toRow));
         g.heights[r * g.columns + c] = pts.z[i];
     }
     out = std::move(g);

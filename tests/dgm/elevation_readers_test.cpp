@@ -1,5 +1,6 @@
 #include "common/bytes.h"
 #include "dgm/elevation_grid.h"
+#include "dgm/reader_support.h"
 #include "dgm/tiff_picture.h"
 #include "tests/raster/raster_test_files.h"
 #include "tests/support/test_support.h"
@@ -262,5 +263,23 @@ TEST(ElevationRead, RefusesEveryCutGeoTiff) {
         ElevationGrid g;
         std::string error;
         EXPECT_FALSE(readElevationFile(tmp.file("cut.tif"), g, error)) << n;
+    }
+}
+
+// The fast path of the number scanner rounds as strtod does; longer texts
+// take the slow path; what is no number is refused.
+TEST(ElevationRead, NumbersAsStrtodReadsThem) {
+    for (const char* text : {"0.1", "-5600045.123456", "+7", "1.5E-3", "12345678901234567890",
+                             "0.30000000000000004", "1e-30", "2.5e22", ".5", "5."}) {
+        SCOPED_TRACE(text);
+        const std::string_view s(text);
+        double v = -1;
+        ASSERT_EQ(scanNumber(s.data(), s.data() + s.size(), v), s.data() + s.size());
+        EXPECT_EQ(v, std::strtod(text, nullptr));
+    }
+    for (const char* text : {"", "-", ".", "e5", "1e", "nan"}) {
+        const std::string_view s(text);
+        double v = 0;
+        EXPECT_EQ(scanNumber(s.data(), s.data() + s.size(), v), nullptr) << text;
     }
 }
