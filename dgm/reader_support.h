@@ -5,6 +5,7 @@
 
 #include "raster/input_file.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -21,7 +22,7 @@ inline constexpr std::size_t MaxLineBytes = std::size_t{64} << 20;
 
 inline constexpr const char* CantOpenFile = "Can't open %s!\n";
 inline constexpr const char* FormatErrorIn = "Formatfehler in %s!\n";
-inline constexpr const char* FormatErrorInLine = "Formatfehler in %s, Zeile %zu!\n";
+inline constexpr const char* FormatErrorInLine = "Formatfehler in %s, Zeile %u!\n";
 inline constexpr const char* FileTooLarge = "%s ist zu groß!\n";
 
 // "Can't open" with the path, for a file that is missing, unreadable or no
@@ -48,6 +49,10 @@ class TextLines {
     // MaxLineBytes (then tooLong() is set).
     bool next(std::string_view& line);
     std::size_t lineNumber() const { return lineNumber_; }
+    // The same for a message (the C library of Windows knows no "%zu").
+    unsigned lineForMessage() const {
+        return static_cast<unsigned>(std::min<std::size_t>(lineNumber_, UINT32_MAX));
+    }
     // Bytes of the file handed out so far, line ends included.
     std::uint64_t consumed() const { return consumed_; }
     bool tooLong() const { return tooLong_; }

@@ -116,12 +116,12 @@ bool readPoints(const std::string& path, Points& pts, std::string& error) {
                 first = false; // the header
                 continue;
             }
-            error = formatText(FormatErrorInLine, path.c_str(), lines.lineNumber());
+            error = formatText(FormatErrorInLine, path.c_str(), lines.lineForMessage());
             return false;
         }
         first = false;
         if (!std::isfinite(x) || !std::isfinite(y)) {
-            error = formatText(FormatErrorInLine, path.c_str(), lines.lineNumber());
+            error = formatText(FormatErrorInLine, path.c_str(), lines.lineForMessage());
             return false;
         }
         if (pts.x.size() == MaxGridPoints) {
