@@ -131,7 +131,7 @@ bool readAsciiGrid(const std::string& path, ElevationGrid& out, std::string& err
             double v = 0;
             p = scanNumber(p, end, v);
             if (!p || (p < end && !isFieldSeparator(*p)) || n == count) {
-                error = formatText(FormatErrorInLine, path.c_str(), lines.lineNumber());
+                error = formatText(FormatErrorInLine, path.c_str(), lines.lineForMessage());
                 return false;
             }
             g.heights[n++] = h.hasNoData && v == h.noData ? ElevationGrid::noData : toSingle(v);

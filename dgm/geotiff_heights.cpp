@@ -73,7 +73,9 @@ bool readGeoTiffHeights(const std::string& path, const std::vector<std::uint8_t>
     const double noData = format == 3 && bits == 32 ? toSingle(t.noData) : t.noData;
     for (std::size_t i = 0; i < g.heights.size(); ++i) {
         const double v = convert(pixels.data(), i);
-        g.heights[i] = t.hasNoData && v == noData ? ElevationGrid::noData : toSingle(v);
+        // An infinite height is no height either.
+        const bool hole = (t.hasNoData && v == noData) || !std::isfinite(v);
+        g.heights[i] = hole ? ElevationGrid::noData : toSingle(v);
     }
     out = std::move(g);
     return true;

@@ -94,72 +94,10 @@ bool TextLines::next(std::string_view& line) {
     }
 }
 
-namespace {
-
-// Powers of ten that a double holds exactly.
-constexpr double ExactPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                  1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                  1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-
-// One more digit keeps the integer below 2^53 = 9.007e15.
-constexpr std::uint64_t MantissaRoom = 900000000000000ULL;
-
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
-} // namespace
-
-const char* scanNumber(const char* p, const char* end, double& out) {
-    bool negative = false;
-    if (p < end && (*p == '-' || *p == '+')) negative = *p++ == '-';
-    const char* numberStart = p;
-    // The digits gathered into one integer that a double holds exactly
-    // (below 2^53); further digits send the text to the slow path.
-    std::uint64_t mantissa = 0;
-    int exponent = 0;
-    bool exact = true, anyDigit = false;
-    for (; p < end && isDigit(*p); ++p) {
-        anyDigit = true;
-        if (mantissa < MantissaRoom)
-            mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
-        else
-            exact = false;
-    }
-    if (p < end && *p == '.') {
-        for (++p; p < end && isDigit(*p); ++p) {
-            anyDigit = true;
-            if (mantissa < MantissaRoom) {
-                mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
-                --exponent;
-            } else if (*p != '0') {
-                exact = false;
-            }
-        }
-    }
-    if (!anyDigit) return nullptr;
-    if (p < end && (*p == 'e' || *p == 'E')) {
-        const char* q = p + 1;
-        bool negativeExponent = false;
-        if (q < end && (*q == '-' || *q == '+')) negativeExponent = *q++ == '-';
-        if (q == end || !isDigit(*q)) return nullptr;
-        int e = 0;
-        for (; q < end && isDigit(*q); ++q)
-            if (e < 100000) e = e * 10 + (*q - '0');
-        exponent += negativeExponent ? -e : e;
-        p = q;
-    }
-    if (exact && exponent >= -22 && exponent <= 22) {
-        // Both operands are exact, so the one rounding of the product or
-        // quotient gives the correctly rounded value.
-        double v = static_cast<double>(mantissa);
-        v = exponent < 0 ? v / ExactPowers[-exponent] : v * ExactPowers[exponent];
-        out = negative ? -v : v;
-        return p;
-    }
+const char* scanNumberSlowly(const char* first, const char* last, bool negative, double& out) {
     double v = 0.0;
-    const auto result = std::from_chars(numberStart, p, v);
-    if (result.ec != std::errc() || result.ptr != p) return nullptr;
+    const auto result = std::from_chars(first, last, v);
+    if (result.ec != std::errc() || result.ptr != last) return nullptr;
     out = negative ? -v : v;
-    return p;
+    return last;
 }

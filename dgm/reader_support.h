@@ -5,6 +5,7 @@
 
 #include "raster/input_file.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -21,7 +22,7 @@ inline constexpr std::size_t MaxLineBytes = std::size_t{64} << 20;
 
 inline constexpr const char* CantOpenFile = "Can't open %s!\n";
 inline constexpr const char* FormatErrorIn = "Formatfehler in %s!\n";
-inline constexpr const char* FormatErrorInLine = "Formatfehler in %s, Zeile %zu!\n";
+inline constexpr const char* FormatErrorInLine = "Formatfehler in %s, Zeile %u!\n";
 inline constexpr const char* FileTooLarge = "%s ist zu groß!\n";
 
 // "Can't open" with the path, for a file that is missing, unreadable or no
@@ -48,6 +49,10 @@ class TextLines {
     // MaxLineBytes (then tooLong() is set).
     bool next(std::string_view& line);
     std::size_t lineNumber() const { return lineNumber_; }
+    // The same for a message (the C library of Windows knows no "%zu").
+    unsigned lineForMessage() const {
+        return static_cast<unsigned>(std::min<std::size_t>(lineNumber_, UINT32_MAX));
+    }
     // Bytes of the file handed out so far, line ends included.
     std::uint64_t consumed() const { return consumed_; }
     bool tooLong() const { return tooLong_; }
@@ -71,8 +76,75 @@ inline const char* skipSeparators(const char* p, const char* end) {
     return p;
 }
 
+namespace scan {
+
+// Powers of ten that a double holds exactly.
+inline constexpr double ExactPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                         1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                         1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+// One more digit keeps the integer below 2^53 = 9.007e15.
+inline constexpr std::uint64_t MantissaRoom = 900000000000000ULL;
+
+inline bool isDigit(char c) {
+    return static_cast<unsigned char>(c - '0') < 10;
+}
+
+} // namespace scan
+
+// The number text first..last (without its sign) through std::from_chars.
+const char* scanNumberSlowly(const char* first, const char* last, bool negative, double& out);
+
 // Reads a decimal number ("-12", "3.25", "1e3") at p. Returns the position
-// after it, or nullptr when no number starts there. Numbers of up to 17
+// after it, or nullptr when no number starts there. Numbers of up to 16
 // significant digits and small exponents are converted exactly in a fast
-// path; the others by std::from_chars.
-const char* scanNumber(const char* p, const char* end, double& out);
+// path (inline: an XYZ tile holds three million of them); the others by
+// std::from_chars.
+inline const char* scanNumber(const char* p, const char* end, double& out) {
+    using namespace scan;
+    bool negative = false;
+    if (p < end && (*p == '-' || *p == '+')) negative = *p++ == '-';
+    const char* numberStart = p;
+    // The digits gathered into one integer that a double holds exactly
+    // (below 2^53); further digits send the text to the slow path.
+    std::uint64_t mantissa = 0;
+    int exponent = 0;
+    bool exact = true, anyDigit = false;
+    for (; p < end && isDigit(*p); ++p) {
+        anyDigit = true;
+        if (mantissa < MantissaRoom)
+            mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
+        else
+            exact = false;
+    }
+    if (p < end && *p == '.') {
+        for (++p; p < end && isDigit(*p); ++p) {
+            anyDigit = true;
+            if (mantissa < MantissaRoom) {
+                mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
+                --exponent;
+            } else if (*p != '0') {
+                exact = false;
+            }
+        }
+    }
+    if (!anyDigit) return nullptr;
+    if (p < end && (*p == 'e' || *p == 'E')) {
+        const char* q = p + 1;
+        bool negativeExponent = false;
+        if (q < end && (*q == '-' || *q == '+')) negativeExponent = *q++ == '-';
+        if (q == end || !isDigit(*q)) return nullptr;
+        int e = 0;
+        for (; q < end && isDigit(*q); ++q)
+            if (e < 100000) e = e * 10 + (*q - '0');
+        exponent += negativeExponent ? -e : e;
+        p = q;
+    }
+    if (!exact || exponent < -22 || exponent > 22)
+        return scanNumberSlowly(numberStart, p, negative, out);
+    // Both operands are exact, so the one rounding of the product or
+    // quotient gives the correctly rounded value.
+    double v = static_cast<double>(mantissa);
+    v = exponent < 0 ? v / ExactPowers[-exponent] : v * ExactPowers[exponent];
+    out = negative ? -v : v;
+    return p;
+}

@@ -114,7 +114,8 @@ bool values(TiffReader& in, const Entry& e, std::vector<double>& out) {
     out.clear();
     if (e.type == 2 || typeSize(e.type) == 0) return false;
     ByteReader& r = in.raw();
-    if (!r.seek(e.valuePos)) return false;
+    // The values must be in the file before they get memory.
+    if (!r.seek(e.valuePos) || !r.has(std::size_t{e.count} * typeSize(e.type))) return false;
     out.reserve(e.count);
     for (std::uint32_t i = 0; i < e.count; ++i) {
         double v = 0;
@@ -526,7 +527,7 @@ bool decodeTiff(const std::string& path, const std::vector<std::uint8_t>& file, 
     if (stored < total && stored * expansionLimit(t.compression) < total) return formatError();
 
     pixels.resize(total);
-    std::vector<std::uint8_t> block(blockBytes), scratch;
+    std::vector<std::uint8_t> block, scratch;
     LzwDecoder lzw;
     const std::size_t across = (std::size_t{t.width} + t.blockWidth - 1) / t.blockWidth;
     const std::size_t down = (std::size_t{t.height} + t.blockHeight - 1) / t.blockHeight;
@@ -545,6 +546,10 @@ bool decodeTiff(const std::string& path, const std::vector<std::uint8_t>& file, 
                 const std::size_t rows =
                     t.tiled ? t.blockHeight : std::min<std::size_t>(t.blockHeight, t.height - top);
                 const std::size_t size = rows * rowBytes;
+                // The same bound for each block: a tile far larger than the
+                // picture must come with the data to fill it.
+                if (size > n * expansionLimit(t.compression)) return formatError();
+                if (block.size() < size) block.resize(size);
                 bool ok = false;
                 switch (t.compression) {
                 case 1:

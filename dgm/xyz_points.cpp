@@ -20,6 +20,13 @@ namespace {
 
 constexpr const char* NoLattice = "%s: die Punkte liegen auf keinem regelmäßigen Raster!\n";
 constexpr const char* TooFewPoints = "%s: zu wenig Punkte für ein Raster!\n";
+constexpr const char* TooSparse = "%s: die Punkte füllen ihr Raster nicht einmal zu 1 %%!\n";
+
+// A grid that the points fill to less than 1 % is no terrain but a stray
+// point (a typing error, a misplaced line) far away from the others: it
+// would take memory for nothing but holes. Small grids are always taken.
+constexpr std::size_t MinPointsPerCent = 1;
+constexpr std::size_t AlwaysTakenPoints = 65536;
 
 // How far from a lattice point a coordinate may lie, in steps: coordinates
 // printed with few decimals (a third of a metre, seconds of arc) are off by
@@ -48,6 +55,12 @@ bool isBlank(std::string_view line) {
     return skipSeparators(line.data(), line.data() + line.size()) == line.data() + line.size();
 }
 
+// The nearest whole number of t >= -0.5, without a call into the maths
+// library (the lattice tests run once per point).
+std::int64_t nearest(double t) {
+    return static_cast<std::int64_t>(t + 0.5);
+}
+
 // Whether every value lies on lo + k × step (k whole). step is refined to
 // the range divided by the number of steps, so that rounding in the
 // distance it came from does not add up over a thousand points.
@@ -57,8 +70,8 @@ bool onLattice(const std::vector<double>& v, double lo, double hi, double& step)
     step = (hi - lo) / n;
     const double inverse = 1.0 / step;
     for (double a : v) {
-        const double t = (a - lo) * inverse;
-        if (std::fabs(t - std::round(t)) > LatticeTolerance) return false;
+        const double t = (a - lo) * inverse; // >= 0: lo is the smallest
+        if (std::fabs(t - static_cast<double>(nearest(t))) > LatticeTolerance) return false;
     }
     return true;
 }
@@ -103,12 +116,12 @@ bool readPoints(const std::string& path, Points& pts, std::string& error) {
                 first = false; // the header
                 continue;
             }
-            error = formatText(FormatErrorInLine, path.c_str(), lines.lineNumber());
+            error = formatText(FormatErrorInLine, path.c_str(), lines.lineForMessage());
             return false;
         }
         first = false;
         if (!std::isfinite(x) || !std::isfinite(y)) {
-            error = formatText(FormatErrorInLine, path.c_str(), lines.lineNumber());
+            error = formatText(FormatErrorInLine, path.c_str(), lines.lineForMessage());
             return false;
         }
         if (pts.x.size() == MaxGridPoints) {
@@ -170,6 +183,10 @@ bool readXyzPoints(const std::string& path, ElevationGrid& out, std::string& err
         error = formatText(FileTooLarge, path.c_str());
         return false;
     }
+    if (count > AlwaysTakenPoints && pts.x.size() < count / 100 * MinPointsPerCent) {
+        error = formatText(TooSparse, path.c_str());
+        return false;
+    }
     g.west = *minX;
     g.north = *maxY;
     g.stepX = stepX;
@@ -178,8 +195,8 @@ bool readXyzPoints(const std::string& path, ElevationGrid& out, std::string& err
     const double toColumn = 1.0 / stepX, toRow = 1.0 / stepY;
     for (std::size_t i = 0; i < pts.x.size(); ++i) {
         // On the lattice (checked), so the rounded indices are inside.
-        const auto c = static_cast<std::size_t>(std::llround((pts.x[i] - g.west) * toColumn));
-        const auto r = static_cast<std::size_t>(std::llround((g.north - pts.y[i]) * toRow));
+        const auto c = static_cast<std::size_t>(nearest((pts.x[i] - g.west) * toColumn));
+        const auto r = static_cast<std::size_t>(nearest((g.north - pts.y[i]) * toRow));
         g.heights[r * g.columns + c] = pts.z[i];
     }
     out = std::move(g);

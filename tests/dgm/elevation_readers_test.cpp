@@ -1,5 +1,6 @@
 #include "common/bytes.h"
 #include "dgm/elevation_grid.h"
+#include "dgm/reader_support.h"
 #include "dgm/tiff_picture.h"
 #include "tests/raster/raster_test_files.h"
 #include "tests/support/test_support.h"
@@ -186,6 +187,7 @@ TEST(ElevationRead, RefusesWithAMessage) {
     writeText(tmp.file("word.xyz"), "x y z\n0 0 1\n0 1 zwei\n");
     writeText(tmp.file("four.csv"), "0;0;1\n0;1;1;9\n");
     writeText(tmp.file("one.xyz"), "0 0 1\n");
+    writeText(tmp.file("stray.xyz"), "0 0 1\n1 0 1\n0 1 1\n1 1 1\n1000 1000 1\n");
     writeText(tmp.file("short.asc"),
               "ncols 2\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 1\n1 2 3\n");
     writeText(tmp.file("claims.asc"),
@@ -205,6 +207,7 @@ TEST(ElevationRead, RefusesWithAMessage) {
         {tmp.file("word.xyz"), "Formatfehler in %s, Zeile 3!\n"},
         {tmp.file("four.csv"), "Formatfehler in %s, Zeile 2!\n"},
         {tmp.file("one.xyz"), "%s: zu wenig Punkte für ein Raster!\n"},
+        {tmp.file("stray.xyz"), "%s: die Punkte füllen ihr Raster nicht einmal zu 1 %%!\n"},
         {tmp.file("short.asc"), "Formatfehler in %s!\n"},
         {tmp.file("claims.asc"), "Formatfehler in %s!\n"},
         {tmp.file("long.asc"), "Formatfehler in %s, Zeile 6!\n"},
@@ -260,5 +263,23 @@ TEST(ElevationRead, RefusesEveryCutGeoTiff) {
         ElevationGrid g;
         std::string error;
         EXPECT_FALSE(readElevationFile(tmp.file("cut.tif"), g, error)) << n;
+    }
+}
+
+// The fast path of the number scanner rounds as strtod does; longer texts
+// take the slow path; what is no number is refused.
+TEST(ElevationRead, NumbersAsStrtodReadsThem) {
+    for (const char* text : {"0.1", "-5600045.123456", "+7", "1.5E-3", "12345678901234567890",
+                             "0.30000000000000004", "1e-30", "2.5e22", ".5", "5."}) {
+        SCOPED_TRACE(text);
+        const std::string_view s(text);
+        double v = -1;
+        ASSERT_EQ(scanNumber(s.data(), s.data() + s.size(), v), s.data() + s.size());
+        EXPECT_EQ(v, std::strtod(text, nullptr));
+    }
+    for (const char* text : {"", "-", ".", "e5", "1e", "nan"}) {
+        const std::string_view s(text);
+        double v = 0;
+        EXPECT_EQ(scanNumber(s.data(), s.data() + s.size(), v), nullptr) << text;
     }
 }
