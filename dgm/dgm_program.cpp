@@ -402,8 +402,9 @@ int dgmMain(int argc, char** argv) {
     }
     std::fflush(stdout);
     // Started from Explorer (files dropped onto it): the window would close
-    // before anyone could read the summary.
-    if (ownsConsoleWindow()) {
+    // before anyone could read the summary. Output into a file or a pipe
+    // has nobody to wait for.
+    if (ownsConsoleWindow() && standardOutputIsTerminal()) {
         std::printf("Weiter mit einer Taste ...\n");
         std::fflush(stdout);
         waitForKey();
