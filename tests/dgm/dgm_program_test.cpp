@@ -121,8 +121,8 @@ TEST(DgmSettings, SetsTheTerrainAndKeepsEveryOtherLine) {
         EXPECT_TRUE(tile == 2 || (tile + 2) * stepCm > 40000 ||
                     !quadGridFitsFormat(tile + 2, tile + 2));
     }
-    EXPECT_EQ(nameForSettings("a/b/g.ter", "a/b/X.danl"), "g.ter");
-    EXPECT_EQ(nameForSettings("/t/g.ter", "a/X.danl"), "/t/g.ter");
+    EXPECT_EQ(nameForSettings("a\\b\\g.ter", "a\\b\\X.danl"), "g.ter");
+    EXPECT_EQ(nameForSettings("\\t\\g.ter", "a\\X.danl"), "\\t\\g.ter");
 }
 
 TEST(DgmProgram, TurnsTheWorkedExampleIntoTerrainColoursAndSettings) {
