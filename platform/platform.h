@@ -82,6 +82,16 @@ bool changeFolder(std::string_view path);
 bool makeFolder(std::string_view path);
 bool makeFolders(std::string_view path);
 
+// The console of a command-line program. standardOutputIsTerminal: standard
+// output goes to a terminal or console window, not into a file or a pipe
+// (progress lines are for people, not for logs). ownsConsoleWindow: the
+// console window was opened for this program alone, as when it is started
+// from Explorer or by dropping files onto it, and closes with it (Windows;
+// always false on POSIX). waitForKey: waits until a key is pressed.
+bool standardOutputIsTerminal();
+bool ownsConsoleWindow();
+void waitForKey();
+
 // The longest path the file functions of the platform accept, in bytes
 // without the terminating zero (Windows' ANSI calls: 259).
 std::size_t maxPathLength();

@@ -73,8 +73,8 @@ Max:          20.02
 Faktor:       1.0
 Verschiebung: "
 [ "$(head -n 9 "$out")" = "$expected" ] || bad "fields"
-last=$(tail -n 1 "$out" | tr '\r' '\n' | tail -n 1)
-[ "$last" = "Kachel 24 von 24" ] || bad "progress line ends with [$last]"
+# Progress lines are for a terminal: none in this log.
+[ "$(wc -l <"$out")" = 9 ] && ! grep -q $'\r' "$out" || bad "progress lines in a log"
 [ ! -s "$err" ] || bad "messages in a good run"
 [ -s anlagen/Demo.anl ] || bad "no layout"
 [ "$(ls anlagen/Demo | wc -l)" = 24 ] || bad "not 24 models"
