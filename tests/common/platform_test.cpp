@@ -4,6 +4,7 @@
 #include "tests/support/no_file_lost.h"
 #include "tests/support/test_support.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
 
@@ -41,6 +42,14 @@ TEST(Messages, AreFormattedIntoMessageTextAndShownInOrder) {
     EXPECT_EQ(messageCount(), shownBefore + 2); // console lines are no messages
     ASSERT_EQ(capture.console.size(), 1u);
     EXPECT_EQ(capture.console[0], "I: 5 S: 4\n");
+}
+
+TEST(Messages, ShowPathsWithTheSystemsSeparator) {
+    if (platformIsWindows()) GTEST_SKIP() << "shown in a message box as they are";
+    testing::internal::CaptureStderr();
+    platformShowMessage("Can't open /proc/x/Modelle\\Demo\\bmp10_0.mod!\n");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "Vodudad Avar: Can't open /proc/x/Modelle/Demo/bmp10_0.mod!\n");
 }
 
 TEST(Paths, BackslashesAreFolderSeparators) {
@@ -89,7 +98,7 @@ TEST(SafeReplacement, NeverLosesTheOldFile) {
     EXPECT_TRUE(fileExists(tmp.file("neu.danl")));
 }
 
-TEST(WholeFileRead, ReadsEveryByteWhateverTheSize) {
+TEST(WholeFileRead, ReadsEveryByteOfRegularFilesOnly) {
     TempFolder folder;
     std::vector<std::uint8_t> out{1, 2, 3};
     for (std::size_t size : {0u, 1u, 65535u, 65536u, 200001u}) {
@@ -98,14 +107,27 @@ TEST(WholeFileRead, ReadsEveryByteWhateverTheSize) {
         for (std::size_t i = 0; i < size; ++i)
             bytes[i] = static_cast<std::uint8_t>(i * 7 + i / 251);
         writeBytes(folder.file("f.bin"), bytes);
-        ASSERT_TRUE(readWholeFile(folder.file("f.bin"), out));
+        ASSERT_EQ(readWholeFile(folder.file("f.bin"), out, 200001), InputProblem::None);
         EXPECT_EQ(out, bytes);
     }
-    // Nothing to read: false and empty, also for a folder, whatever size it tells.
-    EXPECT_FALSE(readWholeFile(folder.file("fehlt.bin"), out));
-    EXPECT_TRUE(out.empty());
+    // Nothing is read from the rest, and none of them makes the read wait.
     std::filesystem::create_directory(folder.path() / "ordner");
-    out = {1};
-    EXPECT_FALSE(readWholeFile(folder.file("ordner"), out));
-    EXPECT_TRUE(out.empty());
+    struct Case {
+        std::string path;
+        InputProblem problem;
+    };
+    std::vector<Case> cases = {{folder.file("fehlt.bin"), InputProblem::CannotOpen},
+                               {folder.file("ordner"), InputProblem::CannotOpen},
+                               {folder.file("f.bin"), InputProblem::TooLarge}};
+    cases.push_back({Device, InputProblem::NotAFile});
+    if (!platformIsWindows()) {
+        ASSERT_EQ(std::system(("mkfifo " + folder.file("fifo")).c_str()), 0);
+        cases.push_back({folder.file("fifo"), InputProblem::NotAFile});
+    }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        out = {1};
+        EXPECT_EQ(readWholeFile(c.path, out, 200000), c.problem);
+        EXPECT_TRUE(out.empty());
+    }
 }
