@@ -73,7 +73,11 @@ void removeFile(const std::string& path) {
 }
 
 WriteOutcome replace(const Replacement& job) {
-    const std::string& target = job.target;
+    // The full path: ReplaceFile does not take every relative one (Wine).
+    char full[MAX_PATH + 1];
+    const DWORD fullLength = GetFullPathNameA(job.target.c_str(), sizeof full, full, nullptr);
+    if (fullLength == 0 || fullLength > MAX_PATH) return WriteOutcome::CannotOpen;
+    const std::string target(full, fullLength);
     const DWORD attr = GetFileAttributesA(target.c_str());
     const bool exists = attr != INVALID_FILE_ATTRIBUTES;
     // A read-only file is the user's way of saying "do not touch", even to
@@ -119,10 +123,17 @@ WriteOutcome replace(const Replacement& job) {
     if (ok && job.fault == WriteFault::MoveFails) ok = false;
     // ReplaceFile gives the new file the old one's attributes, access rights
     // and creation time; a new file takes the folder's rights from the move.
-    if (ok && exists)
+    if (ok && exists) {
         ok = ReplaceFileA(target.c_str(), temp.c_str(), nullptr, 0, nullptr, nullptr) != 0;
-    else if (ok)
+        // Not every ReplaceFile carries the attributes over (Wine's does not).
+        constexpr DWORD Kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                               FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+        const DWORD now = ok ? GetFileAttributesA(target.c_str()) : attr;
+        if (now != INVALID_FILE_ATTRIBUTES && (now & Kept) != (attr & Kept))
+            SetFileAttributesA(target.c_str(), (now & ~Kept) | (attr & Kept));
+    } else if (ok) {
         ok = MoveFileExA(temp.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
+    }
     if (!ok) DeleteFileA(temp.c_str());
     disarmCleanup();
     return ok ? WriteOutcome::Written : WriteOutcome::WriteFailed;

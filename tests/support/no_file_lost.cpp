@@ -61,13 +61,13 @@ bool folderLengthAllows(const std::string& fileName) {
     return folder.file(std::string(255, 'L')).size() <= maxPathLength() && !fileName.empty();
 }
 
+#ifndef _WIN32
 bool holdsTemporary(const std::filesystem::path& folder) {
     for (const std::string& name : filesIn(folder))
         if (name.find(".zumt-tmp-") != std::string::npos) return true;
     return false;
 }
 
-#ifndef _WIN32
 // Runs the writer in a child as an ordinary user (uid and gid 65534) over
 // an old file of the given owner and mode in a folder anyone may write;
 // the old file must stay and the one message must be the one expected.
