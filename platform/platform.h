@@ -61,6 +61,10 @@ bool openFileSize(std::FILE* f, std::uint64_t& size);
 // any problem; shows nothing.
 InputProblem readWholeFile(std::string_view path, std::vector<std::uint8_t>& out,
                            std::uint64_t maxBytes);
+// The same for a file whose format sets no smaller bound: at most 1 GiB.
+inline bool readWholeFile(std::string_view path, std::vector<std::uint8_t>& out) {
+    return readWholeFile(path, out, std::uint64_t{1} << 30) == InputProblem::None;
+}
 
 // Safe replacement: writes the bytes to a temporary file beside the target,
 // checks every write, flushes them to the disk and then moves the temporary
