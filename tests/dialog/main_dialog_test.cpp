@@ -316,17 +316,6 @@ TEST_F(Dialog, RefusesSettingsPathsWithoutDanlExtension) {
     EXPECT_EQ(dialog.settings.count(), 6);
 }
 
-TEST_F(Dialog, SettingsThatAreNoTextAreNeverWrittenOver) {
-    const std::string utf16("\xFF\xFE[\0T\0]\0", 8);
-    writeText(demo(), utf16);
-    dialog.OnInitDialog(demo());
-    ASSERT_FALSE(capture.messages.empty());
-    EXPECT_EQ(capture.messages[0], demo() + " ist keine Textdatei!\n");
-    EXPECT_EQ(window.controls.settingsPath, "");
-    dialog.OnOK();
-    EXPECT_EQ(readText(demo()), utf16);
-}
-
 TEST_F(Dialog, HeightFileOfWrongKindOrUnusable) {
     startWithDemo();
     window.choice = FileChoice{"C:\\x\\gelaende.png", "gelaende.png"};
