@@ -19,9 +19,13 @@ constexpr const char* Usage =
     "erzeugt die Kacheln als Modelle und die Anlage Anlage.anl.\n"
     "  -q  ohne Felder und Fortschritt    -h, --help  diese Hilfe    --version\n";
 
+// True when the file can be opened, or when something that is no file (a
+// FIFO, a device) is there in its place: the settings read refuses that by
+// name.
 bool fileCanBeRead(const std::string& path) {
-    std::FILE* f = openFile(path, "rb");
-    if (!f) return false;
+    InputProblem problem;
+    std::FILE* f = openInputFile(path, problem);
+    if (!f) return problem == InputProblem::NotAFile;
     std::fclose(f);
     return true;
 }
