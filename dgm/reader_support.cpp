@@ -59,6 +59,15 @@ std::string lowerExtension(const std::string& path) {
 }
 
 bool TextLines::next(std::string_view& line) {
+    const bool first = lineNumber_ == 0;
+    if (!nextLine(line)) return false;
+    // Windows editors start a UTF-8 text with a byte-order mark; it is no
+    // part of the first value or key.
+    if (first && line.substr(0, 3) == "\xEF\xBB\xBF") line.remove_prefix(3);
+    return true;
+}
+
+bool TextLines::nextLine(std::string_view& line) {
     for (;;) {
         const char* base = buf_.data();
         if (const void* nl = std::memchr(base + begin_, '\n', end_ - begin_)) {

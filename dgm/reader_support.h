@@ -58,6 +58,8 @@ class TextLines {
     bool tooLong() const { return tooLong_; }
 
   private:
+    bool nextLine(std::string_view& line);
+
     InputFile& file_;
     std::vector<char> buf_;
     std::size_t begin_ = 0, end_ = 0;
