@@ -109,10 +109,10 @@ bool readPoints(const std::string& path, Points& pts, std::string& error) {
     std::string_view line;
     bool first = true;
     while (lines.next(line)) {
-        if (isBlank(line)) continue;
         double x, y, z;
         if (!parsePoint(line, x, y, z)) {
-            if (first && pts.x.empty()) {
+            if (isBlank(line)) continue;
+            if (first) {
                 first = false; // the header
                 continue;
             }
