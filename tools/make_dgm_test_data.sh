@@ -1,6 +1,7 @@
 #!/bin/bash
 # Makes the elevation and picture test files under tests/data/dgm with GDAL,
 # so that our readers are checked against files another tool wrote:
+#   - rough heights in LZW, long enough to fill the code table;
 #   - one small terrain (7 × 5 points, 10 m, EPSG:25832, one hole) as
 #     GeoTIFF in every sample type, compression (none, PackBits, LZW,
 #     Deflate), predictor (1, 2, 3), in strips and tiles, in both byte
@@ -85,6 +86,17 @@ tif geo_f32_point.tif -a_srs EPSG:4326 -a_ullr 11 47.5 11.001944444444444 47.498
     -mo AREA_OR_POINT=Point
 tif geo_i16_lzw.tif -ot Int16 -a_srs EPSG:4326 -a_ullr -77 -12 -76.99805555555555 -12.001388888888889 \
     -co COMPRESS=LZW
+# Rough heights (96 × 64, 1 m): their LZW codes grow to 12 bits and fill
+# the table, so the code width changes and the clear code are exercised.
+"$PYTHON" - "$work/rough.asc" <<'PY'
+import random, sys
+random.seed(15)
+with open(sys.argv[1], "w") as f:
+    f.write("ncols 96\nnrows 64\nxllcorner 500000\nyllcorner 5600000\ncellsize 1\n")
+    for r in range(64):
+        f.write(" ".join(str(random.randint(-400, 3000)) for c in range(96)) + "\n")
+PY
+$T -ot Int16 -co COMPRESS=LZW "$work/rough.asc" "$out/i16_lzw_rough.tif"
 gdal_translate -q -of AAIGrid "$work/base.tif" "$out/terrain.asc"
 gdal_translate -q -of XYZ "$work/base.tif" "$work/gdal.xyz"
 
@@ -192,6 +204,7 @@ PY
         i16_lzw_p2_tiled_msb u16_deflate_p2 i32_lzw_p2 u32_msb u8_lzw_p2 i8_deflate f32_point; do
         grid_row $f.tif 25832 0
     done
+    grid_row i16_lzw_rough.tif 25832 0
     grid_row geo_f32_point.tif 4326 1
     grid_row geo_i16_lzw.tif 4326 1
     grid_row terrain.asc 0 0
