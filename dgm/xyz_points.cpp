@@ -199,6 +199,7 @@ bool readXyzPoints(const std::string& path, ElevationGrid& out, std::string& err
         const auto r = static_cast<std::size_t>(nearest((g.north - pts.y[i]) * toRow));
         g.heights[r * g.columns + c] = pts.z[i];
     }
+    readProjectionBeside(path, g.geographic, g.epsg);
     out = std::move(g);
     return true;
 }
