@@ -138,6 +138,7 @@ bool readAsciiGrid(const std::string& path, ElevationGrid& out, std::string& err
         }
     }
     if (lines.tooLong() || n != count) return formatError();
+    readProjectionBeside(path, g.geographic, g.epsg);
     out = std::move(g);
     return true;
 }

@@ -8,6 +8,7 @@
 #include "dgm/reader_support.h"
 #include "dgm/tiff_structure.h"
 
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -17,7 +18,7 @@ constexpr const char* UnknownFormat = "%s: unbekanntes Format!\n";
 enum class Kind { Tiff, Ascii, Srtm, Xyz, Unknown };
 
 bool startsWithAsciiKey(std::string_view head) {
-    std::size_t i = 0;
+    std::size_t i = head.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0; // UTF-8 byte-order mark
     while (i < head.size() &&
            (head[i] == ' ' || head[i] == '\t' || head[i] == '\r' || head[i] == '\n'))
         ++i;
@@ -65,21 +66,35 @@ bool readElevationFile(const std::string& path, ElevationGrid& out, std::string&
     const std::uint64_t size = file.size();
     file.close();
 
+    ElevationGrid g;
+    bool ok = false;
     switch (kindOf(path, std::string_view(head, got), size)) {
     case Kind::Tiff: {
         std::vector<std::uint8_t> bytes;
-        return loadRegularFile(path, MaxBinaryFileBytes, bytes, error) &&
-               readGeoTiffHeights(path, bytes, out, error);
-    }
-    case Kind::Ascii:
-        return readAsciiGrid(path, out, error);
-    case Kind::Srtm:
-        return readSrtmTile(path, out, error);
-    case Kind::Xyz:
-        return readXyzPoints(path, out, error);
-    case Kind::Unknown:
+        ok = loadRegularFile(path, MaxBinaryFileBytes, bytes, error) &&
+             readGeoTiffHeights(path, bytes, g, error);
         break;
     }
-    error = formatText(UnknownFormat, path.c_str());
-    return false;
+    case Kind::Ascii:
+        ok = readAsciiGrid(path, g, error);
+        break;
+    case Kind::Srtm:
+        ok = readSrtmTile(path, g, error);
+        break;
+    case Kind::Xyz:
+        ok = readXyzPoints(path, g, error);
+        break;
+    case Kind::Unknown:
+        error = formatText(UnknownFormat, path.c_str());
+        return false;
+    }
+    if (!ok) return false;
+    // Coordinates near the end of the double range can overflow when a
+    // reader moves from a corner to a centre.
+    if (!std::isfinite(g.west) || !std::isfinite(g.north)) {
+        error = formatText(FormatErrorIn, path.c_str());
+        return false;
+    }
+    out = std::move(g);
+    return true;
 }

@@ -59,6 +59,15 @@ std::string lowerExtension(const std::string& path) {
 }
 
 bool TextLines::next(std::string_view& line) {
+    const bool first = lineNumber_ == 0;
+    if (!nextLine(line)) return false;
+    // Windows editors start a UTF-8 text with a byte-order mark; it is no
+    // part of the first value or key.
+    if (first && line.substr(0, 3) == "\xEF\xBB\xBF") line.remove_prefix(3);
+    return true;
+}
+
+bool TextLines::nextLine(std::string_view& line) {
     for (;;) {
         const char* base = buf_.data();
         if (const void* nl = std::memchr(base + begin_, '\n', end_ - begin_)) {
@@ -100,4 +109,54 @@ const char* scanNumberSlowly(const char* first, const char* last, bool negative,
     if (result.ec != std::errc() || result.ptr != last) return nullptr;
     out = negative ? -v : v;
     return last;
+}
+
+namespace {
+
+// The number after the last `key` in text, or 0.
+int numberAfterLast(const std::string& text, const std::string& key) {
+    const std::size_t at = text.rfind(key);
+    if (at == std::string::npos) return 0;
+    int v = 0;
+    for (std::size_t i = at + key.size(); i < text.size() && scan::isDigit(text[i]) && v < 1000000;
+         ++i)
+        v = v * 10 + (text[i] - '0');
+    return v;
+}
+
+} // namespace
+
+void readProjectionBeside(const std::string& path, bool& geographic, int& epsg) {
+    const std::size_t dot = path.size() - lowerExtension(path).size();
+    if (dot == 0 || dot > path.size() || path[dot - 1] != '.') return;
+    std::vector<std::uint8_t> bytes;
+    std::string error;
+    const std::string base = path.substr(0, dot);
+    // A description is a few hundred bytes; anything large is something else.
+    if (!isRegularFile(base + "prj") || !loadRegularFile(base + "prj", 65536, bytes, error)) {
+        if (!isRegularFile(base + "PRJ") || !loadRegularFile(base + "PRJ", 65536, bytes, error))
+            return;
+    }
+    std::string wkt;
+    for (std::uint8_t b : bytes)
+        if (b > ' ') wkt += static_cast<char>(b >= 'a' && b <= 'z' ? b - 'a' + 'A' : b);
+    const bool projected = wkt.rfind("PROJCS[", 0) == 0 || wkt.rfind("PROJCRS[", 0) == 0;
+    const bool degrees = wkt.rfind("GEOGCS[", 0) == 0 || wkt.rfind("GEOGCRS[", 0) == 0;
+    if (!projected && !degrees) return;
+    geographic = degrees;
+    int code = numberAfterLast(wkt, "AUTHORITY[\"EPSG\",\"");
+    if (code == 0) code = numberAfterLast(wkt, "ID[\"EPSG\",");
+    // ESRI's descriptions carry names only: those of WGS 84, ETRS89 and
+    // their UTM zones are known.
+    const int zone = numberAfterLast(wkt, "_UTM_ZONE_");
+    const bool south = wkt.find("_UTM_ZONE_" + std::to_string(zone) + "S") != std::string::npos;
+    if (code == 0 && projected && zone >= 1 && zone <= 60) {
+        if (wkt.find("ETRS_1989_UTM") != std::string::npos && !south) code = 25800 + zone;
+        if (wkt.find("WGS_1984_UTM") != std::string::npos) code = (south ? 32700 : 32600) + zone;
+    }
+    if (code == 0 && degrees) {
+        if (wkt.find("WGS_1984") != std::string::npos) code = 4326;
+        if (wkt.find("ETRS_1989") != std::string::npos) code = 4258;
+    }
+    if (code > 0) epsg = code;
 }

@@ -58,6 +58,8 @@ class TextLines {
     bool tooLong() const { return tooLong_; }
 
   private:
+    bool nextLine(std::string_view& line);
+
     InputFile& file_;
     std::vector<char> buf_;
     std::size_t begin_ = 0, end_ = 0;
@@ -148,3 +150,9 @@ inline const char* scanNumber(const char* p, const char* end, double& out) {
     out = negative ? -v : v;
     return p;
 }
+
+// The coordinate system of a text grid from the ".prj" file beside it (ESRI
+// or OGC WKT, as GDAL writes one beside an ASCII grid): geographic for a
+// GEOGCS, the EPSG code from an AUTHORITY or from the usual names of UTM
+// zones. Leaves both alone when there is no such file or it says neither.
+void readProjectionBeside(const std::string& path, bool& geographic, int& epsg);

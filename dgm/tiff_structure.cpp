@@ -142,9 +142,13 @@ bool values(TiffReader& in, const Entry& e, std::vector<double>& out) {
         case 5:
         case 10: {
             const std::uint32_t num = in.u32(), den = in.u32();
-            v = e.type == 5 ? static_cast<double>(num) / den
-                            : static_cast<double>(static_cast<std::int32_t>(num)) /
-                                  static_cast<std::int32_t>(den);
+            if (den == 0)
+                v = NAN; // no number; never a division by zero
+            else if (e.type == 5)
+                v = static_cast<double>(num) / den;
+            else
+                v = static_cast<double>(static_cast<std::int32_t>(num)) /
+                    static_cast<std::int32_t>(den);
             break;
         }
         case 11:

@@ -109,10 +109,10 @@ bool readPoints(const std::string& path, Points& pts, std::string& error) {
     std::string_view line;
     bool first = true;
     while (lines.next(line)) {
-        if (isBlank(line)) continue;
         double x, y, z;
         if (!parsePoint(line, x, y, z)) {
-            if (first && pts.x.empty()) {
+            if (isBlank(line)) continue;
+            if (first) {
                 first = false; // the header
                 continue;
             }
@@ -199,6 +199,7 @@ bool readXyzPoints(const std::string& path, ElevationGrid& out, std::string& err
         const auto r = static_cast<std::size_t>(nearest((g.north - pts.y[i]) * toRow));
         g.heights[r * g.columns + c] = pts.z[i];
     }
+    readProjectionBeside(path, g.geographic, g.epsg);
     out = std::move(g);
     return true;
 }

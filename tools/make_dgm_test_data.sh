@@ -1,13 +1,15 @@
 #!/bin/bash
 # Makes the elevation and picture test files under tests/data/dgm with GDAL,
 # so that our readers are checked against files another tool wrote:
+#   - rough heights in LZW, long enough to fill the code table;
 #   - one small terrain (7 × 5 points, 10 m, EPSG:25832, one hole) as
 #     GeoTIFF in every sample type, compression (none, PackBits, LZW,
 #     Deflate), predictor (1, 2, 3), in strips and tiles, in both byte
 #     orders, with the pixel as area and as point, and once in degrees
-#     (EPSG:4326); as an ESRI ASCII grid; as XYZ points (GDAL's order, then
-#     shuffled with a header and semicolons, then south row first with tabs
-#     and CRLF line ends: orders GDAL itself cannot read back);
+#     (EPSG:4326); as ESRI ASCII grids with their ".prj" (in metres and in
+#     degrees); as XYZ points (GDAL's order, then shuffled with a header and
+#     semicolons, then south row first with tabs and CRLF line ends: orders
+#     GDAL itself cannot read back);
 #   - a 7 × 5 picture as RGB, RGBA, grey, palette, band-interleaved TIFF;
 #   - files the readers must refuse (bad_*): BigTIFF, three bands of
 #     heights, JPEG compression, a rotated raster, no georeference, complex
@@ -85,7 +87,20 @@ tif geo_f32_point.tif -a_srs EPSG:4326 -a_ullr 11 47.5 11.001944444444444 47.498
     -mo AREA_OR_POINT=Point
 tif geo_i16_lzw.tif -ot Int16 -a_srs EPSG:4326 -a_ullr -77 -12 -76.99805555555555 -12.001388888888889 \
     -co COMPRESS=LZW
+# Rough heights (96 × 64, 1 m): their LZW codes grow to 12 bits and fill
+# the table, so the code width changes and the clear code are exercised.
+"$PYTHON" - "$work/rough.asc" <<'PY'
+import random, sys
+random.seed(15)
+with open(sys.argv[1], "w") as f:
+    f.write("ncols 96\nnrows 64\nxllcorner 500000\nyllcorner 5600000\ncellsize 1\n")
+    for r in range(64):
+        f.write(" ".join(str(random.randint(-400, 3000)) for c in range(96)) + "\n")
+PY
+$T -ot Int16 -co COMPRESS=LZW "$work/rough.asc" "$out/i16_lzw_rough.tif"
+# ASCII grids with the ".prj" GDAL writes beside them (ESRI's WKT).
 gdal_translate -q -of AAIGrid "$work/base.tif" "$out/terrain.asc"
+gdal_translate -q -of AAIGrid "$out/geo_f32_point.tif" "$out/geo_terrain.asc"
 gdal_translate -q -of XYZ "$work/base.tif" "$work/gdal.xyz"
 
 # GDAL writes the hole as its no-data value; an XYZ file leaves it out.
@@ -192,12 +207,16 @@ PY
         i16_lzw_p2_tiled_msb u16_deflate_p2 i32_lzw_p2 u32_msb u8_lzw_p2 i8_deflate f32_point; do
         grid_row $f.tif 25832 0
     done
+    grid_row i16_lzw_rough.tif 25832 0
     grid_row geo_f32_point.tif 4326 1
     grid_row geo_i16_lzw.tif 4326 1
-    grid_row terrain.asc 0 0
+    grid_row terrain.asc 25832 0
+    grid_row geo_terrain.asc 4326 1
     # GDAL reads the XYZ points only in its own order and without the hole:
-    # the grid it reads from them is the terrain's.
-    for f in terrain.xyz terrain_shuffled.csv terrain_south.txt; do
+    # the grid it reads from them is the terrain's. terrain.xyz has the
+    # ASCII grid's terrain.prj beside it.
+    grid_row terrain.xyz 25832 0 f32_strips.tif
+    for f in terrain_shuffled.csv terrain_south.txt; do
         grid_row $f 0 0 f32_strips.tif
     done
 } > "$out/gdal_grids.csv"
@@ -223,5 +242,5 @@ print("%s,%d,%d,%r,%r,%r,%r,%s" % (sys.argv[3], w, h, gt[0], gt[3], gt[1], -gt[5
 PY
     done
 } > "$out/gdal_pictures.csv"
-rm -f "$out"/*.aux.xml "$out"/*.prj
+rm -f "$out"/*.aux.xml
 echo "made the elevation test data in $out"

@@ -98,8 +98,9 @@ TEST(ElevationRead, TextGridsInTheirForms) {
         std::vector<double> heights;
     };
     const Case cases[] = {
-        {"centre.asc",
-         "NCOLS 2\r\nNRows 2\r\nXLLCENTER 10\r\nyllcenter 20\r\ndx 2\r\ndy 5\r\n"
+        // Known by its keys behind a byte-order mark, whatever the ending.
+        {"centre.txt",
+         "\xEF\xBB\xBFNCOLS 2\r\nNRows 2\r\nXLLCENTER 10\r\nyllcenter 20\r\ndx 2\r\ndy 5\r\n"
          "1 2\r\n3 -9999\r\n",
          2,
          2,
@@ -118,7 +119,16 @@ TEST(ElevationRead, TextGridsInTheirForms) {
          4,
          4,
          {150, NAN, 7}},
-        {"row.xyz", "0.0,5,1\n0.5,5,2\n\n1.5,5,4\n", 4, 1, 0, 5, 0.5, 0.5, {1, 2, NAN, 4}},
+        {"row.xyz",
+         "\xEF\xBB\xBF"
+         "0.0,5,1\n0.5,5,2\n\n1.5,5,4\n",
+         4,
+         1,
+         0,
+         5,
+         0.5,
+         0.5,
+         {1, 2, NAN, 4}},
         // A third of a metre, printed with three decimals.
         {"thirds.txt",
          "x y z\n0 0 1\n0.333 0 2\n0.667 0 3\n1 0 4\n0 0.333 5\n1 0.333 6\n",
