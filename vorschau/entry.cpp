@@ -134,7 +134,7 @@ int vorschauMain(int argc, char** argv, std::int32_t longSide) {
     scene.tiling = tiling;
     scene.layout = layout ? &*layout : nullptr;
     const PictureFrame frame = framePicture(*heights, scene.layout, longSide);
-    const RgbImage image = renderPreview(scene, frame);
+    const PreviewPicture image = renderPreview(scene, frame);
 
     startFolder.back();
     return writePng(picture, image) ? 0 : 1;

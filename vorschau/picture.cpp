@@ -98,8 +98,8 @@ const Glyph* glyphOf(char c) {
 
 } // namespace
 
-RgbImage makeImage(std::int32_t width, std::int32_t height, Rgb fill) {
-    RgbImage image;
+PreviewPicture makeImage(std::int32_t width, std::int32_t height, Rgb fill) {
+    PreviewPicture image;
     if (width < 1 || height < 1) return image;
     image.width = width;
     image.height = height;
@@ -112,14 +112,14 @@ RgbImage makeImage(std::int32_t width, std::int32_t height, Rgb fill) {
     return image;
 }
 
-Rgb pixelAt(const RgbImage& image, std::int32_t x, std::int32_t y) {
+Rgb pixelAt(const PreviewPicture& image, std::int32_t x, std::int32_t y) {
     if (x < 0 || y < 0 || x >= image.width || y >= image.height) return {};
     const std::size_t at =
         (static_cast<std::size_t>(y) * static_cast<std::size_t>(image.width) + x) * 3;
     return {image.rgb[at], image.rgb[at + 1], image.rgb[at + 2]};
 }
 
-void setPixel(RgbImage& image, std::int32_t x, std::int32_t y, Rgb colour) {
+void setPixel(PreviewPicture& image, std::int32_t x, std::int32_t y, Rgb colour) {
     if (x < 0 || y < 0 || x >= image.width || y >= image.height) return;
     const std::size_t at =
         (static_cast<std::size_t>(y) * static_cast<std::size_t>(image.width) + x) * 3;
@@ -128,7 +128,7 @@ void setPixel(RgbImage& image, std::int32_t x, std::int32_t y, Rgb colour) {
     image.rgb[at + 2] = colour.blue;
 }
 
-void blendPixel(RgbImage& image, std::int32_t x, std::int32_t y, Rgb colour, double alpha) {
+void blendPixel(PreviewPicture& image, std::int32_t x, std::int32_t y, Rgb colour, double alpha) {
     if (x < 0 || y < 0 || x >= image.width || y >= image.height) return;
     const std::size_t at =
         (static_cast<std::size_t>(y) * static_cast<std::size_t>(image.width) + x) * 3;
@@ -141,7 +141,7 @@ void blendPixel(RgbImage& image, std::int32_t x, std::int32_t y, Rgb colour, dou
     image.rgb[at + 2] = mix(image.rgb[at + 2], colour.blue);
 }
 
-void fillRect(RgbImage& image, double x0, double y0, double x1, double y1, Rgb colour,
+void fillRect(PreviewPicture& image, double x0, double y0, double x1, double y1, Rgb colour,
               double alpha) {
     if (!finite(x0, y0, x1, y1)) return;
     // Centres in [x0, x1): the last centre below x1.
@@ -152,7 +152,7 @@ void fillRect(RgbImage& image, double x0, double y0, double x1, double y1, Rgb c
             blendPixel(image, x, y, colour, alpha);
 }
 
-void outlineRect(RgbImage& image, std::int32_t x0, std::int32_t y0, std::int32_t x1,
+void outlineRect(PreviewPicture& image, std::int32_t x0, std::int32_t y0, std::int32_t x1,
                  std::int32_t y1, Rgb colour, double alpha) {
     if (x1 < x0) std::swap(x0, x1);
     if (y1 < y0) std::swap(y0, y1);
@@ -169,7 +169,7 @@ void outlineRect(RgbImage& image, std::int32_t x0, std::int32_t y0, std::int32_t
     }
 }
 
-void fillDisc(RgbImage& image, double cx, double cy, double radius, Rgb colour) {
+void fillDisc(PreviewPicture& image, double cx, double cy, double radius, Rgb colour) {
     if (!finite(cx, cy, radius, 0.0) || radius <= 0.0) return;
     const PixelSpan ys = centresWithin(cy - radius, cy + radius, image.height);
     const PixelSpan xs = centresWithin(cx - radius, cx + radius, image.width);
@@ -182,7 +182,7 @@ void fillDisc(RgbImage& image, double cx, double cy, double radius, Rgb colour) 
     }
 }
 
-void drawLine(RgbImage& image, double x0, double y0, double x1, double y1, double width,
+void drawLine(PreviewPicture& image, double x0, double y0, double x1, double y1, double width,
               Rgb colour) {
     if (!finite(x0, y0, x1, y1) || !(width > 0.0)) return;
     const double r = width / 2.0;
@@ -207,8 +207,8 @@ void drawLine(RgbImage& image, double x0, double y0, double x1, double y1, doubl
     }
 }
 
-void fillTriangle(RgbImage& image, double ax, double ay, double bx, double by, double cx, double cy,
-                  Rgb colour) {
+void fillTriangle(PreviewPicture& image, double ax, double ay, double bx, double by, double cx,
+                  double cy, Rgb colour) {
     if (!finite(ax, ay, bx, by) || !finite(cx, cy, 0.0, 0.0)) return;
     const PixelSpan xs = centresWithin(std::min({ax, bx, cx}), std::max({ax, bx, cx}), image.width);
     const PixelSpan ys =
@@ -229,7 +229,7 @@ void fillTriangle(RgbImage& image, double ax, double ay, double bx, double by, d
     }
 }
 
-void drawText(RgbImage& image, std::int32_t x, std::int32_t y, std::string_view text,
+void drawText(PreviewPicture& image, std::int32_t x, std::int32_t y, std::string_view text,
               std::int32_t scale, Rgb colour) {
     for (char c : text) {
         if (const Glyph* g = glyphOf(c)) {

@@ -5,7 +5,7 @@
 
 #include <stb/stb_image_write.h>
 
-std::vector<std::uint8_t> encodePng(const RgbImage& image) {
+std::vector<std::uint8_t> encodePng(const PreviewPicture& image) {
     if (image.width < 1 || image.width > MaxPngSide || image.height < 1 ||
         image.height > MaxPngSide)
         return {};
@@ -26,7 +26,7 @@ std::vector<std::uint8_t> encodePng(const RgbImage& image) {
     return png;
 }
 
-bool writePng(std::string_view path, const RgbImage& image) {
+bool writePng(std::string_view path, const PreviewPicture& image) {
     std::vector<std::uint8_t> bytes = encodePng(image);
     if (bytes.empty()) return false;
     return writeFileSafely(path, bytes);

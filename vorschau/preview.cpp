@@ -96,7 +96,7 @@ struct Bounds {
 
 // Terrain: the base colour of every picture pixel over the terrain, its
 // height (layout scale) for the shading; NaN marks pixels beside the terrain.
-void drawTerrain(RgbImage& image, const PreviewScene& scene, const PictureFrame& frame) {
+void drawTerrain(PreviewPicture& image, const PreviewScene& scene, const PictureFrame& frame) {
     const HeightSource& hs = *scene.heights;
     const std::int32_t w = frame.width, h = frame.height;
     const double ps = hs.pixelSize;
@@ -223,7 +223,7 @@ void drawTerrain(RgbImage& image, const PreviewScene& scene, const PictureFrame&
     }
 }
 
-void drawTiles(RgbImage& image, const PreviewScene& scene, const PictureFrame& frame) {
+void drawTiles(PreviewPicture& image, const PreviewScene& scene, const PictureFrame& frame) {
     if (!scene.tiling) return;
     const std::vector<TileOutline> outlines = tileOutlines(*scene.tiling, *scene.heights);
     // Where the tiles are wide enough, each colour is drawn a little further
@@ -265,8 +265,8 @@ Rgb fitColour(EndFit fit) {
 }
 
 // A short bar across the direction (a buffer stop) or along it.
-void drawBar(RgbImage& image, double x, double y, double dx, double dy, double half, double width,
-             Rgb colour) {
+void drawBar(PreviewPicture& image, double x, double y, double dx, double dy, double half,
+             double width, Rgb colour) {
     const double len = std::hypot(dx, dy);
     if (!(len > 0.0)) {
         dx = 1.0;
@@ -278,7 +278,7 @@ void drawBar(RgbImage& image, double x, double y, double dx, double dy, double h
     drawLine(image, x - dx * half, y - dy * half, x + dx * half, y + dy * half, width, colour);
 }
 
-void drawLayout(RgbImage& image, const PreviewScene& scene, const PictureFrame& frame) {
+void drawLayout(PreviewPicture& image, const PreviewScene& scene, const PictureFrame& frame) {
     if (!scene.layout) return;
     const Layout& layout = *scene.layout;
     auto px = [&](std::int32_t x) { return frame.pixelX(x); };
@@ -369,7 +369,7 @@ std::string lengthLabel(double metres) {
     return formatText("%.0f cm", metres * 100.0);
 }
 
-void drawScaleBar(RgbImage& image, const PictureFrame& frame) {
+void drawScaleBar(PreviewPicture& image, const PictureFrame& frame) {
     const std::int32_t scale = frame.width >= 600 || frame.height >= 600 ? 2 : 1;
     const double metresPerPixel = frame.cmPerPixel / 100.0;
     const double wanted = std::min(frame.width * 0.25, 400.0 * scale) * metresPerPixel;
@@ -394,7 +394,7 @@ void drawScaleBar(RgbImage& image, const PictureFrame& frame) {
     }
 }
 
-void drawNorthArrow(RgbImage& image, const PictureFrame& frame) {
+void drawNorthArrow(PreviewPicture& image, const PictureFrame& frame) {
     const std::int32_t scale = frame.width >= 600 || frame.height >= 600 ? 2 : 1;
     const double size = 14.0 * scale;
     const double cx = frame.width - 10.0 * scale - size, top = 10.0 * scale;
@@ -510,8 +510,8 @@ PictureFrame framePicture(const HeightSource& heights, const Layout* layout,
     return f;
 }
 
-RgbImage renderPreview(const PreviewScene& scene, const PictureFrame& frame) {
-    RgbImage image = makeImage(frame.width, frame.height, kBackground);
+PreviewPicture renderPreview(const PreviewScene& scene, const PictureFrame& frame) {
+    PreviewPicture image = makeImage(frame.width, frame.height, kBackground);
     if (image.width == 0 || !scene.heights || scene.heights->gridWidth <= 0 ||
         scene.heights->pixelSize <= 0)
         return image;

@@ -106,4 +106,4 @@ struct PreviewScene {
 // from end to end with their ends coloured by endFit (green on the ground,
 // blue floating, red buried), bridges, buffer stops, objects, cameras, a
 // scale bar and a north arrow.
-RgbImage renderPreview(const PreviewScene& scene, const PictureFrame& frame);
+PreviewPicture renderPreview(const PreviewScene& scene, const PictureFrame& frame);

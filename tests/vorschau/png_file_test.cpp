@@ -6,8 +6,8 @@
 
 namespace {
 
-RgbImage pattern(std::int32_t w, std::int32_t h) {
-    RgbImage image;
+PreviewPicture pattern(std::int32_t w, std::int32_t h) {
+    PreviewPicture image;
     image.width = w;
     image.height = h;
     for (std::int32_t y = 0; y < h; ++y)
@@ -23,7 +23,7 @@ TEST(PngWrite, DecodesBackToThePixels) {
     // 1 x 1 and a single row are the small ends.
     for (auto [w, h] : {std::pair{3, 2}, std::pair{200, 120}, std::pair{1, 1}, std::pair{500, 1}}) {
         SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h));
-        const RgbImage image = pattern(w, h);
+        const PreviewPicture image = pattern(w, h);
         const DecodedPng d = decodePng(encodePng(image));
         ASSERT_EQ(d.error, "");
         EXPECT_EQ(d.width, w);
@@ -35,16 +35,16 @@ TEST(PngWrite, DecodesBackToThePixels) {
 }
 
 TEST(PngWrite, RefusesPicturesItCannotHold) {
-    RgbImage image = pattern(4, 3);
+    PreviewPicture image = pattern(4, 3);
     image.rgb.pop_back();
     EXPECT_TRUE(encodePng(image).empty());
-    EXPECT_TRUE(encodePng(RgbImage{}).empty());
-    RgbImage wide;
+    EXPECT_TRUE(encodePng(PreviewPicture{}).empty());
+    PreviewPicture wide;
     wide.width = MaxPngSide + 1;
     wide.height = 1;
     wide.rgb.resize(static_cast<std::size_t>(wide.width) * 3);
     EXPECT_TRUE(encodePng(wide).empty());
-    RgbImage negative;
+    PreviewPicture negative;
     negative.width = -1;
     negative.height = -3;
     negative.rgb.resize(9);

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 TEST(PngWrite, NeverLosesTheOldFile) {
-    RgbImage image;
+    PreviewPicture image;
     image.width = 3;
     image.height = 2;
     for (std::uint8_t i = 0; i < 18; ++i)
