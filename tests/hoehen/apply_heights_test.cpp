@@ -1,20 +1,17 @@
 #include "hoehen/apply_heights.h"
 #include "hoehen/entry.h"
+#include "layout/layout.h"
 #include "platform/platform.h"
 #include "raster/height_file.h"
-#include "tests/hoehen/hoehen_fixtures.h"
 #include "tests/raster/raster_test_files.h"
 #include "tests/support/test_support.h"
 
 #include <algorithm>
-#include <chrono>
-#include <climits>
 #include <cmath>
 #include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
 #include <limits>
-#include <memory>
 #include <tuple>
 
 namespace {
@@ -29,6 +26,37 @@ std::vector<std::uint8_t> heightBitmap(std::int32_t width, std::int32_t height,
     BitmapPlan plan{width, height};
     plan.pixel = [heightCm](std::int32_t x, std::int32_t y) { return heightCm(x, y) + 10000; };
     return makeBitmap(plan);
+}
+
+// A track with connections to made-up peers (the writer picks the code).
+TrackRecord makeTrack(std::int16_t id, const std::string& name, std::int16_t connections,
+                      Point3 start, Point3 end) {
+    TrackRecord t;
+    t.id = id;
+    t.name = name;
+    t.connectionCount = connections;
+    t.start = start;
+    t.end = end;
+    t.direction = {1.0f, 0.0f, 0.0f};
+    for (int s = 0; s < connections; ++s)
+        t.connections[static_cast<std::size_t>(s)] = {static_cast<std::int16_t>(id * 10 + s), 0};
+    return t;
+}
+
+ObjectRecord makeObject(std::int16_t id, const std::string& path, Point3 position) {
+    ObjectRecord o;
+    o.id = id;
+    o.path = path;
+    o.position = position;
+    o.direction = {1.0f, 0.0f, 0.0f};
+    o.param1 = o.param2 = 100;
+    return o;
+}
+
+std::vector<std::uint8_t> layoutImage(Layout& layout) {
+    std::vector<std::uint8_t> image;
+    EXPECT_TRUE(layout.writeImage(image));
+    return image;
 }
 
 PixelHeight flat(std::int32_t cm) {
@@ -69,15 +97,6 @@ class HoehenRun : public ::testing::Test {
     }
 };
 
-const Vector3 East = {1.0f, 0.0f, 0.0f};
-
-// A modification time that any write would change, in whole seconds: the
-// Windows runtime keeps no finer times.
-fs::file_time_type twoDaysAgo() {
-    return std::chrono::floor<std::chrono::seconds>(fs::file_time_type::clock::now() -
-                                                    std::chrono::hours(48));
-}
-
 } // namespace
 
 // ---- the terrain under a layout position -----------------------------------
@@ -105,36 +124,33 @@ class Interpolation : public ::testing::Test {
     }
 };
 
-TEST_F(Interpolation, GridLiesCentredOnTheLayoutOrigin) {
-    auto even = plane(5, 3); // 4 × 2 steps: the origin is grid point (2, 1)
-    EXPECT_EQ(interpolatedHeight(*even, 0, 0), 25.0 * 12);
-    EXPECT_EQ(interpolatedHeight(*even, -200, -100), 0.0);
-    EXPECT_EQ(interpolatedHeight(*even, 50, 25), 25.0 * (2.5 + 12.5));
-    EXPECT_EQ(interpolatedHeight(*even, -130, 90), 25.0 * (0.7 + 19.0));
-
-    auto odd = plane(4, 4); // 3 × 3 steps: the origin lies amid four points
-    EXPECT_EQ(interpolatedHeight(*odd, 0, 0), 25.0 * (1.5 + 15.0));
+TEST_F(Interpolation, GridLiesCentredOnTheOriginAndItsEdgeLinesHoldBeyond) {
+    // 5 × 3 points: x runs from -200 to 200 cm, y from -100 to 100 cm, and
+    // the origin is grid point (2, 1). The last cell interpolates towards
+    // the last line like any other; beyond either edge that line holds.
+    auto even = plane(5, 3);
+    const std::tuple<std::int32_t, std::int32_t, double> cases[] = {
+        {0, 0, 12},
+        {-200, -100, 0},
+        {50, 25, 2.5 + 12.5},
+        {-130, 90, 0.7 + 19.0},
+        {150, -100, 3.5},
+        {0, 75, 2 + 17.5},
+        {200, 100, 4 + 20},
+        {350, 50, 4 + 15},
+        {INT32_MAX, INT32_MAX, 4 + 20},
+        {-250, 50, 15},
+        {50, -5000, 2.5},
+        {INT32_MIN, INT32_MIN, 0},
+        {INT32_MIN, INT32_MAX, 20},
+    };
+    for (const auto& [x, y, plane] : cases) {
+        SCOPED_TRACE(testing::Message() << x << "," << y);
+        EXPECT_EQ(interpolatedHeight(*even, x, y), 25.0 * plane);
+    }
+    // 3 × 3 steps: the origin lies amid four points.
+    EXPECT_EQ(interpolatedHeight(*plane(4, 4), 0, 0), 25.0 * (1.5 + 15.0));
     EXPECT_TRUE(capture.messages.empty());
-}
-
-TEST_F(Interpolation, FarEdgeReachesTheLastGridLine) {
-    // x runs from -200 to 200 cm, y from -100 to 100 cm. The last cell
-    // interpolates towards line 4 (and row 2) like any other cell, and
-    // beyond them the last line holds.
-    auto p = plane(5, 3);
-    EXPECT_EQ(interpolatedHeight(*p, 150, -100), 25.0 * 3.5);
-    EXPECT_EQ(interpolatedHeight(*p, 0, 75), 25.0 * (2 + 17.5));
-    EXPECT_EQ(interpolatedHeight(*p, 200, 100), 25.0 * (4 + 20));
-    EXPECT_EQ(interpolatedHeight(*p, 350, 50), 25.0 * (4 + 15));
-    EXPECT_EQ(interpolatedHeight(*p, INT32_MAX, INT32_MAX), 25.0 * (4 + 20));
-}
-
-TEST_F(Interpolation, NearEdgeHoldsTheFirstGridLine) {
-    auto p = plane(5, 3);
-    EXPECT_EQ(interpolatedHeight(*p, -250, 50), 25.0 * 15);
-    EXPECT_EQ(interpolatedHeight(*p, 50, -5000), 25.0 * 2.5);
-    EXPECT_EQ(interpolatedHeight(*p, INT32_MIN, INT32_MIN), 0.0);
-    EXPECT_EQ(interpolatedHeight(*p, INT32_MIN, INT32_MAX), 25.0 * 20);
 }
 
 // ---- the height of one point -----------------------------------------------
@@ -147,82 +163,16 @@ TEST(PointHeight, TruncatesEachPartTowardZero) {
     EXPECT_EQ(pointHeight(1.5f, 1234.5, 100.0f, 0.1), 1961);
     // Each part on its own: trunc(99.9) + trunc(-30.0), not trunc(69.9).
     EXPECT_EQ(pointHeight(1.0f, 99.9, 0.0f, -0.3), 69);
+    // -12.7 cm is -12.
+    EXPECT_EQ(pointHeight(0.1f, -127.0, 0.0f, 0.0), -12);
 }
 
 // ---- the whole program over layouts of our own ------------------------------
 
-TEST_F(HoehenRun, WorkedNumbers) {
-    // Pixels of 1234 cm in columns 0 and 1, 1235 cm in 2 and 3: the corner
-    // at the origin, grid point (2, 1), is 1234.5 cm high; the far east edge
-    // 1235 cm.
-    useBitmap(
-        4, 2, [](std::int32_t x, std::int32_t) { return x < 2 ? 1234 : 1235; }, "0.5",
-        "Faktor=1.5\r\nVerschiebung=1.0\r\n");
-    useIni("[DZ]\r\nGleise=0.1\r\nBaum=0.1\r\n");
-    Layout layout;
-    layout.tracks = {makeTrack(1, "Gleis", 2, {0, 0, 0}, {10000, 0, 0}, East)};
-    layout.objects = {makeObject(1, "Baum", {0, 0, 0}, East),
-                      makeObject(2, "Haus", {0, 0, 0}, {0.0f, 1.0f, 0.0f})};
-    for (auto& camera : layout.cameras)
-        camera.setDefault();
-    putLayout(layout);
-
-    ASSERT_EQ(run(), 0);
-    EXPECT_TRUE(capture.messages.empty());
-    EXPECT_TRUE(capture.console.empty());
-    Layout out = written();
-    EXPECT_EQ(out.tracks[0].start.z, 1961); // trunc(1851.75 + 100) + trunc(10.0)
-    EXPECT_EQ(out.tracks[0].end.z, 1962);   // trunc(1852.5 + 100) + 10
-    EXPECT_EQ(out.objects[0].position.z, 1861);
-    EXPECT_EQ(out.objects[1].position.z, 1851); // no key: the default extra 0
-    EXPECT_EQ(out.cameras[0].position.z, 2000); // cameras only with "Kameras"
-
-    // Everything else is as it was: the layout with these heights set by
-    // hand writes the very same bytes.
-    layout.tracks[0].start.z = 1961;
-    layout.tracks[0].end.z = 1962;
-    layout.objects[0].position.z = 1861;
-    layout.objects[1].position.z = 1851;
-    EXPECT_EQ(readBytes(tmp.file("Test.anl")), layoutImage(layout));
-}
-
-TEST_F(HoehenRun, FactorAndOffsetSettings) {
-    // One track from the lowest corner, grid point (0, 0) at (-100, -50), to
-    // the origin, and an object on that corner. The pixel (0, 0) is the
-    // lowest; every other pixel is as high as high.
-    struct Case {
-        const char* settings;
-        std::int32_t low, high;
-        std::int32_t start, end, object;
-    } cases[] = {
-        // -12.7 cm after factor and offset is -12: truncation toward zero.
-        {"Faktor=0.1\r\nVerschiebung=0\r\n", -127, -127, -12, -12, -112},
-        // Without "Verschiebung" the lowest point lands 2 cm above the
-        // base: 0.02 - 2 × -100 × 0.01 m, as single-precision floats.
-        {"Faktor=2\r\n", -100, 500, 2, 1202, -98},
-        {"", 250, 250, 2, 2, -98},
-        // A Faktor that is no number reads as 0.
-        {"Faktor=abc\r\n", 250, 800, 2, 2, -98},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.settings);
-        capture.reset();
-        useBitmap(
-            4, 2,
-            [&c](std::int32_t x, std::int32_t y) { return x == 0 && y == 0 ? c.low : c.high; },
-            "0.5", c.settings);
-        Layout layout;
-        layout.tracks = {makeTrack(1, "Gleis", 2, {-100, -50, 7}, {0, 0, 7}, East)};
-        layout.objects = {makeObject(1, "Baum", {-100, -50, 7}, East)};
-        putLayout(layout);
-        ASSERT_EQ(run(), 0);
-        EXPECT_TRUE(capture.messages.empty());
-        Layout out = written();
-        EXPECT_EQ(out.tracks[0].start.z, c.start);
-        EXPECT_EQ(out.tracks[0].end.z, c.end);
-        EXPECT_EQ(out.objects[0].position.z, c.object);
-    }
-}
+// The mapping (Faktor, Verschiebung and its default), the extra heights of
+// tracks, objects and cameras, buffer stops and bridges on their tracks and
+// every other byte kept: the committed case (committed_case.sh) holds these,
+// on both builds. These are the rules of "hoehen.ini" it does not reach.
 
 TEST_F(HoehenRun, HeightSettingsChooseWhatIsAdjusted) {
     // A flat terrain 1000 cm high, Faktor 1, no offset: a track end there
@@ -256,11 +206,10 @@ TEST_F(HoehenRun, HeightSettingsChooseWhatIsAdjusted) {
         fs::remove(tmp.file("hoehen.ini"));
         if (c.ini) useIni(c.ini);
         Layout layout;
-        layout.tracks = {makeTrack(1, "Gleis", 2, {-100, 50, 11}, {300, 450, 11}, East)};
-        layout.objects = {makeObject(1, "Haus", {50, 100, 13}, East),
-                          makeObject(2, "haus", {50, 100, 14}, East),
-                          makeObject(3, "Baum", {-500, 0, 15}, East),
-                          makeObject(4, "Berge\\bmp0_0", {50, 100, 16}, East)};
+        layout.tracks = {makeTrack(1, "Gleis", 2, {-100, 50, 11}, {300, 450, 11})};
+        layout.objects = {
+            makeObject(1, "Haus", {50, 100, 13}), makeObject(2, "haus", {50, 100, 14}),
+            makeObject(3, "Baum", {-500, 0, 15}), makeObject(4, "Berge\\bmp0_0", {50, 100, 16})};
         for (auto& camera : layout.cameras)
             camera.setDefault();
         putLayout(layout);
@@ -279,44 +228,14 @@ TEST_F(HoehenRun, HeightSettingsChooseWhatIsAdjusted) {
     }
 }
 
-TEST_F(HoehenRun, BridgesAndBufferStopsFollowTheirTracks) {
-    // Pixel column x is 100 × x cm high; with 1 m pixels grid line i (i from
-    // 1 to 7) lies at x = 100 i - 400 cm and 100 × (i - 0.5) cm high.
-    useBitmap(
-        8, 2, [](std::int32_t x, std::int32_t) { return 100 * x; }, "1",
-        "Faktor=1\r\nVerschiebung=0\r\n");
-    useIni("[DZ]\nGleise=0.2\n");
-    Layout layout;
-    layout.tracks = {makeTrack(1, "Stumpf", 1, {-300, 0, 0}, {300, 0, 0}, East),
-                     makeTrack(2, "Bruecke", 2, {-200, 100, 0}, {200, 100, 0}, East)};
-    layout.objects = {makeObject(1, "..\\Prellbock", {0, 0, 0}, East),
-                      makeObject(2, "..\\Bruecken\\Stein", {0, 100, 0}, East),
-                      makeObject(3, "Baum", {0, 0, 0}, East),
-                      makeObject(4, "Baum", {0, 0, 0}, East)}; // a duplicate
-    putLayout(layout);
-
-    ASSERT_EQ(run(), 0);
-    Layout out = written();
-    EXPECT_EQ(out.tracks[0].start.z, 70);
-    EXPECT_EQ(out.tracks[0].end.z, 670);
-    EXPECT_EQ(out.tracks[1].start.z, 170);
-    EXPECT_EQ(out.tracks[1].end.z, 570);
-    ASSERT_EQ(out.objectCount(), 3);           // the duplicate is gone
-    EXPECT_EQ(out.objects[0].position.z, 670); // the end of its track
-    EXPECT_EQ(out.objects[1].position.z, 370); // the middle of its track
-    EXPECT_EQ(out.objects[2].position.z, 250); // the terrain, 100 cm lower
-}
-
 // ---- runs that must not write ------------------------------------------------
 
 TEST_F(HoehenRun, NothingWrittenWhenTheLayoutDoesNotLoad) {
     useBitmap(4, 4, flat(300), "1");
     Layout layout;
-    layout.objects = {makeObject(1, "Baum", {0, 0, 5}, East)};
+    layout.objects = {makeObject(1, "Baum", {0, 0, 5})};
     const std::vector<std::uint8_t> good = layoutImage(layout);
     std::vector<std::uint8_t> cut(good.begin(), good.end() - 1);
-    std::vector<std::uint8_t> tooLong = good;
-    tooLong.push_back(0);
     // The copy of the path, the second "Baum": a text that disagrees stops
     // the load without any word of the loader.
     std::vector<std::uint8_t> otherCopy = good;
@@ -325,25 +244,12 @@ TEST_F(HoehenRun, NothingWrittenWhenTheLayoutDoesNotLoad) {
     ASSERT_NE(second, otherCopy.end());
     *second = 'b';
 
-    struct Case {
-        const char* what;
-        std::vector<std::uint8_t> bytes;
-        std::vector<std::string> messages;
-    } cases[] = {
-        {"cut", cut, {"Formatfehler!\n"}},
-        {"too long", tooLong, {"Datei zu lang!\n"}},
-        {"copy differs", otherCopy, {"Formatfehler!\n"}},
-    };
-    const auto old = twoDaysAgo();
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const auto& bytes : {cut, otherCopy}) {
         capture.reset();
-        writeBytes(tmp.file("Test.anl"), c.bytes);
-        fs::last_write_time(tmp.file("Test.anl"), old);
+        writeBytes(tmp.file("Test.anl"), bytes);
         EXPECT_EQ(run(), 1);
-        EXPECT_EQ(capture.messages, c.messages);
-        EXPECT_EQ(readBytes(tmp.file("Test.anl")), c.bytes);
-        EXPECT_EQ(fs::last_write_time(tmp.file("Test.anl")), old);
+        EXPECT_EQ(capture.messages, std::vector<std::string>{"Formatfehler!\n"});
+        EXPECT_EQ(readBytes(tmp.file("Test.anl")), bytes);
     }
 
     capture.reset();
@@ -393,103 +299,17 @@ TEST_F(HoehenRun, NothingWrittenWithoutUsableHeights) {
     EXPECT_EQ(readBytes(tmp.file("Test.anl")), (std::vector<std::uint8_t>{1, 2, 3}));
 }
 
-TEST_F(HoehenRun, FailedSaveLeavesTheLayoutAsItWas) {
+// Every way a save can fail is the layout writer's (no_file_lost); here only
+// that the program says so by its exit code and leaves the layout alone.
+TEST_F(HoehenRun, FailedSaveIsAFailedRun) {
     useBitmap(4, 4, flat(300), "1");
     Layout layout;
-    layout.tracks = {makeTrack(1, "Gleis", 2, {0, 0, 0}, {100, 0, 0}, East)};
+    layout.tracks = {makeTrack(1, "Gleis", 2, {0, 0, 0}, {100, 0, 0})};
     putLayout(layout);
     const std::vector<std::uint8_t> before = readBytes(tmp.file("Test.anl"));
-    const auto old = twoDaysAgo();
-
-    struct Case {
-        const char* what;
-        std::function<void()> arrange;
-        const char* message;
-    } cases[] = {
-        {"disk full", [] { setWriteFaultForTesting(WriteFault::DiskFull, 100); },
-         "Fehler beim Schreiben von Test.anl!\n"},
-        {"folder not writable", [] { setWriteFaultForTesting(WriteFault::CannotCreate); },
-         "Can't open Test.anl!\n"},
-        {"move fails", [] { setWriteFaultForTesting(WriteFault::MoveFails); },
-         "Fehler beim Schreiben von Test.anl!\n"},
-        {"read-only layout",
-         [this] {
-             fs::permissions(tmp.file("Test.anl"),
-                             fs::perms::owner_write | fs::perms::group_write |
-                                 fs::perms::others_write,
-                             fs::perm_options::remove);
-         },
-         "Can't open Test.anl!\n"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        capture.reset();
-        fs::last_write_time(tmp.file("Test.anl"), old);
-        c.arrange();
-        EXPECT_EQ(run(), 1);
-        setWriteFaultForTesting(WriteFault::None);
-        EXPECT_EQ(capture.messages, std::vector<std::string>{c.message});
-        EXPECT_EQ(readBytes(tmp.file("Test.anl")), before);
-        EXPECT_EQ(fs::last_write_time(tmp.file("Test.anl")), old);
-        // No temporary file is left beside it.
-        std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(tmp.path()))
-            names.push_back(e.path().filename().string());
-        std::sort(names.begin(), names.end());
-        EXPECT_EQ(names, (std::vector<std::string>{"Test.anl", "Test.danl", "h.bmp"}));
-    }
-}
-
-// ---- the committed case --------------------------------------------------------
-
-// tests/data/hoehen holds a layout, its settings and a "hoehen.ini"; with the
-// terrain gdal_5x3_2m.ter (written by GDAL) the program must write
-// Gelaende_erwartet.anl. The native and the Windows program are held to the
-// same file by committed_case.sh; here the case runs in-process, and the
-// heights are checked one by one against values worked out by hand from the
-// heights GDAL reads from the terrain (gdal_heights.csv).
-TEST_F(HoehenRun, CommittedCase) {
-    Layout fixture = terrainLayout();
-    ASSERT_EQ(readBytes(testDataFile("hoehen/Gelaende.anl")), layoutImage(fixture))
-        << "regenerate with zumt_write_hoehen_case";
-    fs::create_directories(tmp.path() / "anlagen" / "terrain");
-    for (const char* name : {"Gelaende.anl", "Gelaende.danl", "hoehen.ini"})
-        writeBytes(tmp.file(std::string("anlagen/") + name),
-                   readBytes(testDataFile(std::string("hoehen/") + name)));
-    writeBytes(tmp.file("anlagen/terrain/gelaende.ter"),
-               readBytes(testDataFile("gdal_5x3_2m.ter")));
-
-    std::string program = "zumt_hoehen", arg = tmp.file("anlagen") + "\\Gelaende.anl";
-    char* argv[] = {program.data(), arg.data(), nullptr};
-    ASSERT_EQ(hoehenMain(2, argv), 0);
-    EXPECT_TRUE(capture.messages.empty());
-    EXPECT_EQ(readBytes(tmp.file("anlagen/Gelaende.anl")),
-              readBytes(testDataFile("hoehen/Gelaende_erwartet.anl")));
-
-    Layout out;
-    out.load(tmp.file("anlagen/Gelaende.anl"));
-    ASSERT_TRUE(out.loaded);
-    // Faktor 1.5; the default offset from the lowest height, -12024.93 cm:
-    // 0.02 + 1.5 × 120.2493 m = 180.394 m, as floats 18039.400390625 cm.
-    // Tracks 0.5 m higher, "Haus" -0.3 m, other objects 0.019 m ([Zumt]
-    // "DZ"), cameras 1.25 m. Four cameras stand far off the terrain, at its
-    // corner (0, 0); camera 1 at (100, -100).
-    const std::int32_t tracks[4][2] = {
-        {16965, 19608}, {11442, 25177}, {29377, 31097}, {35957, 55588}};
-    for (int t = 0; t < 4; ++t) {
-        SCOPED_TRACE(t);
-        EXPECT_EQ(out.tracks[t].start.z, tracks[t][0]);
-        EXPECT_EQ(out.tracks[t].end.z, tracks[t][1]);
-    }
-    // "Berge\bmp0_0" keeps its -100; the buffer stop stands on the end of
-    // its track, the bridge on the middle of its track; the last "Baum"
-    // takes the height of the terrain's far corner, grid point (4, 2).
-    const std::int32_t objects[6] = {18390, 16443, -100, 25177, 30237, 35939};
-    for (int o = 0; o < 6; ++o) {
-        SCOPED_TRACE(o);
-        EXPECT_EQ(out.objects[o].position.z, objects[o]);
-    }
-    const std::int32_t cameras[5] = {17040, 23377, 17040, 17040, 17040};
-    for (int c = 0; c < 5; ++c)
-        EXPECT_EQ(out.cameras[c].position.z, cameras[c]);
+    setWriteFaultForTesting(WriteFault::DiskFull, 100);
+    EXPECT_EQ(run(), 1);
+    setWriteFaultForTesting(WriteFault::None);
+    EXPECT_EQ(capture.messages, std::vector<std::string>{"Fehler beim Schreiben von Test.anl!\n"});
+    EXPECT_EQ(readBytes(tmp.file("Test.anl")), before);
 }
