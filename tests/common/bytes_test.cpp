@@ -1,40 +1,12 @@
+// The little-endian primitives are held by every golden file; these are the
+// edges the files do not reach.
 #include "common/bytes.h"
 #include "common/numeric.h"
 
-#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <gtest/gtest.h>
 #include <limits>
-
-TEST(ByteReader, ReadsLittleEndianValuesInOrder) {
-    const std::uint8_t data[] = {0x34, 0x12, 0xFE, 0xFF, 0x78, 0x56, 0x34, 0x12,
-                                 0x00, 0x00, 0x80, 0x3F, 0x03, 'a',  'b',  'c'};
-    ByteReader r(data, sizeof data);
-    EXPECT_EQ(r.u16(), 0x1234);
-    EXPECT_EQ(r.position(), 2u);
-    EXPECT_EQ(r.i16(), -2);
-    EXPECT_EQ(r.i32(), 0x12345678);
-    EXPECT_EQ(r.f32(), 1.0f);
-    EXPECT_EQ(r.countedString(), "abc");
-    EXPECT_TRUE(r.atEnd());
-    EXPECT_FALSE(r.failed());
-}
-
-TEST(ByteReader, ReadsAndWritesBigEndianValues) {
-    const std::uint8_t data[] = {0x12, 0x34, 0x89, 0xAB, 0xCD, 0xEF, 0x01};
-    ByteReader r(data, sizeof data);
-    EXPECT_EQ(r.u16be(), 0x1234);
-    EXPECT_EQ(r.u32be(), 0x89ABCDEFu);
-    EXPECT_EQ(r.u16be(), 0); // one byte left
-    EXPECT_TRUE(r.failed());
-    EXPECT_EQ(r.position(), 6u);
-
-    ByteWriter w;
-    w.u16be(0x1234);
-    w.u32be(0x89ABCDEFu);
-    EXPECT_EQ(w.buffer(), std::vector<std::uint8_t>(data, data + 6));
-}
 
 TEST(ByteReader, FailureIsStickyAndLeavesThePosition) {
     const std::uint8_t data[] = {1, 2, 3, 5, 'a', 'b'};
@@ -57,26 +29,6 @@ TEST(ByteReader, FailureIsStickyAndLeavesThePosition) {
     EXPECT_FALSE(huge.skip(std::numeric_limits<std::size_t>::max() - 1));
     EXPECT_TRUE(huge.failed());
     EXPECT_EQ(huge.position(), 1u);
-}
-
-TEST(ByteWriter, MirrorsTheReaderAndKeepsFloatBitPatterns) {
-    ByteWriter w;
-    const float nan = std::bit_cast<float>(0x7FC01234u);
-    w.i16(-2);
-    w.i32(-123456);
-    w.f32(-0.0f);
-    w.f32(nan);
-    w.f64(90.0);
-    w.countedString("xyz");
-    ASSERT_EQ(w.size(), 2u + 4 + 4 + 4 + 8 + 4);
-    ByteReader r(w.buffer().data(), w.size());
-    EXPECT_EQ(r.i16(), -2);
-    EXPECT_EQ(r.i32(), -123456);
-    EXPECT_EQ(std::bit_cast<std::uint32_t>(r.f32()), 0x80000000u);
-    EXPECT_EQ(std::bit_cast<std::uint32_t>(r.f32()), 0x7FC01234u);
-    EXPECT_EQ(r.f64(), 90.0);
-    EXPECT_EQ(r.countedString(), "xyz");
-    EXPECT_TRUE(r.atEnd());
 }
 
 TEST(Numeric, TruncationOutsideTheRangeGivesTheIndefiniteValue) {

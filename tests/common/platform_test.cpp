@@ -1,4 +1,3 @@
-#include "common/message.h"
 #include "platform/platform.h"
 #include "platform/text.h"
 #include "tests/support/no_file_lost.h"
@@ -7,13 +6,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
-
-TEST(TextEncoding, LiteralsAreWindows1252OnEveryBuild) {
-    // The compiler stores the system's literals as Windows-1252 bytes.
-    EXPECT_EQ(std::string("ü"), std::string("\xFC"));
-    EXPECT_EQ(std::string("Übernehmen"), std::string("\xDC"
-                                                     "bernehmen"));
-}
 
 TEST(TextEncoding, TerminalGetsUtf8) {
     EXPECT_EQ(cp1252ToUtf8("Groessen stimmen nicht \xFC"
@@ -27,21 +19,6 @@ TEST(TextEncoding, TerminalGetsUtf8) {
     EXPECT_FALSE(isValidUtf8("\xC0\x80"));     // overlong
     EXPECT_FALSE(isValidUtf8("\xED\xA0\x80")); // surrogate
     EXPECT_FALSE(isValidUtf8("\xE2\x82"));     // cut short
-}
-
-TEST(Messages, AreFormattedIntoMessageTextAndShownInOrder) {
-    MessageCapture capture;
-    const std::size_t shownBefore = messageCount();
-    EXPECT_EQ(report("Can't open %s!\n", "a\\b.danl"), 0);
-    report("[Terrain1]:Hoehe muss gesetzt sein!\n");
-    consoleLine("I: %d S: %d\n", 5, 4);
-    ASSERT_EQ(capture.messages.size(), 2u);
-    EXPECT_EQ(capture.messages[0], "Can't open a\\b.danl!\n");
-    EXPECT_EQ(capture.messages[1], "[Terrain1]:Hoehe muss gesetzt sein!\n");
-    EXPECT_EQ(MessageText, capture.messages[1]);
-    EXPECT_EQ(messageCount(), shownBefore + 2); // console lines are no messages
-    ASSERT_EQ(capture.console.size(), 1u);
-    EXPECT_EQ(capture.console[0], "I: 5 S: 4\n");
 }
 
 TEST(Paths, BackslashesAreFolderSeparators) {
