@@ -3,10 +3,10 @@
 # progress line, messages on standard error, exit codes and the files it
 # writes or leaves alone.
 #
-# Usage: console_test.sh GEN_ZUMT_TER WRITE_DEMO
+# Usage: console_test.sh GEN_ZUMT_TER DEMO_FOLDER   (tests/data/dialog)
 set -u
 exe=$(realpath "$1")
-write_demo=$(realpath "$2")
+demo=$(realpath "$2")
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 unset ZUMT_HOST_DIR
@@ -29,7 +29,7 @@ run() { # wanted exit code, arguments...
 
 cd "$dir"
 mkdir anlagen
-"$write_demo" anlagen
+cp "$demo"/* anlagen/
 
 # Without an argument: how to use it.
 run 1
