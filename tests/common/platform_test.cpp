@@ -38,21 +38,6 @@ TEST(Paths, BackslashesAreFolderSeparators) {
     }
 }
 
-TEST(Folders, AreCreatedWithTheirParentsAndChangedInto) {
-    TempFolder tmp;
-    std::string deep = tmp.file("a") + "\\b\\c";
-    if (platformIsWindows())
-        EXPECT_TRUE(makeFolders(deep));
-    else
-        EXPECT_TRUE(makeFolders(osPath(deep)));
-    EXPECT_TRUE(std::filesystem::is_directory(tmp.path() / "a" / "b" / "c"));
-    EXPECT_TRUE(makeFolder(tmp.file("a"))); // existing: fine
-    EXPECT_TRUE(changeFolder(tmp.file("a")));
-    EXPECT_EQ(std::filesystem::current_path(), std::filesystem::canonical(tmp.path() / "a"));
-    writeText(tmp.file("plain"), "x");
-    EXPECT_FALSE(makeFolder(tmp.file("plain")));
-}
-
 TEST(SafeReplacement, NeverLosesTheOldFile) {
     const std::vector<std::uint8_t> bytes(100000, 0xAB);
     expectNoFileLost("Test.anl",

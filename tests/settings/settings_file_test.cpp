@@ -104,18 +104,6 @@ TEST(SettingsRead, RepeatedSectionsAndTwoFilesInOneStore) {
     EXPECT_EQ(s.count(), 8);
 }
 
-TEST(SettingsRead, MissingFileIsSilentUnlessReported) {
-    TempFolder tmp;
-    MessageCapture capture;
-    SettingsFile s;
-    EXPECT_EQ(s.read(tmp.file("fehlt.ini"), false), SettingsFile::ReadResult::CannotOpen);
-    EXPECT_TRUE(capture.messages.empty());
-    EXPECT_EQ(s.read(tmp.file("fehlt.danl"), true), SettingsFile::ReadResult::CannotOpen);
-    EXPECT_EQ(capture.messages,
-              std::vector<std::string>{"Can't open " + tmp.file("fehlt.danl") + "!\n"});
-    EXPECT_EQ(s.count(), 0);
-}
-
 TEST(SettingsValues, NumbersConvertLikeTheCLibrary) {
     SettingsFile s = parsed("[A]\na=12abc\nb=abc\nc=  -7\nd=0,5\ne=1.5e2\nf=99999999999\n");
     EXPECT_EQ(s.getInt("A", "a", 5), 12);
