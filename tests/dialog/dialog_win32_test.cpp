@@ -8,6 +8,7 @@
 #include "dialog/resource.h"
 #include "platform/platform.h"
 #include "tests/dialog/demo_terrain.h"
+#include "tests/raster/raster_test_files.h"
 #include "tests/support/test_support.h"
 
 #include <commdlg.h>
@@ -175,6 +176,75 @@ TEST_F(RealDialog, ControlStatesAtTheStart) {
     EXPECT_FALSE(enabled(IDC_PIXEL_SIZE));
     EXPECT_TRUE(enabled(IDC_MIN));
     EXPECT_EQ(LOWORD(SendMessageW(hwnd, DM_GETDEFID, 0, 0)), IDOK);
+    // Without a height file Min and Max give nothing and stay empty.
+    type(IDC_MIN, "5");
+    EXPECT_EQ(text(IDC_MIN), "");
+    EXPECT_EQ(text(IDC_MAX), "");
+    type(IDC_FACTOR, "2");
+    EXPECT_EQ(text(IDC_MAX), "");
+    EXPECT_EQ(text(IDC_FACTOR), "2");
+    EXPECT_TRUE(capture.messages.empty());
+}
+
+TEST_F(RealDialog, RefusedSettingsPathsLeaveTheFieldsAlone) {
+    for (const char* path : {"D:\\Anlagen\\Test.anl", "Test.DANL", "a.danl\\Test"}) {
+        SCOPED_TRACE(path);
+        capture.reset();
+        open(std::string(path));
+        EXPECT_EQ(capture.messages,
+                  std::vector<std::string>{std::string("Falsche Endung: ") + path + "\n"});
+        EXPECT_EQ(text(IDC_SETTINGS_PATH), "");
+        EXPECT_EQ(text(IDC_FACTOR), "");
+    }
+    // A refused choice leaves what was loaded before; another ".danl" fills
+    // every field afresh.
+    openDemo();
+    capture.reset();
+    type(IDC_SHIFT, "1.50");
+    writeText(tmp.file("Neu.txt"), "");
+    choose(IDC_CHOOSE_SETTINGS, tmp.file("Neu.txt"));
+    EXPECT_EQ(capture.messages.size(), 1u);
+    EXPECT_EQ(text(IDC_NAME), "Demo");
+    EXPECT_EQ(text(IDC_SHIFT), "1.50");
+    writeText(tmp.file("Zweite.danl"), "[Terrain1]\r\nName=B\r\n");
+    choose(IDC_CHOOSE_SETTINGS, tmp.file("Zweite.danl"));
+    EXPECT_EQ(text(IDC_NAME), "B");
+    EXPECT_EQ(text(IDC_COLOUR_PATH), "");
+    EXPECT_EQ(text(IDC_FACTOR), "1.0");
+    EXPECT_EQ(text(IDC_SHIFT), "");
+}
+
+TEST_F(RealDialog, OlderTerrainSectionIsRenamedOnlyWhenAlone) {
+    writeDemoTerrain(tmp.file(""), "");
+    writeText(tmp.file("Demo.danl"), "[Terrain]\r\nHoehe=hoehe.bmp\r\n");
+    open(tmp.file("Demo.danl"));
+    EXPECT_EQ(text(IDC_HEIGHT_PATH), "hoehe.bmp");
+    EXPECT_EQ(text(IDC_MIN), "0.02");
+    click(IDC_APPLY);
+    EXPECT_EQ(readText(tmp.file("Demo.danl")), "[Terrain1]\r\nHoehe=hoehe.bmp\r\nFaktor=1.0\r\n");
+
+    writeText(tmp.file("Demo.danl"),
+              "[Terrain]\r\nHoehe=alt.bmp\r\n\r\n[Terrain1]\r\nName=Neu\r\n");
+    choose(IDC_CHOOSE_SETTINGS, tmp.file("Demo.danl"));
+    EXPECT_EQ(text(IDC_HEIGHT_PATH), "");
+    EXPECT_EQ(text(IDC_NAME), "Neu");
+}
+
+TEST_F(RealDialog, FlatTerrainDisablesMinAndMax) {
+    writeDemoTerrain(tmp.file(""));
+    BitmapPlan flat(8, 6);
+    flat.pixel = [](std::int32_t, std::int32_t) { return 10000 + 300; };
+    writeBytes(tmp.file("hoehe.bmp"), makeBitmap(flat));
+    open(tmp.file("Demo.danl"));
+    EXPECT_EQ(text(IDC_MIN), "0.02");
+    EXPECT_EQ(text(IDC_MAX), "0.02");
+    EXPECT_FALSE(enabled(IDC_MIN));
+    EXPECT_FALSE(enabled(IDC_MAX));
+    // A terrain with a range enables them again.
+    writeDemoTerrain(tmp.file(""));
+    choose(IDC_CHOOSE_HEIGHT, tmp.file("hoehe.bmp"));
+    EXPECT_TRUE(enabled(IDC_MIN));
+    EXPECT_TRUE(enabled(IDC_MAX));
 }
 
 TEST_F(RealDialog, TypedRangeGivesTheMappingAndBack) {
@@ -195,6 +265,15 @@ TEST_F(RealDialog, TypedRangeGivesTheMappingAndBack) {
     type(IDC_FACTOR, "abc");
     EXPECT_EQ(text(IDC_MIN), "5.00");
     EXPECT_EQ(text(IDC_FACTOR), "abc");
+    // A Max not above Min puts back the range of the mapping.
+    type(IDC_MIN, "0");
+    type(IDC_MAX, "40");
+    for (const char* max : {"-3", "0", "abc"}) {
+        type(IDC_MAX, max);
+        EXPECT_EQ(text(IDC_MIN), "0.00") << max;
+        EXPECT_EQ(text(IDC_MAX), "40.00") << max;
+        EXPECT_EQ(text(IDC_FACTOR), "2.0000") << max;
+    }
     EXPECT_TRUE(capture.messages.empty());
 }
 
