@@ -29,38 +29,16 @@ PlacedPicture picture(std::size_t w, std::size_t h, const std::uint8_t* fill) {
 
 } // namespace
 
-TEST(DgmColour, PaintsEachGridPointFromThePictureAroundIt) {
-    // 5 x 4 points, 10 m apart, north-west point at (1000, 2000).
+// A georeferenced picture, and the bitmap's rows and byte order, are held by
+// the worked example below.
+TEST(DgmColour, APictureWithoutPlaceSpansTheTerrain) {
+    // 5 x 4 points, 10 m apart: a canvas of 4 x 3 cells.
     const TerrainPlace place{5, 4, 1000.0, 2000.0, 10.0, MetricFrame{}};
     ColourCanvas canvas = canvasFor(place);
     ASSERT_EQ(canvas.width, 4u);
     ASSERT_EQ(canvas.height, 3u);
-
-    // 1 m pixels from (995, 2005); red exactly over the cell of the point
-    // 2 east, 1 south of the north-west corner, i.e. canvas row 2 from the south.
-    PlacedPicture ortho = picture(50, 40, Grey);
-    ortho.placement = GeoPlacement{true, 995.0, 2005.0, 1.0, 1.0, false, 0};
-    for (std::size_t y = 10; y < 20; ++y)
-        for (std::size_t x = 20; x < 30; ++x)
-            std::copy(Red, Red + 3, ortho.image.rgb.begin() + static_cast<long>((y * 50 + x) * 3));
-    EXPECT_EQ(paintPicture(canvas, place, ortho), 12u);
-    EXPECT_TRUE(pixelIs(canvas, 2, 2, Red));
-    EXPECT_TRUE(pixelIs(canvas, 1, 2, Grey));
-    EXPECT_TRUE(pixelIs(canvas, 2, 1, Grey));
-
-    // The bitmap as the generator reads it: bottom-up, blue green red.
-    TempFolder dir;
-    writeBytes(dir.file("f.bmp"), encodeBitmap(canvas));
-    BitmapFile bmp;
-    ASSERT_EQ(bmp.read(dir.file("f.bmp")), 1);
-    ASSERT_EQ(bmp.width, 4);
-    ASSERT_EQ(bmp.height, 3);
-    const std::uint8_t* red = bmp.pixels.data() + 2 * 12 + 2 * 3;
-    EXPECT_EQ(red[2], 250);
-    EXPECT_EQ(red[0], 0);
-
-    // Without a georeference a picture spans the terrain: its bottom-left
-    // pixel colours the south-west, its top-right one the north-east.
+    // Its bottom-left pixel colours the south-west, its top-right one the
+    // north-east.
     PlacedPicture corners = picture(2, 2, Grey);
     std::copy(Red, Red + 3, corners.image.rgb.begin() + 6); // bottom-left
     EXPECT_EQ(paintPicture(canvas, place, corners), 12u);

@@ -90,75 +90,45 @@ TEST(TiffPictureRead, GivesWhatGdalReads) {
 
 // Text grids in the forms people write by hand or other tools write.
 TEST(ElevationRead, TextGridsInTheirForms) {
-    struct Case {
-        const char* name;
-        const char* text;
-        std::size_t columns, rows;
-        double west, north, stepX, stepY;
-        std::vector<double> heights;
-    };
-    const Case cases[] = {
+    const struct {
+        const char *name, *text;
+        const char* shape; // columns, rows, west, north, stepX, stepY
+        const char* heights;
+    } cases[] = {
         // Known by its keys behind a byte-order mark, whatever the ending.
         {"centre.txt",
          "\xEF\xBB\xBFNCOLS 2\r\nNRows 2\r\nXLLCENTER 10\r\nyllcenter 20\r\ndx 2\r\ndy 5\r\n"
          "1 2\r\n3 -9999\r\n",
-         2,
-         2,
-         10,
-         25,
-         2,
-         5,
-         {1, 2, 3, -9999}},
+         "2 2 10 25 2 5", "1 2 3 -9999"},
         {"values.asc",
          "ncols 3\nnrows 1\nxllcorner 0\nyllcorner 0\ncellsize 4\nnodata_value -1\n"
          "1.5e2\n-1\n+7\n",
-         3,
-         1,
-         2,
-         2,
-         4,
-         4,
-         {150, NAN, 7}},
+         "3 1 2 2 4 4", "150 nan 7"},
         {"row.xyz",
          "\xEF\xBB\xBF"
          "0.0,5,1\n0.5,5,2\n\n1.5,5,4\n",
-         4,
-         1,
-         0,
-         5,
-         0.5,
-         0.5,
-         {1, 2, NAN, 4}},
+         "4 1 0 5 0.5 0.5", "1 2 nan 4"},
         // A third of a metre, printed with three decimals.
-        {"thirds.txt",
-         "x y z\n0 0 1\n0.333 0 2\n0.667 0 3\n1 0 4\n0 0.333 5\n1 0.333 6\n",
-         4,
-         2,
-         0,
-         0.333,
-         1.0 / 3,
-         0.333,
-         {5, NAN, NAN, 6, 1, 2, 3, 4}},
+        {"thirds.txt", "x y z\n0 0 1\n0.333 0 2\n0.667 0 3\n1 0 4\n0 0.333 5\n1 0.333 6\n",
+         "4 2 0 0.333 0.333333333333333333 0.333", "5 nan nan 6 1 2 3 4"},
     };
     TempFolder tmp;
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         writeText(tmp.file(c.name), c.text);
         ElevationGrid g;
         std::string error;
         ASSERT_TRUE(readElevationFile(tmp.file(c.name), g, error)) << error;
-        EXPECT_EQ(g.columns, c.columns);
-        EXPECT_EQ(g.rows, c.rows);
-        EXPECT_NEAR(g.west, c.west, 1e-9);
-        EXPECT_NEAR(g.north, c.north, 1e-9);
-        EXPECT_NEAR(g.stepX, c.stepX, 1e-9);
-        EXPECT_NEAR(g.stepY, c.stepY, 1e-9);
-        ASSERT_EQ(g.heights.size(), c.heights.size());
-        for (std::size_t i = 0; i < c.heights.size(); ++i)
-            if (std::isnan(c.heights[i]))
-                EXPECT_TRUE(std::isnan(g.heights[i])) << i;
-            else
-                EXPECT_EQ(g.heights[i], c.heights[i]) << i;
+        const std::vector<double> shape = numbers(c.shape);
+        const std::vector<double> got = {double(g.columns), double(g.rows), g.west,
+                                         g.north,           g.stepX,        g.stepY};
+        for (std::size_t i = 0; i < 6; ++i)
+            EXPECT_NEAR(got[i], shape[i], 1e-9) << i;
+        const std::vector<double> want = numbers(c.heights);
+        ASSERT_EQ(g.heights.size(), want.size());
+        for (std::size_t i = 0; i < want.size(); ++i)
+            EXPECT_TRUE(std::isnan(want[i]) ? std::isnan(g.heights[i]) : g.heights[i] == want[i])
+                << i;
     }
 }
 

@@ -35,30 +35,16 @@ int replay(const std::string& folder, Check check) {
     return files;
 }
 
-void replayTarget(const std::string& target, Check check) {
-    EXPECT_GT(replay(corpusFolder(target), check), 0) << "no seeds for " << target;
-    replay(testDataFile("fuzz/" + target), check);
-}
-
 } // namespace
 
-TEST(FuzzCorpus, SettingsKeepTheirPromises) {
-    replayTarget("settings", checkSettingsInput);
-}
-
-TEST(FuzzCorpus, BitmapsKeepTheirPromises) {
-    replayTarget("bitmap", checkBitmapInput);
-}
-
-TEST(FuzzCorpus, TerrainsKeepTheirPromises) {
-    replayTarget("terragen", checkTerragenInput);
-}
-
-TEST(FuzzCorpus, LayoutsKeepTheirPromises) {
-    replayTarget("layout", checkLayoutInput);
-}
-
-TEST(FuzzCorpus, ElevationFilesKeepTheirPromises) {
-    replayTarget("geotiff", checkGeotiffInput);
-    replayTarget("grids", checkGridsInput);
+TEST(FuzzCorpus, EveryReaderKeepsItsPromises) {
+    const std::pair<const char*, Check> targets[] = {
+        {"settings", checkSettingsInput}, {"bitmap", checkBitmapInput},
+        {"terragen", checkTerragenInput}, {"layout", checkLayoutInput},
+        {"geotiff", checkGeotiffInput},   {"grids", checkGridsInput}};
+    for (auto [target, check] : targets) {
+        SCOPED_TRACE(target);
+        EXPECT_GT(replay(corpusFolder(target), check), 0) << "no seeds";
+        replay(testDataFile(std::string("fuzz/") + target), check);
+    }
 }

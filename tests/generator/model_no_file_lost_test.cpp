@@ -5,30 +5,15 @@
 #include <gtest/gtest.h>
 
 TEST(ModelWrite, NeverLosesTheOldFile) {
-    // One quad on four vertices with one format block: a small real tile.
-    MeshPart part;
-    for (std::int32_t i = 0; i < 4; ++i) {
-        MeshVertex v;
-        v.position[0] = (i % 2) * 1000;
-        v.position[1] = (i / 2) * 1000;
-        v.position[2] = 100 + i;
-        v.colour = {10, 20, 30, 1};
-        part.vertices.push_back(v);
-    }
-    part.vertexCount = 4;
-    MeshFace quad;
-    quad.indexCount = 4;
-    quad.firstIndices[0] = 0;
-    quad.firstIndices[1] = 1;
-    quad.firstIndices[2] = 3;
-    quad.firstIndices[3] = 2;
-    part.faces.push_back(quad);
-    part.faceCount = 1;
-    part.formats.resize(1);
-    part.formatCount = 1;
+    // A tile of size 0: one coloured vertex and its format block.
     MeshModel model;
-    model.parts.push_back(part);
+    model.parts.resize(1);
     model.partCount = 1;
-
+    MeshPart& part = model.parts[0];
+    part.vertices.resize(1);
+    part.vertices[0].position[2] = 1234;
+    part.vertices[0].colour = {10, 20, 30, 1};
+    part.formats.resize(1);
+    part.vertexCount = part.formatCount = 1;
     expectNoFileLost("bmp0_0.mod", [&](const std::string& path) { return model.write(path); });
 }

@@ -3,7 +3,6 @@
 #include "tests/support/test_support.h"
 
 #include <algorithm>
-#include <climits>
 #include <cmath>
 #include <gtest/gtest.h>
 #include <map>
@@ -49,21 +48,8 @@ TEST_F(HeightSourceTest, BitmapHeightsMatchImageMagickValues) {
                 (pixel(x, y) + pixel(x - 1, y - 1) + pixel(x - 1, y) + pixel(x, y - 1)) * 0.25;
             EXPECT_EQ(src.heightAt(x, y), mean - 10000.0);
         }
-    EXPECT_EQ(src.heightAt(INT32_MIN, INT32_MIN), pixel(0, 0) - 10000.0);
-    EXPECT_EQ(src.heightAt(INT32_MAX, INT32_MAX), pixel(3, 2) - 10000.0);
     EXPECT_EQ(src.minHeight, -10000.0);
     EXPECT_EQ(src.maxHeight, 16767215.0);
-}
-
-TEST_F(HeightSourceTest, UnusableBitmapGivesAnEmptySource) {
-    // The reader's refusals are the bitmap tests'; here: nothing of the
-    // grid is left behind.
-    BitmapPlan wrong;
-    wrong.bitCount = 32;
-    BitmapHeightSource src(put("w.bmp", makeBitmap(wrong)), 100);
-    expectEmpty(src);
-    EXPECT_EQ(capture.messages,
-              std::vector<std::string>{"Falsches Bitmapformat: " + tmp.file("w.bmp") + "!\n"});
 }
 
 TEST_F(HeightSourceTest, TerragenMatchesGdal) {
