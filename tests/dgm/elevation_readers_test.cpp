@@ -232,20 +232,6 @@ TEST(ElevationRead, RefusesWithAMessage) {
 #endif
 }
 
-// Every prefix of a tiled, compressed GeoTIFF fails cleanly.
-TEST(ElevationRead, RefusesEveryCutGeoTiff) {
-    const std::vector<std::uint8_t> whole = readBytes(testDataFile("dgm/f32_deflate_p3_tiled.tif"));
-    TempFolder tmp;
-    for (std::size_t n = 0; n < whole.size(); ++n) {
-        writeBytes(tmp.file("cut.tif"),
-                   std::vector<std::uint8_t>(whole.begin(),
-                                             whole.begin() + static_cast<std::ptrdiff_t>(n)));
-        ElevationGrid g;
-        std::string error;
-        EXPECT_FALSE(readElevationFile(tmp.file("cut.tif"), g, error)) << n;
-    }
-}
-
 // The fast path of the number scanner rounds as strtod does; longer texts
 // take the slow path; what is no number is refused.
 TEST(ElevationRead, NumbersAsStrtodReadsThem) {

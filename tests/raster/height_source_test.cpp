@@ -132,28 +132,3 @@ TEST_F(HeightSourceTest, TerragenWithoutAGridGivesOurMessage) {
                   std::vector<std::string>{"Zu wenig Hoehendaten in " + tmp.file("g.ter") + "!\n"});
     }
 }
-
-TEST_F(HeightSourceTest, TerragenCutAtAnyOffsetIsWholeOrEmpty) {
-    // Every prefix either still holds all samples, without a word, or gives
-    // an empty source with the one message of its reader (or ours).
-    const std::vector<std::int16_t> samples = {1, -2,  3,  -4,  5,  -6,  7, -8,
-                                               9, -10, 11, -12, 13, -14, 15};
-    const auto whole = TerragenBuilder()
-                           .count("XPTS", 5)
-                           .count("YPTS", 3)
-                           .scale(2, 2, 3)
-                           .heights(512, 4, samples)
-                           .raw("CRAD1234")
-                           .end()
-                           .bytes();
-    for (std::size_t n = 0; n <= whole.size(); ++n) {
-        SCOPED_TRACE(n);
-        capture.reset();
-        TerragenHeightSource src(
-            put("cut.ter", {whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(n)}));
-        EXPECT_EQ(capture.messages.size(), src.gridWidth == 0 ? 1u : 0u);
-        if (src.gridWidth != 0) {
-            EXPECT_EQ(src.heightAt(4, 2), 3.0 * (15.0 * 512 / 65536 + 4) * 100.0);
-        }
-    }
-}

@@ -131,20 +131,9 @@ TEST(SettingsEdit, SetInsertsAtTheEndOfTheFirstSection) {
     EXPECT_EQ(empty.serialize(), "[B]\r\nk=v\r\n");
 }
 
-// Every way a write can fail is checked by the shared harness; a write that
-// works stores CR LF lines and reads back the same.
-TEST(SettingsWrite, NeverLosesTheOldFileAndReadsBackTheSame) {
-    SettingsFile s = parsed("[Terrain1]\nName=Berge\nHoehe=gelaende.ter\nFarbe=farben.bmp\n"
-                            "Pixelgroesse=12.5\nFaktor=1.0\nVerschiebung=0.02\n");
+// Every way a write can fail is the shared harness's; what a store's text
+// is and that it reads back are held above and by the fuzz target.
+TEST(SettingsWrite, NeverLosesTheOldFile) {
+    SettingsFile s = parsed("[Terrain1]\nName=Berge\nHoehe=gelaende.ter\n");
     expectNoFileLost("Demo.danl", [&](const std::string& path) { return s.write(path); });
-
-    TempFolder tmp;
-    const std::string path = tmp.file("Demo.danl");
-    ASSERT_TRUE(s.write(path));
-    EXPECT_EQ(readText(path), "[Terrain1]\r\nName=Berge\r\nHoehe=gelaende.ter\r\n"
-                              "Farbe=farben.bmp\r\nPixelgroesse=12.5\r\nFaktor=1.0\r\n"
-                              "Verschiebung=0.02\r\n");
-    SettingsFile back;
-    back.read(path, true);
-    EXPECT_EQ(back.serialize(), s.serialize());
 }

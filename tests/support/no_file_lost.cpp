@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #ifdef _WIN32
@@ -115,29 +116,26 @@ void expectNoFileLost(const std::string& fileName, const FileWriter& write) {
         EXPECT_TRUE(capture.messages.empty());
     };
 
-    struct Fault {
-        const char* what;
-        WriteFault fault;
-        std::size_t bytes;
-        const char* message;
-    };
+    // A full disk after 0, 1, half of and all but one of the new bytes; a
+    // final move that fails; a temporary file that cannot be created.
+    const char* const writeError = "Fehler beim Schreiben von %s!\n";
     const std::size_t size = newBytes.size();
-    const Fault faults[] = {
-        {"disk full at once", WriteFault::DiskFull, 0, "Fehler beim Schreiben von %s!\n"},
-        {"disk full after 1 byte", WriteFault::DiskFull, 1, "Fehler beim Schreiben von %s!\n"},
-        {"disk full half way", WriteFault::DiskFull, size / 2, "Fehler beim Schreiben von %s!\n"},
-        {"disk full before the last byte", WriteFault::DiskFull, size - 1,
-         "Fehler beim Schreiben von %s!\n"},
-        {"final move fails", WriteFault::MoveFails, 0, "Fehler beim Schreiben von %s!\n"},
-        {"temporary cannot be created", WriteFault::CannotCreate, 0, "Can't open %s!\n"},
+    const std::tuple<WriteFault, std::size_t, const char*> faults[] = {
+        {WriteFault::DiskFull, 0, writeError},
+        {WriteFault::DiskFull, 1, writeError},
+        {WriteFault::DiskFull, size / 2, writeError},
+        {WriteFault::DiskFull, size - 1, writeError},
+        {WriteFault::MoveFails, 0, writeError},
+        {WriteFault::CannotCreate, 0, "Can't open %s!\n"},
     };
-    for (const Fault& f : faults) {
-        SCOPED_TRACE(f.what);
+    for (const auto& [fault, bytes, message] : faults) {
+        SCOPED_TRACE(testing::Message()
+                     << "fault " << static_cast<int>(fault) << " after " << bytes);
         TempFolder folder;
         const std::string path = folder.file(fileName);
         writeBytes(path, OldBytes);
-        setWriteFaultForTesting(f.fault, f.bytes);
-        expectKept(folder, path, write, formatText(f.message, path.c_str()));
+        setWriteFaultForTesting(fault, bytes);
+        expectKept(folder, path, write, formatText(message, path.c_str()));
         // A writer that refused before it wrote would leave the fault armed.
         setWriteFaultForTesting(WriteFault::None);
         expectWritesAgain(path);
