@@ -97,8 +97,10 @@ TEST(TileMesh, QuadsHeightsAndColours) {
     ColourBitmap colours(tmp.file("farbe.bmp"), 1000);
     MeshModel m;
     TileRect rect{2, 3, 4, 1, 2, 3};
-    fillTileMesh(settingsOf("[Terrain1]\nFaktor=1.0\nVerschiebung=0\nRGBFaktor=1.5\n"), m, colours,
-                 heights, rect);
+    fillTileMesh(
+        tileMeshSettings(settingsOf("[Terrain1]\nFaktor=1.0\nVerschiebung=0\nRGBFaktor=1.5\n"),
+                         heights),
+        m, colours, heights, rect);
     ASSERT_EQ(m.partCount, 1);
     const MeshPart& p = m.parts[0];
     EXPECT_EQ(p.vertexCount, 9);
@@ -124,7 +126,7 @@ TEST(TileMesh, QuadsHeightsAndColours) {
     EXPECT_EQ(edge.colour.hasColour, 0);
 
     // tileHalf 0: a single vertex without faces.
-    fillTileMesh(settingsOf("[Terrain1]\n"), m, colours, heights, TileRect{1, 1, 1, 1, 1, 1});
+    fillTileMesh(TileMeshSettings{}, m, colours, heights, TileRect{1, 1, 1, 1, 1, 1});
     EXPECT_EQ(m.parts[0].vertexCount, 1);
     EXPECT_EQ(m.parts[0].faceCount, 0);
 }
@@ -155,8 +157,8 @@ TEST(TileMesh, ColoursScaleAndHeightsTruncateTowardZero) {
     writeBytes(tmp.file("f.bmp"), makeBitmap(spec));
     ColourBitmap colours(tmp.file("f.bmp"), 100);
     MeshModel m;
-    fillTileMesh(settingsOf("[Terrain1]\nVerschiebung=0\n"), m, colours, heights,
-                 TileRect{1, 1, 1, 1, 1, 1});
+    fillTileMesh(tileMeshSettings(settingsOf("[Terrain1]\nVerschiebung=0\n"), heights), m, colours,
+                 heights, TileRect{1, 1, 1, 1, 1, 1});
     EXPECT_EQ(heights.heightAt(1, 1), -0.5);
     EXPECT_EQ(m.parts[0].vertices[0].position[2], 0);
 }
