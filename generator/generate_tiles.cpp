@@ -219,26 +219,24 @@ TileMeshSettings tileMeshSettings(const SettingsFile& settings, const HeightSour
 
 void fillTileMesh(const TileMeshSettings& mesh, MeshModel& model, const ColourSource& colours,
                   const HeightSource& heights, const TileRect& rect) {
-    model.clear();
+    // The previous tile's arrays are refilled, not freed: every tile of a
+    // run but those at the edges has the same size.
     model.parts.resize(1);
-    model.partCount = 1;
     MeshPart& part = model.parts[0];
 
     const std::int32_t w = rect.maxX - rect.minX;
     const std::int32_t h = rect.maxY - rect.minY;
     const std::int32_t p = w + 1;
-    part.faceCount = static_cast<std::int16_t>(w * h);
-    part.vertexCount = static_cast<std::int16_t>(p * (h + 1));
     part.faces.resize(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
     part.vertices.resize(static_cast<std::size_t>(p) * static_cast<std::size_t>(h + 1));
-    part.formatCount = 1;
-    part.formats.resize(1);
+    part.formats.assign(1, MeshFormat{});
 
     // Quads, clockwise seen from above: (a, b+1), (a+1, b+1), (a+1, b), (a, b).
     for (std::int32_t a = 0; a < w; ++a) {
         for (std::int32_t b = 0; b < h; ++b) {
             MeshFace& f = part.faces[static_cast<std::size_t>(a * h + b)];
             f.indexCount = 4;
+            f.moreIndices.clear();
             f.firstIndices[0] = static_cast<std::int16_t>(a + p * (b + 1));
             f.firstIndices[1] = static_cast<std::int16_t>((a + 1) + p * (b + 1));
             f.firstIndices[2] = static_cast<std::int16_t>((a + 1) + p * b);

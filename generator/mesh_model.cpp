@@ -18,18 +18,18 @@ constexpr std::int64_t kMaxCount = 32767;
 // The primitive codes of the index groups.
 constexpr std::int32_t kPoints = 0, kLines = 1, kTriangles = 4, kQuads = 7, kPolygon = 9;
 
-void writeClassName(ByteWriter& out, std::string_view name) {
+void writeClassName(ByteCursor& out, std::string_view name) {
     out.u16(static_cast<std::uint16_t>(name.size()));
     out.bytes(name.data(), name.size());
 }
 
-void newClass(ByteWriter& out, std::string_view name) {
+void newClass(ByteCursor& out, std::string_view name) {
     out.u16(kNewClass);
     out.u16(0); // schema
     writeClassName(out, name);
 }
 
-void writeVertex(ByteWriter& out, const MeshVertex& v) {
+void writeVertex(ByteCursor& out, const MeshVertex& v) {
     out.i32(v.position[0]);
     out.i32(v.position[1]);
     out.i32(v.position[2]);
@@ -44,7 +44,7 @@ void writeVertex(ByteWriter& out, const MeshVertex& v) {
         out.i32(w);
 }
 
-void writeFormat(ByteWriter& out, const MeshFormat& f) {
+void writeFormat(ByteCursor& out, const MeshFormat& f) {
     for (std::uint32_t w : f.formatInts)
         out.u32(w);
     for (double d : f.formatReals)
@@ -56,7 +56,7 @@ void writeFormat(ByteWriter& out, const MeshFormat& f) {
 // The index entries of one part, separated by the index class reference.
 class IndexEntries {
   public:
-    IndexEntries(ByteWriter& out, std::uint16_t tag) : out_(out), tag_(tag) {}
+    IndexEntries(ByteCursor& out, std::uint16_t tag) : out_(out), tag_(tag) {}
     void marker(std::int32_t code) { entry(code, 1); }
     void index(std::int16_t i) { entry(i, 0); }
 
@@ -67,12 +67,12 @@ class IndexEntries {
         out_.i32(value);
         out_.i32(kind);
     }
-    ByteWriter& out_;
+    ByteCursor& out_;
     std::uint16_t tag_;
     bool first_ = true;
 };
 
-void writeIndexEntries(ByteWriter& out, const MeshPart& part, std::uint16_t tag) {
+void writeIndexEntries(ByteCursor& out, const MeshPart& part, std::uint16_t tag) {
     IndexEntries e(out, tag);
     auto group = [&](std::int32_t code, std::int32_t count) {
         e.marker(code);
@@ -99,68 +99,36 @@ void writeIndexEntries(ByteWriter& out, const MeshPart& part, std::uint16_t tag)
     e.marker(kPolygon);
 }
 
-std::size_t vertexCountOf(const MeshPart& p) {
-    return p.vertexCount > 0 ? static_cast<std::size_t>(p.vertexCount) : 0;
+// The bytes of a class name as newClass writes it, and of an array of n
+// records of the given size with a 2-byte class reference between two of
+// them.
+std::size_t newClassSize(std::string_view name) {
+    return 6 + name.size();
 }
-std::size_t formatCountOf(const MeshPart& p) {
-    return p.formatCount > 0 ? static_cast<std::size_t>(p.formatCount) : 0;
+std::size_t recordsSize(std::size_t n, std::size_t record) {
+    return n == 0 ? 0 : n * (record + 2) - 2;
 }
 
 } // namespace
 
-std::uint16_t MeshPart::indexEntryCount() const {
-    std::uint32_t n = 6;
+std::size_t MeshPart::indexEntries() const {
+    std::size_t n = 6;
     for (const MeshFace& f : faces) {
-        n += static_cast<std::uint32_t>(f.indexCount);
+        if (f.indexCount > 0) n += static_cast<std::size_t>(f.indexCount);
         if (f.indexCount > 4) n += 1;
     }
-    return static_cast<std::uint16_t>(n);
-}
-
-void MeshPart::release() {
-    vertices.clear();
-    vertexCount = 0;
-    faces.clear();
-    faceCount = 0;
-    formats.clear();
-    formatCount = 0;
+    return n;
 }
 
 void MeshModel::computeClassTags() {
     std::uint32_t tag = 0x8004;
     for (const MeshPart& p : parts)
-        tag += static_cast<std::uint32_t>(static_cast<std::uint16_t>(p.vertexCount)) + 1;
+        tag += static_cast<std::uint32_t>(static_cast<std::uint16_t>(p.vertices.size())) + 1;
     indexClassTag = static_cast<std::uint16_t>(tag);
     tag = static_cast<std::uint32_t>(indexClassTag) + 1;
     for (const MeshPart& p : parts)
         tag += static_cast<std::uint32_t>(p.indexEntryCount()) + 1;
     formatClassTag = static_cast<std::uint16_t>(tag);
-}
-
-bool MeshModel::fitsFormat() const {
-    if (partCount < 0 || static_cast<std::size_t>(partCount) != parts.size()) return false;
-    // The running numbers, as computeClassTags counts them but without the
-    // 16-bit wrap.
-    std::int64_t indexClass = 4;
-    std::int64_t formatClass = 0;
-    std::int64_t entriesTotal = 0;
-    for (const MeshPart& p : parts) {
-        if (p.vertexCount < 0 || p.faceCount < 0 || p.formatCount < 0) return false;
-        if (static_cast<std::size_t>(p.vertexCount) != p.vertices.size() ||
-            static_cast<std::size_t>(p.faceCount) != p.faces.size() ||
-            static_cast<std::size_t>(p.formatCount) != p.formats.size())
-            return false;
-        indexClass += p.vertexCount + 1;
-        std::int64_t entries = 6;
-        for (const MeshFace& f : p.faces) {
-            if (f.indexCount < 0) return false;
-            entries += f.indexCount + (f.indexCount > 4 ? 1 : 0);
-        }
-        if (entries > kMaxCount) return false;
-        entriesTotal += entries + 1;
-    }
-    formatClass = indexClass + 1 + entriesTotal;
-    return indexClass <= kMaxClassNumber && formatClass <= kMaxClassNumber;
 }
 
 bool quadGridFitsFormat(std::int64_t quadsX, std::int64_t quadsY) {
@@ -174,6 +142,25 @@ bool quadGridFitsFormat(std::int64_t quadsX, std::int64_t quadsY) {
     return formatClass <= kMaxClassNumber;
 }
 
+std::size_t MeshModel::fileSize() const {
+    // The header with the point section's count; a model without parts has
+    // two more empty counts.
+    std::size_t size = 42;
+    if (parts.empty()) return size + 4;
+    // Each section: its class on first use, then per part its array (the
+    // first one's class written in full, a further one's referenced), the
+    // count and the records. The index and format sections open with N.
+    size += newClassSize("CObArray") + 2 + 2;
+    for (std::size_t p = 0; p < parts.size(); ++p) {
+        const MeshPart& part = parts[p];
+        const bool first = p == 0;
+        size += (first ? 2 + newClassSize("CObPunkt") : 6) + recordsSize(part.vertices.size(), 48);
+        size += (first ? 4 + newClassSize("CObIndex") : 6) + recordsSize(part.indexEntries(), 8);
+        size += (first ? 4 + newClassSize("CObFormat") : 6) + recordsSize(part.formats.size(), 48);
+    }
+    return size;
+}
+
 std::vector<std::uint8_t> MeshModel::serialize() {
     std::vector<std::uint8_t> image;
     serializeInto(image);
@@ -181,13 +168,12 @@ std::vector<std::uint8_t> MeshModel::serialize() {
 }
 
 void MeshModel::serializeInto(std::vector<std::uint8_t>& image) {
-    ByteWriter out(std::move(image));
-    std::size_t expected = 46;
-    for (const MeshPart& p : parts)
-        expected += 40 + 50 * vertexCountOf(p) + 10 * p.indexEntryCount() + 50 * formatCountOf(p);
-    out.reserve(expected);
+    // Sized once from the counts: a tile's model is some 40,000 small
+    // values, and growing the image with them cost more than writing them.
+    image.resize(fileSize());
+    ByteCursor out(image.data(), image.size());
 
-    const auto n = static_cast<std::uint16_t>(partCount);
+    const auto n = static_cast<std::uint16_t>(parts.size());
     out.u16(n);
     out.u16(0);
     for (double d : headerReals)
@@ -195,29 +181,27 @@ void MeshModel::serializeInto(std::vector<std::uint8_t>& image) {
     for (std::int32_t w : headerInts)
         out.i32(w);
     out.u16(n);
-    if (partCount <= 0 || parts.empty()) {
+    if (parts.empty()) {
         out.u16(0);
         out.u16(0);
-        image = std::move(out.buffer());
         return;
     }
     computeClassTags();
-    const std::size_t count = std::min(parts.size(), static_cast<std::size_t>(partCount));
 
     // Points.
     newClass(out, "CObArray");
-    for (std::size_t p = 0; p < count; ++p) {
+    for (std::size_t p = 0; p < parts.size(); ++p) {
         const MeshPart& part = parts[p];
+        const auto count = static_cast<std::uint16_t>(part.vertices.size());
         if (p == 0) {
-            out.u16(static_cast<std::uint16_t>(part.vertexCount));
+            out.u16(count);
             newClass(out, "CObPunkt");
         } else {
             out.u16(kArrayClassRef);
-            out.u16(static_cast<std::uint16_t>(part.vertexCount));
+            out.u16(count);
             out.u16(kPointClassRef);
         }
-        const std::size_t nv = std::min(vertexCountOf(part), part.vertices.size());
-        for (std::size_t v = 0; v < nv; ++v) {
+        for (std::size_t v = 0; v < part.vertices.size(); ++v) {
             if (v != 0) out.u16(kPointClassRef);
             writeVertex(out, part.vertices[v]);
         }
@@ -225,7 +209,7 @@ void MeshModel::serializeInto(std::vector<std::uint8_t>& image) {
 
     // Index lists.
     out.u16(n);
-    for (std::size_t p = 0; p < count; ++p) {
+    for (std::size_t p = 0; p < parts.size(); ++p) {
         const MeshPart& part = parts[p];
         out.u16(kArrayClassRef);
         out.u16(part.indexEntryCount());
@@ -238,21 +222,19 @@ void MeshModel::serializeInto(std::vector<std::uint8_t>& image) {
 
     // Formats.
     out.u16(n);
-    for (std::size_t p = 0; p < count; ++p) {
+    for (std::size_t p = 0; p < parts.size(); ++p) {
         const MeshPart& part = parts[p];
         out.u16(kArrayClassRef);
-        out.u16(static_cast<std::uint16_t>(part.formatCount));
+        out.u16(static_cast<std::uint16_t>(part.formats.size()));
         if (p == 0)
             newClass(out, "CObFormat");
         else
             out.u16(formatClassTag);
-        const std::size_t nf = std::min(formatCountOf(part), part.formats.size());
-        for (std::size_t f = 0; f < nf; ++f) {
+        for (std::size_t f = 0; f < part.formats.size(); ++f) {
             if (f != 0) out.u16(formatClassTag);
             writeFormat(out, part.formats[f]);
         }
     }
-    image = std::move(out.buffer());
 }
 
 bool MeshModel::write(std::string_view path, std::vector<std::uint8_t>* buffer) {
@@ -261,11 +243,4 @@ bool MeshModel::write(std::string_view path, std::vector<std::uint8_t>* buffer) 
     serializeInto(image);
     // A model is remade by every run: no need to wait for the disk.
     return writeFileSafely(path, image, Durability::Replaceable);
-}
-
-void MeshModel::clear() {
-    for (MeshPart& p : parts)
-        p.release();
-    parts.clear();
-    partCount = 0;
 }

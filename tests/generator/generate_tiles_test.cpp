@@ -101,10 +101,10 @@ TEST(TileMesh, QuadsHeightsAndColours) {
         tileMeshSettings(settingsOf("[Terrain1]\nFaktor=1.0\nVerschiebung=0\nRGBFaktor=1.5\n"),
                          heights),
         m, colours, heights, rect);
-    ASSERT_EQ(m.partCount, 1);
+    ASSERT_EQ(m.parts.size(), 1u);
     const MeshPart& p = m.parts[0];
-    EXPECT_EQ(p.vertexCount, 9);
-    EXPECT_EQ(p.faceCount, 4);
+    EXPECT_EQ(p.vertices.size(), 9u);
+    EXPECT_EQ(p.faces.size(), 4u);
     // W = 2, P = 3: the quad a = 0, b = 0 is 3, 4, 1, 0.
     EXPECT_EQ((std::vector<int>{p.faces[0].firstIndices[0], p.faces[0].firstIndices[1],
                                 p.faces[0].firstIndices[2], p.faces[0].firstIndices[3]}),
@@ -127,8 +127,8 @@ TEST(TileMesh, QuadsHeightsAndColours) {
 
     // tileHalf 0: a single vertex without faces.
     fillTileMesh(TileMeshSettings{}, m, colours, heights, TileRect{1, 1, 1, 1, 1, 1});
-    EXPECT_EQ(m.parts[0].vertexCount, 1);
-    EXPECT_EQ(m.parts[0].faceCount, 0);
+    EXPECT_EQ(m.parts[0].vertices.size(), 1u);
+    EXPECT_EQ(m.parts[0].faces.size(), 0u);
 }
 
 TEST(TileMesh, ColoursScaleAndHeightsTruncateTowardZero) {

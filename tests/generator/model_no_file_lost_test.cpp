@@ -15,7 +15,6 @@ TEST(ModelWrite, NeverLosesTheOldFile) {
         v.colour = {10, 20, 30, 1};
         part.vertices.push_back(v);
     }
-    part.vertexCount = 4;
     MeshFace quad;
     quad.indexCount = 4;
     quad.firstIndices[0] = 0;
@@ -23,12 +22,9 @@ TEST(ModelWrite, NeverLosesTheOldFile) {
     quad.firstIndices[2] = 3;
     quad.firstIndices[3] = 2;
     part.faces.push_back(quad);
-    part.faceCount = 1;
     part.formats.resize(1);
-    part.formatCount = 1;
     MeshModel model;
     model.parts.push_back(part);
-    model.partCount = 1;
 
     expectNoFileLost("bmp0_0.mod", [&](const std::string& path) { return model.write(path); });
 }
