@@ -4,6 +4,7 @@
 #include "common/numeric.h"
 #include "common/paths.h"
 #include "generator/host_folder.h"
+#include "generator/tile_pool.h"
 #include "layout/layout.h"
 #include "platform/platform.h"
 #include "raster/height_file.h"
@@ -390,33 +391,41 @@ int generateTiles(const SettingsFile& settings, const std::optional<std::string>
     Layout layout;
     if (layoutPath) layout.objects.reserve(static_cast<std::size_t>(tiling.tileCount()));
 
-    MeshModel model;
-    std::vector<std::uint8_t> image; // one file image, reused for every tile
+    // The meshes are built ahead on the workers; this thread writes them
+    // in tile order, reports, and keeps the progress.
     const std::int64_t total = tiling.tileCount();
-    std::int64_t done = 0;
-    for (std::int32_t i = 0; i < tiling.countX; ++i) {
-        for (std::int32_t j = 0; j < tiling.countY; ++j) {
-            const Tile tile = tiling.tile(i, j);
-            fillTileMesh(plan.mesh, model, *plan.colours, *plan.heights, tile.rect);
-            const std::string path = modelPath(plan.modelRoot, plan.name, i, j);
-            model.serializeInto(image);
-            // A full disk would fail every further tile the same way: the
-            // run stops at the first, and the old layout stays.
-            if (replaceFile(path, image.data(), image.size(), Durability::Replaceable) !=
-                WriteOutcome::Written) {
-                result.modelsFailed = total - done;
-                report("Fehler beim Schreiben von %s!\n%lld von %lld Kacheln nicht geschrieben.\n",
-                       path.c_str(), static_cast<long long>(result.modelsFailed),
-                       static_cast<long long>(total));
-                return 0;
-            }
-            if (layoutPath)
-                layout.objects.push_back(
-                    tileObject(plan, tile, static_cast<std::int16_t>(layout.objects.size() + 1)));
-            ++done;
-            if (progress) progress(done, total);
+    auto tileNumber = [&tiling](std::int64_t k) {
+        return tiling.tile(static_cast<std::int32_t>(k / tiling.countY),
+                           static_cast<std::int32_t>(k % tiling.countY));
+    };
+    TilePool pool(total, tileWorkers(),
+                  [&](std::int64_t k, MeshModel& model, std::vector<std::uint8_t>& image) {
+                      fillTileMesh(plan.mesh, model, *plan.colours, *plan.heights,
+                                   tileNumber(k).rect);
+                      model.serializeInto(image);
+                  });
+    for (std::int64_t done = 0; done < total; ++done) {
+        const Tile tile = tileNumber(done);
+        const std::vector<std::uint8_t>& image = pool.next();
+        const std::string path = modelPath(plan.modelRoot, plan.name, tile.i, tile.j);
+        // A full disk would fail every further tile the same way: the run
+        // stops at the first, and the old layout stays. The workers stop
+        // before the message waits for the user.
+        if (replaceFile(path, image.data(), image.size(), Durability::Replaceable) !=
+            WriteOutcome::Written) {
+            pool.stop();
+            result.modelsFailed = total - done;
+            report("Fehler beim Schreiben von %s!\n%lld von %lld Kacheln nicht geschrieben.\n",
+                   path.c_str(), static_cast<long long>(result.modelsFailed),
+                   static_cast<long long>(total));
+            return 0;
         }
+        if (layoutPath)
+            layout.objects.push_back(
+                tileObject(plan, tile, static_cast<std::int16_t>(layout.objects.size() + 1)));
+        if (progress) progress(done + 1, total);
     }
+    pool.stop();
 
     if (layoutPath) {
         finishGeneratedLayout(layout);
