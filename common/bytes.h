@@ -231,19 +231,35 @@ class ByteCursor : public ByteEncoder<ByteCursor> {
     ByteCursor(std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
 
     bool failed() const { return failed_; }
-    bool atEnd() const { return pos_ == size_; }
+    bool atEnd() const { return !failed_ && pos_ == size_; }
     std::size_t position() const { return pos_; }
 
     void bytes(const void* p, std::size_t n) {
-        if (failed_ || n > size_ - pos_) {
-            failed_ = true;
-            return;
-        }
+        if (n > size_ - pos_) return fail();
         if (n != 0) std::memcpy(data_ + pos_, p, n);
         pos_ += n;
     }
+    // The next n bytes as a cursor of their own, for a record of a fixed
+    // size: one test for the record, and inside it none that the compiler
+    // cannot prove. Past the end it fails, and so does the record.
+    ByteCursor take(std::size_t n) {
+        if (n > size_ - pos_) {
+            fail();
+            ByteCursor none(nullptr, 0);
+            none.failed_ = true;
+            return none;
+        }
+        pos_ += n;
+        return ByteCursor(data_ + pos_ - n, n);
+    }
 
   private:
+    // Nothing more fits after a failure: only writes of nothing do.
+    void fail() {
+        failed_ = true;
+        pos_ = size_;
+    }
+
     std::uint8_t* data_;
     std::size_t size_;
     std::size_t pos_ = 0;

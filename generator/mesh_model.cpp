@@ -4,6 +4,8 @@
 #include "platform/platform.h"
 
 #include <string_view>
+#include <type_traits>
+#include <utility>
 
 namespace {
 
@@ -29,7 +31,10 @@ void newClass(ByteCursor& out, std::string_view name) {
     writeClassName(out, name);
 }
 
-void writeVertex(ByteCursor& out, const MeshVertex& v) {
+constexpr std::size_t kVertexSize = 48, kIndexEntrySize = 8, kFormatSize = 48;
+
+// Inlined, so that the record cursor's bounds fold away.
+[[gnu::always_inline]] inline void writeVertex(ByteCursor&& out, const MeshVertex& v) {
     out.i32(v.position[0]);
     out.i32(v.position[1]);
     out.i32(v.position[2]);
@@ -44,7 +49,7 @@ void writeVertex(ByteCursor& out, const MeshVertex& v) {
         out.i32(w);
 }
 
-void writeFormat(ByteCursor& out, const MeshFormat& f) {
+[[gnu::always_inline]] inline void writeFormat(ByteCursor&& out, const MeshFormat& f) {
     for (std::uint32_t w : f.formatInts)
         out.u32(w);
     for (double d : f.formatReals)
@@ -53,50 +58,63 @@ void writeFormat(ByteCursor& out, const MeshFormat& f) {
         out.f32(x);
 }
 
-// The index entries of one part, separated by the index class reference.
-class IndexEntries {
-  public:
-    IndexEntries(ByteCursor& out, std::uint16_t tag) : out_(out), tag_(tag) {}
-    void marker(std::int32_t code) { entry(code, 1); }
-    void index(std::int16_t i) { entry(i, 0); }
-
-  private:
-    void entry(std::int32_t value, std::int32_t kind) {
-        if (!first_) out_.u16(tag_);
-        first_ = false;
-        out_.i32(value);
-        out_.i32(kind);
+// An array's records, with the class reference tag between two of them.
+// Each record goes through a cursor of its own size, so that the bounds are
+// tested once per record and not once per value.
+template <std::size_t Size, class Record, class Write>
+void writeRecords(ByteCursor& out, const std::vector<Record>& records, std::uint16_t tag,
+                  Write write) {
+    for (std::size_t k = 0; k < records.size(); ++k) {
+        if (k == 0) {
+            write(out.take(Size), records[k]);
+            continue;
+        }
+        ByteCursor record = out.take(2 + Size);
+        record.u16(tag);
+        write(record.take(Size), records[k]);
     }
-    ByteCursor& out_;
-    std::uint16_t tag_;
-    bool first_ = true;
-};
+}
 
+// The index entries of one part: a group marker per primitive, the indices
+// of its faces, the polygons each closed by a marker, and a final marker.
+// The class reference tag stands between two entries.
 void writeIndexEntries(ByteCursor& out, const MeshPart& part, std::uint16_t tag) {
-    IndexEntries e(out, tag);
-    auto group = [&](std::int32_t code, std::int32_t count) {
-        e.marker(code);
-        for (const MeshFace& f : part.faces)
-            if (f.indexCount == count)
-                for (int k = 0; k < count; ++k)
-                    e.index(f.firstIndices[k]);
+    auto entry = [tag](ByteCursor&& e, std::int32_t value, std::int32_t kind) {
+        e.u16(tag);
+        e.i32(value);
+        e.i32(kind);
     };
-    group(kPoints, 1);
-    group(kLines, 2);
-    group(kTriangles, 3);
-    group(kQuads, 4);
-    e.marker(kPolygon);
+    auto marker = [&](std::int32_t code) { entry(out.take(2 + kIndexEntrySize), code, 1); };
+    auto index = [&](std::int16_t i) { entry(out.take(2 + kIndexEntrySize), i, 0); };
+    auto group = [&](std::int32_t code, auto count) {
+        marker(code);
+        for (const MeshFace& f : part.faces) {
+            if (f.indexCount != count) continue;
+            ByteCursor indices = out.take(count * (2 + kIndexEntrySize));
+            for (int k = 0; k < count; ++k)
+                entry(indices.take(2 + kIndexEntrySize), f.firstIndices[k], 0);
+        }
+    };
+    // The very first entry has no reference before it.
+    out.i32(kPoints);
+    out.i32(1);
+    for (const MeshFace& f : part.faces)
+        if (f.indexCount == 1) index(f.firstIndices[0]);
+    group(kLines, std::integral_constant<int, 2>{});
+    group(kTriangles, std::integral_constant<int, 3>{});
+    group(kQuads, std::integral_constant<int, 4>{});
+    marker(kPolygon);
     for (const MeshFace& f : part.faces) {
         if (f.indexCount <= 4) continue;
         for (int k = 0; k < 4; ++k)
-            e.index(f.firstIndices[k]);
+            index(f.firstIndices[k]);
         for (std::int32_t k = 4; k < f.indexCount; ++k) {
             std::size_t at = static_cast<std::size_t>(k - 4);
-            e.index(at < f.moreIndices.size() ? f.moreIndices[at] : std::int16_t{0});
+            index(at < f.moreIndices.size() ? f.moreIndices[at] : std::int16_t{0});
         }
-        e.marker(kPolygon);
+        marker(kPolygon);
     }
-    e.marker(kPolygon);
+    marker(kPolygon);
 }
 
 // The bytes of a class name as newClass writes it, and of an array of n
@@ -154,9 +172,12 @@ std::size_t MeshModel::fileSize() const {
     for (std::size_t p = 0; p < parts.size(); ++p) {
         const MeshPart& part = parts[p];
         const bool first = p == 0;
-        size += (first ? 2 + newClassSize("CObPunkt") : 6) + recordsSize(part.vertices.size(), 48);
-        size += (first ? 4 + newClassSize("CObIndex") : 6) + recordsSize(part.indexEntries(), 8);
-        size += (first ? 4 + newClassSize("CObFormat") : 6) + recordsSize(part.formats.size(), 48);
+        size += (first ? 2 + newClassSize("CObPunkt") : 6) +
+                recordsSize(part.vertices.size(), kVertexSize);
+        size += (first ? 4 + newClassSize("CObIndex") : 6) +
+                recordsSize(part.indexEntries(), kIndexEntrySize);
+        size += (first ? 4 + newClassSize("CObFormat") : 6) +
+                recordsSize(part.formats.size(), kFormatSize);
     }
     return size;
 }
@@ -201,10 +222,9 @@ void MeshModel::serializeInto(std::vector<std::uint8_t>& image) {
             out.u16(count);
             out.u16(kPointClassRef);
         }
-        for (std::size_t v = 0; v < part.vertices.size(); ++v) {
-            if (v != 0) out.u16(kPointClassRef);
-            writeVertex(out, part.vertices[v]);
-        }
+        writeRecords<kVertexSize>(
+            out, part.vertices, kPointClassRef,
+            [](ByteCursor&& c, const MeshVertex& v) { writeVertex(std::move(c), v); });
     }
 
     // Index lists.
@@ -230,10 +250,9 @@ void MeshModel::serializeInto(std::vector<std::uint8_t>& image) {
             newClass(out, "CObFormat");
         else
             out.u16(formatClassTag);
-        for (std::size_t f = 0; f < part.formats.size(); ++f) {
-            if (f != 0) out.u16(formatClassTag);
-            writeFormat(out, part.formats[f]);
-        }
+        writeRecords<kFormatSize>(
+            out, part.formats, formatClassTag,
+            [](ByteCursor&& c, const MeshFormat& f) { writeFormat(std::move(c), f); });
     }
 }
 
