@@ -245,21 +245,30 @@ void fillTileMesh(const TileMeshSettings& mesh, MeshModel& model, const ColourSo
         }
     }
 
+    // scaleColour of every byte value: a tile scales some 5,000 bytes.
+    std::uint8_t scaled[256];
+    for (int byte = 0; byte < 256; ++byte) {
+        PixelColour c{static_cast<std::uint8_t>(byte), 0, 0, 0};
+        scaleColour(c, mesh.rgbFactor);
+        scaled[byte] = c.red;
+    }
     // The colour bitmap has one pixel per grid step, so the last grid column
-    // and row have no colour of their own and stay black.
-    for (std::int32_t c = rect.minX; c <= rect.maxX; ++c) {
-        for (std::int32_t r = rect.minY; r <= rect.maxY; ++r) {
-            MeshVertex& v =
-                part.vertices[static_cast<std::size_t>((c - rect.minX) + p * (r - rect.minY))];
-            v = MeshVertex{};
+    // and row have no colour of their own and stay black. Row by row, as
+    // the vertices and the bitmap lie in memory.
+    for (std::int32_t r = rect.minY; r <= rect.maxY; ++r) {
+        MeshVertex* v = part.vertices.data() + static_cast<std::size_t>(p) * (r - rect.minY);
+        for (std::int32_t c = rect.minX; c <= rect.maxX; ++c, ++v) {
+            *v = MeshVertex{};
             if (c < colours.width && r < colours.height) {
-                v.colour = colours.colourAt(c, r);
-                scaleColour(v.colour, mesh.rgbFactor);
+                const PixelColour colour = colours.colourAt(c, r);
+                v->colour = {scaled[colour.red], scaled[colour.green], scaled[colour.blue],
+                             colour.hasColour};
             }
-            v.position[0] = wrapMul(c - rect.centreX, heights.pixelSize);
-            v.position[1] = wrapMul(r - rect.centreY, heights.pixelSize);
-            v.position[2] = truncToInt32(heights.heightAt(c, r) * static_cast<double>(mesh.factor) +
-                                         static_cast<double>(mesh.heightOffset));
+            v->position[0] = wrapMul(c - rect.centreX, heights.pixelSize);
+            v->position[1] = wrapMul(r - rect.centreY, heights.pixelSize);
+            v->position[2] =
+                truncToInt32(heights.heightAt(c, r) * static_cast<double>(mesh.factor) +
+                             static_cast<double>(mesh.heightOffset));
         }
     }
 }
