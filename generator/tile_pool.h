@@ -10,9 +10,11 @@
 // caller's thread (on Windows the dialog's), and a failure is only known
 // when the caller writes a file.
 //
-// Memory: each worker keeps one model, and there are two image slots per
-// worker, reused from tile to tile, so that a worker can build the next
-// image while the caller still writes the one before.
+// Memory: each worker keeps one model, and there are four image slots per
+// worker, reused from tile to tile, so that the workers can build ahead
+// while the caller writes. A tile that no worker has taken when the caller
+// wants it is built by the caller itself, so no thread idles while there is
+// work, and a run without any worker thread still runs.
 #pragma once
 
 #include "generator/mesh_model.h"
@@ -31,15 +33,14 @@ class TilePool {
     using Build =
         std::function<void(std::int64_t index, MeshModel& model, std::vector<std::uint8_t>& image)>;
 
-    // count tiles, built by up to `workers` threads (at least one). When no
-    // thread can be started, next() builds each image itself.
+    // count tiles, built by up to `workers` threads (at least one is tried).
     TilePool(std::int64_t count, unsigned workers, Build build);
     ~TilePool() { stop(); }
     TilePool(const TilePool&) = delete;
     TilePool& operator=(const TilePool&) = delete;
 
-    // The image of the next tile, once it is built; it stays valid until the
-    // next call. Call it at most count times.
+    // The image of the next tile, once it is built (here, if no worker has
+    // taken it); it stays valid until the next call. At most count calls.
     const std::vector<std::uint8_t>& next();
 
     // Lets no worker start another tile and waits for all of them: a worker
@@ -52,23 +53,31 @@ class TilePool {
         std::int64_t tile = -1; // the tile whose image it holds, once built
     };
     void work();
+    // Slots a worker may fill now (with the lock held).
+    std::int64_t freeSlots() const;
+    Slot& slotOf(std::int64_t tile) {
+        return slots_[static_cast<std::size_t>(tile % static_cast<std::int64_t>(slots_.size()))];
+    }
 
     const std::int64_t count_;
     const Build build_;
-    std::vector<Slot> slots_;
+    std::vector<Slot> slots_; // tile t goes into slot t % size
     std::mutex mutex_;
-    std::condition_variable claimable_; // the workers wait for a free slot
+    std::condition_variable claimable_; // sleeping workers wait for free slots
     std::condition_variable built_;     // the caller waits for its tile
-    std::int64_t claimed_ = 0;          // tiles that a worker has taken
+    std::int64_t claimed_ = 0;          // tiles taken by a worker or the caller
     std::int64_t handedOut_ = 0;        // tiles that next() has returned
+    int sleeping_ = 0;                  // workers waiting for free slots
+    bool callerWaits_ = false;
     bool stopping_ = false;
     std::vector<std::thread> threads_;
-    MeshModel ownModel_; // next()'s scratch when it builds by itself
+    MeshModel ownModel_; // scratch for the tiles that next() builds itself
 };
 
 // How many workers a run uses: as many as the machine has cores, at least
 // one and at most 8 (one writer cannot take more images than that, and each
-// worker holds up to three tiles' worth of memory).
+// worker holds up to five tiles' worth of memory: its model and four slots,
+// some 3 MB for the largest tiles the format allows).
 unsigned tileWorkers();
 // Test seam: a fixed number of workers for the following runs; 0 restores
 // the default.
