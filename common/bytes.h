@@ -1,6 +1,7 @@
 // Little-endian byte primitives shared by every binary format of the system:
 // the layout file, the model file and the raster headers. The preview picture
-// (PNG) is the one format that stores its numbers big-endian: u16be/u32be.
+// (PNG), the SRTM tiles and half of all TIFF files store their numbers
+// big-endian: the getters ending in "be".
 //
 // ByteReader walks an in-memory span. Its error state is sticky: a read that
 // would run past the end returns 0, leaves the position where it was and makes
@@ -70,6 +71,12 @@ class ByteReader {
         return (static_cast<std::uint32_t>(b[0]) << 24) | (static_cast<std::uint32_t>(b[1]) << 16) |
                (static_cast<std::uint32_t>(b[2]) << 8) | static_cast<std::uint32_t>(b[3]);
     }
+    std::uint64_t u64be() {
+        std::uint64_t hi = u32be();
+        std::uint64_t lo = u32be();
+        return failed_ ? 0 : (lo | (hi << 32));
+    }
+    std::int16_t i16be() { return static_cast<std::int16_t>(u16be()); }
     // Floats move by bit copy, so every pattern (NaN payloads, -0.0) survives.
     float f32() {
         std::uint32_t bits = u32();
@@ -82,6 +89,27 @@ class ByteReader {
         double v;
         std::memcpy(&v, &bits, 8);
         return v;
+    }
+    float f32be() {
+        std::uint32_t bits = u32be();
+        float v;
+        std::memcpy(&v, &bits, 4);
+        return v;
+    }
+    double f64be() {
+        std::uint64_t bits = u64be();
+        double v;
+        std::memcpy(&v, &bits, 8);
+        return v;
+    }
+    // Moves to an absolute position; fails (sticky) beyond the end.
+    bool seek(std::size_t pos) {
+        if (failed_ || pos > size_) {
+            failed_ = true;
+            return false;
+        }
+        pos_ = pos;
+        return true;
     }
     // Copies n bytes; on failure nothing is copied and the reader fails.
     bool bytes(void* out, std::size_t n) { return take(out, n); }

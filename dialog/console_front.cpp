@@ -1,5 +1,6 @@
 #include "dialog/console_front.h"
 
+#include "common/command_line.h"
 #include "common/message.h"
 #include "common/paths.h"
 #include "dialog/main_dialog.h"
@@ -15,11 +16,16 @@ namespace {
 constexpr const char* Usage =
     "Aufruf: gen_zumt_ter Anlage.danl\n"
     "Liest [Terrain1] der erweiterten Anlage, speichert die Einstellungen wieder,\n"
-    "erzeugt die Kacheln als Modelle und die Anlage Anlage.anl.\n";
+    "erzeugt die Kacheln als Modelle und die Anlage Anlage.anl.\n"
+    "  -q  ohne Felder und Fortschritt    -h, --help  diese Hilfe    --version\n";
 
+// True when the file can be opened, or when something that is no file (a
+// FIFO, a device) is there in its place: the settings read refuses that by
+// name.
 bool fileCanBeRead(const std::string& path) {
-    std::FILE* f = openFile(path, "rb");
-    if (!f) return false;
+    InputProblem problem;
+    std::FILE* f = openInputFile(path, problem);
+    if (!f) return problem == InputProblem::NotAFile;
     std::fclose(f);
     return true;
 }
@@ -33,6 +39,8 @@ void printText(std::FILE* to, const std::string& text) {
 class ConsoleWindow : public DialogWindow {
   public:
     bool ended = false;
+    // Progress is for a terminal: a log gets no carriage-return lines.
+    bool progress = false;
 
     void readTexts(DialogTexts&) override {}
     void writeTexts(const DialogTexts&) override {}
@@ -45,6 +53,7 @@ class ConsoleWindow : public DialogWindow {
         // One line, rewritten at most ten times a second and for the last
         // tile, so that a log of the run stays short.
         const auto now = std::chrono::steady_clock::now();
+        if (!progress) return;
         if (shown_ && done != total && now - last_ < std::chrono::milliseconds(100)) return;
         last_ = now;
         std::printf("\rKachel %lld von %lld", static_cast<long long>(done),
@@ -75,11 +84,16 @@ void printField(const char* label, const std::string& value) {
 } // namespace
 
 int genZumtTerConsoleMain(int argc, char** argv) {
+    bool quiet = false;
+    if (auto code =
+            takeStandardOptions(argc, argv, "gen_zumt_ter", cp1252ToUtf8(Usage).c_str(), quiet))
+        return *code;
     if (argc < 2) {
         printText(stderr, cp1252ToUtf8(Usage));
         return 1;
     }
     ConsoleWindow window;
+    window.progress = !quiet && standardOutputIsTerminal();
     MainDialog dialog(window);
     // There are no fields to fill in here: a ".danl" that is not there is a
     // mistyped name, and storing the settings would create it.
@@ -93,15 +107,17 @@ int genZumtTerConsoleMain(int argc, char** argv) {
     const std::string* named = dialog.settings.find("Terrain1", "Hoehe");
     if (named && !named->empty() && dialog.heightPath.empty()) return 1;
 
-    printField("Erw. Anlage:", dialog.settingsPath);
-    printField("Terrain:", dialog.heightPath);
-    printField("Farbbitmap:", dialog.colourPath);
-    printField("Name:", dialog.nameText);
-    printField("Pixelgröße:", dialog.pixelSizeText);
-    printField("Min:", dialog.minText);
-    printField("Max:", dialog.maxText);
-    printField("Faktor:", dialog.factorText);
-    printField("Verschiebung:", dialog.shiftText);
+    if (!quiet) {
+        printField("Erw. Anlage:", dialog.settingsPath);
+        printField("Terrain:", dialog.heightPath);
+        printField("Farbbitmap:", dialog.colourPath);
+        printField("Name:", dialog.nameText);
+        printField("Pixelgröße:", dialog.pixelSizeText);
+        printField("Min:", dialog.minText);
+        printField("Max:", dialog.maxText);
+        printField("Faktor:", dialog.factorText);
+        printField("Verschiebung:", dialog.shiftText);
+    }
     std::fflush(stdout);
 
     dialog.OnOK();

@@ -273,7 +273,12 @@ void MainDialog::loadSettings() {
 
     // A ".danl" that does not exist yet is an empty store, without a word.
     settings.clear();
-    settings.read(settingsPath, false);
+    if (settings.read(settingsPath, false) == SettingsFile::ReadResult::Refused) {
+        // Its message is shown; without a name it can never be written over.
+        settings.clear();
+        settingsPath.clear();
+        return;
+    }
     if (settings.hasSection(OldSection) && !settings.hasSection(Section))
         settings.renameSection(OldSection, Section);
 

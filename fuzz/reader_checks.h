@@ -32,3 +32,13 @@ std::string checkTerragenInput(const std::uint8_t* data, std::size_t size);
 // (but for the normalisations the format defines) and loads again into the
 // same layout; the image a save writes after its fix-ups always loads back.
 std::string checkLayoutInput(const std::uint8_t* data, std::size_t size);
+
+// readElevationFile on a ".tif" file, then readTiffPicture on the same
+// bytes: a result agrees with its message, a failure leaves everything
+// empty, a success has the sizes and the georeference it promises.
+std::string checkGeotiffInput(const std::uint8_t* data, std::size_t size);
+
+// readElevationFile on the bytes as an ".xyz" and as an ".asc" file (an
+// ASCII grid is known by its keys whatever the ending), with the same
+// promises.
+std::string checkGridsInput(const std::uint8_t* data, std::size_t size);

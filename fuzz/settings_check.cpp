@@ -8,11 +8,6 @@
 
 namespace {
 
-// The reader cuts a physical line of more than 1023 characters (its line
-// feed included) into pieces, so an entry whose written line is longer does
-// not come back as one entry.
-constexpr std::size_t LongestWholeLine = 1022;
-
 // The operations below scan the store from its start; a few entries show
 // whether they work without making every input quadratic.
 constexpr std::size_t EntriesTried = 8;
@@ -26,18 +21,17 @@ bool sameEntries(const SettingsFile& a, const SettingsFile& b) {
 }
 
 // True when the written store reads back entry for entry. Two kinds of
-// entry do not: one whose line the reader would cut, and a value ending in a
-// blank or tab (a continuation closed by an empty line can leave one), which
-// the reader trims off its line.
+// entry do not: a value ending in a blank or tab (a continuation closed by an
+// empty line can leave one), which the reader trims off its line; and a
+// first key that starts with the bytes of a byte-order mark in a file that
+// had none (a mark on a later line of the file, moved to the front).
 bool readsBackWhole(const SettingsFile& s) {
-    for (const auto& e : s.entries) {
-        if (e.isSection()) {
-            if (e.name.size() + 2 > LongestWholeLine) return false;
-            continue;
-        }
-        if (e.name.size() + 1 + e.value->size() > LongestWholeLine) return false;
-        if (!e.value->empty() && (e.value->back() == ' ' || e.value->back() == '\t')) return false;
-    }
+    if (!s.byteOrderMark && !s.entries.empty() && s.entries[0].name.starts_with("\xEF\xBB\xBF"))
+        return false;
+    for (const auto& e : s.entries)
+        if (!e.isSection() && !e.value->empty() &&
+            (e.value->back() == ' ' || e.value->back() == '\t'))
+            return false;
     return true;
 }
 
@@ -48,12 +42,13 @@ bool holds(std::string_view text, char c) {
 // What the grammar promises of every entry read from a file.
 std::string entryProblem(const SettingsFile& s) {
     for (const auto& e : s.entries) {
-        if (holds(e.name, '\n') || holds(e.name, '\0')) return "a name holds a line end or NUL";
+        if (holds(e.name, '\n') || holds(e.name, '\r') || holds(e.name, '\0'))
+            return "a name holds a line end or NUL";
         if (e.isSection()) {
             if (holds(e.name, ']')) return "a section name holds ']'";
             continue;
         }
-        if (holds(*e.value, '\n') || holds(*e.value, '\0'))
+        if (holds(*e.value, '\n') || holds(*e.value, '\r') || holds(*e.value, '\0'))
             return "a value holds a line end or NUL";
         if (holds(e.name, '=')) return "a key holds '='";
         if (!e.name.empty() && e.name[0] == '[') return "a key starts with '['";
@@ -99,12 +94,22 @@ std::string checkSettingsInput(const std::uint8_t* data, std::size_t size) {
     const std::string& path = input.path();
     Captured captured;
 
+    // A NUL byte makes the whole file no text: refused, with one message
+    // naming it, and nothing taken from it.
+    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    const bool text = !holds(bytes, '\0');
     SettingsFile read;
-    read.read(path, true);
-    if (!captured.messages.empty()) return "reading a readable file showed a message";
+    const SettingsFile::ReadResult result = read.read(path, true);
+    if (result != (text ? SettingsFile::ReadResult::Read : SettingsFile::ReadResult::Refused))
+        return "read gave the wrong result";
+    if (captured.messages.size() != (text ? 0u : 1u) ||
+        (!text && captured.messages[0] != path + " ist keine Textdatei!\n"))
+        return "read showed the wrong messages";
     SettingsFile parsed;
-    parsed.parse(std::string_view(reinterpret_cast<const char*>(data), size));
-    if (!sameEntries(read, parsed)) return "read and parse of the same bytes disagree";
+    if (parsed.parse(bytes) != text) return "parse took a NUL byte for text";
+    if (!sameEntries(read, parsed) || read.byteOrderMark != parsed.byteOrderMark)
+        return "read and parse of the same bytes disagree";
+    if (!text && (read.count() != 0 || read.byteOrderMark)) return "a refused file left entries";
 
     std::string problem = entryProblem(read);
     if (problem.empty()) problem = operationProblem(read);
@@ -114,7 +119,8 @@ std::string checkSettingsInput(const std::uint8_t* data, std::size_t size) {
     if (readsBackWhole(read)) {
         SettingsFile back;
         back.parse(read.serialize());
-        if (!sameEntries(read, back)) return "the written store reads back differently";
+        if (!sameEntries(read, back) || back.byteOrderMark != read.byteOrderMark)
+            return "the written store reads back differently";
     }
     return {};
 }

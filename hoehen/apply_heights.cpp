@@ -99,7 +99,7 @@ bool applyHeights(const SettingsFile& settings, std::string_view layoutName,
     }
 
     SettingsFile extras;
-    extras.read(HeightSettingsName, false);
+    if (extras.read(HeightSettingsName, false) == SettingsFile::ReadResult::Refused) return false;
     const std::int32_t all = extras.getInt("Zumt", "Alles", 1);
     const float defaultExtra = toSingle(extras.getReal("Zumt", "DZ", 0.0f));
 

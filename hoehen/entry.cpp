@@ -50,7 +50,7 @@ int hoehenMain(int argc, char** argv) {
     // run goes on, to stop at the missing "Hoehe" below.
     SettingsFile settings;
     work = work.substr(0, dot) + ".danl";
-    settings.read(work, true);
+    if (settings.read(work, true) == SettingsFile::ReadResult::Refused) return 1;
 
     // 5., 6. The layout's folder becomes the current folder: the height file,
     // "hoehen.ini" and the layout are opened relative to it.

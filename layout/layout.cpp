@@ -74,10 +74,19 @@ void Layout::clear() {
 }
 
 void Layout::load(std::string_view path) {
+    // Three lists of at most 32767 records each: even with long texts in
+    // every record a real layout stays far below this.
+    constexpr std::uint64_t LargestLayout = std::uint64_t{1} << 28;
     std::vector<std::uint8_t> bytes;
-    if (!readWholeFile(path, bytes)) {
+    const InputProblem problem = readWholeFile(path, bytes, LargestLayout);
+    if (problem != InputProblem::None) {
         const std::string shown(path);
-        report("Can't open %s!\n", shown.c_str());
+        if (problem == InputProblem::NotAFile)
+            reportInputProblem(problem, path);
+        else if (problem == InputProblem::TooLarge)
+            report("Datei zu lang!\n");
+        else
+            report("Can't open %s!\n", shown.c_str());
         *this = Layout();
         return;
     }

@@ -19,9 +19,11 @@
 // Console lines (standard output) report copies that disagree; everything else
 // is shown through the message function:
 //   "Can't open %s!\n"          the file cannot be opened or read
+//   "%s ist keine Datei!\n"     a device, FIFO or socket instead of a file
 //   "Formatfehler!\n"           the file ends inside a record, the cameras,
 //                               the properties or the tails
-//   "Datei zu lang!\n"          bytes follow the last tail
+//   "Datei zu lang!\n"          bytes follow the last tail, or the file is
+//                               larger than any layout (256 MiB)
 //   "%s: Unbekannter Typ %d!\n" a track type code outside the accepted set
 //   "Feher in Eigenschaften!\n" the properties block ends inside its 20 bytes
 #pragma once

@@ -1,21 +1,37 @@
-// The portable half of the platform layer's file services: the safe
-// replacement and the whole-file read. The operating-system calls live in
-// files_posix.cpp and files_win32.cpp behind the small interface of
-// platform/system.h.
+// The portable half of the platform layer's file services: the whole-file
+// read, the messages of the safe replacement and the naming and clean-up of
+// its temporary files. The operating-system calls live in files_posix.cpp
+// and files_win32.cpp behind the small interface of platform/system.h.
 #include "common/message.h"
 #include "platform/platform.h"
 #include "platform/system.h"
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <map>
 
 namespace {
 
 WriteFault g_fault = WriteFault::None;
 std::size_t g_faultBytes = 0;
 
-WriteFault takeFault() {
-    WriteFault f = g_fault;
-    g_fault = WriteFault::None;
-    return f;
-}
+constexpr std::string_view TempMark = ".zumt-tmp-";
+constexpr std::size_t RandomChars = 6;
+
+// The leftover temporary files found by the one listing of each folder:
+// folder -> their names.
+std::map<std::string, std::vector<std::string>> g_leftovers;
+// The current folder while it is known to be unchanged (a relative folder
+// names another one after every change).
+std::string g_currentFolder;
+
+// The temporary file being written. The handlers read it while the program
+// may be anywhere, so it is a fixed buffer behind a flag that is set only
+// while the buffer holds a whole path.
+char g_armedPath[4096];
+volatile std::sig_atomic_t g_armed = 0;
 
 } // namespace
 
@@ -24,75 +40,162 @@ void setWriteFaultForTesting(WriteFault fault, std::size_t faultBytes) {
     g_faultBytes = faultBytes;
 }
 
+int reportInputProblem(InputProblem problem, std::string_view path) {
+    const std::string shown(path);
+    switch (problem) {
+    case InputProblem::None:
+        break;
+    case InputProblem::CannotOpen:
+        return report("Can't open %s!\n", shown.c_str());
+    case InputProblem::NotAFile:
+        return report("%s ist keine Datei!\n", shown.c_str());
+    case InputProblem::TooLarge:
+        return report("%s ist zu gross!\n", shown.c_str());
+    case InputProblem::ReadFailed:
+        return report("Fehler beim Lesen von %s!\n", shown.c_str());
+    }
+    return 0;
+}
+
 std::FILE* openFile(std::string_view path, const char* mode) {
+    if (mode[0] == 'r') {
+        InputProblem problem;
+        return openInputFile(path, problem);
+    }
     return std::fopen(osPath(path).c_str(), mode);
 }
 
-bool readWholeFile(std::string_view path, std::vector<std::uint8_t>& out) {
+InputProblem readWholeFile(std::string_view path, std::vector<std::uint8_t>& out,
+                           std::uint64_t maxBytes) {
     out.clear();
-    std::FILE* f = openFile(path, "rb");
-    if (!f) return false;
+    InputProblem problem = InputProblem::None;
+    std::FILE* f = openInputFile(path, problem);
+    if (!f) return problem;
     // One request for the size the file tells, so that a large file is not
     // copied from block to growing block; the chunks after it take whatever
-    // the size did not tell (a file that grew, a device without a size). A
-    // told size beyond any real file (a folder can tell one) is no hint.
-    constexpr long MaxSizeHint = 1L << 30;
-    bool ok = true;
-    long told = -1;
-    if (std::fseek(f, 0, SEEK_END) == 0) {
-        told = std::ftell(f);
-        if (std::fseek(f, 0, SEEK_SET) != 0) ok = false;
-    }
-    if (ok && told > 0 && told <= MaxSizeHint) {
+    // the size did not tell (a file that grew meanwhile), up to the limit.
+    std::uint64_t told = 0;
+    if (!openFileSize(f, told))
+        problem = InputProblem::ReadFailed;
+    else if (told > maxBytes)
+        problem = InputProblem::TooLarge;
+    if (problem == InputProblem::None && told > 0) {
         out.resize(static_cast<std::size_t>(told));
         const std::size_t n = std::fread(out.data(), 1, out.size(), f);
         out.resize(n);
-        if (n < static_cast<std::size_t>(told)) ok = !std::ferror(f);
+        if (n < told && std::ferror(f)) problem = InputProblem::ReadFailed;
     }
     std::uint8_t chunk[65536];
-    while (ok && !std::feof(f)) {
+    while (problem == InputProblem::None && !std::feof(f)) {
         const std::size_t n = std::fread(chunk, 1, sizeof chunk, f);
-        out.insert(out.end(), chunk, chunk + n);
-        if (n < sizeof chunk) ok = !std::ferror(f);
-        if (n < sizeof chunk) break;
+        if (out.size() + n > maxBytes)
+            problem = InputProblem::TooLarge;
+        else
+            out.insert(out.end(), chunk, chunk + n);
+        if (n < sizeof chunk) {
+            if (std::ferror(f)) problem = InputProblem::ReadFailed;
+            break;
+        }
     }
     std::fclose(f);
-    if (!ok) out.clear();
-    return ok;
+    if (problem != InputProblem::None) out.clear();
+    return problem;
 }
+
+namespace sys {
+
+void splitPath(const std::string& path, std::string& folder, std::string& name) {
+    std::size_t cut = path.find_last_of(platformIsWindows() ? "\\/:" : "/");
+    cut = cut == std::string::npos ? 0 : cut + 1;
+    folder = path.substr(0, cut);
+    name = path.substr(cut);
+}
+
+std::string temporaryName(std::string_view name, std::size_t maxName) {
+    // No secret: the exclusive creation makes a clash merely a second try.
+    static std::uint64_t state =
+        static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+        reinterpret_cast<std::uintptr_t>(&state);
+    const std::size_t room = maxName - TempMark.size() - RandomChars;
+    std::string temp(name.substr(0, room));
+    temp += TempMark;
+    for (std::size_t i = 0; i < RandomChars; ++i) {
+        state ^= state << 13;
+        state ^= state >> 7;
+        state ^= state << 17;
+        temp += "abcdefghijklmnopqrstuvwxyz0123456789"[state % 36];
+    }
+    return temp;
+}
+
+void currentFolderChanged() {
+    g_currentFolder.clear();
+}
+
+void removeLeftovers(const std::string& folder, const std::string& name, std::size_t maxName) {
+    std::string key = folder;
+    const bool absolute = !folder.empty() && (folder[0] == '/' || folder[0] == '\\' ||
+                                              (folder.size() > 1 && folder[1] == ':'));
+    if (!absolute) {
+        if (g_currentFolder.empty()) g_currentFolder = currentFolder() + '/';
+        key = g_currentFolder + folder;
+    }
+    auto listed = g_leftovers.find(key);
+    if (listed == g_leftovers.end()) {
+        std::vector<std::string> names, ours;
+        listFolder(folder, names);
+        for (std::string& n : names)
+            if (n.find(TempMark) != std::string::npos) ours.push_back(std::move(n));
+        listed = g_leftovers.emplace(key, std::move(ours)).first;
+    }
+    std::vector<std::string>& leftovers = listed->second;
+    const std::string stem =
+        name.substr(0, maxName - TempMark.size() - RandomChars) + std::string(TempMark);
+    for (std::size_t i = 0; i < leftovers.size();) {
+        const std::string& n = leftovers[i];
+        if (n.size() == stem.size() + RandomChars && n.compare(0, stem.size(), stem) == 0) {
+            removeFile(folder + n);
+            leftovers.erase(leftovers.begin() + static_cast<std::ptrdiff_t>(i));
+        } else {
+            ++i;
+        }
+    }
+}
+
+void armCleanup(const std::string& temp) {
+    g_armed = 0;
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    const std::size_t n = std::min(temp.size(), sizeof g_armedPath - 1);
+    std::memcpy(g_armedPath, temp.data(), n);
+    g_armedPath[n] = '\0';
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    g_armed = temp.size() < sizeof g_armedPath;
+}
+
+void disarmCleanup() {
+    g_armed = 0;
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+}
+
+const char* armedTemporary() {
+    return g_armed ? g_armedPath : nullptr;
+}
+
+} // namespace sys
 
 WriteOutcome replaceFile(std::string_view path, const void* data, std::size_t size,
                          Durability durability) {
-    const std::string target = osPath(path);
-    const WriteFault fault = takeFault();
-
-    // A read-only file is the user's way of saying "do not touch": we look at
-    // the attribute ourselves, since an administrator (or root) would be
-    // allowed to replace it anyway.
+    sys::Replacement job;
+    job.target = osPath(path);
+    job.data = data;
+    job.size = size;
+    job.durability = durability;
+    job.fault = g_fault;
+    job.faultBytes = g_faultBytes;
+    g_fault = WriteFault::None;
     // An empty path names no file: opening it would fail, and so must this.
-    if (target.empty() || sys::isReadOnlyFile(target) || sys::isFolder(target))
-        return WriteOutcome::CannotOpen;
-
-    std::string temp;
-    std::FILE* f =
-        fault == WriteFault::CannotCreate ? nullptr : sys::createTempBeside(target, temp);
-    if (!f) return WriteOutcome::CannotOpen;
-
-    bool ok = true;
-    std::size_t toWrite = size;
-    if (fault == WriteFault::DiskFull && g_faultBytes < size) toWrite = g_faultBytes;
-    if (toWrite != 0 && std::fwrite(data, 1, toWrite, f) != toWrite) ok = false;
-    if (toWrite != size) ok = false;
-    if (ok && std::fflush(f) != 0) ok = false;
-    if (ok && durability == Durability::Flushed && !sys::syncToDisk(f)) ok = false;
-    if (std::fclose(f) != 0) ok = false;
-    if (ok && fault == WriteFault::MoveFails) ok = false;
-    if (ok) ok = sys::moveOver(temp, target);
-    if (!ok) {
-        sys::removeFile(temp);
-        return WriteOutcome::WriteFailed;
-    }
-    return WriteOutcome::Written;
+    if (job.target.empty()) return WriteOutcome::CannotOpen;
+    return sys::replace(job);
 }
 
 bool writeFileSafely(std::string_view path, const void* data, std::size_t size,
@@ -103,6 +206,8 @@ bool writeFileSafely(std::string_view path, const void* data, std::size_t size,
         return true;
     case WriteOutcome::CannotOpen:
         return report("Can't open %s!\n", shown.c_str());
+    case WriteOutcome::OwnerNotKept:
+        return report("%s: Besitzer kann nicht erhalten werden!\n", shown.c_str());
     case WriteOutcome::WriteFailed:
         break;
     }

@@ -24,50 +24,139 @@ bool isFolderSeparator(char c) {
     return c == '\\';
 }
 
-namespace sys {
+namespace {
 
-bool isReadOnlyFile(const std::string& path) {
-    DWORD attr = GetFileAttributesA(path.c_str());
-    if (attr == INVALID_FILE_ATTRIBUTES || (attr & FILE_ATTRIBUTE_DIRECTORY)) return false;
-    return (attr & FILE_ATTRIBUTE_READONLY) != 0;
+// The longest name of one folder entry (NTFS, FAT with long names).
+constexpr std::size_t MaxName = 255;
+
+// Ctrl-C, Ctrl-Break and a closed console remove the temporary file being
+// written; the program then ends as it would have. The file is open with
+// FILE_SHARE_DELETE, so the deletion goes through and takes effect when the
+// ending program closes it.
+BOOL WINAPI removeTemporary(DWORD) {
+    if (const char* temp = sys::armedTemporary()) DeleteFileA(temp);
+    return FALSE;
 }
+
+void installCleanupHandler() {
+    static bool installed = false;
+    if (!installed) installed = SetConsoleCtrlHandler(removeTemporary, TRUE) != 0;
+}
+
+} // namespace
+
+namespace sys {
 
 bool isFolder(const std::string& path) {
     DWORD attr = GetFileAttributesA(path.c_str());
     return attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-std::FILE* createTempBeside(const std::string& target, std::string& tempPath) {
-    std::string folder = ".";
-    std::size_t cut = target.find_last_of("\\/");
-    if (cut != std::string::npos)
-        folder = target.substr(0, cut + 1);
-    else if (target.size() >= 2 && target[1] == ':')
-        folder = target.substr(0, 2);
-    char name[MAX_PATH + 1];
-    if (GetTempFileNameA(folder.c_str(), "zmt", 0, name) == 0) return nullptr;
-    tempPath = name;
-    std::FILE* f = std::fopen(name, "wb");
-    if (!f) DeleteFileA(name);
-    return f;
-}
-
-bool syncToDisk(std::FILE* f) {
-    return _commit(_fileno(f)) == 0;
-}
-
-bool moveOver(const std::string& temp, const std::string& target) {
-    return MoveFileExA(temp.c_str(), target.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+bool listFolder(const std::string& folder, std::vector<std::string>& names) {
+    WIN32_FIND_DATAA found;
+    HANDLE h = FindFirstFileA((folder + "*").c_str(), &found);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    do {
+        names.emplace_back(found.cFileName);
+    } while (FindNextFileA(h, &found));
+    FindClose(h);
+    return true;
 }
 
 void removeFile(const std::string& path) {
     DeleteFileA(path.c_str());
 }
 
+[[noreturn]] void waitForever() {
+    for (;;)
+        Sleep(INFINITE);
+}
+
+WriteOutcome replace(const Replacement& job) {
+    // The full path: ReplaceFile does not take every relative one (Wine).
+    char full[MAX_PATH + 1];
+    const DWORD fullLength = GetFullPathNameA(job.target.c_str(), sizeof full, full, nullptr);
+    if (fullLength == 0 || fullLength > MAX_PATH) return WriteOutcome::CannotOpen;
+    const std::string target(full, fullLength);
+    const DWORD attr = GetFileAttributesA(target.c_str());
+    const bool exists = attr != INVALID_FILE_ATTRIBUTES;
+    // A read-only file is the user's way of saying "do not touch", even to
+    // an administrator; otherwise the file's own rights decide.
+    if (exists && (attr & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)))
+        return WriteOutcome::CannotOpen;
+    if (exists) {
+        HANDLE probe = CreateFileA(target.c_str(), GENERIC_WRITE,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (probe == INVALID_HANDLE_VALUE) return WriteOutcome::CannotOpen;
+        CloseHandle(probe);
+    }
+
+    std::string folder, name;
+    splitPath(target, folder, name);
+    if (name.empty()) return WriteOutcome::CannotOpen;
+    removeLeftovers(folder, name, MaxName);
+    installCleanupHandler();
+
+    std::string temp;
+    HANDLE h = INVALID_HANDLE_VALUE;
+    for (int tries = 0;
+         h == INVALID_HANDLE_VALUE && tries < 100 && job.fault != WriteFault::CannotCreate;
+         ++tries) {
+        temp = folder + temporaryName(name, MaxName);
+        armCleanup(temp);
+        h = CreateFileA(temp.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                        CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h == INVALID_HANDLE_VALUE) disarmCleanup();
+        if (h == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) break;
+    }
+    if (h == INVALID_HANDLE_VALUE) return WriteOutcome::CannotOpen;
+
+    bool ok = writeAll(job, [h](const char* p, std::size_t n) {
+        const DWORD want = n > 0x40000000 ? 0x40000000 : static_cast<DWORD>(n);
+        DWORD got = 0;
+        if (!WriteFile(h, p, want, &got, nullptr)) return -1L;
+        return static_cast<long>(got);
+    });
+    if (ok && job.durability == Durability::Flushed && !FlushFileBuffers(h)) ok = false;
+    if (!CloseHandle(h)) ok = false;
+    if (ok && job.fault == WriteFault::MoveFails) ok = false;
+    // ReplaceFile gives the new file the old one's attributes, access rights
+    // and creation time; a new file takes the folder's rights from the move.
+    if (ok && exists) {
+        ok = ReplaceFileA(target.c_str(), temp.c_str(), nullptr, 0, nullptr, nullptr) != 0;
+        // Not every ReplaceFile carries the attributes over (Wine's does not).
+        constexpr DWORD Kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                               FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+        const DWORD now = ok ? GetFileAttributesA(target.c_str()) : attr;
+        if (now != INVALID_FILE_ATTRIBUTES && (now & Kept) != (attr & Kept))
+            SetFileAttributesA(target.c_str(), (now & ~Kept) | (attr & Kept));
+    } else if (ok) {
+        ok = MoveFileExA(temp.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
+    }
+    if (!ok) DeleteFileA(temp.c_str());
+    disarmCleanup();
+    return ok ? WriteOutcome::Written : WriteOutcome::WriteFailed;
+}
+
 } // namespace sys
 
+std::FILE* openInputFile(std::string_view path, InputProblem& problem) {
+    problem = InputProblem::CannotOpen;
+    std::FILE* f = std::fopen(std::string(path).c_str(), "rb");
+    if (!f) return nullptr;
+    // "NUL", "CON", a pipe: only a file on a disk is read.
+    if (GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(f)))) != FILE_TYPE_DISK) {
+        std::fclose(f);
+        problem = InputProblem::NotAFile;
+        return nullptr;
+    }
+    problem = InputProblem::None;
+    return f;
+}
+
 bool changeFolder(std::string_view path) {
+    sys::currentFolderChanged();
     return _chdir(std::string(path).c_str()) == 0;
 }
 

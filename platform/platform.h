@@ -32,39 +32,77 @@ std::string osPath(std::string_view path);
 // backslash everywhere, and on POSIX the forward slash as well.
 bool isFolderSeparator(char c);
 
-// fopen of osPath(path).
+// fopen of osPath(path). A mode that reads ("r...") opens regular files only,
+// as openInputFile does; anything else is refused with a null result.
 std::FILE* openFile(std::string_view path, const char* mode);
+
+// Why an input file could not be read. Only regular files are read: a
+// device (/dev/zero never ends), a FIFO (it waits for a writer) or a folder
+// is refused before anything is read from it, and without waiting.
+enum class InputProblem {
+    None,
+    CannotOpen, // missing, not readable, or a folder: "Can't open %s!\n"
+    NotAFile,   // a device, FIFO or socket:           "%s ist keine Datei!\n"
+    TooLarge,   // beyond what the format can hold:   "%s ist zu gross!\n"
+    ReadFailed, // a read error:                       "Fehler beim Lesen von %s!\n"
+};
+// Shows the message of a problem (the templates above) with the path as
+// given; returns 0 like report.
+int reportInputProblem(InputProblem problem, std::string_view path);
+
+// Opens a regular file for binary reading. Null, with the problem, otherwise.
+std::FILE* openInputFile(std::string_view path, InputProblem& problem);
 
 // The size in bytes of an open file as the file system reports it (not the
 // stream position; 64 bits on every system). False when it cannot be told.
 bool openFileSize(std::FILE* f, std::uint64_t& size);
 
-// Reads a whole file. Returns false (and leaves out empty) when it cannot be
-// opened or read; shows nothing.
-bool readWholeFile(std::string_view path, std::vector<std::uint8_t>& out);
+// Reads a whole regular file of at most maxBytes bytes. Leaves out empty on
+// any problem; shows nothing.
+InputProblem readWholeFile(std::string_view path, std::vector<std::uint8_t>& out,
+                           std::uint64_t maxBytes);
+// The same for a file whose format sets no smaller bound: at most 1 GiB.
+inline bool readWholeFile(std::string_view path, std::vector<std::uint8_t>& out) {
+    return readWholeFile(path, out, std::uint64_t{1} << 30) == InputProblem::None;
+}
 
 // Safe replacement: writes the bytes to a temporary file beside the target,
 // checks every write, flushes them to the disk and then moves the temporary
-// file over the target in one step. An existing read-only target is never
-// replaced. Failures are shown with the path as given and leave any old file
-// exactly as it was:
+// file over the target in one step. Readers see the old file or the new one,
+// never a mix. Failures are shown with the path as given and leave any old
+// file exactly as it was:
 //   "Can't open %s!\n"               the target or its temporary cannot be created,
-//                                    or the target is read-only;
-//   "Fehler beim Schreiben von %s!\n" a write, flush or the final move failed.
+//                                    or the target may not be written (read-only,
+//                                    or the user may not open it for writing);
+//   "Fehler beim Schreiben von %s!\n" a write, flush or the final move failed;
+//   "%s: Besitzer kann nicht erhalten werden!\n"
+//                                    the old file's owner or group could not be
+//                                    given to the new one.
 // Returns true when the target holds the new bytes.
 //
+// What the user set on the old file stays: its mode, owner and group (POSIX),
+// its attributes and access rights (Windows); a new file gets what the folder
+// gives. A symbolic link stays a link: the file it points to is replaced. A
+// hard link does not survive: the name gets a new file, the other names keep
+// the old one.
+//
+// The temporary file is "<name>.zumt-tmp-XXXXXX" (the name shortened when the
+// whole would not fit the system's limit for one name). Leftovers of that
+// kind, from a run that was killed, are removed by the next write of the same
+// file; Ctrl-C and the termination signals remove the one being written.
+//
 // The user's own files (layouts, settings) are flushed to the disk before
-// the move, so that a crash right after it cannot leave an empty file in
-// their place. Generated models, thousands of them per run and remade by
-// the next run, skip that wait (Durability::Replaceable): the move still
+// the move and the folder after it, so that a power cut leaves either the
+// old or the new file. Generated models, thousands of them per run and remade
+// by the next run, skip that wait (Durability::Replaceable): the move still
 // never exposes a half-written file to a running program.
 enum class Durability { Flushed, Replaceable };
 
 // The safe replacement without the message, for callers that report a
 // failure in their own words (the generator stops at the first model it
-// cannot write and says how many were left). CannotOpen and WriteFailed are
-// the cases of the two messages above; nothing is shown.
-enum class WriteOutcome { Written, CannotOpen, WriteFailed };
+// cannot write and says how many were left). The outcomes are the cases of
+// the three messages above; nothing is shown.
+enum class WriteOutcome { Written, CannotOpen, WriteFailed, OwnerNotKept };
 [[nodiscard]] WriteOutcome replaceFile(std::string_view path, const void* data, std::size_t size,
                                        Durability durability);
 
@@ -81,6 +119,16 @@ inline bool writeFileSafely(std::string_view path, const std::vector<std::uint8_
 bool changeFolder(std::string_view path);
 bool makeFolder(std::string_view path);
 bool makeFolders(std::string_view path);
+
+// The console of a command-line program. standardOutputIsTerminal: standard
+// output goes to a terminal or console window, not into a file or a pipe
+// (progress lines are for people, not for logs). ownsConsoleWindow: the
+// console window was opened for this program alone, as when it is started
+// from Explorer or by dropping files onto it, and closes with it (Windows;
+// always false on POSIX). waitForKey: waits until a key is pressed.
+bool standardOutputIsTerminal();
+bool ownsConsoleWindow();
+void waitForKey();
 
 // The longest path the file functions of the platform accept, in bytes
 // without the terminating zero (Windows' ANSI calls: 259).
@@ -103,5 +151,6 @@ enum class WriteFault {
     CannotCreate, // the temporary file cannot be created
     DiskFull,     // the data write stops after faultBytes bytes with an error
     MoveFails,    // everything is written but the final move fails
+    Stalls,       // the write stops after faultBytes bytes and waits for a signal
 };
 void setWriteFaultForTesting(WriteFault fault, std::size_t faultBytes = 0);

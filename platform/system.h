@@ -3,23 +3,80 @@
 // the operating system's form (osPath).
 #pragma once
 
+#include "platform/platform.h"
+
+#include <cstddef>
 #include <cstdio>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace sys {
 
-// True when the path names an existing file that is marked read-only
-// (POSIX: no write bit at all in its mode; Windows: the read-only attribute).
-bool isReadOnlyFile(const std::string& path);
 // True when the path names an existing folder.
 bool isFolder(const std::string& path);
-// Creates a new, empty, uniquely named file in the folder of target and opens
-// it for binary writing; its name goes to tempPath. Null on failure.
-std::FILE* createTempBeside(const std::string& target, std::string& tempPath);
-// Flushes the written data of an open file to the disk.
-bool syncToDisk(std::FILE* f);
-// Moves temp over target in one step, replacing target.
-bool moveOver(const std::string& temp, const std::string& target);
+
+// What one replacement is asked to do; the fault is the test's, if any.
+struct Replacement {
+    std::string target;
+    const void* data = nullptr;
+    std::size_t size = 0;
+    Durability durability = Durability::Flushed;
+    WriteFault fault = WriteFault::None;
+    std::size_t faultBytes = 0;
+};
+// The safe replacement proper (see writeFileSafely).
+WriteOutcome replace(const Replacement& job);
+
+// The names of the files in a folder ("" is the current folder). False when
+// it cannot be listed.
+bool listFolder(const std::string& folder, std::vector<std::string>& names);
 void removeFile(const std::string& path);
+
+// --- shared by both systems (files.cpp) ---
+
+// A path cut after its last folder separator: folder (with the separator,
+// or empty) and name.
+void splitPath(const std::string& path, std::string& folder, std::string& name);
+
+// A fresh temporary name for the file name: the name, ".zumt-tmp-" and six
+// random characters, the name shortened so that the whole has at most
+// maxName bytes.
+std::string temporaryName(std::string_view name, std::size_t maxName);
+// Removes the leftover temporary files of the file (folder + name), found
+// by one listing of each folder per run.
+void removeLeftovers(const std::string& folder, const std::string& name, std::size_t maxName);
+
+// Told by changeFolder: relative folders name other folders from now on.
+void currentFolderChanged();
+
+// The temporary file being written, for the signal and console handlers:
+// a fixed buffer they may read at any moment (they must not allocate).
+void armCleanup(const std::string& temp);
+void disarmCleanup();
+// The path armed, or null; for the handlers only.
+const char* armedTemporary();
+
+// Waits until a signal ends the program (the Stalls fault).
+[[noreturn]] void waitForever();
+
+// Writes the data into an open temporary file with writeSome(bytes, count)
+// -> count written or negative, applying the test's fault; true when every
+// byte arrived.
+template <typename WriteCall>
+bool writeAll(const Replacement& job, WriteCall&& writeSome) {
+    const char* p = static_cast<const char*>(job.data);
+    std::size_t left = job.size;
+    const bool cut = job.fault == WriteFault::DiskFull || job.fault == WriteFault::Stalls;
+    if (cut && job.faultBytes < left) left = job.faultBytes;
+    while (left > 0) {
+        const long n = writeSome(p, left);
+        if (n <= 0) return false;
+        p += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    if (job.fault == WriteFault::Stalls) waitForever();
+    return job.fault != WriteFault::DiskFull || job.faultBytes >= job.size;
+}
 
 } // namespace sys

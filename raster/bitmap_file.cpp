@@ -28,7 +28,11 @@ std::uint64_t rowBytes(std::int32_t width) {
 int readBitmap(BitmapFile& bmp, std::string_view path) {
     const std::string shown(path);
     InputFile file;
-    if (!file.open(path)) return report(CantOpen, shown.c_str());
+    if (!file.open(path)) {
+        if (file.problem() == InputProblem::NotAFile)
+            return reportInputProblem(file.problem(), path);
+        return report(CantOpen, shown.c_str());
+    }
 
     std::uint8_t head[FileHeaderBytes];
     std::size_t got = file.read(head, sizeof head);

@@ -18,18 +18,19 @@ class InputFile {
     InputFile(const InputFile&) = delete;
     InputFile& operator=(const InputFile&) = delete;
 
-    // Opens the file and learns its size. False when it cannot be opened
-    // (or its size cannot be told, which the readers treat the same way).
+    // Opens the file and learns its size. False when it is no regular file
+    // or cannot be opened (or its size cannot be told, which the readers
+    // treat the same way); problem() says which.
     bool open(std::string_view path) {
         close();
-        file_ = openFile(path, "rb");
-        if (!file_) return false;
-        if (!openFileSize(file_, size_)) {
+        file_ = openInputFile(path, problem_);
+        if (file_ && !openFileSize(file_, size_)) {
             close();
-            return false;
+            problem_ = InputProblem::CannotOpen;
         }
-        return true;
+        return file_ != nullptr;
     }
+    InputProblem problem() const { return problem_; }
     void close() {
         if (file_) std::fclose(file_);
         file_ = nullptr;
@@ -55,4 +56,5 @@ class InputFile {
     std::FILE* file_ = nullptr;
     std::uint64_t size_ = 0;
     std::uint64_t taken_ = 0;
+    InputProblem problem_ = InputProblem::None;
 };

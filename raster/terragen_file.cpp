@@ -46,7 +46,11 @@ class TerragenReader {
     TerragenReader(TerragenFile& ter, std::string_view path) : ter_(ter), path_(path) {}
 
     int run() {
-        if (!file_.open(path_)) return report(CantOpen, path_.c_str());
+        if (!file_.open(path_)) {
+            if (file_.problem() == InputProblem::NotAFile)
+                return reportInputProblem(file_.problem(), path_);
+            return report(CantOpen, path_.c_str());
+        }
 
         std::uint8_t head[16];
         std::size_t got = file_.read(head, sizeof head);

@@ -9,12 +9,10 @@
 
 namespace {
 
-// One read of the original line reader takes at most this many characters
-// (a 1024-byte buffer with its terminating zero).
-constexpr std::size_t kPieceLength = 1023;
+constexpr std::string_view ByteOrderMark = "\xEF\xBB\xBF";
 
 bool isTrailingBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\n';
+    return c == ' ' || c == '\t';
 }
 
 } // namespace
@@ -33,39 +31,41 @@ double textToReal(std::string_view text) {
     return std::strtod(s.c_str(), nullptr);
 }
 
-void SettingsFile::read(std::string_view path, bool reportFailure) {
+SettingsFile::ReadResult SettingsFile::read(std::string_view path, bool reportFailure) {
     std::vector<std::uint8_t> bytes;
-    if (!readWholeFile(path, bytes)) {
-        if (reportFailure) report("Can't open %s!\n", std::string(path).c_str());
-        return;
+    const InputProblem problem = readWholeFile(path, bytes, LargestFile);
+    if (problem == InputProblem::CannotOpen) {
+        if (reportFailure) reportInputProblem(problem, path);
+        return ReadResult::CannotOpen;
     }
-    parse(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    if (problem != InputProblem::None) {
+        reportInputProblem(problem, path);
+        return ReadResult::Refused;
+    }
+    if (!parse(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()))) {
+        report("%s ist keine Textdatei!\n", std::string(path).c_str());
+        return ReadResult::Refused;
+    }
+    return ReadResult::Read;
 }
 
-void SettingsFile::parse(std::string_view raw) {
-    // Text mode: a CR directly before an LF is part of the line end.
-    std::string text;
-    text.reserve(raw.size());
-    for (std::size_t i = 0; i < raw.size(); ++i) {
-        if (raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n') continue;
-        text += raw[i];
+bool SettingsFile::parse(std::string_view text) {
+    if (text.find('\0') != std::string_view::npos) return false;
+    if (text.substr(0, ByteOrderMark.size()) == ByteOrderMark) {
+        text.remove_prefix(ByteOrderMark.size());
+        if (entries.empty()) byteOrderMark = true;
     }
-
     std::size_t pos = 0;
     while (pos < text.size()) {
-        // One line read: up to and including the LF, at most 1023 characters.
-        std::size_t end = pos;
-        while (end < text.size() && end - pos < kPieceLength) {
-            if (text[end++] == '\n') break;
-        }
-        std::string line = text.substr(pos, end - pos);
+        // One line: up to CR LF, LF or a lone CR.
+        std::size_t end = text.find_first_of("\r\n", pos);
+        if (end == std::string_view::npos) end = text.size();
+        std::string line(text.substr(pos, end - pos));
         pos = end;
-        // The line is a C string from here on: a NUL byte ends it.
-        std::size_t nul = line.find('\0');
-        if (nul != std::string::npos) line.resize(nul);
+        if (text.substr(pos, 2) == "\r\n") ++pos;
+        if (pos < text.size()) ++pos;
         while (!line.empty() && isTrailingBlank(line.back()))
             line.pop_back();
-
         // Continuation of a value that ends in a backslash.
         if (!entries.empty() && !entries.back().isSection()) {
             std::string& value = *entries.back().value;
@@ -86,10 +86,11 @@ void SettingsFile::parse(std::string_view raw) {
         if (eq != std::string::npos)
             add(std::string_view(line).substr(0, eq), std::string_view(line).substr(eq + 1));
     }
+    return true;
 }
 
 std::string SettingsFile::serialize() const {
-    std::string out;
+    std::string out(byteOrderMark ? ByteOrderMark : std::string_view());
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const SettingsEntry& e = entries[i];
         if (e.isSection()) {
@@ -189,6 +190,7 @@ void SettingsFile::add(std::string_view name, std::optional<std::string_view> va
 }
 
 void SettingsFile::clear() {
+    byteOrderMark = false;
     entries.clear();
     entries.shrink_to_fit();
 }

@@ -6,9 +6,11 @@
 //   key=value        a key line: key before the first "=", value after it
 //                    (either may be empty and hold blanks or further "=")
 //   anything else    skipped (the only comment mechanism)
-// A value ending in a backslash continues on the next line. Files are read as
-// text: a CR directly before the LF belongs to the line end. A physical line
-// longer than 1023 characters is handled as several lines of at most 1023.
+// A value ending in a backslash continues on the next line. A line ends at
+// CR LF, LF or a lone CR (old Mac editors), and is read whole however long.
+// A UTF-8 byte-order mark at the start is skipped and written back. A file
+// holding NUL bytes is no text (UTF-16, a binary file picked by mistake):
+// it is refused whole, so that its bytes are never written back as settings.
 // Written files have CR LF line ends and an empty line before every section
 // line but the very first entry.
 //
@@ -32,14 +34,24 @@ struct SettingsEntry {
 class SettingsFile {
   public:
     std::vector<SettingsEntry> entries; // in file (or insertion) order
+    bool byteOrderMark = false;         // the first file read started with one
 
     int count() const { return static_cast<int>(entries.size()); }
 
     // Appends the entries of the file. A file that cannot be opened shows
-    // "Can't open %s!\n" when report is set and otherwise does nothing.
-    void read(std::string_view path, bool report);
+    // "Can't open %s!\n" when report is set and otherwise does nothing
+    // (CannotOpen). A file that must not be taken as settings is refused
+    // with a message whatever report says, and nothing is appended: a device
+    // or FIFO ("%s ist keine Datei!\n"), more than LargestFile bytes ("%s ist
+    // zu gross!\n"), NUL bytes ("%s ist keine Textdatei!\n"), a read error
+    // ("Fehler beim Lesen von %s!\n"). A caller must not write a refused
+    // file: the user's own bytes would be lost.
+    enum class ReadResult { Read, CannotOpen, Refused };
+    static constexpr std::uint64_t LargestFile = 1 << 20;
+    ReadResult read(std::string_view path, bool report);
     // Appends the entries of a text already in memory (the file's bytes).
-    void parse(std::string_view text);
+    // False, and nothing appended, when it holds a NUL byte.
+    bool parse(std::string_view text);
 
     // Writes all entries through the safe replacement. Returns true when the
     // file was written; failures are shown ("Can't open %s!\n",

@@ -17,7 +17,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-30}
 [ $# -gt 0 ] && shift
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(settings bitmap terragen layout)
+[ ${#targets[@]} -gt 0 ] || targets=(settings bitmap terragen layout geotiff grids)
 jobs=$(nproc 2>/dev/null || echo 2)
 
 cmake --preset fuzz >/dev/null
@@ -30,7 +30,7 @@ trap 'rm -rf "$scratch"' EXIT
 # characters, layouts with more records.
 max_len() {
     case $1 in
-    layout) echo 8192 ;;
+    layout | geotiff) echo 8192 ;;
     *) echo 4096 ;;
     esac
 }

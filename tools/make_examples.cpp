@@ -4,15 +4,23 @@
 // settings and "hoehen.ini". Everything is computed here; nothing comes
 // from anywhere else.
 //
+// The same landscape as survey data, for zumt_dgm: four adjacent XYZ tiles
+// at 20 m with a hole, in a projected system (x east 500000 m, y north
+// 5400000 m at the south-west corner), and an orthophoto of it (PNG, 10 m
+// pixels, with its world file) that carries a red marker on the ridge.
+//
 //   zumt_make_examples FOLDER
 #include "common/bytes.h"
 #include "layout/layout.h"
 #include "platform/platform.h"
 #include "settings/settings_file.h"
 
+#include <stb/stb_image_write.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -249,6 +257,51 @@ Layout sampleLayout() {
     return l;
 }
 
+// ---- the survey data -------------------------------------------------------
+constexpr int DgmEast = 500000, DgmNorth = 5400000; // the south-west point
+constexpr int DgmStep = 20;                         // metres
+constexpr int DgmPoints = Side * 10 / DgmStep + 1;  // per side
+constexpr int MarkerX = 128, MarkerY = 225;         // grid point of the marker
+
+// One tile: the points of columns [i0, i1) and rows [j0, j1) (rows counted
+// from the south), listed north row first as surveys do; the points within
+// 50 m of (1800 m, 1900 m) are missing.
+std::vector<std::uint8_t> xyzTile(int i0, int i1, int j0, int j1) {
+    std::string text;
+    for (int j = j1 - 1; j >= j0; --j)
+        for (int i = i0; i < i1; ++i) {
+            const int x = i * DgmStep, y = j * DgmStep;
+            if (std::hypot(x - 1800, y - 1900) < 50.0) continue;
+            char line[64];
+            std::snprintf(line, sizeof line, "%d %d %.2f\n", DgmEast + x, DgmNorth + y,
+                          terrainMetres(x / 10.0, y / 10.0));
+            text += line;
+        }
+    return {text.begin(), text.end()};
+}
+
+// The orthophoto: pixel (i, j), j from the top, shows the colour bitmap's
+// pixel (i, Side - 1 - j); its centre is grid point (i, Side - 1 - j).
+std::vector<std::uint8_t> orthophoto() {
+    std::vector<std::uint8_t> rgb;
+    for (int j = 0; j < Side; ++j)
+        for (int i = 0; i < Side; ++i) {
+            Rgb c = colourPixel(i, Side - 1 - j);
+            if (std::abs(i - MarkerX) <= 2 && std::abs(Side - 1 - j - MarkerY) <= 2)
+                c = Rgb{0, 0, 250};
+            rgb.insert(rgb.end(), {c.red, c.green, c.blue});
+        }
+    std::vector<std::uint8_t> png;
+    stbi_write_png_to_func(
+        [](void* context, void* data, int size) {
+            auto* out = static_cast<std::vector<std::uint8_t>*>(context);
+            out->insert(out->end(), static_cast<std::uint8_t*>(data),
+                        static_cast<std::uint8_t*>(data) + size);
+        },
+        &png, Side, Side, 3, rgb.data(), Side * 3);
+    return png;
+}
+
 bool writeText(const std::string& path, const char* text) {
     SettingsFile s;
     s.parse(text);
@@ -285,5 +338,17 @@ int main(int argc, char** argv) {
                                             "Kameras=1.7\n"
                                             "Signal=0.5\n") &&
               layout.save(dir + "Strecke.anl");
+    const int half = DgmPoints / 2;
+    ok = ok && writeFileSafely(dir + "dgm_sw.xyz", xyzTile(0, half, 0, half)) &&
+         writeFileSafely(dir + "dgm_so.xyz", xyzTile(half, DgmPoints, 0, half)) &&
+         writeFileSafely(dir + "dgm_nw.xyz", xyzTile(0, half, half, DgmPoints)) &&
+         writeFileSafely(dir + "dgm_no.xyz", xyzTile(half, DgmPoints, half, DgmPoints)) &&
+         writeFileSafely(dir + "luftbild.png", orthophoto());
+    // World file: pixel size x, two rotation terms, pixel size y (negative:
+    // rows run south), then the centre of the top-left pixel.
+    char world[160];
+    std::snprintf(world, sizeof world, "10.0\r\n0.0\r\n0.0\r\n-10.0\r\n%d.0\r\n%d.0\r\n", DgmEast,
+                  DgmNorth + (Side - 1) * 10);
+    ok = ok && writeFileSafely(dir + "luftbild.pgw", world, std::strlen(world));
     return ok ? 0 : 1;
 }

@@ -34,9 +34,12 @@ bool isPngName(const std::string& path) {
     return true;
 }
 
+// True when the file can be opened, or when something that is no file
+// (a FIFO, a device) is there in its place: the load refuses that by name.
 bool fileCanBeOpened(const std::string& path) {
-    std::FILE* f = openFile(path, "rb");
-    if (!f) return false;
+    InputProblem problem;
+    std::FILE* f = openInputFile(path, problem);
+    if (!f) return problem == InputProblem::NotAFile;
     std::fclose(f);
     return true;
 }
@@ -81,7 +84,7 @@ int vorschauMain(int argc, char** argv, std::int32_t longSide) {
 
     // A missing ".danl" is reported and the run stops at the missing "Hoehe".
     SettingsFile settings;
-    settings.read(base + ".danl", true);
+    if (settings.read(base + ".danl", true) == SettingsFile::ReadResult::Refused) return 1;
 
     // The files the settings name lie beside the layout.
     FolderReturn startFolder;
@@ -112,7 +115,7 @@ int vorschauMain(int argc, char** argv, std::int32_t longSide) {
 
     // "hoehen.ini" is optional and silent, as for the height application.
     SettingsFile hoehenIni;
-    hoehenIni.read("hoehen.ini", false);
+    if (hoehenIni.read("hoehen.ini", false) == SettingsFile::ReadResult::Refused) return 1;
 
     // The layout is optional too; one that is there must load.
     std::optional<Layout> layout;

@@ -4,6 +4,7 @@
 #include "tests/support/no_file_lost.h"
 #include "tests/support/test_support.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
 
@@ -52,6 +53,11 @@ TEST(Paths, BackslashesAreFolderSeparators) {
         EXPECT_EQ(osPath("a\\b/c"), "a/b/c");
         EXPECT_TRUE(isFolderSeparator('\\'));
         EXPECT_TRUE(isFolderSeparator('/'));
+        // and so are the paths in messages
+        testing::internal::CaptureStderr();
+        platformShowMessage("Can't open /proc/x/Modelle\\Demo\\bmp10_0.mod!\n");
+        EXPECT_EQ(testing::internal::GetCapturedStderr(),
+                  "Vodudad Avar: Can't open /proc/x/Modelle/Demo/bmp10_0.mod!\n");
     }
 }
 
@@ -89,7 +95,7 @@ TEST(SafeReplacement, NeverLosesTheOldFile) {
     EXPECT_TRUE(fileExists(tmp.file("neu.danl")));
 }
 
-TEST(WholeFileRead, ReadsEveryByteWhateverTheSize) {
+TEST(WholeFileRead, ReadsEveryByteOfRegularFilesOnly) {
     TempFolder folder;
     std::vector<std::uint8_t> out{1, 2, 3};
     for (std::size_t size : {0u, 1u, 65535u, 65536u, 200001u}) {
@@ -98,14 +104,22 @@ TEST(WholeFileRead, ReadsEveryByteWhateverTheSize) {
         for (std::size_t i = 0; i < size; ++i)
             bytes[i] = static_cast<std::uint8_t>(i * 7 + i / 251);
         writeBytes(folder.file("f.bin"), bytes);
-        ASSERT_TRUE(readWholeFile(folder.file("f.bin"), out));
+        ASSERT_EQ(readWholeFile(folder.file("f.bin"), out, 200001), InputProblem::None);
         EXPECT_EQ(out, bytes);
     }
-    // Nothing to read: false and empty, also for a folder, whatever size it tells.
-    EXPECT_FALSE(readWholeFile(folder.file("fehlt.bin"), out));
-    EXPECT_TRUE(out.empty());
+    // Nothing is read from the rest, and none of them makes the read wait.
     std::filesystem::create_directory(folder.path() / "ordner");
-    out = {1};
-    EXPECT_FALSE(readWholeFile(folder.file("ordner"), out));
-    EXPECT_TRUE(out.empty());
+    std::vector<std::pair<std::string, InputProblem>> cases = {
+        {folder.file("fehlt.bin"), InputProblem::CannotOpen},
+        {folder.file("ordner"), InputProblem::CannotOpen},
+        {folder.file("f.bin"), InputProblem::TooLarge},
+        {Device, InputProblem::NotAFile}};
+    if (!platformIsWindows() && std::system(("mkfifo " + folder.file("fifo")).c_str()) == 0)
+        cases.emplace_back(folder.file("fifo"), InputProblem::NotAFile);
+    for (const auto& [path, problem] : cases) {
+        SCOPED_TRACE(path);
+        out = {1};
+        EXPECT_EQ(readWholeFile(path, out, 200000), problem);
+        EXPECT_TRUE(out.empty());
+    }
 }

@@ -57,3 +57,8 @@ TEST(FuzzCorpus, TerrainsKeepTheirPromises) {
 TEST(FuzzCorpus, LayoutsKeepTheirPromises) {
     replayTarget("layout", checkLayoutInput);
 }
+
+TEST(FuzzCorpus, ElevationFilesKeepTheirPromises) {
+    replayTarget("geotiff", checkGeotiffInput);
+    replayTarget("grids", checkGridsInput);
+}

@@ -219,8 +219,11 @@ TEST(LayoutSave, RefusesWhatCouldNotBeReadBackAndKeepsTheOldFile) {
     Layout missing;
     missing.load(folder.file("fehlt.anl"));
     EXPECT_FALSE(missing.loaded);
+    missing.load(Device);
+    EXPECT_FALSE(missing.loaded);
     EXPECT_EQ(capture.messages,
-              std::vector<std::string>{"Can't open " + folder.file("fehlt.anl") + "!\n"});
+              (std::vector<std::string>{"Can't open " + folder.file("fehlt.anl") + "!\n",
+                                        std::string(Device) + " ist keine Datei!\n"}));
 }
 
 TEST(LayoutTails, TheSortAgreesWithWalkingNextEntryIndex) {

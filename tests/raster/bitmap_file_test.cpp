@@ -97,6 +97,9 @@ TEST(BitmapRead, RefusesOtherFormatsAndFilesThatLieOrAreCut) {
     EXPECT_EQ(missing.width, 0);
     EXPECT_EQ(missing.pixelSize, 0);
     EXPECT_EQ(missing.colourAt(0, 0).hasColour, 0);
+    ColourBitmap device(Device, 100);
+    EXPECT_EQ(device.width, 0);
     EXPECT_EQ(capture.messages,
-              std::vector<std::string>{"Can't open " + tmp.file("fehlt.bmp") + "!\n"});
+              (std::vector<std::string>{"Can't open " + tmp.file("fehlt.bmp") + "!\n",
+                                        std::string(Device) + " ist keine Datei!\n"}));
 }

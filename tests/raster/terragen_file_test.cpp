@@ -133,6 +133,8 @@ TEST_F(TerragenRead, ChunksInOrderOrRefused) {
 
     capture.reset();
     EXPECT_EQ(ter.read(tmp.file("fehlt.ter")), 0);
+    EXPECT_EQ(ter.read(Device), 0);
     EXPECT_EQ(capture.messages,
-              std::vector<std::string>{"Can't open " + tmp.file("fehlt.ter") + "!\n"});
+              (std::vector<std::string>{"Can't open " + tmp.file("fehlt.ter") + "!\n",
+                                        std::string(Device) + " ist keine Datei!\n"}));
 }

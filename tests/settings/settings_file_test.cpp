@@ -52,27 +52,44 @@ TEST(SettingsRead, ContinuationLines) {
     EXPECT_EQ(valueOf(parsed("[T]\r\nz=a\\  \r\nb \r\n"), "T", "z"), "ab");
 }
 
-TEST(SettingsRead, LongLinesArriveIn1023CharacterPieces) {
-    std::string key(1000, 'k');
-    std::string value(100, 'v');
-    std::string text = "[A]\r\n" + key + "=" + value + "=x\r\nz=1\r\n";
-    SettingsFile s = parsed(text);
-    // The first piece: the key, "=" and 22 characters of the value.
-    ASSERT_EQ(s.count(), 4);
-    EXPECT_EQ(*s.entries[1].value, std::string(22, 'v'));
-    // The rest "vvv...=x" is a line of its own with "=" in it.
-    EXPECT_EQ(s.entries[2].name, std::string(78, 'v'));
-    EXPECT_EQ(*s.entries[2].value, "x");
-    EXPECT_EQ(valueOf(s, "A", "z"), "1");
+TEST(SettingsRead, EveryLineEndAByteOrderMarkAndLongLinesKeepEverySetting) {
+    const std::string longValue(5000, 'v');
+    struct Case {
+        const char* what;
+        std::string bytes;
+        std::string written; // what write makes of it
+    };
+    const Case cases[] = {
+        {"CR LF", "[T]\r\nName=Demo\r\nHoehe=g.ter\r\n", "[T]\r\nName=Demo\r\nHoehe=g.ter\r\n"},
+        {"lone CR", "[T]\rName=Demo\rHoehe=g.ter\r", "[T]\r\nName=Demo\r\nHoehe=g.ter\r\n"},
+        {"mixed; CR CR LF is two", "[T]\r\r\nName=Demo\n\rHoehe=g.ter",
+         "[T]\r\nName=Demo\r\nHoehe=g.ter\r\n"},
+        {"byte-order mark", "\xEF\xBB\xBF[T]\nName=Demo\nHoehe=g.ter\n",
+         "\xEF\xBB\xBF[T]\r\nName=Demo\r\nHoehe=g.ter\r\n"},
+        {"a line of 5000 bytes", "[T]\nName=" + longValue + "\nHoehe=g.ter\n",
+         "[T]\r\nName=" + longValue + "\r\nHoehe=g.ter\r\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SettingsFile s = parsed(c.bytes);
+        EXPECT_EQ(valueOf(s, "T", "Hoehe"), "g.ter");
+        EXPECT_EQ(s.serialize(), c.written);
+    }
+}
 
-    // The CR of a CR LF does not count toward the 1023 characters.
-    std::string exact = std::string(1021, 'a') + "=b\r\nq=2\r\n";
-    SettingsFile t = parsed("[A]\r\n" + exact);
-    ASSERT_EQ(t.count(), 3);
-    EXPECT_EQ(*t.entries[1].value, "b");
-    // Without the CR LF rule a rest piece without "=" is simply skipped.
-    SettingsFile u = parsed("[A]\n" + std::string(1500, 'n') + "\nq=2\n");
-    EXPECT_EQ(u.count(), 2);
+TEST(SettingsRead, WhatCannotBeSettingsIsRefusedWhateverTheReportFlag) {
+    // NUL bytes: the dialog's and the fuzz target's checks.
+    TempFolder tmp;
+    MessageCapture capture;
+    const std::string big = tmp.file("Gross.danl");
+    writeText(big, std::string(SettingsFile::LargestFile + 1, '\n'));
+    SettingsFile s;
+    EXPECT_EQ(s.read(big, false), SettingsFile::ReadResult::Refused);
+    EXPECT_EQ(s.read(Device, false), SettingsFile::ReadResult::Refused);
+    EXPECT_EQ(s.count(), 0);
+    EXPECT_EQ(capture.messages,
+              (std::vector<std::string>{big + " ist zu gross!\n",
+                                        std::string(Device) + " ist keine Datei!\n"}));
 }
 
 TEST(SettingsRead, RepeatedSectionsAndTwoFilesInOneStore) {
@@ -90,9 +107,9 @@ TEST(SettingsRead, MissingFileIsSilentUnlessReported) {
     TempFolder tmp;
     MessageCapture capture;
     SettingsFile s;
-    s.read(tmp.file("fehlt.ini"), false);
+    EXPECT_EQ(s.read(tmp.file("fehlt.ini"), false), SettingsFile::ReadResult::CannotOpen);
     EXPECT_TRUE(capture.messages.empty());
-    s.read(tmp.file("fehlt.danl"), true);
+    EXPECT_EQ(s.read(tmp.file("fehlt.danl"), true), SettingsFile::ReadResult::CannotOpen);
     EXPECT_EQ(capture.messages,
               std::vector<std::string>{"Can't open " + tmp.file("fehlt.danl") + "!\n"});
     EXPECT_EQ(s.count(), 0);

@@ -5,9 +5,21 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <thread>
 #include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <csignal>
+#include <grp.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -42,6 +54,43 @@ void expectKept(const TempFolder& folder, const std::string& path, const FileWri
     EXPECT_EQ(capture.messages, std::vector<std::string>{message});
     EXPECT_EQ(filesIn(folder.path()), before) << "a temporary file was left behind";
 }
+
+#ifndef _WIN32
+bool holdsTemporary(const std::filesystem::path& folder) {
+    for (const std::string& name : filesIn(folder))
+        if (name.find(".zumt-tmp-") != std::string::npos) return true;
+    return false;
+}
+
+// Runs the writer in a child as an ordinary user (uid and gid 65534) over
+// an old file of the given owner and mode in a folder anyone may write;
+// the old file must stay and the one message must be the one expected.
+void expectRefusedToUser(const std::string& fileName, const FileWriter& write, uid_t owner,
+                         gid_t group, const char* message) {
+    TempFolder folder;
+    const std::string path = folder.file(fileName);
+    writeBytes(path, OldBytes);
+    ASSERT_EQ(chmod(folder.path().c_str(), 0777), 0);
+    ASSERT_EQ(chown(path.c_str(), owner, group), 0);
+    ASSERT_EQ(chmod(path.c_str(), 0666 & ~(owner == 0 ? 0022 : 0)), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+        MessageCapture capture;
+        if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0) _exit(9);
+        const bool kept =
+            !write(path) && readBytes(path) == OldBytes && filesIn(folder.path()).size() == 1;
+        _exit(!kept                                                      ? 1
+              : capture.messages.size() != 1                             ? 2
+              : capture.messages[0] != formatText(message, path.c_str()) ? 3
+                                                                         : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status));
+    // 1: replaced, or something left beside it; 2, 3: not the one message.
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+#endif
 
 } // namespace
 
@@ -118,4 +167,89 @@ void expectNoFileLost(const std::string& fileName, const FileWriter& write) {
         EXPECT_FALSE(fileExists(missing)) << "the folder was made";
         EXPECT_TRUE(filesIn(folder.path()).empty());
     }
+
+    {
+        SCOPED_TRACE("leftovers of a killed run");
+        TempFolder folder;
+        const std::string path = folder.file(fileName);
+        const std::string other = folder.file("andere.bin.zumt-tmp-abc123");
+        writeBytes(path + ".zumt-tmp-x1y2z3", OldBytes);
+        writeBytes(other, OldBytes);
+        expectWritesAgain(path);
+        EXPECT_EQ(filesIn(folder.path()).size(), 2u) << "our leftover stayed";
+        EXPECT_TRUE(fileExists(other)) << "another file's temporary went";
+    }
+
+    // Where the whole path may be that long (not in Windows' ANSI calls).
+    if (TempFolder folder; folder.file(std::string(255, 'L')).size() <= maxPathLength()) {
+        SCOPED_TRACE("a name of 255 bytes");
+        const std::string ext = fileName.substr(fileName.rfind('.'));
+        const std::string path = folder.file(std::string(255 - ext.size(), 'L') + ext);
+        writeBytes(path, OldBytes);
+        expectWritesAgain(path);
+        EXPECT_EQ(filesIn(folder.path()).size(), 1u);
+    }
+
+#ifdef _WIN32
+    {
+        SCOPED_TRACE("attributes kept");
+        TempFolder folder;
+        const std::string path = folder.file(fileName);
+        writeBytes(path, OldBytes);
+        const DWORD set = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE;
+        ASSERT_TRUE(SetFileAttributesA(path.c_str(), set));
+        expectWritesAgain(path);
+        EXPECT_EQ(GetFileAttributesA(path.c_str()) & set, set);
+    }
+#else
+    {
+        SCOPED_TRACE("a symbolic link stays a link; owner, group and mode stay (as root)");
+        TempFolder folder;
+        std::filesystem::create_directory(folder.path() / "echt");
+        const std::string real = folder.file("echt") + "/" + fileName;
+        writeBytes(real, OldBytes);
+        const bool root = geteuid() == 0;
+        ASSERT_TRUE(!root || chown(real.c_str(), 12345, 12346) == 0);
+        ASSERT_EQ(chmod(real.c_str(), 0640), 0);
+        const std::string path = folder.file(fileName);
+        std::filesystem::create_symlink("echt/" + fileName, path);
+        expectWritesAgain(path);
+        EXPECT_TRUE(std::filesystem::is_symlink(path));
+        EXPECT_EQ(filesIn(folder.path() / "echt"), std::vector<std::string>{fileName});
+        struct stat st;
+        ASSERT_EQ(stat(real.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, 0640u);
+        EXPECT_TRUE(!root || (st.st_uid == 12345u && st.st_gid == 12346u));
+    }
+
+    if (geteuid() == 0) {
+        SCOPED_TRACE("another user's file in a folder anyone may write");
+        expectRefusedToUser(fileName, write, 0, 0, "Can't open %s!\n");
+        SCOPED_TRACE("a group the user is not in");
+        expectRefusedToUser(fileName, write, 65534, 12345,
+                            "%s: Besitzer kann nicht erhalten werden!\n");
+    }
+
+    {
+        SCOPED_TRACE("a termination signal during the write");
+        TempFolder folder;
+        const std::string path = folder.file(fileName);
+        writeBytes(path, OldBytes);
+        const pid_t child = fork();
+        if (child == 0) {
+            setWriteFaultForTesting(WriteFault::Stalls, 1);
+            write(path);
+            _exit(0);
+        }
+        for (int i = 0; i < 1000 && !holdsTemporary(folder.path()); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        EXPECT_TRUE(holdsTemporary(folder.path())) << "the write never started";
+        kill(child, SIGTERM);
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
+        EXPECT_EQ(filesIn(folder.path()), std::vector<std::string>{fileName});
+        EXPECT_EQ(readBytes(path), OldBytes);
+    }
+#endif
 }

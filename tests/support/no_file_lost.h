@@ -19,6 +19,12 @@ using FileWriter = std::function<bool(const std::string& path)>;
 //   a final move over the old file that fails;
 //   a temporary file that cannot be created;
 //   a read-only old file;
-//   a folder that does not exist.
+//   a folder that does not exist;
+//   a termination signal in the middle of the write (POSIX);
+//   as root: another user's file, and an owner's file of a group the user is
+//   not in, both in a folder anyone may write (run as an ordinary user).
+// What a write keeps: owner, group and mode (as root), a symbolic link
+// (POSIX), the file's attributes (Windows); a name of 255 bytes can be
+// written; a leftover temporary file of a killed run goes.
 // Every check is a GoogleTest expectation.
 void expectNoFileLost(const std::string& fileName, const FileWriter& write);

@@ -48,5 +48,12 @@ void writeBytes(const std::string& path, const std::vector<std::uint8_t>& bytes)
 void writeText(const std::string& path, const std::string& text);
 bool fileExists(const std::string& path);
 
+// A device that never ends when read: no reader may take it for a file.
+#ifdef _WIN32
+inline constexpr const char* Device = "NUL";
+#else
+inline constexpr const char* Device = "/dev/zero";
+#endif
+
 // A file under tests/data (the folder is handed over in ZUMT_TEST_DATA).
 std::string testDataFile(const std::string& name);

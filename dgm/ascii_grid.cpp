@@ -1,0 +1,143 @@
+// ESRI ASCII grid (".asc"): a header of "key value" lines, then the values
+// row by row, the northern row first, separated by blanks or line ends.
+//
+//   ncols 4              points west to east
+//   nrows 3              points north to south
+//   xllcorner 500000     west edge of the grid (or xllcenter: first point)
+//   yllcorner 5600000    south edge of the grid (or yllcenter: last row)
+//   cellsize 10          spacing of the points (GDAL writes dx and dy
+//                        instead when the cells are not square)
+//   NODATA_value -9999   optional: the value of a missing point
+//
+// Keys in any case and order. A value belongs to the centre of its cell, so
+// a corner given moves the points by half a cell.
+#include "common/message.h"
+#include "common/numeric.h"
+#include "dgm/elevation_readers.h"
+#include "dgm/reader_support.h"
+
+#include <cmath>
+
+namespace {
+
+bool sameKey(std::string_view word, std::string_view key) {
+    if (word.size() != key.size()) return false;
+    for (std::size_t i = 0; i < word.size(); ++i) {
+        char c = word[i];
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c != key[i]) return false;
+    }
+    return true;
+}
+
+struct AsciiHeader {
+    double columns = 0, rows = 0;
+    double x = NAN, y = NAN;
+    bool xCorner = false, yCorner = false;
+    double cellX = 0, cellY = 0;
+    bool hasNoData = false;
+    double noData = 0;
+};
+
+// Takes one header line; false when it is no header line (then the values
+// have begun) or its key is unknown or its value no number (bad stays
+// false in the first case, true in the others).
+bool headerLine(std::string_view line, AsciiHeader& h, bool& bad) {
+    const char* p = skipSeparators(line.data(), line.data() + line.size());
+    const char* end = line.data() + line.size();
+    if (p == end) return true; // a blank line among the keys
+    const char* word = p;
+    while (p < end && !isFieldSeparator(*p))
+        ++p;
+    const std::string_view key(word, static_cast<std::size_t>(p - word));
+    if (key.empty() || !((key[0] >= 'a' && key[0] <= 'z') || (key[0] >= 'A' && key[0] <= 'Z')))
+        return false;
+    double v = 0;
+    p = scanNumber(skipSeparators(p, end), end, v);
+    if (!p || skipSeparators(p, end) != end) return !(bad = true);
+    if (sameKey(key, "ncols")) {
+        h.columns = v;
+    } else if (sameKey(key, "nrows")) {
+        h.rows = v;
+    } else if (sameKey(key, "xllcorner") || sameKey(key, "xllcenter")) {
+        h.x = v;
+        h.xCorner = sameKey(key, "xllcorner");
+    } else if (sameKey(key, "yllcorner") || sameKey(key, "yllcenter")) {
+        h.y = v;
+        h.yCorner = sameKey(key, "yllcorner");
+    } else if (sameKey(key, "cellsize")) {
+        h.cellX = h.cellY = v;
+    } else if (sameKey(key, "dx")) {
+        h.cellX = v;
+    } else if (sameKey(key, "dy")) {
+        h.cellY = v;
+    } else if (sameKey(key, "nodata_value")) {
+        h.hasNoData = true;
+        h.noData = v;
+    } else {
+        bad = true;
+        return false;
+    }
+    return true;
+}
+
+// A count from the header: a whole number from 1 to the grid cap.
+bool validCount(double v) {
+    return v >= 1 && v <= static_cast<double>(MaxGridPoints) && v == std::floor(v);
+}
+
+} // namespace
+
+bool readAsciiGrid(const std::string& path, ElevationGrid& out, std::string& error) {
+    InputFile file;
+    if (!openRegularFile(path, file, error)) return false;
+    const auto formatError = [&] {
+        error = formatText(FormatErrorIn, path.c_str());
+        return false;
+    };
+    TextLines lines(file);
+    AsciiHeader h;
+    std::string_view line;
+    bool bad = false, more = false;
+    while ((more = lines.next(line)) && headerLine(line, h, bad)) {
+    }
+    if (bad || !validCount(h.columns) || !validCount(h.rows) || !std::isfinite(h.x) ||
+        !std::isfinite(h.y) || !(h.cellX > 0) || !(h.cellY > 0) || !std::isfinite(h.cellX) ||
+        !std::isfinite(h.cellY))
+        return formatError();
+
+    ElevationGrid g;
+    g.columns = static_cast<std::size_t>(h.columns);
+    g.rows = static_cast<std::size_t>(h.rows);
+    std::size_t count = 0;
+    if (!checkedMul(g.columns, g.rows, count) || count > MaxGridPoints) {
+        error = formatText(FileTooLarge, path.c_str());
+        return false;
+    }
+    // Every value takes at least a digit and a separator: a header that
+    // claims more than the file can hold is refused before the allocation.
+    if (count > file.size() / 2 + 1) return formatError();
+    g.stepX = h.cellX;
+    g.stepY = h.cellY;
+    g.west = h.x + (h.xCorner ? h.cellX / 2 : 0.0);
+    g.north = h.y + (h.yCorner ? h.cellY / 2 : 0.0) + static_cast<double>(g.rows - 1) * h.cellY;
+    g.heights.resize(count);
+
+    std::size_t n = 0;
+    for (; more; more = lines.next(line)) {
+        const char* end = line.data() + line.size();
+        for (const char* p = skipSeparators(line.data(), end); p < end;
+             p = skipSeparators(p, end)) {
+            double v = 0;
+            p = scanNumber(p, end, v);
+            if (!p || (p < end && !isFieldSeparator(*p)) || n == count) {
+                error = formatText(FormatErrorInLine, path.c_str(), lines.lineForMessage());
+                return false;
+            }
+            g.heights[n++] = h.hasNoData && v == h.noData ? ElevationGrid::noData : toSingle(v);
+        }
+    }
+    if (lines.tooLong() || n != count) return formatError();
+    out = std::move(g);
+    return true;
+}

@@ -1,0 +1,260 @@
+#include "dgm/colour_picture.h"
+
+#include "common/bytes.h"
+#include "common/message.h"
+#include "platform/platform.h"
+
+#include <stb/stb_image.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdlib>
+#include <sstream>
+
+namespace {
+
+std::string lower(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
+std::string upper(std::string s) {
+    for (char& c : s)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return s;
+}
+
+// The picture's name split at the dot of its extension ("" when none).
+std::pair<std::string, std::string> splitExtension(const std::string& path) {
+    const std::size_t dot = path.rfind('.');
+    if (dot == std::string::npos) return {path, ""};
+    for (std::size_t k = dot; k < path.size(); ++k)
+        if (isFolderSeparator(path[k])) return {path, ""};
+    return {path.substr(0, dot), path.substr(dot + 1)};
+}
+
+bool isTiff(const std::vector<std::uint8_t>& bytes) {
+    return bytes.size() >= 4 &&
+           ((bytes[0] == 'I' && bytes[1] == 'I' && bytes[2] == 42 && bytes[3] == 0) ||
+            (bytes[0] == 'M' && bytes[1] == 'M' && bytes[2] == 0 && bytes[3] == 42));
+}
+
+// One axis of the painting: for each pixel of the canvas the range of
+// picture pixels whose centres lie within its grid step, or none.
+struct PixelRun {
+    long long from = 0;
+    long long to = -1; // inclusive; from > to: the pixel lies off the picture
+};
+
+// lo/hi: the pixel's cell edges, centre: its grid point, all in picture
+// pixel units (pixel i covers [i, i + 1)).
+PixelRun runOf(double lo, double hi, double centre, std::size_t size) {
+    PixelRun run;
+    const double n = static_cast<double>(size);
+    if (!(centre >= 0.0 && centre < n)) return run;
+    if (lo > hi) std::swap(lo, hi);
+    double a = std::ceil(lo - 0.5), b = std::ceil(hi - 0.5) - 1.0;
+    // A picture coarser than the grid: the one pixel under the point.
+    if (a > b) a = b = std::floor(centre);
+    run.from = static_cast<long long>(std::clamp(a, 0.0, n - 1.0));
+    run.to = static_cast<long long>(std::clamp(b, 0.0, n - 1.0));
+    return run;
+}
+
+} // namespace
+
+bool readWorldFile(const std::string& picturePath, GeoPlacement& placement, std::string& error) {
+    auto [base, ext] = splitExtension(picturePath);
+    std::vector<std::string> names;
+    if (ext.size() >= 2) names.push_back(std::string{ext.front(), ext.back(), 'w'});
+    names.push_back(ext + "w");
+    names.push_back("wld");
+    std::vector<std::uint8_t> text;
+    std::string found;
+    for (const std::string& n : names) {
+        for (const std::string& candidate : {lower(n), upper(n)})
+            if (readWholeFile(base + "." + candidate, text)) {
+                found = base + "." + candidate;
+                break;
+            }
+        if (!found.empty()) break;
+    }
+    if (found.empty()) return false;
+
+    std::istringstream in(std::string(text.begin(), text.end()));
+    std::array<double, 6> v{};
+    for (double& x : v)
+        if (!(in >> x) || !std::isfinite(x)) {
+            error = formatText("Formatfehler in %s!\n", found.c_str());
+            return false;
+        }
+    // A = v[0], D = v[1], B = v[2], E = v[3], C = v[4], F = v[5].
+    if (v[1] != 0.0 || v[2] != 0.0) {
+        error = formatText("Gedrehtes Bild wird nicht unterstuetzt: %s!\n", found.c_str());
+        return false;
+    }
+    if (!(v[0] > 0.0) || !(v[3] < 0.0)) {
+        error = formatText("Formatfehler in %s!\n", found.c_str());
+        return false;
+    }
+    placement = GeoPlacement{};
+    placement.known = true;
+    placement.stepX = v[0];
+    placement.stepY = -v[3];
+    // The world file names the centre of the top-left pixel.
+    placement.west = v[4] - v[0] / 2.0;
+    placement.north = v[5] - v[3] / 2.0;
+    return true;
+}
+
+bool readPlacedPicture(const std::string& path, PlacedPicture& out, std::string& error) {
+    out = PlacedPicture{};
+    std::vector<std::uint8_t> bytes;
+    if (!readWholeFile(path, bytes)) {
+        error = formatText("Can't open %s!\n", path.c_str());
+        return false;
+    }
+    if (isTiff(bytes)) {
+        bytes = {};
+        if (!readTiffPicture(path, out.image, out.placement, error)) return false;
+    } else {
+        int w = 0, h = 0, channels = 0;
+        if (bytes.size() > static_cast<std::size_t>(INT32_MAX)) {
+            error = formatText("Bild zu gross: %s!\n", path.c_str());
+            return false;
+        }
+        stbi_uc* pixels = stbi_load_from_memory(bytes.data(), static_cast<int>(bytes.size()), &w,
+                                                &h, &channels, 3);
+        bytes = {};
+        if (!pixels) {
+            error =
+                formatText("Bild nicht lesbar: %s (%s)!\n", path.c_str(), stbi_failure_reason());
+            return false;
+        }
+        out.image.width = static_cast<std::size_t>(w);
+        out.image.height = static_cast<std::size_t>(h);
+        out.image.rgb.assign(pixels, pixels + out.image.width * out.image.height * 3);
+        stbi_image_free(pixels);
+    }
+    if (out.image.width == 0 || out.image.height == 0) {
+        error = formatText("Bild nicht lesbar: %s!\n", path.c_str());
+        return false;
+    }
+    // The GeoTIFF tags come first; a world file beside the picture serves
+    // every other picture (and a TIFF without tags).
+    if (!out.placement.known) {
+        GeoPlacement fromWorldFile;
+        if (readWorldFile(path, fromWorldFile, error))
+            out.placement = fromWorldFile;
+        else if (!error.empty())
+            return false;
+    }
+    return true;
+}
+
+ColourCanvas canvasFor(const TerrainPlace& place) {
+    ColourCanvas canvas;
+    if (place.columns < 2 || place.rows < 2) return canvas;
+    canvas.width = place.columns - 1;
+    canvas.height = place.rows - 1;
+    canvas.rgb.assign(canvas.width * canvas.height * 3, 0);
+    return canvas;
+}
+
+std::size_t paintPicture(ColourCanvas& canvas, const TerrainPlace& place,
+                         const PlacedPicture& picture) {
+    const RgbImage& img = picture.image;
+    const GeoPlacement& at = picture.placement;
+    if (canvas.width == 0 || img.width == 0 || img.height == 0 ||
+        img.rgb.size() != img.width * img.height * 3)
+        return 0;
+    const double half = place.step / 2.0;
+    // Without a georeference the picture covers the pixels of the canvas
+    // (grid point c spans c - 0.5 .. c + 0.5 steps, rows from the northern
+    // row but one down to the southern row), so a picture of the canvas's
+    // size comes through pixel for pixel.
+    const double cellsX = static_cast<double>(place.columns - 1);
+    const double cellsY = static_cast<double>(place.rows - 1);
+    auto pixelX = [&](double metricX) {
+        if (!at.known)
+            return ((metricX - place.west) / place.step + 0.5) / cellsX *
+                   static_cast<double>(img.width);
+        return (place.frame.toInputX(metricX) - at.west) / at.stepX;
+    };
+    auto pixelY = [&](double metricY) {
+        if (!at.known)
+            return ((place.north - metricY) / place.step - 0.5) / cellsY *
+                   static_cast<double>(img.height);
+        return (at.north - place.frame.toInputY(metricY)) / at.stepY;
+    };
+
+    std::vector<PixelRun> columns(canvas.width);
+    for (std::size_t c = 0; c < canvas.width; ++c) {
+        const double x = place.west + static_cast<double>(c) * place.step;
+        columns[c] = runOf(pixelX(x - half), pixelX(x + half), pixelX(x), img.width);
+    }
+    std::size_t painted = 0;
+    for (std::size_t r = 0; r < canvas.height; ++r) {
+        // Canvas row r (from the south) is grid row rows - 1 - r (from the north).
+        const double y = place.north - static_cast<double>(place.rows - 1 - r) * place.step;
+        const PixelRun rowRun = runOf(pixelY(y + half), pixelY(y - half), pixelY(y), img.height);
+        if (rowRun.from > rowRun.to) continue;
+        for (std::size_t c = 0; c < canvas.width; ++c) {
+            const PixelRun& colRun = columns[c];
+            if (colRun.from > colRun.to) continue;
+            std::uint64_t sum[3] = {0, 0, 0};
+            for (long long j = rowRun.from; j <= rowRun.to; ++j) {
+                const std::uint8_t* p = img.rgb.data() + (static_cast<std::size_t>(j) * img.width +
+                                                          static_cast<std::size_t>(colRun.from)) *
+                                                             3;
+                for (long long i = colRun.from; i <= colRun.to; ++i, p += 3)
+                    sum[0] += p[0], sum[1] += p[1], sum[2] += p[2];
+            }
+            const auto n = static_cast<std::uint64_t>((rowRun.to - rowRun.from + 1) *
+                                                      (colRun.to - colRun.from + 1));
+            std::uint8_t* q = canvas.rgb.data() + (r * canvas.width + c) * 3;
+            for (int k = 0; k < 3; ++k)
+                q[k] = static_cast<std::uint8_t>((sum[k] + n / 2) / n);
+            ++painted;
+        }
+    }
+    return painted;
+}
+
+std::vector<std::uint8_t> encodeBitmap(const ColourCanvas& canvas) {
+    const std::size_t stride = (canvas.width * 3 + 3) / 4 * 4;
+    const std::size_t pixelBytes = stride * canvas.height;
+    // The header's sizes are 32 bits.
+    if (canvas.width == 0 || canvas.height == 0 || pixelBytes > 0xFFFFFFFFu - 54) return {};
+    ByteWriter w;
+    w.reserve(54 + pixelBytes);
+    // File header, then the 40-byte info header.
+    w.bytes("BM", 2);
+    w.u32(static_cast<std::uint32_t>(54 + pixelBytes));
+    w.u16(0);
+    w.u16(0);
+    w.u32(54);
+    w.u32(40);
+    w.i32(static_cast<std::int32_t>(canvas.width));
+    w.i32(static_cast<std::int32_t>(canvas.height)); // positive: bottom-up
+    w.u16(1);
+    w.u16(24);
+    w.u32(0);
+    w.u32(static_cast<std::uint32_t>(pixelBytes));
+    w.i32(2835); // 72 dpi, as image tools write it; not used
+    w.i32(2835);
+    w.u32(0);
+    w.u32(0);
+    const std::uint8_t padding[3] = {0, 0, 0};
+    for (std::size_t r = 0; r < canvas.height; ++r) {
+        const std::uint8_t* p = canvas.rgb.data() + r * canvas.width * 3;
+        for (std::size_t c = 0; c < canvas.width; ++c, p += 3) {
+            const std::uint8_t bgr[3] = {p[2], p[1], p[0]};
+            w.bytes(bgr, 3);
+        }
+        w.bytes(padding, stride - canvas.width * 3);
+    }
+    return std::move(w.buffer());
+}

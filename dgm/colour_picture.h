@@ -1,0 +1,71 @@
+// The colour bitmap of a converted terrain, painted from pictures
+// (orthophotos) that are placed by their georeference or stretched over the
+// terrain.
+//
+// The generator colours grid point (c, r) of a ".ter" of X × Y points with
+// pixel (c, r) of an (X − 1) × (Y − 1) bitmap, rows counted as stored, and a
+// ".ter" as well as a bottom-up bitmap store the southern row first. So
+// pixel (c, r) is the picture's mean colour over the grid step around the
+// terrain point c east, r north of the south-west corner.
+//
+// World files (".pgw", ".jgw", ".tfw", ".bpw", ".wld", or the picture's
+// extension with its middle letter dropped and a "w" added) hold six lines:
+// the pixel size along x, two rotation terms, the pixel size along y
+// (negative: rows run south), and x and y of the CENTRE of the top-left
+// pixel.
+#pragma once
+
+#include "dgm/terrain_grid.h"
+#include "dgm/tiff_picture.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// A picture with its placement. Without a georeference it is stretched over
+// the terrain.
+struct PlacedPicture {
+    RgbImage image;
+    GeoPlacement placement; // known = placed by its georeference
+};
+
+// Reads a PNG, JPEG or BMP (24/32 bit) picture through the image decoder,
+// a TIFF through the TIFF reader, and its placement: the GeoTIFF tags, else
+// a world file beside it. False, with a message naming the file in `error`,
+// when it cannot be read or its world file holds a rotation.
+[[nodiscard]] bool readPlacedPicture(const std::string& path, PlacedPicture& out,
+                                     std::string& error);
+
+// Reads the world file of a picture, if there is one. False when none was
+// found; a found one that is malformed or rotated sets `error`.
+bool readWorldFile(const std::string& picturePath, GeoPlacement& placement, std::string& error);
+
+// The terrain the colours are painted for: its metric grid and how it lies
+// in the inputs' coordinates.
+struct TerrainPlace {
+    std::size_t columns = 0; // grid points
+    std::size_t rows = 0;
+    double west = 0.0;  // metric x of the western column
+    double north = 0.0; // metric y of the northern row
+    double step = 0.0;  // metres
+    MetricFrame frame;
+};
+
+// A 24-bit picture being painted: pixel (c, r) with r counted from the south.
+struct ColourCanvas {
+    std::size_t width = 0;
+    std::size_t height = 0;
+    std::vector<std::uint8_t> rgb; // width × height × 3, southern row first
+};
+
+// The canvas the generator wants for the terrain: (X − 1) × (Y − 1), black.
+ColourCanvas canvasFor(const TerrainPlace& place);
+
+// Paints the picture's mean colour over each pixel's grid step into every
+// pixel whose grid point it covers. Returns how many pixels it painted.
+std::size_t paintPicture(ColourCanvas& canvas, const TerrainPlace& place,
+                         const PlacedPicture& picture);
+
+// The canvas as an uncompressed 24-bit bottom-up BMP with the 40-byte info
+// header, the form raster/bitmap_file.h reads.
+std::vector<std::uint8_t> encodeBitmap(const ColourCanvas& canvas);

@@ -1,0 +1,24 @@
+// The readers of the single elevation formats behind readElevationFile.
+// Each takes the path, fills `out` and returns true, or returns false with a
+// message in `error` and `out` untouched.
+#pragma once
+
+#include "dgm/elevation_grid.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+bool readAsciiGrid(const std::string& path, ElevationGrid& out, std::string& error);
+bool readXyzPoints(const std::string& path, ElevationGrid& out, std::string& error);
+bool readSrtmTile(const std::string& path, ElevationGrid& out, std::string& error);
+bool readGeoTiffHeights(const std::string& path, const std::vector<std::uint8_t>& bytes,
+                        ElevationGrid& out, std::string& error);
+
+// An SRTM tile holds 1201 × 1201 (3 arc seconds) or 3601 × 3601 (1 arc
+// second) points: its side, or 0 for any other file size.
+std::size_t srtmSide(std::uint64_t fileBytes);
+// The south-west corner of the tile named like "N47E011.hgt" or
+// "s12w077.hgt" (degrees, south and west negative); false if the name does
+// not say it.
+bool srtmCorner(const std::string& path, int& latitude, int& longitude);

@@ -1,0 +1,82 @@
+// Heights from a GeoTIFF: one band of 8, 16 or 32-bit integers or 32 or
+// 64-bit floats, placed by the GeoTIFF tags. A value belongs to the centre
+// of its pixel; GDAL's no-data value (tag 42113) becomes a hole.
+#include "common/message.h"
+#include "common/numeric.h"
+#include "dgm/elevation_readers.h"
+#include "dgm/reader_support.h"
+#include "dgm/tiff_structure.h"
+
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+constexpr const char* SeveralBands = "%s: mehrere Bänder (%u) werden nicht unterstützt!\n";
+constexpr const char* OtherSamples =
+    "%s: Werte mit %u Bit im Sampleformat %u werden nicht unterstützt!\n";
+constexpr const char* NoGeoreference = "%s: keine Georeferenz!\n";
+
+template <typename T>
+double sampleAt(const std::uint8_t* p, std::size_t i) {
+    T v;
+    std::memcpy(&v, p + i * sizeof(T), sizeof(T));
+    return static_cast<double>(v);
+}
+
+} // namespace
+
+bool readGeoTiffHeights(const std::string& path, const std::vector<std::uint8_t>& bytes,
+                        ElevationGrid& out, std::string& error) {
+    TiffImage t;
+    if (!parseTiff(path, bytes, t, error)) return false;
+    if (t.samplesPerPixel != 1) {
+        error = formatText(SeveralBands, path.c_str(), unsigned{t.samplesPerPixel});
+        return false;
+    }
+    const unsigned bits = t.bitsPerSample, format = t.sampleFormat;
+    using Convert = double (*)(const std::uint8_t*, std::size_t);
+    Convert convert = nullptr;
+    if (format == 1 && bits == 8) convert = sampleAt<std::uint8_t>;
+    if (format == 1 && bits == 16) convert = sampleAt<std::uint16_t>;
+    if (format == 1 && bits == 32) convert = sampleAt<std::uint32_t>;
+    if (format == 2 && bits == 8) convert = sampleAt<std::int8_t>;
+    if (format == 2 && bits == 16) convert = sampleAt<std::int16_t>;
+    if (format == 2 && bits == 32) convert = sampleAt<std::int32_t>;
+    if (format == 3 && bits == 32) convert = sampleAt<float>;
+    if (format == 3 && bits == 64) convert = sampleAt<double>;
+    if (!convert) {
+        error = formatText(OtherSamples, path.c_str(), bits, format);
+        return false;
+    }
+    TiffGeoreference geo;
+    if (!tiffGeoreference(path, t, geo, error)) return false;
+    if (!geo.known) {
+        error = formatText(NoGeoreference, path.c_str());
+        return false;
+    }
+    std::vector<std::uint8_t> pixels;
+    if (!decodeTiff(path, bytes, t, pixels, error)) return false;
+
+    ElevationGrid g;
+    g.columns = t.width;
+    g.rows = t.height;
+    g.stepX = geo.stepX;
+    g.stepY = geo.stepY;
+    g.west = geo.cornerX + geo.stepX / 2;
+    g.north = geo.cornerY - geo.stepY / 2;
+    g.geographic = geo.geographic;
+    g.epsg = geo.epsg;
+    g.heights.resize(g.columns * g.rows);
+    // The no-data text is compared as the samples are stored: a float band
+    // holds the single-precision value of the text.
+    const double noData = format == 3 && bits == 32 ? toSingle(t.noData) : t.noData;
+    for (std::size_t i = 0; i < g.heights.size(); ++i) {
+        const double v = convert(pixels.data(), i);
+        // An infinite height is no height either.
+        const bool hole = (t.hasNoData && v == noData) || !std::isfinite(v);
+        g.heights[i] = hole ? ElevationGrid::noData : toSingle(v);
+    }
+    out = std::move(g);
+    return true;
+}

@@ -1,0 +1,76 @@
+// SRTM tiles (".hgt"): nothing but the heights, n × n big-endian signed
+// 16-bit metres, the northern row first; -32768 marks a void. n is 1201 (3
+// arc seconds) or 3601 (1 arc second): the file size tells which. Where the
+// tile lies only its name says: "N47E011" has the centre of its south-west
+// point at 47° N, 11° E, and its rows and columns overlap the neighbouring
+// tiles by one point.
+#include "common/bytes.h"
+#include "common/message.h"
+#include "dgm/elevation_readers.h"
+#include "dgm/reader_support.h"
+
+namespace {
+
+constexpr const char* NoPosition = "%s: der Name gibt die Lage nicht an (z.B. N47E011.hgt)!\n";
+constexpr std::int16_t Void = -32768;
+
+// Reads up to `digits` decimal digits of text at i; -1 unless all are there.
+int number(const std::string& text, std::size_t i, std::size_t digits) {
+    if (i + digits > text.size()) return -1;
+    int v = 0;
+    for (std::size_t k = i; k < i + digits; ++k) {
+        if (text[k] < '0' || text[k] > '9') return -1;
+        v = v * 10 + (text[k] - '0');
+    }
+    return v;
+}
+
+} // namespace
+
+std::size_t srtmSide(std::uint64_t fileBytes) {
+    for (std::size_t n : {std::size_t{1201}, std::size_t{3601}})
+        if (fileBytes == 2 * n * n) return n;
+    return 0;
+}
+
+bool srtmCorner(const std::string& path, int& latitude, int& longitude) {
+    const std::string name = fileName(path);
+    if (name.size() < 7) return false;
+    const char ns = static_cast<char>(name[0] & ~0x20), ew = static_cast<char>(name[3] & ~0x20);
+    const int lat = number(name, 1, 2), lon = number(name, 4, 3);
+    if ((ns != 'N' && ns != 'S') || (ew != 'E' && ew != 'W') || lat < 0 || lon < 0) return false;
+    latitude = ns == 'S' ? -lat : lat;
+    longitude = ew == 'W' ? -lon : lon;
+    // The tile and its top row must lie on the globe.
+    return latitude >= -90 && latitude < 90 && longitude >= -180 && longitude < 180;
+}
+
+bool readSrtmTile(const std::string& path, ElevationGrid& out, std::string& error) {
+    std::vector<std::uint8_t> bytes;
+    if (!loadRegularFile(path, MaxBinaryFileBytes, bytes, error)) return false;
+    const std::size_t n = srtmSide(bytes.size());
+    if (n == 0) {
+        error = formatText(FormatErrorIn, path.c_str());
+        return false;
+    }
+    int latitude = 0, longitude = 0;
+    if (!srtmCorner(path, latitude, longitude)) {
+        error = formatText(NoPosition, path.c_str());
+        return false;
+    }
+    ElevationGrid g;
+    g.columns = g.rows = n;
+    g.stepX = g.stepY = 1.0 / static_cast<double>(n - 1);
+    g.west = longitude;
+    g.north = latitude + 1;
+    g.geographic = true;
+    g.epsg = 4326;
+    g.heights.resize(n * n);
+    ByteReader r(bytes.data(), bytes.size());
+    for (float& h : g.heights) {
+        const std::int16_t v = r.i16be();
+        h = v == Void ? ElevationGrid::noData : static_cast<float>(v);
+    }
+    out = std::move(g);
+    return true;
+}

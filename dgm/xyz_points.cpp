@@ -1,0 +1,204 @@
+// XYZ point lists (".xyz", ".txt", ".csv"): one point a line, "x y z",
+// separated by blanks, tabs, commas or semicolons; the first line may be a
+// header ("X Y Z", "rechts;hoch;hoehe"). The survey offices hand out 1 km
+// tiles at 1 m: a million lines, in rows that run north to south or south to
+// north, and some tools shuffle them. Nothing in the file says the grid: its
+// spacing is the smallest distance of two distinct x (resp. y) values, and
+// every point must lie on that lattice. Points the file leaves out are holes.
+//
+// The points are kept as they come, in three compact arrays (20 bytes a
+// point), and placed on the grid once its shape is known.
+#include "common/message.h"
+#include "common/numeric.h"
+#include "dgm/elevation_readers.h"
+#include "dgm/reader_support.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr const char* NoLattice = "%s: die Punkte liegen auf keinem regelmäßigen Raster!\n";
+constexpr const char* TooFewPoints = "%s: zu wenig Punkte für ein Raster!\n";
+constexpr const char* TooSparse = "%s: die Punkte füllen ihr Raster nicht einmal zu 1 %%!\n";
+
+// A grid that the points fill to less than 1 % is no terrain but a stray
+// point (a typing error, a misplaced line) far away from the others: it
+// would take memory for nothing but holes. Small grids are always taken.
+constexpr std::size_t MinPointsPerCent = 1;
+constexpr std::size_t AlwaysTakenPoints = 65536;
+
+// How far from a lattice point a coordinate may lie, in steps: coordinates
+// printed with few decimals (a third of a metre, seconds of arc) are off by
+// a little.
+constexpr double LatticeTolerance = 0.05;
+
+struct Points {
+    std::vector<double> x, y;
+    std::vector<float> z;
+};
+
+// Reads "x y z" from a line. False when the line holds anything else.
+bool parsePoint(std::string_view line, double& x, double& y, double& z) {
+    const char* end = line.data() + line.size();
+    const char* p = line.data();
+    double* fields[3] = {&x, &y, &z};
+    for (double* f : fields) {
+        p = skipSeparators(p, end);
+        p = scanNumber(p, end, *f);
+        if (!p || (p < end && !isFieldSeparator(*p))) return false;
+    }
+    return skipSeparators(p, end) == end;
+}
+
+bool isBlank(std::string_view line) {
+    return skipSeparators(line.data(), line.data() + line.size()) == line.data() + line.size();
+}
+
+// The nearest whole number of t >= -0.5, without a call into the maths
+// library (the lattice tests run once per point).
+std::int64_t nearest(double t) {
+    return static_cast<std::int64_t>(t + 0.5);
+}
+
+// Whether every value lies on lo + k × step (k whole). step is refined to
+// the range divided by the number of steps, so that rounding in the
+// distance it came from does not add up over a thousand points.
+bool onLattice(const std::vector<double>& v, double lo, double hi, double& step) {
+    const double n = std::round((hi - lo) / step);
+    if (!(n >= 1) || n > static_cast<double>(MaxGridPoints)) return false;
+    step = (hi - lo) / n;
+    const double inverse = 1.0 / step;
+    for (double a : v) {
+        const double t = (a - lo) * inverse; // >= 0: lo is the smallest
+        if (std::fabs(t - static_cast<double>(nearest(t))) > LatticeTolerance) return false;
+    }
+    return true;
+}
+
+// The lattice step of one axis, 0 when there is none. Values closer than a
+// rounding error count as the same value.
+double latticeStep(const std::vector<double>& v, double lo, double hi) {
+    if (hi == lo) return 0.0;
+    const double same = 1e-10 * std::max({std::fabs(lo), std::fabs(hi), 1.0});
+    // The quick way: in a file of rows (in either order, or shuffled among
+    // many points) two consecutive lines are one step apart somewhere. The
+    // smallest such distance is a multiple of the step; when every value
+    // lies on its lattice it is the step itself.
+    double step = INFINITY;
+    for (std::size_t i = 1; i < v.size(); ++i) {
+        const double d = std::fabs(v[i] - v[i - 1]);
+        if (d > same && d < step) step = d;
+    }
+    if (onLattice(v, lo, hi, step)) return step;
+    // Else the distances of the sorted distinct values.
+    std::vector<double> sorted(v);
+    std::sort(sorted.begin(), sorted.end());
+    step = INFINITY;
+    for (std::size_t i = 1; i < sorted.size(); ++i) {
+        const double d = sorted[i] - sorted[i - 1];
+        if (d > same && d < step) step = d;
+    }
+    return onLattice(v, lo, hi, step) ? step : -1.0;
+}
+
+bool readPoints(const std::string& path, Points& pts, std::string& error) {
+    InputFile file;
+    if (!openRegularFile(path, file, error)) return false;
+    TextLines lines(file);
+    std::string_view line;
+    bool first = true;
+    while (lines.next(line)) {
+        if (isBlank(line)) continue;
+        double x, y, z;
+        if (!parsePoint(line, x, y, z)) {
+            if (first && pts.x.empty()) {
+                first = false; // the header
+                continue;
+            }
+            error = formatText(FormatErrorInLine, path.c_str(), lines.lineForMessage());
+            return false;
+        }
+        first = false;
+        if (!std::isfinite(x) || !std::isfinite(y)) {
+            error = formatText(FormatErrorInLine, path.c_str(), lines.lineForMessage());
+            return false;
+        }
+        if (pts.x.size() == MaxGridPoints) {
+            error = formatText(FileTooLarge, path.c_str());
+            return false;
+        }
+        if (pts.x.size() == 4096) {
+            // Room for the whole file at the line length seen so far, so that
+            // the arrays do not grow by doubling (and peak at twice the size).
+            const double perLine = static_cast<double>(lines.consumed()) / 4096.0;
+            const double expected = static_cast<double>(file.size()) / perLine * 1.05;
+            const auto n =
+                static_cast<std::size_t>(std::min(expected, static_cast<double>(MaxGridPoints)));
+            pts.x.reserve(n);
+            pts.y.reserve(n);
+            pts.z.reserve(n);
+        }
+        pts.x.push_back(x);
+        pts.y.push_back(y);
+        pts.z.push_back(toSingle(z));
+    }
+    if (lines.tooLong()) {
+        error = formatText(FormatErrorIn, path.c_str());
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool readXyzPoints(const std::string& path, ElevationGrid& out, std::string& error) {
+    Points pts;
+    if (!readPoints(path, pts, error)) return false;
+    if (pts.x.size() < 2) {
+        error = formatText(TooFewPoints, path.c_str());
+        return false;
+    }
+    const auto [minX, maxX] = std::minmax_element(pts.x.begin(), pts.x.end());
+    const auto [minY, maxY] = std::minmax_element(pts.y.begin(), pts.y.end());
+    double stepX = latticeStep(pts.x, *minX, *maxX);
+    double stepY = latticeStep(pts.y, *minY, *maxY);
+    if (stepX < 0 || stepY < 0) {
+        error = formatText(NoLattice, path.c_str());
+        return false;
+    }
+    // A single row or column has its spacing from the other axis.
+    if (stepX == 0) stepX = stepY;
+    if (stepY == 0) stepY = stepX;
+    if (stepX == 0) {
+        error = formatText(TooFewPoints, path.c_str());
+        return false;
+    }
+
+    ElevationGrid g;
+    g.columns = static_cast<std::size_t>(std::llround((*maxX - *minX) / stepX)) + 1;
+    g.rows = static_cast<std::size_t>(std::llround((*maxY - *minY) / stepY)) + 1;
+    std::size_t count = 0;
+    if (!checkedMul(g.columns, g.rows, count) || count > MaxGridPoints) {
+        error = formatText(FileTooLarge, path.c_str());
+        return false;
+    }
+    if (count > AlwaysTakenPoints && pts.x.size() < count / 100 * MinPointsPerCent) {
+        error = formatText(TooSparse, path.c_str());
+        return false;
+    }
+    g.west = *minX;
+    g.north = *maxY;
+    g.stepX = stepX;
+    g.stepY = stepY;
+    g.heights.assign(count, ElevationGrid::noData);
+    const double toColumn = 1.0 / stepX, toRow = 1.0 / stepY;
+    for (std::size_t i = 0; i < pts.x.size(); ++i) {
+        // On the lattice (checked), so the rounded indices are inside.
+        const auto c = static_cast<std::size_t>(nearest((pts.x[i] - g.west) * toColumn));
+        const auto r = static_cast<std::size_t>(nearest((g.north - pts.y[i]) * toRow));
+        g.heights[r * g.columns + c] = pts.z[i];
+    }
+    out = std::move(g);
+    return true;
+}

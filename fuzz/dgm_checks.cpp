@@ -1,0 +1,75 @@
+// The elevation readers and the TIFF picture reader over arbitrary bytes.
+#include "dgm/elevation_grid.h"
+#include "dgm/tiff_picture.h"
+#include "fuzz/fuzz_support.h"
+#include "fuzz/reader_checks.h"
+
+#include <cmath>
+
+namespace {
+
+bool mentions(const std::string& error, const std::string& path) {
+    return error.find(path) != std::string::npos && error.size() >= 2 &&
+           error.compare(error.size() - 2, 2, "!\n") == 0;
+}
+
+std::string gridProblem(const std::string& path) {
+    ElevationGrid g;
+    g.columns = 5; // a failed read must clear what was there
+    std::string error;
+    const bool ok = readElevationFile(path, g, error);
+    if (ok != error.empty()) return "the result does not tell whether there is a message";
+    if (!ok) {
+        if (!mentions(error, path)) return "the message does not name the file";
+        if (g.columns != 0 || g.rows != 0 || !g.heights.empty()) return "a failed read left a grid";
+        return {};
+    }
+    if (g.columns == 0 || g.rows == 0 || g.heights.size() != g.columns * g.rows)
+        return "the heights do not match columns x rows";
+    if (!(g.stepX > 0) || !(g.stepY > 0) || !std::isfinite(g.stepX) || !std::isfinite(g.stepY) ||
+        !std::isfinite(g.west) || !std::isfinite(g.north))
+        return "the grid has no usable place or spacing";
+    return {};
+}
+
+std::string pictureProblem(const std::string& path) {
+    RgbImage image;
+    image.width = 3;
+    GeoPlacement at;
+    at.known = true;
+    std::string error;
+    const bool ok = readTiffPicture(path, image, at, error);
+    if (ok != error.empty()) return "the picture result does not tell whether there is a message";
+    if (!ok) {
+        if (!mentions(error, path)) return "the picture message does not name the file";
+        if (image.width != 0 || image.height != 0 || !image.rgb.empty() || at.known)
+            return "a failed picture read left a picture";
+        return {};
+    }
+    if (image.width == 0 || image.height == 0 || image.rgb.size() != image.width * image.height * 3)
+        return "the pixels do not match width x height";
+    if (at.known &&
+        (!(at.stepX > 0) || !(at.stepY > 0) || !std::isfinite(at.west) ||
+         !std::isfinite(at.north) || !std::isfinite(at.stepX) || !std::isfinite(at.stepY)))
+        return "the picture has no usable place";
+    return {};
+}
+
+} // namespace
+
+std::string checkGeotiffInput(const std::uint8_t* data, std::size_t size) {
+    const ScratchInput input(data, size, ".tif");
+    if (!input.ok()) return {};
+    std::string problem = gridProblem(input.path());
+    return problem.empty() ? pictureProblem(input.path()) : problem;
+}
+
+std::string checkGridsInput(const std::uint8_t* data, std::size_t size) {
+    for (const char* ending : {".xyz", ".asc"}) {
+        const ScratchInput input(data, size, ending);
+        if (!input.ok()) continue;
+        const std::string problem = gridProblem(input.path());
+        if (!problem.empty()) return problem;
+    }
+    return {};
+}

@@ -1,0 +1,160 @@
+// zumt_dgm beyond the heights: the colour bitmap, world files, the settings
+// file, and the worked example end to end.
+#include "dgm/colour_picture.h"
+#include "dgm/dgm_program.h"
+#include "generator/generate_tiles.h"
+#include "generator/mesh_model.h"
+#include "raster/bitmap_file.h"
+#include "tests/support/test_support.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const std::uint8_t Grey[3] = {100, 100, 100}, Red[3] = {250, 0, 0};
+
+bool pixelIs(const ColourCanvas& canvas, std::size_t c, std::size_t r, const std::uint8_t* rgb) {
+    const std::uint8_t* p = canvas.rgb.data() + (r * canvas.width + c) * 3;
+    return p[0] == rgb[0] && p[1] == rgb[1] && p[2] == rgb[2];
+}
+
+PlacedPicture picture(std::size_t w, std::size_t h, const std::uint8_t* fill) {
+    PlacedPicture p;
+    p.image.width = w;
+    p.image.height = h;
+    for (std::size_t k = 0; k < w * h; ++k)
+        p.image.rgb.insert(p.image.rgb.end(), fill, fill + 3);
+    return p;
+}
+
+} // namespace
+
+TEST(DgmColour, PaintsEachGridPointFromThePictureAroundIt) {
+    // 5 x 4 points, 10 m apart, north-west point at (1000, 2000).
+    const TerrainPlace place{5, 4, 1000.0, 2000.0, 10.0, MetricFrame{}};
+    ColourCanvas canvas = canvasFor(place);
+    ASSERT_EQ(canvas.width, 4u);
+    ASSERT_EQ(canvas.height, 3u);
+
+    // 1 m pixels from (995, 2005); red exactly over the cell of the point
+    // 2 east, 1 south of the north-west corner, i.e. canvas row 2 from the south.
+    PlacedPicture ortho = picture(50, 40, Grey);
+    ortho.placement = GeoPlacement{true, 995.0, 2005.0, 1.0, 1.0, false, 0};
+    for (std::size_t y = 10; y < 20; ++y)
+        for (std::size_t x = 20; x < 30; ++x)
+            std::copy(Red, Red + 3, ortho.image.rgb.begin() + static_cast<long>((y * 50 + x) * 3));
+    EXPECT_EQ(paintPicture(canvas, place, ortho), 12u);
+    EXPECT_TRUE(pixelIs(canvas, 2, 2, Red));
+    EXPECT_TRUE(pixelIs(canvas, 1, 2, Grey));
+    EXPECT_TRUE(pixelIs(canvas, 2, 1, Grey));
+
+    // The bitmap as the generator reads it: bottom-up, blue green red.
+    TempFolder dir;
+    writeBytes(dir.file("f.bmp"), encodeBitmap(canvas));
+    BitmapFile bmp;
+    ASSERT_EQ(bmp.read(dir.file("f.bmp")), 1);
+    ASSERT_EQ(bmp.width, 4);
+    ASSERT_EQ(bmp.height, 3);
+    const std::uint8_t* red = bmp.pixels.data() + 2 * 12 + 2 * 3;
+    EXPECT_EQ(red[2], 250);
+    EXPECT_EQ(red[0], 0);
+
+    // Without a georeference a picture spans the terrain: its bottom-left
+    // pixel colours the south-west, its top-right one the north-east.
+    PlacedPicture corners = picture(2, 2, Grey);
+    std::copy(Red, Red + 3, corners.image.rgb.begin() + 6); // bottom-left
+    EXPECT_EQ(paintPicture(canvas, place, corners), 12u);
+    EXPECT_TRUE(pixelIs(canvas, 0, 0, Red));
+    EXPECT_TRUE(pixelIs(canvas, 3, 2, Grey));
+}
+
+TEST(DgmColour, ReadsTheWorldFileBesideThePicture) {
+    struct Case {
+        const char* file;
+        const char* text;
+        bool found;
+        double west; // of the pixels' outer corner
+        const char* error;
+    } cases[] = {
+        {"foto.pgw", "2\n0\n0\n-2\n101\n199\n", true, 100.0, ""},
+        {"foto.PGW", "2\n0\n0\n-2\n101\n199\n", true, 100.0, ""},
+        {"foto.wld", "0.5 0 0 -0.5 10.25 20", true, 10.0, ""},
+        {"foto.pgw", "2\n0.1\n0\n-2\n101\n199\n", false, 0.0, "Gedrehtes Bild"},
+        {"foto.pgw", "2\n0\n0\n", false, 0.0, "Formatfehler"},
+        {"anders.pgw", "2\n0\n0\n-2\n101\n199\n", false, 0.0, ""},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.file);
+        TempFolder dir;
+        writeText(dir.file(k.file), k.text);
+        GeoPlacement at;
+        std::string error;
+        EXPECT_EQ(readWorldFile(dir.file("foto.png"), at, error), k.found);
+        EXPECT_EQ(error.find(k.error), 0u) << error;
+        EXPECT_EQ(at.west, k.found ? k.west : 0.0);
+    }
+}
+
+TEST(DgmSettings, SetsTheTerrainAndKeepsEveryOtherLine) {
+    SettingsFile s;
+    s.parse("[Kopf]\r\na=1\r\n[Terrain1]\r\nName=Alt\r\nFaktor=2.5\r\nHoehe=x.bmp\r\n"
+            "[Sonst]\r\nb=2\r\n");
+    TerrainSettings t{"g.ter", "g_farbe.bmp", "g", 1000, 500000.0, 5400000.0, false, 25832};
+    applyTerrainSettings(s, t);
+    EXPECT_EQ(s.serialize(), "[Kopf]\r\na=1\r\n\r\n[Terrain1]\r\nName=Alt\r\nFaktor=2.5\r\n"
+                             "Hoehe=g.ter\r\nFarbe=g_farbe.bmp\r\nKachelgroesse=400.00\r\n"
+                             "Kachelabstand=200.00\r\n\r\n[Sonst]\r\nb=2\r\n\r\n[Georeferenz]\r\n"
+                             "Rechts=500000.000\r\nHoch=5400000.000\r\nEinheit=Meter\r\n"
+                             "EPSG=25832\r\nRaster=10.00\r\n");
+
+    // The generator reads back exactly the tile found, the largest up to
+    // 400 m that the model format holds.
+    for (std::int32_t stepCm : {100, 29, 7, 50000}) {
+        SCOPED_TRACE(stepCm);
+        t.stepCm = stepCm;
+        applyTerrainSettings(s, t);
+        const std::int32_t tile = largestTileSteps(stepCm);
+        const TileLengths back = tileLengths(s);
+        EXPECT_EQ(back.halfTileCm / stepCm, tile / 2);
+        EXPECT_EQ(back.spacingCm / stepCm, tile / 2);
+        EXPECT_TRUE(quadGridFitsFormat(tile, tile));
+        EXPECT_TRUE(tile == 2 || (tile + 2) * stepCm > 40000 ||
+                    !quadGridFitsFormat(tile + 2, tile + 2));
+    }
+    EXPECT_EQ(nameForSettings("a\\b\\g.ter", "a\\b\\X.danl"), "g.ter");
+    EXPECT_EQ(nameForSettings("\\t\\g.ter", "a\\X.danl"), "\\t\\g.ter");
+}
+
+TEST(DgmProgram, TurnsTheWorkedExampleIntoTerrainColoursAndSettings) {
+    TempFolder dir;
+    std::vector<std::string> args = {"zumt_dgm", "-q", "--raster", "10"};
+    for (const char* tile : {"dgm_sw.xyz", "dgm_so.xyz", "dgm_nw.xyz", "dgm_no.xyz"})
+        args.push_back(testDataFile(std::string("../../examples/") + tile));
+    for (const std::string& more :
+         {std::string("--farbe"), testDataFile("../../examples/luftbild.png"),
+          std::string("--anlage"), dir.file("Luftbild.danl"), std::string("-o"),
+          dir.file("luft.ter")})
+        args.push_back(more);
+    std::vector<char*> argv;
+    for (std::string& a : args)
+        argv.push_back(a.data());
+    MessageCapture capture;
+    ASSERT_EQ(dgmMain(static_cast<int>(argv.size()), argv.data()), 0);
+    EXPECT_TRUE(capture.messages.empty());
+
+    // The orthophoto's red marker lies on grid point (128, 225) from the
+    // south-west: the generator colours that vertex with this pixel.
+    BitmapFile bmp;
+    ASSERT_EQ(bmp.read(dir.file("luft_farbe.bmp")), 1);
+    ASSERT_EQ(bmp.width, 256);
+    ASSERT_EQ(bmp.height, 256);
+    auto redAt = [&](int c, int r) { return bmp.pixels.data()[r * 768 + c * 3 + 2]; };
+    EXPECT_EQ(redAt(128, 225), 250);
+    EXPECT_LT(redAt(122, 225), 200);
+    EXPECT_LT(redAt(128, 219), 200);
+    SettingsFile s;
+    s.read(dir.file("Luftbild.danl"), true);
+    EXPECT_EQ(*s.find("Terrain1", "Hoehe"), "luft.ter");
+    EXPECT_EQ(*s.find("Terrain1", "Farbe"), "luft_farbe.bmp");
+    EXPECT_EQ(*s.find("Georeferenz", "Hoch"), "5400000.000");
+}

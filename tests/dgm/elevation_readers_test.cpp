@@ -1,0 +1,285 @@
+#include "common/bytes.h"
+#include "dgm/elevation_grid.h"
+#include "dgm/reader_support.h"
+#include "dgm/tiff_picture.h"
+#include "tests/raster/raster_test_files.h"
+#include "tests/support/test_support.h"
+
+#include <cmath>
+#include <gtest/gtest.h>
+#include <sstream>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
+namespace {
+
+std::vector<double> numbers(const std::string& text) {
+    std::istringstream in(text);
+    std::vector<double> v;
+    for (std::string word; in >> word;)
+        v.push_back(word == "nan" ? NAN : std::stod(word));
+    return v;
+}
+
+void expectEmpty(const ElevationGrid& g) {
+    EXPECT_EQ(g.columns, 0u);
+    EXPECT_EQ(g.rows, 0u);
+    EXPECT_TRUE(g.heights.empty());
+}
+
+} // namespace
+
+// Every file GDAL wrote reads as GDAL read it: shape, first point, spacing,
+// coordinate system, holes and every height.
+TEST(ElevationRead, GivesWhatGdalReads) {
+    const auto table = readTable("dgm/gdal_grids.csv");
+    ASSERT_GE(table.size(), 19u);
+    for (const auto& row : table) {
+        SCOPED_TRACE(row[0]);
+        ElevationGrid g;
+        std::string error;
+        ASSERT_TRUE(readElevationFile(testDataFile("dgm/" + row[0]), g, error)) << error;
+        EXPECT_EQ(g.columns, std::stoul(row[1]));
+        EXPECT_EQ(g.rows, std::stoul(row[2]));
+        const double tolerance = row[8] == "1" ? 1e-9 : 1e-6;
+        EXPECT_NEAR(g.west, std::stod(row[3]), tolerance);
+        EXPECT_NEAR(g.north, std::stod(row[4]), tolerance);
+        EXPECT_NEAR(g.stepX, std::stod(row[5]), tolerance);
+        EXPECT_NEAR(g.stepY, std::stod(row[6]), tolerance);
+        EXPECT_EQ(g.epsg, std::stoi(row[7]));
+        EXPECT_EQ(g.geographic, row[8] == "1");
+        const std::vector<double> want = numbers(row[10]);
+        ASSERT_EQ(g.heights.size(), want.size());
+        std::size_t holes = 0;
+        for (std::size_t i = 0; i < want.size(); ++i) {
+            holes += std::isnan(g.heights[i]) ? 1 : 0;
+            if (std::isnan(want[i]))
+                EXPECT_TRUE(std::isnan(g.heights[i])) << i;
+            else
+                EXPECT_NEAR(g.heights[i], want[i], 1e-3) << i;
+        }
+        EXPECT_EQ(holes, std::stoul(row[9]));
+    }
+}
+
+TEST(TiffPictureRead, GivesWhatGdalReads) {
+    const auto table = readTable("dgm/gdal_pictures.csv");
+    ASSERT_GE(table.size(), 6u);
+    for (const auto& row : table) {
+        SCOPED_TRACE(row[0]);
+        RgbImage image;
+        GeoPlacement at;
+        std::string error;
+        ASSERT_TRUE(readTiffPicture(testDataFile("dgm/" + row[0]), image, at, error)) << error;
+        EXPECT_EQ(image.width, std::stoul(row[1]));
+        EXPECT_EQ(image.height, std::stoul(row[2]));
+        EXPECT_TRUE(at.known);
+        EXPECT_EQ(at.west, std::stod(row[3]));
+        EXPECT_EQ(at.north, std::stod(row[4]));
+        EXPECT_EQ(at.stepX, std::stod(row[5]));
+        EXPECT_EQ(at.stepY, std::stod(row[6]));
+        EXPECT_EQ(at.epsg, 25832);
+        std::string hex;
+        for (std::uint8_t b : image.rgb)
+            hex += "0123456789abcdef"[b >> 4], hex += "0123456789abcdef"[b & 15];
+        EXPECT_EQ(hex, row[7]);
+    }
+}
+
+// Text grids in the forms people write by hand or other tools write.
+TEST(ElevationRead, TextGridsInTheirForms) {
+    struct Case {
+        const char* name;
+        const char* text;
+        std::size_t columns, rows;
+        double west, north, stepX, stepY;
+        std::vector<double> heights;
+    };
+    const Case cases[] = {
+        {"centre.asc",
+         "NCOLS 2\r\nNRows 2\r\nXLLCENTER 10\r\nyllcenter 20\r\ndx 2\r\ndy 5\r\n"
+         "1 2\r\n3 -9999\r\n",
+         2,
+         2,
+         10,
+         25,
+         2,
+         5,
+         {1, 2, 3, -9999}},
+        {"values.asc",
+         "ncols 3\nnrows 1\nxllcorner 0\nyllcorner 0\ncellsize 4\nnodata_value -1\n"
+         "1.5e2\n-1\n+7\n",
+         3,
+         1,
+         2,
+         2,
+         4,
+         4,
+         {150, NAN, 7}},
+        {"row.xyz", "0.0,5,1\n0.5,5,2\n\n1.5,5,4\n", 4, 1, 0, 5, 0.5, 0.5, {1, 2, NAN, 4}},
+        // A third of a metre, printed with three decimals.
+        {"thirds.txt",
+         "x y z\n0 0 1\n0.333 0 2\n0.667 0 3\n1 0 4\n0 0.333 5\n1 0.333 6\n",
+         4,
+         2,
+         0,
+         0.333,
+         1.0 / 3,
+         0.333,
+         {5, NAN, NAN, 6, 1, 2, 3, 4}},
+    };
+    TempFolder tmp;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        writeText(tmp.file(c.name), c.text);
+        ElevationGrid g;
+        std::string error;
+        ASSERT_TRUE(readElevationFile(tmp.file(c.name), g, error)) << error;
+        EXPECT_EQ(g.columns, c.columns);
+        EXPECT_EQ(g.rows, c.rows);
+        EXPECT_NEAR(g.west, c.west, 1e-9);
+        EXPECT_NEAR(g.north, c.north, 1e-9);
+        EXPECT_NEAR(g.stepX, c.stepX, 1e-9);
+        EXPECT_NEAR(g.stepY, c.stepY, 1e-9);
+        ASSERT_EQ(g.heights.size(), c.heights.size());
+        for (std::size_t i = 0; i < c.heights.size(); ++i)
+            if (std::isnan(c.heights[i]))
+                EXPECT_TRUE(std::isnan(g.heights[i])) << i;
+            else
+                EXPECT_EQ(g.heights[i], c.heights[i]) << i;
+    }
+}
+
+// An SRTM tile, made here (2.8 MB): its place from its name, big-endian
+// samples, the void as a hole.
+TEST(ElevationRead, SrtmTilePlacedByItsName) {
+    TempFolder tmp;
+    ByteWriter w;
+    for (int r = 0; r < 1201; ++r)
+        for (int c = 0; c < 1201; ++c)
+            w.u16be(static_cast<std::uint16_t>(r == 5 && c == 7 ? -32768 : r * 3 - c));
+    for (const char* name : {"N47E011.hgt", "s12w077.HGT", "S12W077.dat"}) {
+        SCOPED_TRACE(name);
+        writeBytes(tmp.file(name), w.buffer());
+        ElevationGrid g;
+        std::string error;
+        ASSERT_TRUE(readElevationFile(tmp.file(name), g, error)) << error;
+        const bool north = name[0] == 'N';
+        EXPECT_EQ(g.columns, 1201u);
+        EXPECT_EQ(g.rows, 1201u);
+        EXPECT_EQ(g.west, north ? 11 : -77);
+        EXPECT_EQ(g.north, north ? 48 : -11);
+        EXPECT_EQ(g.stepX, 1.0 / 1200);
+        EXPECT_TRUE(g.geographic);
+        EXPECT_EQ(g.epsg, 4326);
+        EXPECT_EQ(g.heights[2 * 1201 + 1000], 2 * 3 - 1000);
+        EXPECT_TRUE(std::isnan(g.heights[5 * 1201 + 7]));
+    }
+}
+
+// What cannot be read is refused with a message that names the file and
+// what is wrong, and leaves the grid empty.
+TEST(ElevationRead, RefusesWithAMessage) {
+    TempFolder tmp;
+    writeText(tmp.file("gap.xyz"), "0 0 1\n1 0 2\n2.5 0 3\n");
+    writeText(tmp.file("word.xyz"), "x y z\n0 0 1\n0 1 zwei\n");
+    writeText(tmp.file("four.csv"), "0;0;1\n0;1;1;9\n");
+    writeText(tmp.file("one.xyz"), "0 0 1\n");
+    writeText(tmp.file("stray.xyz"), "0 0 1\n1 0 1\n0 1 1\n1 1 1\n1000 1000 1\n");
+    writeText(tmp.file("short.asc"),
+              "ncols 2\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 1\n1 2 3\n");
+    writeText(tmp.file("claims.asc"),
+              "ncols 10000\nnrows 1000\nxllcorner 0\nyllcorner 0\ncellsize 1\n1\n");
+    writeText(tmp.file("long.asc"),
+              "ncols 1\nnrows 1\nxllcorner 0\nyllcorner 0\ncellsize 1\n1 2\n");
+    writeBytes(tmp.file("N47E011.hgt"), std::vector<std::uint8_t>(2 * 1201 * 1201));
+    writeBytes(tmp.file("tile.hgt"), std::vector<std::uint8_t>(2 * 1201 * 1201));
+    writeBytes(tmp.file("nothing.bin"), {0, 1, 2, 3});
+    const std::string data = testDataFile("dgm/");
+    const struct {
+        std::string path, message;
+    } cases[] = {
+        {tmp.file("missing.tif"), "Can't open %s!\n"},
+        {tmp.path().string(), "Can't open %s!\n"},
+        {tmp.file("gap.xyz"), "%s: die Punkte liegen auf keinem regelmäßigen Raster!\n"},
+        {tmp.file("word.xyz"), "Formatfehler in %s, Zeile 3!\n"},
+        {tmp.file("four.csv"), "Formatfehler in %s, Zeile 2!\n"},
+        {tmp.file("one.xyz"), "%s: zu wenig Punkte für ein Raster!\n"},
+        {tmp.file("stray.xyz"), "%s: die Punkte füllen ihr Raster nicht einmal zu 1 %%!\n"},
+        {tmp.file("short.asc"), "Formatfehler in %s!\n"},
+        {tmp.file("claims.asc"), "Formatfehler in %s!\n"},
+        {tmp.file("long.asc"), "Formatfehler in %s, Zeile 6!\n"},
+        {tmp.file("tile.hgt"), "%s: der Name gibt die Lage nicht an (z.B. N47E011.hgt)!\n"},
+        {tmp.file("nothing.bin"), "%s: unbekanntes Format!\n"},
+        {data + "bad_N47E011.hgt", "Formatfehler in %s!\n"},
+        {data + "bad_bigtiff.tif", "%s: BigTIFF wird nicht unterstützt!\n"},
+        {data + "bad_three_bands.tif", "%s: mehrere Bänder (3) werden nicht unterstützt!\n"},
+        {data + "bad_jpeg.tif", "%s: JPEG-Kompression wird nicht unterstützt!\n"},
+        {data + "bad_rotated.tif",
+         "%s: gedrehtes oder gespiegeltes Raster wird nicht unterstützt!\n"},
+        {data + "bad_no_georeference.tif", "%s: keine Georeferenz!\n"},
+        {data + "bad_complex.tif",
+         "%s: Werte mit 32 Bit im Sampleformat 5 werden nicht unterstützt!\n"},
+        {data + "bad_zstd.tif", "%s: Kompression 50000 wird nicht unterstützt!\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        ElevationGrid g;
+        g.columns = 3;
+        std::string error;
+        EXPECT_FALSE(readElevationFile(c.path, g, error));
+        EXPECT_EQ(error, formatText(c.message.c_str(), c.path.c_str()));
+        expectEmpty(g);
+    }
+    // Heights are no picture; the picture given is cleared.
+    RgbImage image;
+    image.width = 4;
+    GeoPlacement at;
+    std::string error;
+    EXPECT_FALSE(readTiffPicture(data + "f32_strips.tif", image, at, error));
+    EXPECT_EQ(error, data + "f32_strips.tif: Farbmodell 1 mit 1 Bändern zu 32 Bit wird nicht "
+                            "unterstützt!\n");
+    EXPECT_EQ(image.width, 0u);
+#ifndef _WIN32
+    // A FIFO would block the reader until someone writes to it.
+    ASSERT_EQ(mkfifo(tmp.file("pipe.xyz").c_str(), 0600), 0);
+    EXPECT_FALSE(readTiffPicture(tmp.file("pipe.xyz"), image, at, error));
+    ElevationGrid g;
+    EXPECT_FALSE(readElevationFile(tmp.file("pipe.xyz"), g, error));
+    EXPECT_EQ(error, "Can't open " + tmp.file("pipe.xyz") + "!\n");
+#endif
+}
+
+// Every prefix of a tiled, compressed GeoTIFF fails cleanly.
+TEST(ElevationRead, RefusesEveryCutGeoTiff) {
+    const std::vector<std::uint8_t> whole = readBytes(testDataFile("dgm/f32_deflate_p3_tiled.tif"));
+    TempFolder tmp;
+    for (std::size_t n = 0; n < whole.size(); ++n) {
+        writeBytes(tmp.file("cut.tif"),
+                   std::vector<std::uint8_t>(whole.begin(),
+                                             whole.begin() + static_cast<std::ptrdiff_t>(n)));
+        ElevationGrid g;
+        std::string error;
+        EXPECT_FALSE(readElevationFile(tmp.file("cut.tif"), g, error)) << n;
+    }
+}
+
+// The fast path of the number scanner rounds as strtod does; longer texts
+// take the slow path; what is no number is refused.
+TEST(ElevationRead, NumbersAsStrtodReadsThem) {
+    for (const char* text : {"0.1", "-5600045.123456", "+7", "1.5E-3", "12345678901234567890",
+                             "0.30000000000000004", "1e-30", "2.5e22", ".5", "5."}) {
+        SCOPED_TRACE(text);
+        const std::string_view s(text);
+        double v = -1;
+        ASSERT_EQ(scanNumber(s.data(), s.data() + s.size(), v), s.data() + s.size());
+        EXPECT_EQ(v, std::strtod(text, nullptr));
+    }
+    for (const char* text : {"", "-", ".", "e5", "1e", "nan"}) {
+        const std::string_view s(text);
+        double v = 0;
+        EXPECT_EQ(scanNumber(s.data(), s.data() + s.size(), v), nullptr) << text;
+    }
+}

@@ -1,0 +1,227 @@
+#!/bin/bash
+# Makes the elevation and picture test files under tests/data/dgm with GDAL,
+# so that our readers are checked against files another tool wrote:
+#   - one small terrain (7 × 5 points, 10 m, EPSG:25832, one hole) as
+#     GeoTIFF in every sample type, compression (none, PackBits, LZW,
+#     Deflate), predictor (1, 2, 3), in strips and tiles, in both byte
+#     orders, with the pixel as area and as point, and once in degrees
+#     (EPSG:4326); as an ESRI ASCII grid; as XYZ points (GDAL's order, then
+#     shuffled with a header and semicolons, then south row first with tabs
+#     and CRLF line ends: orders GDAL itself cannot read back);
+#   - a 7 × 5 picture as RGB, RGBA, grey, palette, band-interleaved TIFF;
+#   - files the readers must refuse (bad_*): BigTIFF, three bands of
+#     heights, JPEG compression, a rotated raster, no georeference, complex
+#     samples, an unknown compression, an SRTM tile of the wrong size.
+# It records what GDAL reads back from every file:
+#   gdal_grids.csv     file,columns,rows,west,north,step_x,step_y,epsg,
+#                      geographic,holes,heights (the points north row first,
+#                      west to east, blank-separated, "nan" for a hole; west
+#                      and north are the first point, the centre of a pixel)
+#   gdal_pictures.csv  file,width,height,west,north,step_x,step_y,rgb (the
+#                      pixels top row first as hex bytes red green blue;
+#                      west and north the outer corner)
+# The tests read only these outputs; they need no GDAL.
+#
+# Needs gdal-bin and python3 (Debian). Usage:
+#   tools/make_dgm_test_data.sh [output folder, default tests/data/dgm]
+set -euo pipefail
+
+here="$(cd "$(dirname "$0")" && pwd)"
+out="${1:-$here/../tests/data/dgm}"
+mkdir -p "$out"
+out="$(cd "$out" && pwd)"
+command -v gdal_translate >/dev/null || sudo apt-get install -y gdal-bin
+PYTHON=/usr/bin/python3
+
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+export GDAL_PAM_ENABLED=NO
+
+# --- the terrain -------------------------------------------------------------
+# Written by us as an ASCII grid (heights 200 to 450 m, the hole at column 2,
+# row 1); everything else is GDAL's.
+"$PYTHON" - "$work/base.asc" <<'PY'
+import math, sys
+w, h = 7, 5
+with open(sys.argv[1], "w") as f:
+    f.write("ncols %d\nnrows %d\nxllcorner 500000\nyllcorner 5600000\ncellsize 10\n"
+            "NODATA_value -9999\n" % (w, h))
+    for r in range(h):
+        row = []
+        for c in range(w):
+            v = -9999 if (c, r) == (2, 1) else 240 + 3.25 * c * c - 7.5 * r + 11 * math.sin(c + 2 * r)
+            row.append("%.3f" % v)
+        f.write(" ".join(row) + "\n")
+PY
+T="gdal_translate -q -a_srs EPSG:25832"
+$T -ot Float32 "$work/base.asc" "$work/base.tif"
+
+tif() { # name options...
+    local name=$1
+    shift
+    gdal_translate -q "$@" "$work/base.tif" "$out/$name"
+}
+tif f32_strips.tif -co BLOCKYSIZE=2
+tif f32_deflate_p3_tiled.tif -co COMPRESS=DEFLATE -co PREDICTOR=3 -co TILED=YES \
+    -co BLOCKXSIZE=16 -co BLOCKYSIZE=16
+# (GDAL 3.6 does not read back what it writes with ENDIANNESS=BIG and
+# PREDICTOR=3, so the big-endian floats have no predictor.)
+tif f32_lzw_p3.tif -co COMPRESS=LZW -co PREDICTOR=3 -co BLOCKYSIZE=3
+tif f32_deflate_msb.tif -co COMPRESS=DEFLATE -co ENDIANNESS=BIG
+tif f64_lzw_p3.tif -ot Float64 -co COMPRESS=LZW -co PREDICTOR=3
+tif f64_tiled_msb.tif -ot Float64 -co TILED=YES -co BLOCKXSIZE=16 -co BLOCKYSIZE=16 \
+    -co ENDIANNESS=BIG
+tif i16_packbits.tif -ot Int16 -co COMPRESS=PACKBITS -co BLOCKYSIZE=2
+tif i16_lzw_p2_tiled_msb.tif -ot Int16 -co COMPRESS=LZW -co PREDICTOR=2 -co TILED=YES \
+    -co BLOCKXSIZE=16 -co BLOCKYSIZE=16 -co ENDIANNESS=BIG
+tif u16_deflate_p2.tif -ot UInt16 -a_nodata none -co COMPRESS=DEFLATE -co PREDICTOR=2
+tif i32_lzw_p2.tif -ot Int32 -co COMPRESS=LZW -co PREDICTOR=2
+tif u32_msb.tif -ot UInt32 -a_nodata none -co ENDIANNESS=BIG
+tif u8_lzw_p2.tif -ot Byte -a_nodata none -scale 200 450 0 250 -co COMPRESS=LZW -co PREDICTOR=2
+tif i8_deflate.tif -ot Byte -a_nodata none -scale 200 450 -120 120 -co PIXELTYPE=SIGNEDBYTE \
+    -co COMPRESS=DEFLATE
+tif f32_point.tif -mo AREA_OR_POINT=Point -co COMPRESS=DEFLATE
+tif geo_f32_point.tif -a_srs EPSG:4326 -a_ullr 11 47.5 11.001944444444444 47.49861111111111 \
+    -mo AREA_OR_POINT=Point
+tif geo_i16_lzw.tif -ot Int16 -a_srs EPSG:4326 -a_ullr -77 -12 -76.99805555555555 -12.001388888888889 \
+    -co COMPRESS=LZW
+gdal_translate -q -of AAIGrid "$work/base.tif" "$out/terrain.asc"
+gdal_translate -q -of XYZ "$work/base.tif" "$work/gdal.xyz"
+
+# GDAL writes the hole as its no-data value; an XYZ file leaves it out.
+"$PYTHON" - "$work/gdal.xyz" "$out" <<'PY'
+import os, random, sys
+lines = [l for l in open(sys.argv[1]).read().split("\n") if l and not l.endswith(" -9999")]
+out = sys.argv[2]
+open(os.path.join(out, "terrain.xyz"), "w").write("\n".join(lines) + "\n")
+random.seed(15)
+shuffled = lines[:]
+random.shuffle(shuffled)
+open(os.path.join(out, "terrain_shuffled.csv"), "w").write(
+    "X;Y;Z\n" + "".join(l.replace(" ", ";") + "\n" for l in shuffled))
+rows = {}
+for l in lines:
+    rows.setdefault(l.split()[1], []).append(l)
+south = [l for y in sorted(rows, key=float) for l in rows[y]]
+open(os.path.join(out, "terrain_south.txt"), "w", newline="").write(
+    "".join(l.replace(" ", "\t") + "\r\n" for l in south))
+PY
+
+# --- pictures --------------------------------------------------------------------
+"$PYTHON" - "$work/pic.ppm" <<'PY'
+import sys
+w, h = 7, 5
+# Binary (P6): GDAL reads no plain-text PPM.
+with open(sys.argv[1], "wb") as f:
+    f.write(b"P6\n%d %d\n255\n" % (w, h))
+    for y in range(h):
+        for x in range(w):
+            f.write(bytes([(37 * x + 91 * y + 16) % 256, (53 * x + 17 * y + 39) % 256,
+                           (11 * x * y + 5 * y + 200 * x) % 256]))
+PY
+P="gdal_translate -q -a_srs EPSG:25832 -a_ullr 500000 5600050 500070 5600000"
+$P "$work/pic.ppm" "$work/pic.tif"
+pic() { # name options...
+    local name=$1
+    shift
+    gdal_translate -q "$@" "$work/pic.tif" "$out/$name"
+}
+pic pic_rgb.tif
+pic pic_rgb_lzw_p2_tiled.tif -co COMPRESS=LZW -co PREDICTOR=2 -co TILED=YES \
+    -co BLOCKXSIZE=16 -co BLOCKYSIZE=16
+pic pic_rgb_planes_msb.tif -co INTERLEAVE=BAND -co ENDIANNESS=BIG -co COMPRESS=PACKBITS
+pic pic_rgba_deflate.tif -b 1 -b 2 -b 3 -b 1 -colorinterp red,green,blue,alpha \
+    -co COMPRESS=DEFLATE -co ALPHA=YES
+pic pic_grey.tif -b 2 -co COMPRESS=PACKBITS
+# A palette picture through a virtual raster with a colour table.
+"$PYTHON" - "$work/pic.tif" "$work/palette.vrt" <<'PY'
+import sys
+entries = "".join('<Entry c1="%d" c2="%d" c3="%d" c4="255"/>' % ((i * 7) % 256, 255 - i, (i * 13) % 256)
+                  for i in range(256))
+open(sys.argv[2], "w").write(
+    '<VRTDataset rasterXSize="7" rasterYSize="5"><SRS>EPSG:25832</SRS>'
+    '<GeoTransform>500000, 10, 0, 5600050, 0, -10</GeoTransform><VRTRasterBand dataType="Byte" band="1">'
+    '<ColorInterp>Palette</ColorInterp><ColorTable>%s</ColorTable><SimpleSource>'
+    '<SourceFilename>%s</SourceFilename><SourceBand>1</SourceBand></SimpleSource>'
+    '</VRTRasterBand></VRTDataset>' % (entries, sys.argv[1]))
+PY
+gdal_translate -q -co COMPRESS=LZW "$work/palette.vrt" "$out/pic_palette.tif"
+
+# --- what the readers refuse ------------------------------------------------------
+tif bad_bigtiff.tif -co BIGTIFF=YES
+tif bad_no_georeference.tif -co PROFILE=BASELINE
+tif bad_complex.tif -ot CInt16
+tif bad_zstd.tif -co COMPRESS=ZSTD
+pic bad_three_bands.tif
+pic bad_jpeg.tif -co COMPRESS=JPEG
+"$PYTHON" - "$work/base.tif" "$work/rotated.vrt" <<'PY'
+import sys
+open(sys.argv[2], "w").write(
+    '<VRTDataset rasterXSize="7" rasterYSize="5"><GeoTransform>500000, 10, 2, 5600050, 2, -10'
+    '</GeoTransform><VRTRasterBand dataType="Float32" band="1"><SimpleSource>'
+    '<SourceFilename>%s</SourceFilename><SourceBand>1</SourceBand></SimpleSource>'
+    '</VRTRasterBand></VRTDataset>' % sys.argv[1])
+PY
+gdal_translate -q "$work/rotated.vrt" "$out/bad_rotated.tif"
+printf 'not a tile' > "$out/bad_N47E011.hgt"
+
+# --- what GDAL reads back ---------------------------------------------------------------
+grid_row() { # file epsg geographic [file GDAL reads instead]
+    local file=$1 epsg=$2 geographic=$3 source=${4:-$1}
+    gdalinfo -json "$out/$source" > "$work/info.json"
+    gdal_translate -q -of XYZ -ot Float64 "$out/$source" "$work/points.xyz"
+    "$PYTHON" - "$work/info.json" "$work/points.xyz" "$file" "$epsg" "$geographic" <<'PY'
+import json, sys
+info = json.load(open(sys.argv[1]))
+band = info["bands"][0]
+nodata = band.get("noDataValue")
+gt = info["geoTransform"]
+w, h = info["size"]
+heights = []
+for line in open(sys.argv[2]):
+    v = float(line.split()[2])
+    heights.append("nan" if nodata is not None and v == float(nodata) else repr(v))
+assert len(heights) == w * h
+print("%s,%d,%d,%r,%r,%r,%r,%s,%s,%d,%s" % (sys.argv[3], w, h, gt[0] + gt[1] / 2, gt[3] + gt[5] / 2,
+      gt[1], -gt[5], sys.argv[4], sys.argv[5], heights.count("nan"), " ".join(heights)))
+PY
+}
+{
+    echo "file,columns,rows,west,north,step_x,step_y,epsg,geographic,holes,heights"
+    for f in f32_strips f32_deflate_p3_tiled f32_lzw_p3 f32_deflate_msb f64_lzw_p3 f64_tiled_msb i16_packbits \
+        i16_lzw_p2_tiled_msb u16_deflate_p2 i32_lzw_p2 u32_msb u8_lzw_p2 i8_deflate f32_point; do
+        grid_row $f.tif 25832 0
+    done
+    grid_row geo_f32_point.tif 4326 1
+    grid_row geo_i16_lzw.tif 4326 1
+    grid_row terrain.asc 0 0
+    # GDAL reads the XYZ points only in its own order and without the hole:
+    # the grid it reads from them is the terrain's.
+    for f in terrain.xyz terrain_shuffled.csv terrain_south.txt; do
+        grid_row $f 0 0 f32_strips.tif
+    done
+} > "$out/gdal_grids.csv"
+
+{
+    echo "file,width,height,west,north,step_x,step_y,rgb"
+    for f in pic_rgb pic_rgb_lzw_p2_tiled pic_rgb_planes_msb pic_rgba_deflate pic_grey pic_palette; do
+        gdalinfo -json "$out/$f.tif" > "$work/info.json"
+        gdal_translate -q -of ENVI -co INTERLEAVE=BSQ -expand rgb "$out/$f.tif" "$work/px.raw" 2>/dev/null ||
+            gdal_translate -q -of ENVI -co INTERLEAVE=BSQ "$out/$f.tif" "$work/px.raw"
+        "$PYTHON" - "$work/info.json" "$work/px.raw" "$f.tif" <<'PY'
+import json, sys
+info = json.load(open(sys.argv[1]))
+w, h = info["size"]
+gt = info["geoTransform"]
+raw = open(sys.argv[2], "rb").read()
+bands = len(raw) // (w * h)
+plane = lambda b: raw[b * w * h:(b + 1) * w * h]
+# One band is grey, three or more are red, green, blue (and alpha).
+r, g, b = (plane(0), plane(0), plane(0)) if bands == 1 else (plane(0), plane(1), plane(2))
+rgb = "".join("%02x%02x%02x" % (r[i], g[i], b[i]) for i in range(w * h))
+print("%s,%d,%d,%r,%r,%r,%r,%s" % (sys.argv[3], w, h, gt[0], gt[3], gt[1], -gt[5], rgb))
+PY
+    done
+} > "$out/gdal_pictures.csv"
+rm -f "$out"/*.aux.xml "$out"/*.prj
+echo "made the elevation test data in $out"
