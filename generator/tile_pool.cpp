@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstdlib>
 #include <system_error>
 
 namespace {
@@ -66,8 +65,8 @@ void TilePool::work() {
         if (stopping_ || claimed_ == count_) return;
         if (freeSlots() == 0) continue;
         const std::int64_t tile = claimed_++;
-        // More free slots than this one: another sleeping worker may go on.
-        const bool wakeAnother = sleeping_ > 0 && freeSlots() > 0;
+        // Still half of the slots free: a sleeping worker may help.
+        const bool wakeAnother = sleeping_ > 0 && freeSlots() >= half;
         Slot& slot = slotOf(tile);
         lock.unlock();
         if (wakeAnother) claimable_.notify_one();
