@@ -3,6 +3,7 @@
 #include "common/bytes.h"
 #include "platform/platform.h"
 
+#include <algorithm>
 #include <string_view>
 #include <type_traits>
 #include <utility>
@@ -86,8 +87,14 @@ void writeIndexEntries(ByteCursor& out, const MeshPart& part, std::uint16_t tag)
     };
     auto marker = [&](std::int32_t code) { entry(out.take(2 + kIndexEntrySize), code, 1); };
     auto index = [&](std::int16_t i) { entry(out.take(2 + kIndexEntrySize), i, 0); };
+    // Which groups have faces at all: a tile has only quads, and the other
+    // groups need no walk over its faces.
+    bool present[6] = {}; // faces of 1, 2, 3, 4 and more indices
+    for (const MeshFace& f : part.faces)
+        if (f.indexCount > 0) present[std::min(f.indexCount, 5)] = true;
     auto group = [&](std::int32_t code, auto count) {
         marker(code);
+        if (!present[count]) return;
         for (const MeshFace& f : part.faces) {
             if (f.indexCount != count) continue;
             ByteCursor indices = out.take(count * (2 + kIndexEntrySize));
@@ -98,13 +105,15 @@ void writeIndexEntries(ByteCursor& out, const MeshPart& part, std::uint16_t tag)
     // The very first entry has no reference before it.
     out.i32(kPoints);
     out.i32(1);
-    for (const MeshFace& f : part.faces)
-        if (f.indexCount == 1) index(f.firstIndices[0]);
+    if (present[1])
+        for (const MeshFace& f : part.faces)
+            if (f.indexCount == 1) index(f.firstIndices[0]);
     group(kLines, std::integral_constant<int, 2>{});
     group(kTriangles, std::integral_constant<int, 3>{});
     group(kQuads, std::integral_constant<int, 4>{});
     marker(kPolygon);
     for (const MeshFace& f : part.faces) {
+        if (!present[5]) break;
         if (f.indexCount <= 4) continue;
         for (int k = 0; k < 4; ++k)
             index(f.firstIndices[k]);
