@@ -9,7 +9,8 @@
 // failed() once. No other code touches raw file bytes.
 //
 // ByteWriter mirrors it and appends to a byte vector; the whole file image is
-// built first and handed to the platform layer in one piece.
+// built first and handed to the platform layer in one piece. ByteCursor
+// writes the same encodings into an image sized beforehand.
 #pragma once
 
 #include <algorithm>
@@ -154,7 +155,59 @@ class ByteReader {
     bool failed_ = false;
 };
 
-class ByteWriter {
+// The little-endian (and the two big-endian) encodings of ByteWriter and
+// ByteCursor. Sink provides bytes(p, n), which stores n bytes where the next
+// ones go.
+template <class Sink>
+class ByteEncoder {
+  public:
+    void u8(std::uint8_t v) { sink().bytes(&v, 1); }
+    void u16(std::uint16_t v) {
+        std::uint8_t b[2] = {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8)};
+        sink().bytes(b, 2);
+    }
+    void u32(std::uint32_t v) {
+        std::uint8_t b[4] = {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8),
+                             static_cast<std::uint8_t>(v >> 16),
+                             static_cast<std::uint8_t>(v >> 24)};
+        sink().bytes(b, 4);
+    }
+    void u64(std::uint64_t v) {
+        u32(static_cast<std::uint32_t>(v));
+        u32(static_cast<std::uint32_t>(v >> 32));
+    }
+    void i16(std::int16_t v) { u16(static_cast<std::uint16_t>(v)); }
+    void i32(std::int32_t v) { u32(static_cast<std::uint32_t>(v)); }
+    void u16be(std::uint16_t v) {
+        std::uint8_t b[2] = {static_cast<std::uint8_t>(v >> 8), static_cast<std::uint8_t>(v)};
+        sink().bytes(b, 2);
+    }
+    void u32be(std::uint32_t v) {
+        std::uint8_t b[4] = {static_cast<std::uint8_t>(v >> 24), static_cast<std::uint8_t>(v >> 16),
+                             static_cast<std::uint8_t>(v >> 8), static_cast<std::uint8_t>(v)};
+        sink().bytes(b, 4);
+    }
+    void f32(float v) {
+        std::uint32_t bits;
+        std::memcpy(&bits, &v, 4);
+        u32(bits);
+    }
+    void f64(double v) {
+        std::uint64_t bits;
+        std::memcpy(&bits, &v, 8);
+        u64(bits);
+    }
+    // Counted string: the caller has made sure the text fits in 255 bytes.
+    void countedString(std::string_view s) {
+        u8(static_cast<std::uint8_t>(s.size()));
+        sink().bytes(s.data(), s.size());
+    }
+
+  private:
+    Sink& sink() { return static_cast<Sink&>(*this); }
+};
+
+class ByteWriter : public ByteEncoder<ByteWriter> {
   public:
     ByteWriter() = default;
     // Writes into a vector whose memory is reused: its content is dropped,
@@ -178,60 +231,16 @@ class ByteWriter {
         if (buf_.size() < n) buf_.resize(n);
     }
 
-    void u8(std::uint8_t v) {
-        room(1);
-        buf_[len_++] = v;
-    }
-    void u16(std::uint16_t v) {
-        std::uint8_t b[2] = {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8)};
-        bytes(b, 2);
-    }
-    void u32(std::uint32_t v) {
-        std::uint8_t b[4] = {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8),
-                             static_cast<std::uint8_t>(v >> 16),
-                             static_cast<std::uint8_t>(v >> 24)};
-        bytes(b, 4);
-    }
-    void u64(std::uint64_t v) {
-        u32(static_cast<std::uint32_t>(v));
-        u32(static_cast<std::uint32_t>(v >> 32));
-    }
-    void i16(std::int16_t v) { u16(static_cast<std::uint16_t>(v)); }
-    void i32(std::int32_t v) { u32(static_cast<std::uint32_t>(v)); }
-    void u16be(std::uint16_t v) {
-        std::uint8_t b[2] = {static_cast<std::uint8_t>(v >> 8), static_cast<std::uint8_t>(v)};
-        bytes(b, 2);
-    }
-    void u32be(std::uint32_t v) {
-        std::uint8_t b[4] = {static_cast<std::uint8_t>(v >> 24), static_cast<std::uint8_t>(v >> 16),
-                             static_cast<std::uint8_t>(v >> 8), static_cast<std::uint8_t>(v)};
-        bytes(b, 4);
-    }
-    void f32(float v) {
-        std::uint32_t bits;
-        std::memcpy(&bits, &v, 4);
-        u32(bits);
-    }
-    void f64(double v) {
-        std::uint64_t bits;
-        std::memcpy(&bits, &v, 8);
-        u64(bits);
-    }
     void bytes(const void* p, std::size_t n) {
         if (n == 0) return;
         room(n);
         std::memcpy(buf_.data() + len_, p, n);
         len_ += n;
-    } // Counted string: the caller has made sure the text fits in 255 bytes.
-    void countedString(std::string_view s) {
-        u8(static_cast<std::uint8_t>(s.size()));
-        bytes(s.data(), s.size());
     }
 
   private:
     // The vector is kept larger than what was written (len_), so that a
-    // small write is a copy and not a resize: a model file is built from
-    // some 40,000 of them.
+    // small write is a copy and not a resize.
     void room(std::size_t n) {
         if (buf_.size() - len_ < n)
             buf_.resize(std::max<std::size_t>({2 * buf_.size(), len_ + n, 256}));
@@ -239,4 +248,48 @@ class ByteWriter {
 
     mutable std::vector<std::uint8_t> buf_;
     std::size_t len_ = 0;
+};
+
+// Writes into memory sized beforehand, for a file image whose length its
+// counts tell: no growth and no copy. A write that would run past the end
+// writes nothing and makes the cursor fail for good, as the reader does; a
+// writer that sized its image right ends with atEnd() and not failed().
+class ByteCursor : public ByteEncoder<ByteCursor> {
+  public:
+    ByteCursor(std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+
+    bool failed() const { return failed_; }
+    bool atEnd() const { return !failed_ && pos_ == size_; }
+    std::size_t position() const { return pos_; }
+
+    void bytes(const void* p, std::size_t n) {
+        if (n > size_ - pos_) return fail();
+        if (n != 0) std::memcpy(data_ + pos_, p, n);
+        pos_ += n;
+    }
+    // The next n bytes as a cursor of their own, for a record of a fixed
+    // size: one test for the record, and inside it none that the compiler
+    // cannot prove. Past the end it fails, and so does the record.
+    ByteCursor take(std::size_t n) {
+        if (n > size_ - pos_) {
+            fail();
+            ByteCursor none(nullptr, 0);
+            none.failed_ = true;
+            return none;
+        }
+        pos_ += n;
+        return ByteCursor(data_ + pos_ - n, n);
+    }
+
+  private:
+    // Nothing more fits after a failure: only writes of nothing do.
+    void fail() {
+        failed_ = true;
+        pos_ = size_;
+    }
+
+    std::uint8_t* data_;
+    std::size_t size_;
+    std::size_t pos_ = 0;
+    bool failed_ = false;
 };

@@ -4,6 +4,7 @@
 #include "common/numeric.h"
 #include "common/paths.h"
 #include "generator/host_folder.h"
+#include "generator/tile_pool.h"
 #include "layout/layout.h"
 #include "platform/platform.h"
 #include "raster/height_file.h"
@@ -206,35 +207,37 @@ void scaleColour(PixelColour& colour, float factor) {
     colour.blue = scale(colour.blue);
 }
 
-void fillTileMesh(const SettingsFile& settings, MeshModel& model, const ColourSource& colours,
-                  const HeightSource& heights, const TileRect& rect) {
-    const auto factor = static_cast<float>(settings.getReal("Terrain1", "Faktor", 1.0f));
-    const auto rgbFactor = static_cast<float>(settings.getReal("Terrain1", "RGBFaktor", 1.0f));
+TileMeshSettings tileMeshSettings(const SettingsFile& settings, const HeightSource& heights) {
+    TileMeshSettings mesh;
+    mesh.factor = static_cast<float>(settings.getReal("Terrain1", "Faktor", 1.0f));
+    mesh.rgbFactor = static_cast<float>(settings.getReal("Terrain1", "RGBFaktor", 1.0f));
     const auto defaultShift =
-        static_cast<float>(0.02 - static_cast<double>(factor) * heights.minHeight * 0.01);
-    const auto heightOffset =
+        static_cast<float>(0.02 - static_cast<double>(mesh.factor) * heights.minHeight * 0.01);
+    mesh.heightOffset =
         static_cast<float>(settings.getReal("Terrain1", "Verschiebung", defaultShift) * 100.0);
+    return mesh;
+}
 
-    model.clear();
+void fillTileMesh(const TileMeshSettings& mesh, MeshModel& model, const ColourSource& colours,
+                  const HeightSource& heights, const TileRect& rect) {
+    // The previous tile's arrays are refilled, not freed: every tile of a
+    // run but those at the edges has the same size.
     model.parts.resize(1);
-    model.partCount = 1;
     MeshPart& part = model.parts[0];
 
     const std::int32_t w = rect.maxX - rect.minX;
     const std::int32_t h = rect.maxY - rect.minY;
     const std::int32_t p = w + 1;
-    part.faceCount = static_cast<std::int16_t>(w * h);
-    part.vertexCount = static_cast<std::int16_t>(p * (h + 1));
     part.faces.resize(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
     part.vertices.resize(static_cast<std::size_t>(p) * static_cast<std::size_t>(h + 1));
-    part.formatCount = 1;
-    part.formats.resize(1);
+    part.formats.assign(1, MeshFormat{});
 
     // Quads, clockwise seen from above: (a, b+1), (a+1, b+1), (a+1, b), (a, b).
     for (std::int32_t a = 0; a < w; ++a) {
         for (std::int32_t b = 0; b < h; ++b) {
             MeshFace& f = part.faces[static_cast<std::size_t>(a * h + b)];
             f.indexCount = 4;
+            f.moreIndices.clear();
             f.firstIndices[0] = static_cast<std::int16_t>(a + p * (b + 1));
             f.firstIndices[1] = static_cast<std::int16_t>((a + 1) + p * (b + 1));
             f.firstIndices[2] = static_cast<std::int16_t>((a + 1) + p * b);
@@ -242,148 +245,200 @@ void fillTileMesh(const SettingsFile& settings, MeshModel& model, const ColourSo
         }
     }
 
+    // scaleColour of every byte value: a tile scales some 5,000 bytes.
+    std::uint8_t scaled[256];
+    for (int byte = 0; byte < 256; ++byte) {
+        PixelColour c{static_cast<std::uint8_t>(byte), 0, 0, 0};
+        scaleColour(c, mesh.rgbFactor);
+        scaled[byte] = c.red;
+    }
     // The colour bitmap has one pixel per grid step, so the last grid column
-    // and row have no colour of their own and stay black.
-    for (std::int32_t c = rect.minX; c <= rect.maxX; ++c) {
-        for (std::int32_t r = rect.minY; r <= rect.maxY; ++r) {
-            MeshVertex& v =
-                part.vertices[static_cast<std::size_t>((c - rect.minX) + p * (r - rect.minY))];
-            v = MeshVertex{};
+    // and row have no colour of their own and stay black. Row by row, as
+    // the vertices and the bitmap lie in memory.
+    for (std::int32_t r = rect.minY; r <= rect.maxY; ++r) {
+        MeshVertex* v = part.vertices.data() + static_cast<std::size_t>(p) * (r - rect.minY);
+        for (std::int32_t c = rect.minX; c <= rect.maxX; ++c, ++v) {
+            *v = MeshVertex{};
             if (c < colours.width && r < colours.height) {
-                v.colour = colours.colourAt(c, r);
-                scaleColour(v.colour, rgbFactor);
+                const PixelColour colour = colours.colourAt(c, r);
+                v->colour = {scaled[colour.red], scaled[colour.green], scaled[colour.blue],
+                             colour.hasColour};
             }
-            v.position[0] = wrapMul(c - rect.centreX, heights.pixelSize);
-            v.position[1] = wrapMul(r - rect.centreY, heights.pixelSize);
-            v.position[2] = truncToInt32(heights.heightAt(c, r) * static_cast<double>(factor) +
-                                         static_cast<double>(heightOffset));
+            v->position[0] = wrapMul(c - rect.centreX, heights.pixelSize);
+            v->position[1] = wrapMul(r - rect.centreY, heights.pixelSize);
+            v->position[2] =
+                truncToInt32(heights.heightAt(c, r) * static_cast<double>(mesh.factor) +
+                             static_cast<double>(mesh.heightOffset));
         }
     }
 }
+
+namespace {
+
+// Everything a run works on, found and checked before any file is written.
+struct RunPlan {
+    std::unique_ptr<HeightSource> heights;
+    std::unique_ptr<ColourBitmap> colours;
+    Tiling tiling;
+    std::string name;
+    std::string modelRoot; // the host's model folder, or empty for the current folder
+    TileMeshSettings mesh;
+};
+
+// Reads the sources and checks, in this order, everything that would stop
+// the run: none after the message (or, for a file its reader reported,
+// without one of its own). withLayout: a layout will be written too.
+std::optional<RunPlan> planRun(const SettingsFile& settings, bool withLayout) {
+    const std::string* heightFile = settings.find("Terrain1", "Hoehe");
+    const std::string* colourFile = settings.find("Terrain1", "Farbe");
+    if (!heightFile) return report("[Terrain1]:Hoehe muss gesetzt sein!\n"), std::nullopt;
+    if (!colourFile) return report("[Terrain1]:Farbe muss gesetzt sein!\n"), std::nullopt;
+
+    RunPlan plan;
+    plan.heights = openHeightSource(settings, *heightFile);
+    if (!plan.heights) return std::nullopt;
+    const HeightSource& heights = *plan.heights;
+    if (extensionOf(*colourFile) != ".bmp")
+        return report("Falscher Dateityp fuer farbe: %s!\n", colourFile->c_str()), std::nullopt;
+
+    plan.colours = std::make_unique<ColourBitmap>(*colourFile, heights.pixelSize);
+    const ColourBitmap& colours = *plan.colours;
+    if (colours.width != heights.gridWidth || colours.height != heights.gridHeight)
+        return report("Groessen stimmen nicht überein!\n"), std::nullopt;
+
+    // An empty "Name" would put the models into the root folder.
+    const std::string* name = settings.find("Terrain1", "Name");
+    if (!name || name->empty()) return report("[Terrain1]:Name muss gesetzt sein!\n"), std::nullopt;
+    if (!isPlainFolderName(*name))
+        return report("[Terrain1]:Name muss ein einfacher Ordnername sein: %s!\n", name->c_str()),
+               std::nullopt;
+    plan.name = *name;
+
+    // A file that could not be read has been reported by its reader.
+    if (heights.gridWidth == 0 || colours.width == 0) return std::nullopt;
+
+    // Everything below would divide by zero, loop without end or write
+    // models and layouts that the host cannot read: stop before any file.
+    std::optional<Tiling> tiling = tilingOrReport(settings, heights);
+    if (!tiling) return std::nullopt;
+    plan.tiling = *tiling;
+    const std::int64_t tiles = tiling->tileCount();
+    if (tiles > kMaxTiles)
+        return report("Zu viele Kacheln: %lld (hoechstens %lld)!\n", static_cast<long long>(tiles),
+                      static_cast<long long>(kMaxTiles)),
+               std::nullopt;
+    if (!tilesFitFormat(*tiling))
+        return report("Kacheln zu gross fuer das Modellformat! Kachelgroesse hoechstens %.2f m!\n",
+                      largestFittingTileMetres(*tiling, heights.pixelSize)),
+               std::nullopt;
+    // Without a tile the run would only replace the layout by an empty one.
+    if (tiles == 0)
+        return report("Keine Kachel: Kachelabstand groesser als das Gelaende!\n"), std::nullopt;
+
+    // Every vertex height is trunc(Faktor x h + offset).
+    plan.mesh = tileMeshSettings(settings, heights);
+    if (!mappedHeightsFit(plan.mesh.factor, plan.mesh.heightOffset, heights)) return std::nullopt;
+
+    std::optional<std::string> host = hostFolder();
+    if (host && !hostFolderExists(*host))
+        return report("Zumt-Ordner %s nicht gefunden!\n", host->c_str()), std::nullopt;
+    plan.modelRoot = host ? *host + "Modelle\\" : std::string();
+    // The longest names are those of the last tile.
+    const std::int32_t lastI = tiling->countX - 1, lastJ = tiling->countY - 1;
+    const std::string longest = objectPath(plan.name, lastI, lastJ);
+    if (withLayout && longest.size() > kMaxObjectPath)
+        return report("Pfad zu lang: %s!\n", longest.c_str()), std::nullopt;
+    const std::string model = modelPath(plan.modelRoot, plan.name, lastI, lastJ);
+    if (model.size() > maxPathLength())
+        return report("Pfad zu lang: %s!\n", model.c_str()), std::nullopt;
+    return plan;
+}
+
+// The generated layout: one object per tile, in tile order, placed so that
+// the tiles' vertices (relative to their centres) land on the terrain
+// centred on the layout's origin, lowered by 1 m.
+ObjectRecord tileObject(const RunPlan& plan, const Tile& tile, std::int16_t id) {
+    const HeightSource& heights = *plan.heights;
+    ObjectRecord obj;
+    obj.id = id;
+    obj.path = objectPath(plan.name, tile.i, tile.j);
+    obj.position.x = wrapMul(tile.rect.centreX - heights.gridWidth / 2, heights.pixelSize);
+    obj.position.y = wrapMul(tile.rect.centreY - heights.gridHeight / 2, heights.pixelSize);
+    obj.position.z = -100;
+    obj.direction = {1.0f, 0.0f, 0.0f};
+    obj.param1 = 100;
+    obj.param2 = 100;
+    return obj;
+}
+
+// The rest of the generated layout: five standard cameras and its colour.
+void finishGeneratedLayout(Layout& layout) {
+    for (CameraRecord& camera : layout.cameras)
+        camera.setDefault();
+    layout.properties.colourA[0] = 204;
+    layout.properties.colourA[1] = 230;
+    layout.properties.colourA[2] = 255;
+}
+
+} // namespace
 
 int generateTiles(const SettingsFile& settings, const std::optional<std::string>& layoutPath,
                   const TileProgress& progress, GenerationOutcome* outcome) {
     GenerationOutcome ignored;
     GenerationOutcome& result = outcome ? *outcome : ignored;
     result = GenerationOutcome{};
-    const std::string* heightFile = settings.find("Terrain1", "Hoehe");
-    const std::string* colourFile = settings.find("Terrain1", "Farbe");
-    if (!heightFile) return report("[Terrain1]:Hoehe muss gesetzt sein!\n");
-    if (!colourFile) return report("[Terrain1]:Farbe muss gesetzt sein!\n");
+    std::optional<RunPlan> planned = planRun(settings, layoutPath.has_value());
+    if (!planned) return 0;
+    const RunPlan& plan = *planned;
+    const Tiling& tiling = plan.tiling;
 
-    std::unique_ptr<HeightSource> heights = openHeightSource(settings, *heightFile);
-    if (!heights) return 0;
-    if (extensionOf(*colourFile) != ".bmp")
-        return report("Falscher Dateityp fuer farbe: %s!\n", colourFile->c_str());
+    if (layoutPath && !backUpUsersLayout(*layoutPath, plan.name, result.backupPath)) return 0;
 
-    ColourBitmap colours(*colourFile, heights->pixelSize);
-    if (colours.width != heights->gridWidth || colours.height != heights->gridHeight)
-        return report("Groessen stimmen nicht überein!\n");
-
-    // An empty "Name" would put the models into the root folder.
-    const std::string* name = settings.find("Terrain1", "Name");
-    if (!name || name->empty()) return report("[Terrain1]:Name muss gesetzt sein!\n");
-    if (!isPlainFolderName(*name))
-        return report("[Terrain1]:Name muss ein einfacher Ordnername sein: %s!\n", name->c_str());
-
-    // A file that could not be read has been reported by its reader.
-    if (heights->gridWidth == 0 || colours.width == 0) return 0;
-
-    // Everything below would divide by zero, loop without end or write
-    // models and layouts that the host cannot read: stop before any file.
-    std::optional<Tiling> plan = tilingOrReport(settings, *heights);
-    if (!plan) return 0;
-    const Tiling& tiling = *plan;
-    if (tiling.tileCount() > kMaxTiles)
-        return report("Zu viele Kacheln: %lld (hoechstens %lld)!\n",
-                      static_cast<long long>(tiling.tileCount()),
-                      static_cast<long long>(kMaxTiles));
-    if (!tilesFitFormat(tiling))
-        return report("Kacheln zu gross fuer das Modellformat! Kachelgroesse hoechstens %.2f m!\n",
-                      largestFittingTileMetres(tiling, heights->pixelSize));
-    // Without a tile the run would only replace the layout by an empty one.
-    if (tiling.tileCount() == 0)
-        return report("Keine Kachel: Kachelabstand groesser als das Gelaende!\n");
-
-    // Every vertex height is trunc(Faktor x h + offset), read as every tile
-    // reads them.
-    const auto factor = static_cast<float>(settings.getReal("Terrain1", "Faktor", 1.0f));
-    const auto defaultShift =
-        static_cast<float>(0.02 - static_cast<double>(factor) * heights->minHeight * 0.01);
-    const auto heightOffset =
-        static_cast<float>(settings.getReal("Terrain1", "Verschiebung", defaultShift) * 100.0);
-    if (!mappedHeightsFit(factor, heightOffset, *heights)) return 0;
-
-    std::optional<std::string> host = hostFolder();
-    if (host && !hostFolderExists(*host))
-        return report("Zumt-Ordner %s nicht gefunden!\n", host->c_str());
-    const std::string modelRoot = host ? *host + "Modelle\\" : std::string();
-    if (tiling.tileCount() > 0) {
-        // The longest names are those of the last tile.
-        const std::int32_t lastI = tiling.countX - 1, lastJ = tiling.countY - 1;
-        std::string longest = objectPath(*name, lastI, lastJ);
-        if (layoutPath && longest.size() > kMaxObjectPath)
-            return report("Pfad zu lang: %s!\n", longest.c_str());
-        std::string model = modelPath(modelRoot, *name, lastI, lastJ);
-        if (model.size() > maxPathLength()) return report("Pfad zu lang: %s!\n", model.c_str());
-    }
-
-    if (layoutPath && !backUpUsersLayout(*layoutPath, *name, result.backupPath)) return 0;
-
-    const std::string folder = modelRoot + *name;
+    const std::string folder = plan.modelRoot + plan.name;
     if (!makeFolders(folder)) return report("Kann Ordner %s nicht anlegen!\n", folder.c_str());
 
     Layout layout;
     if (layoutPath) layout.objects.reserve(static_cast<std::size_t>(tiling.tileCount()));
 
-    MeshModel model;
-    std::vector<std::uint8_t> image; // one file image, reused for every tile
+    // The meshes are built ahead on the workers; this thread writes them
+    // in tile order, reports, and keeps the progress.
     const std::int64_t total = tiling.tileCount();
-    std::int64_t done = 0;
-    for (std::int32_t i = 0; i < tiling.countX; ++i) {
-        for (std::int32_t j = 0; j < tiling.countY; ++j) {
-            const Tile tile = tiling.tile(i, j);
-            fillTileMesh(settings, model, colours, *heights, tile.rect);
-            const std::string path = modelPath(modelRoot, *name, i, j);
-            model.serializeInto(image);
-            // A full disk would fail every further tile the same way: the
-            // run stops at the first, and the old layout stays.
-            if (replaceFile(path, image.data(), image.size(), Durability::Replaceable) !=
-                WriteOutcome::Written) {
-                result.modelsFailed = total - done;
-                report("Fehler beim Schreiben von %s!\n%lld von %lld Kacheln nicht geschrieben.\n",
-                       path.c_str(), static_cast<long long>(result.modelsFailed),
-                       static_cast<long long>(total));
-                return 0;
-            }
-            if (layoutPath) {
-                ObjectRecord obj;
-                obj.id = static_cast<std::int16_t>(layout.objects.size() + 1);
-                obj.path = objectPath(*name, i, j);
-                obj.position.x =
-                    wrapMul(tile.rect.centreX - heights->gridWidth / 2, heights->pixelSize);
-                obj.position.y =
-                    wrapMul(tile.rect.centreY - heights->gridHeight / 2, heights->pixelSize);
-                obj.position.z = -100;
-                obj.direction = {1.0f, 0.0f, 0.0f};
-                obj.param1 = 100;
-                obj.param2 = 100;
-                layout.objects.push_back(std::move(obj));
-            }
-            ++done;
-            if (progress) progress(done, total);
+    auto tileNumber = [&tiling](std::int64_t k) {
+        return tiling.tile(static_cast<std::int32_t>(k / tiling.countY),
+                           static_cast<std::int32_t>(k % tiling.countY));
+    };
+    TilePool pool(total, tileWorkers(),
+                  [&](std::int64_t k, MeshModel& model, std::vector<std::uint8_t>& image) {
+                      fillTileMesh(plan.mesh, model, *plan.colours, *plan.heights,
+                                   tileNumber(k).rect);
+                      model.serializeInto(image);
+                  });
+    for (std::int64_t done = 0; done < total; ++done) {
+        const Tile tile = tileNumber(done);
+        const std::vector<std::uint8_t>& image = pool.next();
+        const std::string path = modelPath(plan.modelRoot, plan.name, tile.i, tile.j);
+        // A full disk would fail every further tile the same way: the run
+        // stops at the first, and the old layout stays. The workers stop
+        // before the message waits for the user.
+        if (replaceFile(path, image.data(), image.size(), Durability::Replaceable) !=
+            WriteOutcome::Written) {
+            pool.stop();
+            result.modelsFailed = total - done;
+            report("Fehler beim Schreiben von %s!\n%lld von %lld Kacheln nicht geschrieben.\n",
+                   path.c_str(), static_cast<long long>(result.modelsFailed),
+                   static_cast<long long>(total));
+            return 0;
         }
+        if (layoutPath)
+            layout.objects.push_back(
+                tileObject(plan, tile, static_cast<std::int16_t>(layout.objects.size() + 1)));
+        if (progress) progress(done + 1, total);
     }
+    pool.stop();
 
     if (layoutPath) {
-        for (CameraRecord& camera : layout.cameras)
-            camera.setDefault();
-        layout.properties.colourA[0] = 204;
-        layout.properties.colourA[1] = 230;
-        layout.properties.colourA[2] = 255;
+        finishGeneratedLayout(layout);
         if (!layout.save(*layoutPath)) result.layoutFailed = true;
     }
-    layout.clear();
-    model.clear();
     return 1;
 }

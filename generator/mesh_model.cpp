@@ -3,7 +3,10 @@
 #include "common/bytes.h"
 #include "platform/platform.h"
 
+#include <algorithm>
 #include <string_view>
+#include <type_traits>
+#include <utility>
 
 namespace {
 
@@ -18,18 +21,21 @@ constexpr std::int64_t kMaxCount = 32767;
 // The primitive codes of the index groups.
 constexpr std::int32_t kPoints = 0, kLines = 1, kTriangles = 4, kQuads = 7, kPolygon = 9;
 
-void writeClassName(ByteWriter& out, std::string_view name) {
+void writeClassName(ByteCursor& out, std::string_view name) {
     out.u16(static_cast<std::uint16_t>(name.size()));
     out.bytes(name.data(), name.size());
 }
 
-void newClass(ByteWriter& out, std::string_view name) {
+void newClass(ByteCursor& out, std::string_view name) {
     out.u16(kNewClass);
     out.u16(0); // schema
     writeClassName(out, name);
 }
 
-void writeVertex(ByteWriter& out, const MeshVertex& v) {
+constexpr std::size_t kVertexSize = 48, kIndexEntrySize = 8, kFormatSize = 48;
+
+// Inlined, so that the record cursor's bounds fold away.
+[[gnu::always_inline]] inline void writeVertex(ByteCursor&& out, const MeshVertex& v) {
     out.i32(v.position[0]);
     out.i32(v.position[1]);
     out.i32(v.position[2]);
@@ -44,7 +50,7 @@ void writeVertex(ByteWriter& out, const MeshVertex& v) {
         out.i32(w);
 }
 
-void writeFormat(ByteWriter& out, const MeshFormat& f) {
+[[gnu::always_inline]] inline void writeFormat(ByteCursor&& out, const MeshFormat& f) {
     for (std::uint32_t w : f.formatInts)
         out.u32(w);
     for (double d : f.formatReals)
@@ -53,114 +59,103 @@ void writeFormat(ByteWriter& out, const MeshFormat& f) {
         out.f32(x);
 }
 
-// The index entries of one part, separated by the index class reference.
-class IndexEntries {
-  public:
-    IndexEntries(ByteWriter& out, std::uint16_t tag) : out_(out), tag_(tag) {}
-    void marker(std::int32_t code) { entry(code, 1); }
-    void index(std::int16_t i) { entry(i, 0); }
-
-  private:
-    void entry(std::int32_t value, std::int32_t kind) {
-        if (!first_) out_.u16(tag_);
-        first_ = false;
-        out_.i32(value);
-        out_.i32(kind);
+// An array's records, with the class reference tag between two of them.
+// Each record goes through a cursor of its own size, so that the bounds are
+// tested once per record and not once per value.
+template <std::size_t Size, class Record, class Write>
+void writeRecords(ByteCursor& out, const std::vector<Record>& records, std::uint16_t tag,
+                  Write write) {
+    for (std::size_t k = 0; k < records.size(); ++k) {
+        if (k == 0) {
+            write(out.take(Size), records[k]);
+            continue;
+        }
+        ByteCursor record = out.take(2 + Size);
+        record.u16(tag);
+        write(record.take(Size), records[k]);
     }
-    ByteWriter& out_;
-    std::uint16_t tag_;
-    bool first_ = true;
-};
+}
 
-void writeIndexEntries(ByteWriter& out, const MeshPart& part, std::uint16_t tag) {
-    IndexEntries e(out, tag);
-    auto group = [&](std::int32_t code, std::int32_t count) {
-        e.marker(code);
-        for (const MeshFace& f : part.faces)
-            if (f.indexCount == count)
-                for (int k = 0; k < count; ++k)
-                    e.index(f.firstIndices[k]);
+// The index entries of one part: a group marker per primitive, the indices
+// of its faces, the polygons each closed by a marker, and a final marker.
+// The class reference tag stands between two entries.
+void writeIndexEntries(ByteCursor& out, const MeshPart& part, std::uint16_t tag) {
+    auto entry = [tag](ByteCursor&& e, std::int32_t value, std::int32_t kind) {
+        e.u16(tag);
+        e.i32(value);
+        e.i32(kind);
     };
-    group(kPoints, 1);
-    group(kLines, 2);
-    group(kTriangles, 3);
-    group(kQuads, 4);
-    e.marker(kPolygon);
+    auto marker = [&](std::int32_t code) { entry(out.take(2 + kIndexEntrySize), code, 1); };
+    auto index = [&](std::int16_t i) { entry(out.take(2 + kIndexEntrySize), i, 0); };
+    // Which groups have faces at all: a tile has only quads, and the other
+    // groups need no walk over its faces.
+    bool present[6] = {}; // faces of 1, 2, 3, 4 and more indices
+    for (const MeshFace& f : part.faces)
+        if (f.indexCount > 0) present[std::min(f.indexCount, 5)] = true;
+    auto group = [&](std::int32_t code, auto count) {
+        marker(code);
+        if (!present[count]) return;
+        for (const MeshFace& f : part.faces) {
+            if (f.indexCount != count) continue;
+            ByteCursor indices = out.take(count * (2 + kIndexEntrySize));
+            for (int k = 0; k < count; ++k)
+                entry(indices.take(2 + kIndexEntrySize), f.firstIndices[k], 0);
+        }
+    };
+    // The very first entry has no reference before it.
+    out.i32(kPoints);
+    out.i32(1);
+    if (present[1])
+        for (const MeshFace& f : part.faces)
+            if (f.indexCount == 1) index(f.firstIndices[0]);
+    group(kLines, std::integral_constant<int, 2>{});
+    group(kTriangles, std::integral_constant<int, 3>{});
+    group(kQuads, std::integral_constant<int, 4>{});
+    marker(kPolygon);
     for (const MeshFace& f : part.faces) {
+        if (!present[5]) break;
         if (f.indexCount <= 4) continue;
         for (int k = 0; k < 4; ++k)
-            e.index(f.firstIndices[k]);
+            index(f.firstIndices[k]);
         for (std::int32_t k = 4; k < f.indexCount; ++k) {
             std::size_t at = static_cast<std::size_t>(k - 4);
-            e.index(at < f.moreIndices.size() ? f.moreIndices[at] : std::int16_t{0});
+            index(at < f.moreIndices.size() ? f.moreIndices[at] : std::int16_t{0});
         }
-        e.marker(kPolygon);
+        marker(kPolygon);
     }
-    e.marker(kPolygon);
+    marker(kPolygon);
 }
 
-std::size_t vertexCountOf(const MeshPart& p) {
-    return p.vertexCount > 0 ? static_cast<std::size_t>(p.vertexCount) : 0;
+// The bytes of a class name as newClass writes it, and of an array of n
+// records of the given size with a 2-byte class reference between two of
+// them.
+std::size_t newClassSize(std::string_view name) {
+    return 6 + name.size();
 }
-std::size_t formatCountOf(const MeshPart& p) {
-    return p.formatCount > 0 ? static_cast<std::size_t>(p.formatCount) : 0;
+std::size_t recordsSize(std::size_t n, std::size_t record) {
+    return n == 0 ? 0 : n * (record + 2) - 2;
 }
 
 } // namespace
 
-std::uint16_t MeshPart::indexEntryCount() const {
-    std::uint32_t n = 6;
+std::size_t MeshPart::indexEntries() const {
+    std::size_t n = 6;
     for (const MeshFace& f : faces) {
-        n += static_cast<std::uint32_t>(f.indexCount);
+        if (f.indexCount > 0) n += static_cast<std::size_t>(f.indexCount);
         if (f.indexCount > 4) n += 1;
     }
-    return static_cast<std::uint16_t>(n);
-}
-
-void MeshPart::release() {
-    vertices.clear();
-    vertexCount = 0;
-    faces.clear();
-    faceCount = 0;
-    formats.clear();
-    formatCount = 0;
+    return n;
 }
 
 void MeshModel::computeClassTags() {
     std::uint32_t tag = 0x8004;
     for (const MeshPart& p : parts)
-        tag += static_cast<std::uint32_t>(static_cast<std::uint16_t>(p.vertexCount)) + 1;
+        tag += static_cast<std::uint32_t>(static_cast<std::uint16_t>(p.vertices.size())) + 1;
     indexClassTag = static_cast<std::uint16_t>(tag);
     tag = static_cast<std::uint32_t>(indexClassTag) + 1;
     for (const MeshPart& p : parts)
         tag += static_cast<std::uint32_t>(p.indexEntryCount()) + 1;
     formatClassTag = static_cast<std::uint16_t>(tag);
-}
-
-bool MeshModel::fitsFormat() const {
-    if (partCount < 0 || static_cast<std::size_t>(partCount) != parts.size()) return false;
-    // The running numbers, as computeClassTags counts them but without the
-    // 16-bit wrap.
-    std::int64_t indexClass = 4;
-    std::int64_t formatClass = 0;
-    std::int64_t entriesTotal = 0;
-    for (const MeshPart& p : parts) {
-        if (p.vertexCount < 0 || p.faceCount < 0 || p.formatCount < 0) return false;
-        if (static_cast<std::size_t>(p.vertexCount) != p.vertices.size() ||
-            static_cast<std::size_t>(p.faceCount) != p.faces.size() ||
-            static_cast<std::size_t>(p.formatCount) != p.formats.size())
-            return false;
-        indexClass += p.vertexCount + 1;
-        std::int64_t entries = 6;
-        for (const MeshFace& f : p.faces) {
-            if (f.indexCount < 0) return false;
-            entries += f.indexCount + (f.indexCount > 4 ? 1 : 0);
-        }
-        if (entries > kMaxCount) return false;
-        entriesTotal += entries + 1;
-    }
-    formatClass = indexClass + 1 + entriesTotal;
-    return indexClass <= kMaxClassNumber && formatClass <= kMaxClassNumber;
 }
 
 bool quadGridFitsFormat(std::int64_t quadsX, std::int64_t quadsY) {
@@ -174,6 +169,28 @@ bool quadGridFitsFormat(std::int64_t quadsX, std::int64_t quadsY) {
     return formatClass <= kMaxClassNumber;
 }
 
+std::size_t MeshModel::fileSize() const {
+    // The header with the point section's count; a model without parts has
+    // two more empty counts.
+    std::size_t size = 42;
+    if (parts.empty()) return size + 4;
+    // Each section: its class on first use, then per part its array (the
+    // first one's class written in full, a further one's referenced), the
+    // count and the records. The index and format sections open with N.
+    size += newClassSize("CObArray") + 2 + 2;
+    for (std::size_t p = 0; p < parts.size(); ++p) {
+        const MeshPart& part = parts[p];
+        const bool first = p == 0;
+        size += (first ? 2 + newClassSize("CObPunkt") : 6) +
+                recordsSize(part.vertices.size(), kVertexSize);
+        size += (first ? 4 + newClassSize("CObIndex") : 6) +
+                recordsSize(part.indexEntries(), kIndexEntrySize);
+        size += (first ? 4 + newClassSize("CObFormat") : 6) +
+                recordsSize(part.formats.size(), kFormatSize);
+    }
+    return size;
+}
+
 std::vector<std::uint8_t> MeshModel::serialize() {
     std::vector<std::uint8_t> image;
     serializeInto(image);
@@ -181,13 +198,12 @@ std::vector<std::uint8_t> MeshModel::serialize() {
 }
 
 void MeshModel::serializeInto(std::vector<std::uint8_t>& image) {
-    ByteWriter out(std::move(image));
-    std::size_t expected = 46;
-    for (const MeshPart& p : parts)
-        expected += 40 + 50 * vertexCountOf(p) + 10 * p.indexEntryCount() + 50 * formatCountOf(p);
-    out.reserve(expected);
+    // Sized once from the counts: a tile's model is some 40,000 small
+    // values, and growing the image with them cost more than writing them.
+    image.resize(fileSize());
+    ByteCursor out(image.data(), image.size());
 
-    const auto n = static_cast<std::uint16_t>(partCount);
+    const auto n = static_cast<std::uint16_t>(parts.size());
     out.u16(n);
     out.u16(0);
     for (double d : headerReals)
@@ -195,37 +211,34 @@ void MeshModel::serializeInto(std::vector<std::uint8_t>& image) {
     for (std::int32_t w : headerInts)
         out.i32(w);
     out.u16(n);
-    if (partCount <= 0 || parts.empty()) {
+    if (parts.empty()) {
         out.u16(0);
         out.u16(0);
-        image = std::move(out.buffer());
         return;
     }
     computeClassTags();
-    const std::size_t count = std::min(parts.size(), static_cast<std::size_t>(partCount));
 
     // Points.
     newClass(out, "CObArray");
-    for (std::size_t p = 0; p < count; ++p) {
+    for (std::size_t p = 0; p < parts.size(); ++p) {
         const MeshPart& part = parts[p];
+        const auto count = static_cast<std::uint16_t>(part.vertices.size());
         if (p == 0) {
-            out.u16(static_cast<std::uint16_t>(part.vertexCount));
+            out.u16(count);
             newClass(out, "CObPunkt");
         } else {
             out.u16(kArrayClassRef);
-            out.u16(static_cast<std::uint16_t>(part.vertexCount));
+            out.u16(count);
             out.u16(kPointClassRef);
         }
-        const std::size_t nv = std::min(vertexCountOf(part), part.vertices.size());
-        for (std::size_t v = 0; v < nv; ++v) {
-            if (v != 0) out.u16(kPointClassRef);
-            writeVertex(out, part.vertices[v]);
-        }
+        writeRecords<kVertexSize>(
+            out, part.vertices, kPointClassRef,
+            [](ByteCursor&& c, const MeshVertex& v) { writeVertex(std::move(c), v); });
     }
 
     // Index lists.
     out.u16(n);
-    for (std::size_t p = 0; p < count; ++p) {
+    for (std::size_t p = 0; p < parts.size(); ++p) {
         const MeshPart& part = parts[p];
         out.u16(kArrayClassRef);
         out.u16(part.indexEntryCount());
@@ -238,21 +251,18 @@ void MeshModel::serializeInto(std::vector<std::uint8_t>& image) {
 
     // Formats.
     out.u16(n);
-    for (std::size_t p = 0; p < count; ++p) {
+    for (std::size_t p = 0; p < parts.size(); ++p) {
         const MeshPart& part = parts[p];
         out.u16(kArrayClassRef);
-        out.u16(static_cast<std::uint16_t>(part.formatCount));
+        out.u16(static_cast<std::uint16_t>(part.formats.size()));
         if (p == 0)
             newClass(out, "CObFormat");
         else
             out.u16(formatClassTag);
-        const std::size_t nf = std::min(formatCountOf(part), part.formats.size());
-        for (std::size_t f = 0; f < nf; ++f) {
-            if (f != 0) out.u16(formatClassTag);
-            writeFormat(out, part.formats[f]);
-        }
+        writeRecords<kFormatSize>(
+            out, part.formats, formatClassTag,
+            [](ByteCursor&& c, const MeshFormat& f) { writeFormat(std::move(c), f); });
     }
-    image = std::move(out.buffer());
 }
 
 bool MeshModel::write(std::string_view path, std::vector<std::uint8_t>* buffer) {
@@ -261,11 +271,4 @@ bool MeshModel::write(std::string_view path, std::vector<std::uint8_t>* buffer) 
     serializeInto(image);
     // A model is remade by every run: no need to wait for the disk.
     return writeFileSafely(path, image, Durability::Replaceable);
-}
-
-void MeshModel::clear() {
-    for (MeshPart& p : parts)
-        p.release();
-    parts.clear();
-    partCount = 0;
 }

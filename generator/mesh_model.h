@@ -33,11 +33,12 @@
 //
 // The class references are 16-bit with the top bit set, so a class number
 // must stay at most 0x7FFE; every u16 count must stay below 0xFFFF. That
-// limits one part to about 80 x 80 quads; see MeshModel::fitsFormat.
+// limits one part to about 80 x 80 quads; see quadGridFitsFormat.
 #pragma once
 
 #include "raster/colour_source.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 #include <vector>
@@ -63,48 +64,45 @@ struct MeshFormat {
     float formatFloats[3] = {1.0f, 1.0f, 1.0f};
 };
 
+// The counts the file stores are those of the arrays, taken as 16-bit
+// values (see the limits above).
 struct MeshPart {
-    std::int16_t vertexCount = 0;
     std::vector<MeshVertex> vertices;
-    std::int16_t faceCount = 0;
     std::vector<MeshFace> faces;
-    std::int16_t formatCount = 0;
     std::vector<MeshFormat> formats;
 
     // Index entries of the part: 6 group markers, one per index, and one
-    // closing marker per polygon; the low 16 bits of the sum.
-    std::uint16_t indexEntryCount() const;
-    // Releases the three arrays and sets the counts to 0.
-    void release();
+    // closing marker per polygon.
+    std::size_t indexEntries() const;
+    // The same as the file's 16-bit count holds it.
+    std::uint16_t indexEntryCount() const { return static_cast<std::uint16_t>(indexEntries()); }
 };
 
 class MeshModel {
   public:
     std::int32_t headerInts[3] = {0, 0, 0};
     double headerReals[3] = {0.0, 0.0, 0.0};
-    float headerFloats[3] = {1.0f, 1.0f, 1.0f}; // memory only, never written
-    std::int16_t partCount = 0;
     std::vector<MeshPart> parts;
     std::uint16_t indexClassTag = 0;  // class reference of "CObIndex"
     std::uint16_t formatClassTag = 0; // class reference of "CObFormat"
 
     // Sets indexClassTag and formatClassTag from the part sizes (16-bit sums).
     void computeClassTags();
+    // The length of the file image in bytes.
+    std::size_t fileSize() const;
     // The file image. Computes the class tags first.
     std::vector<std::uint8_t> serialize();
-    // The same into out (its old content is replaced; its memory is reused).
+    // The same into out, sized once to fileSize(); its memory is reused.
     void serializeInto(std::vector<std::uint8_t>& out);
     // Writes the file through the safe replacement; false (and the platform
     // layer's message) when it could not be written. buffer, when given, is
     // reused for the file image.
     bool write(std::string_view path, std::vector<std::uint8_t>* buffer = nullptr);
-    // True when every count and class number of the model fits the format's
-    // 16-bit fields (see the notes above).
-    bool fitsFormat() const;
     // Releases all parts.
-    void clear();
+    void clear() { parts.clear(); }
 };
 
 // The model limits for a part of one format block with a (W + 1) x (H + 1)
-// vertex grid of W x H quads: true when such a part fits the format.
+// vertex grid of W x H quads: true when such a part fits the format. The
+// writer itself checks nothing; the generator refuses tiles beyond this.
 bool quadGridFitsFormat(std::int64_t quadsX, std::int64_t quadsY);

@@ -68,3 +68,20 @@ TEST(ByteWriter, ReusedMemoryStartsEmptyAndGrowsPastEveryLook) {
     EXPECT_EQ(view.buffer()[301], static_cast<std::uint8_t>(299));
     EXPECT_EQ(w.size(), 302u);
 }
+
+TEST(ByteCursor, NeverWritesPastItsEnd) {
+    std::uint8_t data[7] = {};
+    ByteCursor c(data, 6);
+    c.u16(0x0201);
+    ByteCursor record = c.take(4);
+    record.i32(-1);
+    EXPECT_TRUE(c.atEnd());
+    EXPECT_FALSE(record.failed());
+    record.u8(9); // beyond the record
+    c.u8(9);      // beyond the cursor
+    EXPECT_TRUE(record.failed());
+    EXPECT_TRUE(c.failed());
+    c.take(1).u8(9);
+    EXPECT_EQ(std::vector<std::uint8_t>(data, data + 7),
+              (std::vector<std::uint8_t>{1, 2, 0xFF, 0xFF, 0xFF, 0xFF, 0}));
+}

@@ -1,5 +1,6 @@
 #include "generator/generate_tiles.h"
 #include "generator/host_folder.h"
+#include "generator/tile_pool.h"
 #include "layout/layout.h"
 #include "platform/platform.h"
 #include "tests/raster/raster_test_files.h"
@@ -58,8 +59,11 @@ TEST_F(Generator, ReportsProgressPerTileAndWritesLoneVertexTiles) {
                             [&](std::int64_t k, std::int64_t n) { progress.emplace_back(k, n); }),
               1);
     EXPECT_TRUE(capture.messages.empty());
-    ASSERT_EQ(progress.size(), 15u);
-    EXPECT_EQ(progress.back(), std::make_pair(std::int64_t{15}, std::int64_t{15}));
+    // In tile order, whatever order the workers finish in.
+    std::vector<std::pair<std::int64_t, std::int64_t>> inOrder;
+    for (std::int64_t k = 1; k <= 15; ++k)
+        inOrder.emplace_back(k, 15);
+    EXPECT_EQ(progress, inOrder);
     EXPECT_TRUE(fileExists(model("bmp4_2.mod")));
     // A tile of size 0 is one vertex without faces: its index and format
     // sections (with the group markers) are still written.
@@ -175,29 +179,37 @@ TEST_F(Generator, OutputIsTheSameOnEveryBuild) {
         return (x * 20 << 16) | (y * 30 << 8) | 77;
     };
     writeBytes(tmp.file("farbe.bmp"), makeBitmap(colours));
-    EXPECT_EQ(generateTiles(settingsOf("[Terrain1]\nHoehe=hoehe.bmp\nFarbe=farbe.bmp\nName=Berge\n"
-                                       "Pixelgroesse=2.5\nKachelgroesse=10\nKachelabstand=7.5\n"
-                                       "Faktor=1.5\nRGBFaktor=1.2\n"),
-                            tmp.file("Gen.anl")),
-              1);
-    ASSERT_TRUE(capture.messages.empty());
-    std::vector<std::string> outputs = {"Gen.anl"};
-    for (const auto& e : std::filesystem::directory_iterator(tmp.path() / "Berge"))
-        outputs.push_back("Berge/" + e.path().filename().string());
-    std::sort(outputs.begin(), outputs.end());
-    // Tiles every 3 grid steps: 4 columns and 2 rows of them.
-    ASSERT_EQ(outputs.size(), 9u);
-    EXPECT_EQ(outputs[7], "Berge/bmp3_1.mod");
-    const bool update = std::getenv("ZUMT_UPDATE_GOLDEN") != nullptr;
-    for (const std::string& name : outputs) {
-        SCOPED_TRACE(name);
-        std::string golden = testDataFile("generator/" + name);
-        std::vector<std::uint8_t> written = readBytes(tmp.file(name));
-        if (update) {
-            std::filesystem::create_directories(std::filesystem::path(golden).parent_path());
-            writeBytes(golden, written);
+    // One worker or several: the same files, byte for byte.
+    for (unsigned workers : {1u, 3u}) {
+        SCOPED_TRACE(workers);
+        std::filesystem::remove_all(tmp.path() / "Berge");
+        setTileWorkersForTesting(workers);
+        EXPECT_EQ(
+            generateTiles(settingsOf("[Terrain1]\nHoehe=hoehe.bmp\nFarbe=farbe.bmp\nName=Berge\n"
+                                     "Pixelgroesse=2.5\nKachelgroesse=10\nKachelabstand=7.5\n"
+                                     "Faktor=1.5\nRGBFaktor=1.2\n"),
+                          tmp.file("Gen.anl")),
+            1);
+        setTileWorkersForTesting(0);
+        ASSERT_TRUE(capture.messages.empty());
+        std::vector<std::string> outputs = {"Gen.anl"};
+        for (const auto& e : std::filesystem::directory_iterator(tmp.path() / "Berge"))
+            outputs.push_back("Berge/" + e.path().filename().string());
+        std::sort(outputs.begin(), outputs.end());
+        // Tiles every 3 grid steps: 4 columns and 2 rows of them.
+        ASSERT_EQ(outputs.size(), 9u);
+        EXPECT_EQ(outputs[7], "Berge/bmp3_1.mod");
+        const bool update = std::getenv("ZUMT_UPDATE_GOLDEN") != nullptr;
+        for (const std::string& name : outputs) {
+            SCOPED_TRACE(name);
+            std::string golden = testDataFile("generator/" + name);
+            std::vector<std::uint8_t> written = readBytes(tmp.file(name));
+            if (update) {
+                std::filesystem::create_directories(std::filesystem::path(golden).parent_path());
+                writeBytes(golden, written);
+            }
+            EXPECT_EQ(written, readBytes(golden));
         }
-        EXPECT_EQ(written, readBytes(golden));
     }
 }
 
@@ -216,6 +228,27 @@ TEST_F(Generator, AFailedModelStopsTheRunWithOneMessage) {
     EXPECT_EQ(capture.messages,
               std::vector<std::string>{"Fehler beim Schreiben von Berge\\bmp0_0.mod!\n"
                                        "15 von 15 Kacheln nicht geschrieben.\n"});
+    EXPECT_EQ(readBytes(tmp.file("Gen.anl")), tiles);
+
+    // In the middle of a run, with workers building ahead: the tiles before
+    // the one that fails are written, none after it, and nothing is left.
+    std::filesystem::remove_all(tmp.path() / "Berge");
+    std::filesystem::create_directories(tmp.path() / "Berge" / "bmp2_1.mod");
+    capture.reset();
+    setTileWorkersForTesting(4);
+    EXPECT_EQ(generateTiles(settingsOf(kGrid100x60), tmp.file("Gen.anl"), {}, &outcome), 0);
+    setTileWorkersForTesting(0);
+    EXPECT_EQ(outcome.modelsFailed, 8);
+    EXPECT_EQ(capture.messages,
+              std::vector<std::string>{"Fehler beim Schreiben von Berge\\bmp2_1.mod!\n"
+                                       "8 von 15 Kacheln nicht geschrieben.\n"});
+    std::vector<std::string> left;
+    for (const auto& e : std::filesystem::directory_iterator(tmp.path() / "Berge"))
+        left.push_back(e.path().filename().string());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left,
+              (std::vector<std::string>{"bmp0_0.mod", "bmp0_1.mod", "bmp0_2.mod", "bmp1_0.mod",
+                                        "bmp1_1.mod", "bmp1_2.mod", "bmp2_0.mod", "bmp2_1.mod"}));
     EXPECT_EQ(readBytes(tmp.file("Gen.anl")), tiles);
 }
 

@@ -8,12 +8,10 @@ TEST(ModelWrite, NeverLosesTheOldFile) {
     // A tile of size 0: one coloured vertex and its format block.
     MeshModel model;
     model.parts.resize(1);
-    model.partCount = 1;
     MeshPart& part = model.parts[0];
     part.vertices.resize(1);
     part.vertices[0].position[2] = 1234;
     part.vertices[0].colour = {10, 20, 30, 1};
     part.formats.resize(1);
-    part.vertexCount = part.formatCount = 1;
     expectNoFileLost("bmp0_0.mod", [&](const std::string& path) { return model.write(path); });
 }
