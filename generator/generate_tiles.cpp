@@ -165,13 +165,14 @@ std::optional<Tiling> planTiling(std::int32_t gridWidth, std::int32_t gridHeight
 TileLengths tileLengths(const SettingsFile& settings) {
     // A length beyond 32 bits is as long as any grid can use, not negative
     // (as the plain conversion would make it); NaN stays refused.
-    auto centimetres = [&settings](const char* key, float def) {
-        const double cm = settings.getReal("Terrain1", key, def) * 100.0;
+    auto centimetres = [](double metres) {
+        const double cm = metres * 100.0;
         return cm >= 2147483647.0 ? INT32_MAX : truncToInt32(cm);
     };
+    const TerrainValues terrain = readTerrainValues(settings);
     TileLengths l;
-    l.halfTileCm = centimetres("Kachelgroesse", 400.0f) / 2;
-    l.spacingCm = centimetres("Kachelabstand", 200.0f);
+    l.halfTileCm = centimetres(terrain.tileSizeMetres) / 2;
+    l.spacingCm = centimetres(terrain.tileSpacingMetres);
     return l;
 }
 
@@ -208,12 +209,9 @@ void scaleColour(PixelColour& colour, float factor) {
 
 void fillTileMesh(const SettingsFile& settings, MeshModel& model, const ColourSource& colours,
                   const HeightSource& heights, const TileRect& rect) {
-    const auto factor = static_cast<float>(settings.getReal("Terrain1", "Faktor", 1.0f));
-    const auto rgbFactor = static_cast<float>(settings.getReal("Terrain1", "RGBFaktor", 1.0f));
-    const auto defaultShift =
-        static_cast<float>(0.02 - static_cast<double>(factor) * heights.minHeight * 0.01);
-    const auto heightOffset =
-        static_cast<float>(settings.getReal("Terrain1", "Verschiebung", defaultShift) * 100.0);
+    const TerrainValues terrain = readTerrainValues(settings);
+    const TerrainMapping mapping = tileMapping(terrain, heights);
+    const float rgbFactor = toSingle(terrain.rgbFaktor);
 
     model.clear();
     model.parts.resize(1);
@@ -255,8 +253,8 @@ void fillTileMesh(const SettingsFile& settings, MeshModel& model, const ColourSo
             }
             v.position[0] = wrapMul(c - rect.centreX, heights.pixelSize);
             v.position[1] = wrapMul(r - rect.centreY, heights.pixelSize);
-            v.position[2] = truncToInt32(heights.heightAt(c, r) * static_cast<double>(factor) +
-                                         static_cast<double>(heightOffset));
+            v.position[2] =
+                pointHeight(mapping.faktor, heights.heightAt(c, r), mapping.offset, 0.0);
         }
     }
 }
@@ -266,12 +264,12 @@ int generateTiles(const SettingsFile& settings, const std::optional<std::string>
     GenerationOutcome ignored;
     GenerationOutcome& result = outcome ? *outcome : ignored;
     result = GenerationOutcome{};
-    const std::string* heightFile = settings.find("Terrain1", "Hoehe");
-    const std::string* colourFile = settings.find("Terrain1", "Farbe");
-    if (!heightFile) return report("[Terrain1]:Hoehe muss gesetzt sein!\n");
+    const TerrainValues terrain = readTerrainValues(settings);
+    const std::optional<std::string>& colourFile = terrain.colourFile;
+    if (!terrain.heightFile) return report(MissingHeightMessage);
     if (!colourFile) return report("[Terrain1]:Farbe muss gesetzt sein!\n");
 
-    std::unique_ptr<HeightSource> heights = openHeightSource(settings, *heightFile);
+    std::unique_ptr<HeightSource> heights = openHeightSource(terrain);
     if (!heights) return 0;
     if (extensionOf(*colourFile) != ".bmp")
         return report("Falscher Dateityp fuer farbe: %s!\n", colourFile->c_str());
@@ -281,7 +279,7 @@ int generateTiles(const SettingsFile& settings, const std::optional<std::string>
         return report("Groessen stimmen nicht überein!\n");
 
     // An empty "Name" would put the models into the root folder.
-    const std::string* name = settings.find("Terrain1", "Name");
+    const std::optional<std::string>& name = terrain.name;
     if (!name || name->empty()) return report("[Terrain1]:Name muss gesetzt sein!\n");
     if (!isPlainFolderName(*name))
         return report("[Terrain1]:Name muss ein einfacher Ordnername sein: %s!\n", name->c_str());
@@ -307,12 +305,7 @@ int generateTiles(const SettingsFile& settings, const std::optional<std::string>
 
     // Every vertex height is trunc(Faktor x h + offset), read as every tile
     // reads them.
-    const auto factor = static_cast<float>(settings.getReal("Terrain1", "Faktor", 1.0f));
-    const auto defaultShift =
-        static_cast<float>(0.02 - static_cast<double>(factor) * heights->minHeight * 0.01);
-    const auto heightOffset =
-        static_cast<float>(settings.getReal("Terrain1", "Verschiebung", defaultShift) * 100.0);
-    if (!mappedHeightsFit(factor, heightOffset, *heights)) return 0;
+    if (!mappedHeightsFit(tileMapping(terrain, *heights), *heights)) return 0;
 
     std::optional<std::string> host = hostFolder();
     if (host && !hostFolderExists(*host))

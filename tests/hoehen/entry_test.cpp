@@ -93,28 +93,6 @@ TEST_F(HoehenEntry, ChangesIntoTheLayoutFolder) {
     EXPECT_EQ(std::filesystem::current_path(), std::filesystem::canonical(tmp.path() / "anlagen"));
 }
 
-TEST(LayoutPathSplit, SplitsAtTheLastSeparator) {
-    auto s = splitLayoutPath("D:\\Anlagen\\Test.anl");
-    EXPECT_EQ(s.folder, "D:\\Anlagen");
-    EXPECT_EQ(s.name, "Test.anl");
-    s = splitLayoutPath("Test.anl");
-    EXPECT_EQ(s.folder, "");
-    EXPECT_EQ(s.name, "Test.anl");
-    // A bare drive means its root, not its current folder.
-    s = splitLayoutPath("C:\\Test.anl");
-    EXPECT_EQ(s.folder, "C:\\");
-    s = splitLayoutPath("\\Test.anl");
-    EXPECT_EQ(s.folder, "\\");
-    s = splitLayoutPath("D:/Anlagen/Test.anl");
-    if (platformIsWindows()) {
-        EXPECT_EQ(s.folder, "");
-        EXPECT_EQ(s.name, "D:/Anlagen/Test.anl");
-    } else {
-        EXPECT_EQ(s.folder, "D:/Anlagen");
-        EXPECT_EQ(s.name, "Test.anl");
-    }
-}
-
 TEST_F(HoehenEntry, BuildsTheHeightSourceInTheLayoutFolder) {
     // The height file is taken relative to the layout's folder; a file that
     // is missing or of the wrong kind is named by its reader, and the layout
