@@ -163,3 +163,20 @@ TEST(Paths, SplitExtensionAndFolder) {
         }
     }
 }
+
+TEST(Paths, DrivesAndSharesAreNeverCreated) {
+    const std::pair<const char*, std::size_t> rows[] = {
+        {"C:\\Zumt\\Modelle", 3},
+        {"C:", 2},
+        {"\\\\server\\share\\Zumt\\Modelle", 15},
+        {"//server/share/Zumt", 15},
+        {"\\\\server\\share", 14},
+        {"\\\\server", 8},
+        {"\\Zumt\\Modelle", 0},
+        {"Modelle\\Demo", 0},
+    };
+    for (const auto& [path, head] : rows) {
+        SCOPED_TRACE(path);
+        EXPECT_EQ(uncreatableHeadLength(path), head);
+    }
+}
