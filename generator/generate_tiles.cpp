@@ -99,8 +99,9 @@ bool backUpUsersLayout(const std::string& path, const std::string& name,
         // Its faults are not the user's concern now: it is kept whole.
         QuietMessages quiet;
         Layout layout;
-        layout.loadFromMemory(old.data(), old.size());
-        if (layout.loaded && holdsOnlyTilesOf(layout, name)) return true;
+        if (layout.loadFromMemory(old.data(), old.size()) == LoadResult::Loaded &&
+            holdsOnlyTilesOf(layout, name))
+            return true;
     }
     const std::string copy = path + ".bak";
     if (!writeFileSafely(copy, old)) return false;

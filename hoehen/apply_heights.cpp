@@ -33,14 +33,11 @@ bool applyHeights(const SettingsFile& settings, std::string_view layoutName,
     if (!mappedHeightsFit(mapping, source)) return false;
 
     Layout layout;
-    const std::size_t shownBefore = messageCount();
-    layout.load(layoutName);
-    if (!layout.loaded) {
-        // A disagreeing copy ends the load with a console line at most; the
-        // user must still learn that the layout was left alone.
-        if (messageCount() == shownBefore) report("Formatfehler!\n");
-        return false;
-    }
+    const LoadResult loadResult = layout.load(layoutName);
+    // A disagreeing copy ends the load with a console line at most; the
+    // user must still learn that the layout was left alone.
+    if (loadResult == LoadResult::Inconsistent) return report("Formatfehler!\n"), false;
+    if (loadResult != LoadResult::Loaded) return false;
 
     SettingsFile extras;
     if (extras.read(HeightSettingsName, false) == SettingsFile::ReadResult::Refused) return false;

@@ -112,8 +112,7 @@ int vorschauMain(int argc, char** argv, std::int32_t longSide) {
     std::optional<Layout> layout;
     if (fileCanBeOpened(split.name)) {
         layout.emplace();
-        layout->load(split.name);
-        if (!layout->loaded) return 1;
+        if (layout->load(split.name) != LoadResult::Loaded) return 1;
     }
 
     PreviewScene scene;

@@ -32,7 +32,6 @@ TEST(TextEncoding, TerminalGetsUtf8) {
 
 TEST(Messages, AreFormattedIntoMessageTextAndShownInOrder) {
     MessageCapture capture;
-    const std::size_t shownBefore = messageCount();
     EXPECT_EQ(report("Can't open %s!\n", "a\\b.danl"), 0);
     report("[Terrain1]:Hoehe muss gesetzt sein!\n");
     consoleLine("I: %d S: %d\n", 5, 4);
@@ -40,7 +39,6 @@ TEST(Messages, AreFormattedIntoMessageTextAndShownInOrder) {
     EXPECT_EQ(capture.messages[0], "Can't open a\\b.danl!\n");
     EXPECT_EQ(capture.messages[1], "[Terrain1]:Hoehe muss gesetzt sein!\n");
     EXPECT_EQ(MessageText, capture.messages[1]);
-    EXPECT_EQ(messageCount(), shownBefore + 2); // console lines are no messages
     ASSERT_EQ(capture.console.size(), 1u);
     EXPECT_EQ(capture.console[0], "I: 5 S: 4\n");
 }

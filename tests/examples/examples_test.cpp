@@ -40,8 +40,7 @@ TEST_F(Examples, GeneratedTilesCoverTheWholeTerrain) {
     EXPECT_TRUE(capture.messages.empty());
 
     Layout layout;
-    layout.load("Demo.anl");
-    ASSERT_TRUE(layout.loaded);
+    ASSERT_EQ(layout.load("Demo.anl"), LoadResult::Loaded);
     TerragenHeightSource heights("gelaende.ter");
     ASSERT_EQ(heights.gridWidth, 256);
     TileLengths lengths = tileLengths(settings);
@@ -66,8 +65,7 @@ TEST_F(Examples, GeneratedTilesCoverTheWholeTerrain) {
 
 TEST_F(Examples, TheSampleLayoutFitsTheTerrain) {
     Layout before;
-    before.load("Strecke.anl");
-    ASSERT_TRUE(before.loaded);
+    ASSERT_EQ(before.load("Strecke.anl"), LoadResult::Loaded);
     std::string arg = (tmp.path() / "Strecke.anl").string();
     char program[] = "zumt_hoehen";
     char* argv[] = {program, arg.data(), nullptr};
@@ -75,8 +73,7 @@ TEST_F(Examples, TheSampleLayoutFitsTheTerrain) {
     EXPECT_TRUE(capture.messages.empty());
 
     Layout after;
-    after.load("Strecke.anl");
-    ASSERT_TRUE(after.loaded);
+    ASSERT_EQ(after.load("Strecke.anl"), LoadResult::Loaded);
     // The heights themselves are the committed height case's; here: every
     // track end is above the base plate (the lowest terrain point lands at
     // 2 cm, "Gleise" adds 2 cm), the buffer stops and the bridge follow

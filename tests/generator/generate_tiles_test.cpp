@@ -178,8 +178,7 @@ TEST_F(Generator, WritesOneModelPerTileAndTheirLayout) {
     EXPECT_EQ(readBytes(model("bmp0_0.mod")).size(), 217u + 50 * 961 + 40 * 900);
 
     Layout layout;
-    layout.load(tmp.file("Gen.anl"));
-    ASSERT_TRUE(layout.loaded);
+    ASSERT_EQ(layout.load(tmp.file("Gen.anl")), LoadResult::Loaded);
     ASSERT_EQ(layout.objectCount(), 15);
     const ObjectRecord& first = layout.objects[0];
     EXPECT_EQ(first.id, 1);

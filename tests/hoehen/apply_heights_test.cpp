@@ -63,8 +63,7 @@ class HoehenRun : public ::testing::Test {
     }
     Layout written() {
         Layout layout;
-        layout.load(tmp.file("Test.anl"));
-        EXPECT_TRUE(layout.loaded);
+        EXPECT_EQ(layout.load(tmp.file("Test.anl")), LoadResult::Loaded);
         return layout;
     }
 };
@@ -467,8 +466,7 @@ TEST_F(HoehenRun, CommittedCase) {
               readBytes(testDataFile("hoehen/Gelaende_erwartet.anl")));
 
     Layout out;
-    out.load(tmp.file("anlagen/Gelaende.anl"));
-    ASSERT_TRUE(out.loaded);
+    ASSERT_EQ(out.load(tmp.file("anlagen/Gelaende.anl")), LoadResult::Loaded);
     // Faktor 1.5; the default offset from the lowest height, -12024.93 cm:
     // 0.02 + 1.5 × 120.2493 m = 180.394 m, as floats 18039.400390625 cm.
     // Tracks 0.5 m higher, "Haus" -0.3 m, other objects 0.019 m ([Zumt]
