@@ -160,9 +160,9 @@ int main() {
         if (!layout.save(anl)) return 1;
         Layout check;
         const std::size_t live0 = heapLive();
-        check.load(anl);
+        const LoadResult loaded = check.load(anl);
         layoutHeap = heapLive() - live0;
-        if (!check.loaded) return 1;
+        if (loaded != LoadResult::Loaded) return 1;
     }
     const std::size_t samples = 2u * TerPoints * TerPoints;
     const std::size_t layoutFile = static_cast<std::size_t>(fs::file_size(anl));

@@ -10,7 +10,6 @@ std::string MessageText;
 
 namespace {
 
-std::size_t g_shown = 0;
 int g_quiet = 0;
 
 TextSink& messageSink() {
@@ -37,16 +36,11 @@ std::string vformat(const char* format, va_list args) {
 } // namespace
 
 void ShowMessage() {
-    ++g_shown;
     if (g_quiet > 0) return;
     if (messageSink())
         messageSink()(MessageText);
     else
         platformShowMessage(MessageText);
-}
-
-std::size_t messageCount() {
-    return g_shown;
 }
 
 int report(const char* format, ...) {

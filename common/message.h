@@ -23,11 +23,6 @@ extern std::string MessageText;
 // Shows MessageText and returns when the user has acknowledged it.
 void ShowMessage();
 
-// How many messages ShowMessage has shown since the program started. A caller
-// compares it before and after an operation to tell whether a failure has
-// already been reported to the user.
-std::size_t messageCount();
-
 // Formats the template into MessageText and shows it. Returns 0, so a failure
 // site reads "return report(TEMPLATE, args);".
 int report(const char* format, ...) ZUMT_PRINTF(1, 2);
@@ -35,9 +30,8 @@ int report(const char* format, ...) ZUMT_PRINTF(1, 2);
 // Prints a console line (standard output) of the layout reader.
 void consoleLine(const char* format, ...) ZUMT_PRINTF(1, 2);
 
-// While one lives, messages and console lines are dropped (still counted by
-// messageCount): for a look at a file whose faults are not the user's
-// concern at that moment, such as an old layout about to be backed up.
+// While one lives, messages and console lines are dropped: for a look at a file whose faults are
+// not the user's concern at that moment, such as an old layout about to be backed up.
 class QuietMessages {
   public:
     QuietMessages();

@@ -6,6 +6,7 @@
 #include "dialog/main_dialog.h"
 #include "platform/platform.h"
 #include "platform/text.h"
+#include "raster/terrain_settings.h"
 
 #include <chrono>
 #include <cstdio>
@@ -104,7 +105,7 @@ int genZumtTerConsoleMain(int argc, char** argv) {
     }
     dialog.loadSettings();
     if (dialog.settingsPath.empty()) return 1;
-    const std::string* named = dialog.settings.find("Terrain1", "Hoehe");
+    const std::string* named = dialog.settings.find(TerrainSection, HeightKey);
     if (named && !named->empty() && dialog.heightPath.empty()) return 1;
 
     if (!quiet) {

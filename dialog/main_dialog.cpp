@@ -1,15 +1,16 @@
 #include "dialog/main_dialog.h"
 
 #include "common/message.h"
+#include "common/paths.h"
 #include "generator/generate_tiles.h"
 #include "generator/host_folder.h"
 #include "platform/platform.h"
+#include "raster/terrain_settings.h"
 
 #include <cmath>
 
 namespace {
 
-constexpr const char* Section = "Terrain1";
 constexpr const char* OldSection = "Terrain";
 
 constexpr const char* WrongExtension = "Falsche Endung: %s\n";
@@ -23,14 +24,6 @@ constexpr const char* ColourFilter = "Farbbitmap|*.bmp|*.*|";
 constexpr double SmallestFactor = 0.001;
 // Terrain heights (cm) closer than this make a flat terrain.
 constexpr double FlatRange = 0.001;
-// The default shift lays the lowest point this high above the base plate (m).
-constexpr double LiftAboveBase = 0.02;
-
-// The text from the last "." to the end; empty when there is no ".".
-std::string extensionOf(const std::string& path) {
-    std::size_t dot = path.rfind('.');
-    return dot == std::string::npos ? std::string() : path.substr(dot);
-}
 
 bool hasUsableSource(const std::unique_ptr<HeightSource>& source) {
     return source && source->gridWidth != 0;
@@ -51,27 +44,9 @@ void storeKey(SettingsFile& settings, const char* section, const char* key,
 }
 
 std::string layoutPathFor(const std::string& settingsPath) {
-    std::string path = settingsPath;
-    std::size_t dot = path.rfind('.');
-    if (dot != std::string::npos && dot > 0) path.resize(dot);
-    return path + ".anl";
-}
-
-std::optional<std::string> settingsFolder(const std::string& path) {
-    std::size_t cut = std::string::npos;
-    for (std::size_t i = path.size(); i-- > 0;) {
-        if (isFolderSeparator(path[i])) {
-            cut = i;
-            break;
-        }
-    }
-    if (cut == std::string::npos) return std::nullopt;
-    // "\Test.danl": the root itself.
-    if (cut == 0) return path.substr(0, 1);
-    std::string folder = path.substr(0, cut);
-    // "C:" alone would be the drive's current folder, not its root.
-    if (folder.size() == 2 && folder[1] == ':') folder += path[cut];
-    return folder;
+    // A name that is nothing but an extension (".danl") is kept whole.
+    if (settingsPath.rfind('.') == 0) return settingsPath + ".anl";
+    return withExtension(settingsPath, ".anl");
 }
 
 std::string anchoredSettingsPath(const std::string& path) {
@@ -170,7 +145,7 @@ void MainDialog::chooseColourFile() {
 
 void MainDialog::refreshHeightSource() {
     window_.enableControl(IDC_PIXEL_SIZE, false);
-    const std::string ext = extensionOf(heightPath);
+    const std::optional<std::string> ext = extensionOf(heightPath);
     if (ext == ".ter") {
         heightSource.reset();
         heightSource = std::make_unique<TerragenHeightSource>(heightPath);
@@ -207,8 +182,8 @@ void MainDialog::deriveRange() {
     const HeightSource& source = *heightSource;
     double factor = textToReal(factorText);
     if (factor < SmallestFactor) factor = 1.0;
-    const double shift = shiftText.empty() ? LiftAboveBase - factor * source.minHeight * 0.01
-                                           : textToReal(shiftText);
+    const double shift =
+        shiftText.empty() ? defaultVerschiebung(factor, source.minHeight) : textToReal(shiftText);
     minText = formatText("%.2lf", shift + factor * source.minHeight * 0.01);
     maxText = formatText("%.2lf", shift + factor * source.maxHeight * 0.01);
     window_.enableControl(IDC_MIN, true);
@@ -269,7 +244,8 @@ void MainDialog::loadSettings() {
     // ".danl": that folder becomes the current folder. A relative path
     // would then name another file, so it is anchored first.
     settingsPath = anchoredSettingsPath(settingsPath);
-    if (std::optional<std::string> folder = settingsFolder(settingsPath)) changeFolder(*folder);
+    if (const PathSplit split = splitPath(settingsPath); !split.folder.empty())
+        changeFolder(split.folder);
 
     // A ".danl" that does not exist yet is an empty store, without a word.
     settings.clear();
@@ -279,30 +255,30 @@ void MainDialog::loadSettings() {
         settingsPath.clear();
         return;
     }
-    if (settings.hasSection(OldSection) && !settings.hasSection(Section))
-        settings.renameSection(OldSection, Section);
+    if (settings.hasSection(OldSection) && !settings.hasSection(TerrainSection))
+        settings.renameSection(OldSection, TerrainSection);
 
     auto fill = [this](std::string& text, const char* key, const char* absent) {
         text = absent;
-        if (const std::string* value = settings.find(Section, key)) text = *value;
+        if (const std::string* value = settings.find(TerrainSection, key)) text = *value;
     };
-    fill(nameText, "Name", "");
-    fill(heightPath, "Hoehe", "");
-    fill(colourPath, "Farbe", "");
-    fill(pixelSizeText, "Pixelgroesse", "");
-    fill(factorText, "Faktor", "1.0");
-    fill(shiftText, "Verschiebung", "");
+    fill(nameText, NameKey, "");
+    fill(heightPath, HeightKey, "");
+    fill(colourPath, ColourKey, "");
+    fill(pixelSizeText, PixelSizeKey, "");
+    fill(factorText, FaktorKey, "1.0");
+    fill(shiftText, VerschiebungKey, "");
 
     // Without a height file the previous source and Min and Max stay.
     if (!heightPath.empty()) refreshHeightSource();
 }
 
 bool MainDialog::storeSettings() {
-    storeKey(settings, Section, "Name", nameText);
-    storeKey(settings, Section, "Hoehe", heightPath);
-    storeKey(settings, Section, "Farbe", colourPath);
-    storeKey(settings, Section, "Pixelgroesse", pixelSizeText);
-    storeKey(settings, Section, "Faktor", factorText);
-    storeKey(settings, Section, "Verschiebung", shiftText);
+    storeKey(settings, TerrainSection, NameKey, nameText);
+    storeKey(settings, TerrainSection, HeightKey, heightPath);
+    storeKey(settings, TerrainSection, ColourKey, colourPath);
+    storeKey(settings, TerrainSection, PixelSizeKey, pixelSizeText);
+    storeKey(settings, TerrainSection, FaktorKey, factorText);
+    storeKey(settings, TerrainSection, VerschiebungKey, shiftText);
     return settings.write(settingsPath);
 }

@@ -168,12 +168,6 @@ void storeKey(SettingsFile& settings, const char* section, const char* key,
 // is not its first character) followed by ".anl".
 std::string layoutPathFor(const std::string& settingsPath);
 
-// The folder that loadSettings makes the current folder: the text before the
-// path's last folder separator. A bare drive ("C:") becomes its root ("C:\")
-// and a path directly in the root ("\Test.danl") gives the root. None when
-// the path has no separator: the current folder stays.
-std::optional<std::string> settingsFolder(const std::string& path);
-
 // A relative settings path with a folder in it, taken from the current
 // folder, so that it still names the same file after the change of folder.
 // Other paths come back unchanged.

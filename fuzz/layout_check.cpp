@@ -93,7 +93,6 @@ void compareList(Differences& d, const std::vector<Record>& a, const std::vector
 
 std::string difference(const Layout& a, const Layout& b) {
     Differences d;
-    d.same(a.loaded, b.loaded, "loaded");
     compareList(d, a.tracks, b.tracks, "tracks");
     compareList(d, a.objects, b.objects, "objects");
     compareList(d, a.entries, b.entries, "entries");
@@ -161,8 +160,8 @@ Bytes expectedImage(const Layout& layout, const Bytes& image, const std::uint8_t
 
 bool loadsCleanly(Layout& layout, const Bytes& image, Captured& captured) {
     captured.reset();
-    layout.loadFromMemory(image.data(), image.size());
-    return layout.loaded && captured.messages.empty() && captured.console.empty();
+    return layout.loadFromMemory(image.data(), image.size()) == LoadResult::Loaded &&
+           captured.messages.empty() && captured.console.empty();
 }
 
 } // namespace
@@ -174,8 +173,7 @@ std::string checkLayoutInput(const std::uint8_t* data, std::size_t size) {
     Captured captured;
 
     Layout read;
-    read.load(path);
-    if (!read.loaded) return {};
+    if (read.load(path) != LoadResult::Loaded) return {};
     if (!captured.messages.empty() || !captured.console.empty())
         return "a layout that loaded showed a complaint";
 

@@ -100,8 +100,9 @@ bool backUpUsersLayout(const std::string& path, const std::string& name,
         // Its faults are not the user's concern now: it is kept whole.
         QuietMessages quiet;
         Layout layout;
-        layout.loadFromMemory(old.data(), old.size());
-        if (layout.loaded && holdsOnlyTilesOf(layout, name)) return true;
+        if (layout.loadFromMemory(old.data(), old.size()) == LoadResult::Loaded &&
+            holdsOnlyTilesOf(layout, name))
+            return true;
     }
     const std::string copy = path + ".bak";
     if (!writeFileSafely(copy, old)) return false;
@@ -166,13 +167,14 @@ std::optional<Tiling> planTiling(std::int32_t gridWidth, std::int32_t gridHeight
 TileLengths tileLengths(const SettingsFile& settings) {
     // A length beyond 32 bits is as long as any grid can use, not negative
     // (as the plain conversion would make it); NaN stays refused.
-    auto centimetres = [&settings](const char* key, float def) {
-        const double cm = settings.getReal("Terrain1", key, def) * 100.0;
+    auto centimetres = [](double metres) {
+        const double cm = metres * 100.0;
         return cm >= 2147483647.0 ? INT32_MAX : truncToInt32(cm);
     };
+    const TerrainValues terrain = readTerrainValues(settings);
     TileLengths l;
-    l.halfTileCm = centimetres("Kachelgroesse", 400.0f) / 2;
-    l.spacingCm = centimetres("Kachelabstand", 200.0f);
+    l.halfTileCm = centimetres(terrain.tileSizeMetres) / 2;
+    l.spacingCm = centimetres(terrain.tileSpacingMetres);
     return l;
 }
 
@@ -208,13 +210,12 @@ void scaleColour(PixelColour& colour, float factor) {
 }
 
 TileMeshSettings tileMeshSettings(const SettingsFile& settings, const HeightSource& heights) {
+    const TerrainValues terrain = readTerrainValues(settings);
+    const TerrainMapping mapping = tileMapping(terrain, heights);
     TileMeshSettings mesh;
-    mesh.factor = static_cast<float>(settings.getReal("Terrain1", "Faktor", 1.0f));
-    mesh.rgbFactor = static_cast<float>(settings.getReal("Terrain1", "RGBFaktor", 1.0f));
-    const auto defaultShift =
-        static_cast<float>(0.02 - static_cast<double>(mesh.factor) * heights.minHeight * 0.01);
-    mesh.heightOffset =
-        static_cast<float>(settings.getReal("Terrain1", "Verschiebung", defaultShift) * 100.0);
+    mesh.factor = mapping.faktor;
+    mesh.rgbFactor = toSingle(terrain.rgbFaktor);
+    mesh.heightOffset = mapping.offset;
     return mesh;
 }
 
@@ -267,8 +268,7 @@ void fillTileMesh(const TileMeshSettings& mesh, MeshModel& model, const ColourSo
             v->position[0] = wrapMul(c - rect.centreX, heights.pixelSize);
             v->position[1] = wrapMul(r - rect.centreY, heights.pixelSize);
             v->position[2] =
-                truncToInt32(heights.heightAt(c, r) * static_cast<double>(mesh.factor) +
-                             static_cast<double>(mesh.heightOffset));
+                pointHeight(mesh.factor, heights.heightAt(c, r), mesh.heightOffset, 0.0);
         }
     }
 }
@@ -289,13 +289,13 @@ struct RunPlan {
 // the run: none after the message (or, for a file its reader reported,
 // without one of its own). withLayout: a layout will be written too.
 std::optional<RunPlan> planRun(const SettingsFile& settings, bool withLayout) {
-    const std::string* heightFile = settings.find("Terrain1", "Hoehe");
-    const std::string* colourFile = settings.find("Terrain1", "Farbe");
-    if (!heightFile) return report("[Terrain1]:Hoehe muss gesetzt sein!\n"), std::nullopt;
+    const TerrainValues terrain = readTerrainValues(settings);
+    const std::optional<std::string>& colourFile = terrain.colourFile;
+    if (!terrain.heightFile) return report(MissingHeightMessage), std::nullopt;
     if (!colourFile) return report("[Terrain1]:Farbe muss gesetzt sein!\n"), std::nullopt;
 
     RunPlan plan;
-    plan.heights = openHeightSource(settings, *heightFile);
+    plan.heights = openHeightSource(terrain);
     if (!plan.heights) return std::nullopt;
     const HeightSource& heights = *plan.heights;
     if (extensionOf(*colourFile) != ".bmp")
@@ -307,7 +307,7 @@ std::optional<RunPlan> planRun(const SettingsFile& settings, bool withLayout) {
         return report("Groessen stimmen nicht überein!\n"), std::nullopt;
 
     // An empty "Name" would put the models into the root folder.
-    const std::string* name = settings.find("Terrain1", "Name");
+    const std::optional<std::string>& name = terrain.name;
     if (!name || name->empty()) return report("[Terrain1]:Name muss gesetzt sein!\n"), std::nullopt;
     if (!isPlainFolderName(*name))
         return report("[Terrain1]:Name muss ein einfacher Ordnername sein: %s!\n", name->c_str()),
@@ -337,7 +337,8 @@ std::optional<RunPlan> planRun(const SettingsFile& settings, bool withLayout) {
 
     // Every vertex height is trunc(Faktor x h + offset).
     plan.mesh = tileMeshSettings(settings, heights);
-    if (!mappedHeightsFit(plan.mesh.factor, plan.mesh.heightOffset, heights)) return std::nullopt;
+    if (!mappedHeightsFit(TerrainMapping{plan.mesh.factor, plan.mesh.heightOffset}, heights))
+        return std::nullopt;
 
     std::optional<std::string> host = hostFolder();
     if (host && !hostFolderExists(*host))

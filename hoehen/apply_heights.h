@@ -27,6 +27,7 @@
 #pragma once
 
 #include "raster/height_source.h"
+#include "raster/terrain_settings.h"
 #include "settings/settings_file.h"
 
 #include <cstdint>
@@ -38,31 +39,6 @@ inline constexpr const char* HeightSettingsName = "hoehen.ini";
 // Our own message for a height source whose grid points lie 0 cm apart (a
 // Terragen scale below 1 cm): every position would be divided by 0.
 inline constexpr const char* ZeroPixelSizeMessage = "Pixelgroesse der Hoehendaten ist 0!\n";
-
-// The terrain height in cm under the layout position (x, y), in cm: the grid
-// lies centred on the layout origin, one grid step being pixelSize cm, and
-// the four grid points around the position are interpolated bilinearly.
-// Positions beyond the grid take the height of its nearest edge, grid column
-// gridWidth and row gridHeight included. The source must not be empty; a
-// source with pixel size 0 gives the height of grid point (0, 0).
-double interpolatedHeight(const HeightSource& source, std::int32_t x, std::int32_t y);
-
-// "Faktor" and the offset in cm ("Verschiebung" × 100) of the ".danl", as
-// single-precision values. Without "Verschiebung" the offset puts the
-// source's lowest point 2 cm high, worked out from the Faktor as read,
-// before it is rounded.
-struct TerrainMapping {
-    float faktor = 1.0f;
-    float offset = 0.0f; // cm
-};
-TerrainMapping terrainMapping(const SettingsFile& settings, const HeightSource& source);
-
-// The layout height of one point: trunc(faktor × terrain + offset) +
-// trunc(extra × 100), products and sum in double precision, each part
-// truncated toward zero on its own and the two added as 32-bit integers. A
-// part beyond the 32-bit range (or NaN) is -2147483648, and the sum wraps
-// around. applyHeights refuses such heights instead of writing them.
-std::int32_t pointHeight(float faktor, double terrain, float offset, double extra);
 
 // The whole job over the loaded ".danl" settings, the layout's file name
 // (relative to the current folder) and the height source. Returns true only

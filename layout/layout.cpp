@@ -1,6 +1,7 @@
 #include "layout/layout.h"
 
 #include "common/message.h"
+#include "layout/track_record.h"
 #include "platform/platform.h"
 
 #include <algorithm>
@@ -70,10 +71,9 @@ void Layout::clear() {
     objects.shrink_to_fit();
     entries.clear();
     entries.shrink_to_fit();
-    loaded = false;
 }
 
-void Layout::load(std::string_view path) {
+LoadResult Layout::load(std::string_view path) {
     // Three lists of at most 32767 records each: even with long texts in
     // every record a real layout stays far below this.
     constexpr std::uint64_t LargestLayout = std::uint64_t{1} << 28;
@@ -88,22 +88,28 @@ void Layout::load(std::string_view path) {
         else
             report("Can't open %s!\n", shown.c_str());
         *this = Layout();
-        return;
+        return LoadResult::Refused;
     }
-    loadFromMemory(bytes.data(), bytes.size());
+    return loadFromMemory(bytes.data(), bytes.size());
 }
 
-void Layout::loadFromMemory(const std::uint8_t* data, std::size_t size) {
+LoadResult Layout::loadFromMemory(const std::uint8_t* data, std::size_t size) {
     *this = Layout();
     ByteReader r(data, size);
     // Every way out below that met the end of the file ends in the same
     // message; a reader that stopped at a disagreeing copy has printed its
     // console line and ends the load silently.
     auto stop = [&r] {
-        if (r.failed()) report("Formatfehler!\n");
+        if (!r.failed()) return LoadResult::Inconsistent;
+        report("Formatfehler!\n");
+        return LoadResult::Refused;
     };
 
-    if (!readList(r, tracks, MinTrackRecordSize)) return stop();
+    if (!readList(r, tracks, MinTrackRecordSize)) {
+        // A track of an unknown kind has said so itself.
+        if (!r.failed() && !isTrackTypeCode(tracks.back().type)) return LoadResult::Refused;
+        return stop();
+    }
     if (!readList(r, objects, MinObjectRecordSize)) return stop();
     if (!readList(r, entries, MinEntryRecordSize)) return stop();
     for (auto& camera : cameras)
@@ -113,18 +119,18 @@ void Layout::loadFromMemory(const std::uint8_t* data, std::size_t size) {
     // the colours and separators before them is cut like any other part.
     const bool headPresent = r.has(LayoutProperties::HeadSize);
     if (!properties.read(r)) {
-        if (!headPresent) stop();
-        return;
+        if (!headPresent) return stop();
+        return r.failed() ? LoadResult::Refused : LoadResult::Inconsistent;
     }
     for (std::size_t index : tailOrder())
         entries[index].tail.read(r);
     if (r.failed()) return stop();
     if (!r.atEnd()) {
         report("Datei zu lang!\n");
-        return;
+        return LoadResult::Refused;
     }
-    loaded = true;
     linkAttachedObjects();
+    return LoadResult::Loaded;
 }
 
 bool Layout::writeImage(std::vector<std::uint8_t>& out) {

@@ -50,26 +50,33 @@ inline constexpr std::string_view BufferStopPrefix = "..\\Prellbock";
 bool isBridgePath(std::string_view path);
 bool isBufferStopPath(std::string_view path);
 
+// What a load did.
+enum class LoadResult {
+    Loaded,       // the whole file, without any complaint
+    Refused,      // not read, or not a layout: a message has said why
+    Inconsistent, // stopped at a copy that disagrees or a count nothing can
+                  // hold: console lines at most, no message
+};
+
 struct Layout {
     std::vector<TrackRecord> tracks;
     std::vector<ObjectRecord> objects;
     std::vector<EntryRecord> entries;
     std::array<CameraRecord, 5> cameras{};
     LayoutProperties properties;
-    bool loaded = false; // true only after a load without any complaint
 
     int trackCount() const { return static_cast<int>(tracks.size()); }
     int objectCount() const { return static_cast<int>(objects.size()); }
     int entryCount() const { return static_cast<int>(entries.size()); }
 
     // Reads the whole file into this layout, replacing its lists, cameras and
-    // properties. Sets loaded and links the attached objects only
-    // when the file was read without any complaint; otherwise the messages of
-    // the header comment, loaded false, and the lists keep the records read
-    // up to the failure.
-    void load(std::string_view path);
+    // properties. Links the attached objects only when the file was read
+    // without any complaint (Loaded); otherwise the messages of the header
+    // comment or console lines alone (Inconsistent), and the lists keep the
+    // records read up to the failure.
+    [[nodiscard]] LoadResult load(std::string_view path);
     // The same over bytes already in memory.
-    void loadFromMemory(const std::uint8_t* data, std::size_t size);
+    [[nodiscard]] LoadResult loadFromMemory(const std::uint8_t* data, std::size_t size);
 
     // Moves the attached objects onto their tracks, removes duplicate objects
     // and writes the whole file through the platform's safe replacement, so a
@@ -86,7 +93,7 @@ struct Layout {
     // the message) when save would refuse; out then holds an incomplete image.
     bool writeImage(std::vector<std::uint8_t>& out);
 
-    // Empties the lists; loaded becomes false. Cameras and properties stay as
+    // Empties the lists. Cameras and properties stay as
     // they are.
     void clear();
 

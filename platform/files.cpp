@@ -6,6 +6,7 @@
 #include "platform/platform.h"
 #include "platform/system.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -212,4 +213,19 @@ bool writeFileSafely(std::string_view path, const void* data, std::size_t size,
         break;
     }
     return report("Fehler beim Schreiben von %s!\n", shown.c_str());
+}
+
+std::size_t uncreatableHeadLength(std::string_view path) {
+    auto separator = [](char c) { return c == '\\' || c == '/'; };
+    if (path.size() >= 2 && path[1] == ':') return std::min<std::size_t>(path.size(), 3);
+    if (path.size() < 2 || !separator(path[0]) || !separator(path[1])) return 0;
+    // Past the server name, then past the share name and its separator.
+    std::size_t i = 2;
+    for (int part = 0; part < 2; ++part) {
+        while (i < path.size() && !separator(path[i]))
+            ++i;
+        if (i == path.size()) return i;
+        ++i;
+    }
+    return i;
 }

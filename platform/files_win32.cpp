@@ -2,6 +2,7 @@
 #include "platform/platform.h"
 #include "platform/system.h"
 
+#include <algorithm>
 #include <direct.h>
 #include <fcntl.h>
 #include <io.h>
@@ -171,9 +172,10 @@ bool makeFolders(std::string_view path) {
     while (p.size() > 1 && (p.back() == '\\' || p.back() == '/'))
         p.pop_back();
     if (p.empty() || sys::isFolder(p)) return true;
-    // Skip a drive ("C:") or the "\\server\share" head of a network path.
-    std::size_t start = 1;
-    if (p.size() >= 2 && p[1] == ':') start = 3;
+    // A drive or a network share can only be reached, never created; the
+    // first character is skipped as well, so that "\a" does not try the
+    // empty root.
+    const std::size_t start = std::max<std::size_t>(1, uncreatableHeadLength(p));
     for (std::size_t i = start; i < p.size(); ++i) {
         if ((p[i] == '\\' || p[i] == '/') && p[i - 1] != '\\' && p[i - 1] != '/') {
             std::string part = p.substr(0, i);

@@ -119,6 +119,12 @@ inline bool writeFileSafely(std::string_view path, const std::vector<std::uint8_
 bool changeFolder(std::string_view path);
 bool makeFolder(std::string_view path);
 bool makeFolders(std::string_view path);
+// How much of the start of a path names a place that cannot be created, only
+// reached: the drive and its separator ("C:\" gives 3) or the server and
+// share of a network path ("\\server\share\" up to and including the
+// separator after the share; the whole text when nothing follows it).
+// makeFolders creates folders from there on. Backslash and forward slash.
+std::size_t uncreatableHeadLength(std::string_view path);
 
 // The console of a command-line program. standardOutputIsTerminal: standard
 // output goes to a terminal or console window, not into a file or a pipe

@@ -1,18 +1,10 @@
 #include "raster/colour_source.h"
 
-ColourSource::~ColourSource() {
-    width = height = pixelSize = 0;
-}
-
 ColourBitmap::ColourBitmap(std::string_view path, std::int32_t size) {
     if (!bitmap.read(path)) return;
     width = bitmap.width;
     height = bitmap.height;
     pixelSize = size;
-}
-
-ColourBitmap::~ColourBitmap() {
-    bitmap.release();
 }
 
 PixelColour ColourBitmap::colourAt(std::int32_t x, std::int32_t y) const {

@@ -19,7 +19,7 @@ struct PixelColour {
 class ColourSource {
   public:
     ColourSource() = default;
-    virtual ~ColourSource();
+    virtual ~ColourSource() = default;
     ColourSource(const ColourSource&) = delete;
     ColourSource& operator=(const ColourSource&) = delete;
 
@@ -36,7 +36,6 @@ class ColourBitmap : public ColourSource {
     // Reads the bitmap; on failure the reader has shown its message and
     // width, height and pixelSize stay 0.
     ColourBitmap(std::string_view path, std::int32_t pixelSize);
-    ~ColourBitmap() override;
 
     // Rows count in file order (y = 0 is the first stored row). A pixel
     // outside the picture has no colour: the result is all zeros.

@@ -20,10 +20,6 @@ constexpr std::int32_t ZeroScalePixelSize = 781;
 
 } // namespace
 
-HeightSource::~HeightSource() {
-    gridWidth = gridHeight = pixelSize = 0;
-}
-
 BitmapHeightSource::BitmapHeightSource(std::string_view path, std::int32_t size) {
     if (!bitmap.read(path)) return;
     gridWidth = bitmap.width;
@@ -50,10 +46,6 @@ BitmapHeightSource::BitmapHeightSource(std::string_view path, std::int32_t size)
     pixelSize = size;
     minHeight = lo - BitmapHeightOffset;
     maxHeight = hi - BitmapHeightOffset;
-}
-
-BitmapHeightSource::~BitmapHeightSource() {
-    bitmap.release();
 }
 
 double BitmapHeightSource::heightAt(std::int32_t x, std::int32_t y) const {
@@ -104,10 +96,6 @@ TerragenHeightSource::TerragenHeightSource(std::string_view path) {
     // A negative HeightScale or vertical scale turns the order round.
     minHeight = b < a ? b : a;
     maxHeight = b < a ? a : b;
-}
-
-TerragenHeightSource::~TerragenHeightSource() {
-    terrain.release();
 }
 
 double TerragenHeightSource::heightAt(std::int32_t x, std::int32_t y) const {

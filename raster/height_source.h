@@ -16,7 +16,7 @@
 class HeightSource {
   public:
     HeightSource() = default;
-    virtual ~HeightSource();
+    virtual ~HeightSource() = default;
     HeightSource(const HeightSource&) = delete;
     HeightSource& operator=(const HeightSource&) = delete;
 
@@ -40,7 +40,6 @@ class BitmapHeightSource : public HeightSource {
     // Reads the bitmap (path as given: a relative one is taken from the
     // current folder) and scans it. pixelSize is in centimetres.
     BitmapHeightSource(std::string_view path, std::int32_t pixelSize);
-    ~BitmapHeightSource() override;
 
     double heightAt(std::int32_t x, std::int32_t y) const override;
 
@@ -56,7 +55,6 @@ class BitmapHeightSource : public HeightSource {
 class TerragenHeightSource : public HeightSource {
   public:
     explicit TerragenHeightSource(std::string_view path);
-    ~TerragenHeightSource() override;
 
     double heightAt(std::int32_t x, std::int32_t y) const override;
 

@@ -3,7 +3,6 @@
 #include "common/message.h"
 #include "platform/platform.h"
 
-#include <cerrno>
 #include <climits>
 #include <cstdlib>
 
@@ -19,7 +18,6 @@ bool isTrailingBlank(char c) {
 
 std::int32_t textToInt(std::string_view text) {
     std::string s(text);
-    errno = 0;
     long long v = std::strtoll(s.c_str(), nullptr, 10);
     if (v > INT32_MAX) return INT32_MAX;
     if (v < INT32_MIN) return INT32_MIN;

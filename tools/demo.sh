@@ -19,8 +19,7 @@ ensure_packages "${packages[@]}"
 echo "== Building the programs"
 build=build/demo
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZUMT_TESTS=OFF -DZUMT_BENCH=OFF >/dev/null
-targets=(zumt_dgm zumt_hoehen gen_zumt_ter zumt_demo_summary)
-[ -f vorschau/CMakeLists.txt ] && targets+=(zumt_vorschau)
+targets=(zumt_dgm zumt_hoehen gen_zumt_ter zumt_demo_summary zumt_vorschau)
 cmake --build "$build" --target "${targets[@]}" -j "$(nproc 2>/dev/null || echo 2)" >/dev/null
 program() { find "$root/$build" -name "$1" -type f -perm -u+x | head -n 1; }
 

@@ -28,8 +28,7 @@ struct Change {
 };
 
 bool loadQuietly(const std::string& path, Layout& layout) {
-    layout.load(path);
-    return layout.loaded;
+    return layout.load(path) == LoadResult::Loaded;
 }
 
 } // namespace

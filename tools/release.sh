@@ -16,8 +16,7 @@ version=$(sed -n 's/^project(zumt_tools VERSION \([0-9.]*\).*/\1/p' CMakeLists.t
 build=build/release-windows
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZUMT_TESTS=OFF -DZUMT_BENCH=OFF \
     -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake" >/dev/null
-targets=(zumt_dgm zumt_hoehen gen_zumt_ter)
-[ -f vorschau/CMakeLists.txt ] && targets+=(zumt_vorschau)
+targets=(zumt_dgm zumt_hoehen gen_zumt_ter zumt_vorschau)
 cmake --build "$build" --target "${targets[@]}" -j "$(nproc 2>/dev/null || echo 2)" >/dev/null
 
 name="zumt-tools-$version-windows"

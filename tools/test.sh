@@ -13,10 +13,13 @@ cd "$(dirname "$0")/.."
 native_only=0
 [ "${1:-}" = "--native" ] && native_only=1
 
-packages=(cmake ninja-build g++ libgtest-dev googletest libstb-dev clang-format clang libclang-rt-14-dev)
+packages=(cmake ninja-build g++ libgtest-dev googletest libstb-dev clang-format clang)
 [ $native_only = 1 ] || packages+=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 xvfb xdotool)
 
 ensure_packages "${packages[@]}"
+# The fuzzer's runtime comes in a package named after clang's major version.
+clang_major=$(clang -dumpversion | cut -d. -f1)
+ensure_packages "libclang-rt-${clang_major}-dev"
 
 jobs=$(nproc 2>/dev/null || echo 2)
 

@@ -1,9 +1,7 @@
 #include "vorschau/entry.h"
 
 #include "common/message.h"
-#include "common/numeric.h"
 #include "common/paths.h"
-#include "hoehen/entry.h"
 #include "layout/layout.h"
 #include "platform/platform.h"
 #include "raster/colour_source.h"
@@ -59,14 +57,6 @@ class FolderReturn {
     std::string folder_;
 };
 
-// The height source named in [Terrain1] "Hoehe", as zumt_hoehen builds it,
-// or none after the message.
-std::unique_ptr<HeightSource> heightSourceOrReport(const SettingsFile& settings) {
-    const std::string* heightFile = settings.find("Terrain1", "Hoehe");
-    if (!heightFile) return report("[Terrain1]:Hoehe muss gesetzt sein!\n"), nullptr;
-    return openHeightSource(settings, *heightFile);
-}
-
 } // namespace
 
 int vorschauMain(int argc, char** argv, std::int32_t longSide) {
@@ -77,21 +67,22 @@ int vorschauMain(int argc, char** argv, std::int32_t longSide) {
     const std::string arg = argv[1];
     std::optional<std::string> ext = extensionOf(arg);
     if (ext != ".danl" && ext != ".anl") return report("Falscher Dateityp: %s!\n", arg.c_str()), 1;
-    const std::string base = arg.substr(0, arg.size() - ext->size());
-    const std::string picture = argc >= 3 ? std::string(argv[2]) : base + ".png";
+    const std::string picture = argc >= 3 ? std::string(argv[2]) : withExtension(arg, ".png");
     if (!isPngName(picture))
         return report("Falscher Dateityp fuer Bild: %s!\n", picture.c_str()), 1;
 
     // A missing ".danl" is reported and the run stops at the missing "Hoehe".
     SettingsFile settings;
-    if (settings.read(base + ".danl", true) == SettingsFile::ReadResult::Refused) return 1;
+    if (settings.read(withExtension(arg, ".danl"), true) == SettingsFile::ReadResult::Refused)
+        return 1;
 
     // The files the settings name lie beside the layout.
     FolderReturn startFolder;
-    const LayoutPathSplit split = splitLayoutPath(base + ".anl");
+    const PathSplit split = splitPath(withExtension(arg, ".anl"));
     if (!split.folder.empty()) changeFolder(split.folder);
 
-    std::unique_ptr<HeightSource> heights = heightSourceOrReport(settings);
+    const TerrainValues terrain = readTerrainValues(settings);
+    std::unique_ptr<HeightSource> heights = openHeightSource(terrain);
     if (!heights) return 1;
     // An unreadable file has been named by its reader.
     if (heights->gridWidth <= 0 || heights->gridHeight <= 0) return 1;
@@ -99,7 +90,7 @@ int vorschauMain(int argc, char** argv, std::int32_t longSide) {
     // The colour bitmap is optional here: without one the heights are shown
     // on a colour ramp. One that is named must be what the generator takes.
     std::unique_ptr<ColourBitmap> colours;
-    if (const std::string* colourFile = settings.find("Terrain1", "Farbe")) {
+    if (const std::optional<std::string>& colourFile = terrain.colourFile) {
         if (extensionOf(*colourFile) != ".bmp")
             return report("Falscher Dateityp fuer farbe: %s!\n", colourFile->c_str()), 1;
         colours = std::make_unique<ColourBitmap>(*colourFile, heights->pixelSize);
@@ -121,8 +112,7 @@ int vorschauMain(int argc, char** argv, std::int32_t longSide) {
     std::optional<Layout> layout;
     if (fileCanBeOpened(split.name)) {
         layout.emplace();
-        layout->load(split.name);
-        if (!layout->loaded) return 1;
+        if (layout->load(split.name) != LoadResult::Loaded) return 1;
     }
 
     PreviewScene scene;
@@ -130,7 +120,7 @@ int vorschauMain(int argc, char** argv, std::int32_t longSide) {
     scene.colours = colours.get();
     scene.mapping = heightMapping(settings, hoehenIni, *heights);
     // Heights that no layout can hold are refused as zumt_hoehen refuses them.
-    if (!mappedHeightsFit(scene.mapping.factor, scene.mapping.offset, *heights)) return 1;
+    if (!mappedHeightsFit({scene.mapping.factor, scene.mapping.offset}, *heights)) return 1;
     scene.tiling = tiling;
     scene.layout = layout ? &*layout : nullptr;
     const PictureFrame frame = framePicture(*heights, scene.layout, longSide);

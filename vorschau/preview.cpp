@@ -2,7 +2,7 @@
 
 #include "common/message.h"
 #include "common/numeric.h"
-#include "hoehen/apply_heights.h"
+#include "raster/terrain_settings.h"
 #include "vorschau/picture.h"
 
 #include <algorithm>
@@ -414,7 +414,7 @@ void drawNorthArrow(PreviewPicture& image, const PictureFrame& frame) {
 HeightMapping heightMapping(const SettingsFile& danl, const SettingsFile& hoehenIni,
                             const HeightSource& heights) {
     HeightMapping m;
-    const TerrainMapping terrain = terrainMapping(danl, heights);
+    const TerrainMapping terrain = terrainMapping(readTerrainValues(danl), heights);
     m.factor = terrain.faktor;
     m.offset = terrain.offset;
     const auto defaultExtra = static_cast<float>(hoehenIni.getReal("Zumt", "DZ", 0.0f));

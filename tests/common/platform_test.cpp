@@ -1,3 +1,4 @@
+#include "common/paths.h"
 #include "platform/platform.h"
 #include "platform/text.h"
 #include "tests/support/no_file_lost.h"
@@ -83,5 +84,61 @@ TEST(WholeFileRead, ReadsEveryByteOfRegularFilesOnly) {
         out = {1};
         EXPECT_EQ(readWholeFile(path, out, 200000), problem);
         EXPECT_TRUE(out.empty());
+    }
+}
+
+TEST(Paths, SplitExtensionAndFolder) {
+    // folder "-" marks a row whose forward slashes separate on POSIX only.
+    struct Row {
+        const char* path;
+        const char* ext; // nullptr: none
+        const char* anl; // withExtension(path, ".anl")
+        const char* folder;
+        const char* name;
+    } rows[] = {
+        {"D:\\Anlagen\\Test.danl", ".danl", "D:\\Anlagen\\Test.anl", "D:\\Anlagen", "Test.danl"},
+        {"Test.anl", ".anl", "Test.anl", "", "Test.anl"},
+        {"C:\\Test.anl", ".anl", "C:\\Test.anl", "C:\\", "Test.anl"}, // the drive's root
+        {"\\Test.anl", ".anl", "\\Test.anl", "\\", "Test.anl"},
+        {"Daten.alt\\Test", ".alt\\Test", "Daten.anl", "Daten.alt", "Test"},
+        {"Test", nullptr, "Test.anl", "", "Test"},
+        {"Hoehe.BMP", ".BMP", "Hoehe.anl", "", "Hoehe.BMP"},
+        {"/Test.anl", ".anl", "/Test.anl", "-", "Test.anl"},
+        {"D:/Anlagen/Test.anl", ".anl", "D:/Anlagen/Test.anl", "-", "Test.anl"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.path);
+        const std::optional<std::string> ext = extensionOf(r.path);
+        EXPECT_EQ(ext, r.ext ? std::optional<std::string>(r.ext) : std::nullopt);
+        EXPECT_EQ(withExtension(r.path, ".anl"), r.anl);
+        const PathSplit split = splitPath(r.path);
+        if (std::string(r.folder) != "-") {
+            EXPECT_EQ(split.folder, r.folder);
+            EXPECT_EQ(split.name, r.name);
+        } else if (platformIsWindows()) {
+            EXPECT_EQ(split.folder, "");
+            EXPECT_EQ(split.name, r.path);
+        } else {
+            const std::string path = r.path;
+            EXPECT_EQ(split.folder, path == "/Test.anl" ? "/" : "D:/Anlagen");
+            EXPECT_EQ(split.name, r.name);
+        }
+    }
+}
+
+TEST(Paths, DrivesAndSharesAreNeverCreated) {
+    const std::pair<const char*, std::size_t> rows[] = {
+        {"C:\\Zumt\\Modelle", 3},
+        {"C:", 2},
+        {"\\\\server\\share\\Zumt\\Modelle", 15},
+        {"//server/share/Zumt", 15},
+        {"\\\\server\\share", 14},
+        {"\\\\server", 8},
+        {"\\Zumt\\Modelle", 0},
+        {"Modelle\\Demo", 0},
+    };
+    for (const auto& [path, head] : rows) {
+        SCOPED_TRACE(path);
+        EXPECT_EQ(uncreatableHeadLength(path), head);
     }
 }

@@ -39,8 +39,7 @@ TEST_F(Examples, GeneratedTilesCoverTheWholeTerrain) {
     ASSERT_EQ(generateTiles(settings, std::string("Demo.anl")), 1);
     EXPECT_TRUE(capture.messages.empty());
     Layout layout;
-    layout.load("Demo.anl");
-    ASSERT_TRUE(layout.loaded);
+    ASSERT_EQ(layout.load("Demo.anl"), LoadResult::Loaded);
     EXPECT_EQ(layout.objectCount(), 144);
 
     // Every grid point lies in a tile, and every tile has its model.
@@ -70,8 +69,7 @@ TEST_F(Examples, TheSampleLayoutFitsTheTerrain) {
     ASSERT_EQ(hoehenMain(2, argv), 0);
     EXPECT_TRUE(capture.messages.empty());
     Layout after;
-    after.load("Strecke.anl");
-    ASSERT_TRUE(after.loaded);
+    ASSERT_EQ(after.load("Strecke.anl"), LoadResult::Loaded);
     for (const TrackRecord& t : after.tracks)
         EXPECT_TRUE(t.start.z > 0 && t.end.z > 0) << t.name;
 }

@@ -91,8 +91,7 @@ class HoehenRun : public ::testing::Test {
     }
     Layout written() {
         Layout layout;
-        layout.load(tmp.file("Test.anl"));
-        EXPECT_TRUE(layout.loaded);
+        EXPECT_EQ(layout.load(tmp.file("Test.anl")), LoadResult::Loaded);
         return layout;
     }
 };

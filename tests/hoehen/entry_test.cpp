@@ -31,25 +31,3 @@ TEST(HoehenEntry, RefusesMissingAndWrongArguments) {
                   std::vector<std::string>{std::string("Falscher Dateityp: ") + arg + "!\n"});
     }
 }
-
-TEST(LayoutPathSplit, SplitsAtTheLastSeparator) {
-    auto s = splitLayoutPath("D:\\Anlagen\\Test.anl");
-    EXPECT_EQ(s.folder, "D:\\Anlagen");
-    EXPECT_EQ(s.name, "Test.anl");
-    s = splitLayoutPath("Test.anl");
-    EXPECT_EQ(s.folder, "");
-    EXPECT_EQ(s.name, "Test.anl");
-    // A bare drive means its root, not its current folder.
-    s = splitLayoutPath("C:\\Test.anl");
-    EXPECT_EQ(s.folder, "C:\\");
-    s = splitLayoutPath("\\Test.anl");
-    EXPECT_EQ(s.folder, "\\");
-    s = splitLayoutPath("D:/Anlagen/Test.anl");
-    if (platformIsWindows()) {
-        EXPECT_EQ(s.folder, "");
-        EXPECT_EQ(s.name, "D:/Anlagen/Test.anl");
-    } else {
-        EXPECT_EQ(s.folder, "D:/Anlagen");
-        EXPECT_EQ(s.name, "Test.anl");
-    }
-}

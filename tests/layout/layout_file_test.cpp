@@ -19,9 +19,15 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-Layout loaded(const Bytes& file) {
-    Layout layout;
-    layout.loadFromMemory(file.data(), file.size());
+// A layout with what its load said.
+struct LoadedLayout : Layout {
+    LoadResult result = LoadResult::Refused;
+    bool loaded = false;
+};
+LoadedLayout loaded(const Bytes& file) {
+    LoadedLayout layout;
+    layout.result = layout.loadFromMemory(file.data(), file.size());
+    layout.loaded = layout.result == LoadResult::Loaded;
     return layout;
 }
 
@@ -52,11 +58,11 @@ TEST(LayoutSave, WritesTheGoldenSampleOnEveryBuild) {
     const Bytes unfixed = readBytes(testDataFile("../../fuzz/corpus/layout/unfixed.anl"));
     EXPECT_NE(unfixed, golden);
     TempFolder folder;
-    Layout layout = loaded(unfixed);
+    LoadedLayout layout = loaded(unfixed);
     ASSERT_TRUE(layout.loaded);
     ASSERT_TRUE(layout.save(folder.file("sample.anl")));
     EXPECT_EQ(readBytes(folder.file("sample.anl")), golden);
-    Layout back = loaded(golden);
+    LoadedLayout back = loaded(golden);
     ASSERT_TRUE(back.loaded);
     EXPECT_EQ(image(back), golden);
 }
@@ -93,7 +99,7 @@ TEST(LayoutLoad, EveryByteIsReadOrVerified) {
     // would load into the very layout of the sample. The exception: a code-11
     // presence word only tells a used slot from a free one.
     const Bytes golden = goldenSample();
-    Layout sample = loaded(golden);
+    LoadedLayout sample = loaded(golden);
     ASSERT_TRUE(sample.loaded);
     const Bytes original = image(sample);
     const std::size_t presence = find(golden, TurntableSlots) + 2;
@@ -104,7 +110,7 @@ TEST(LayoutLoad, EveryByteIsReadOrVerified) {
             Bytes file = golden;
             file[n] = static_cast<std::uint8_t>(file[n] ^ flip);
             MessageCapture capture;
-            Layout layout = loaded(file);
+            LoadedLayout layout = loaded(file);
             if (layout.loaded) {
                 EXPECT_TRUE(capture.messages.empty() && capture.console.empty());
                 Bytes written;
@@ -126,15 +132,16 @@ TEST(LayoutLoad, RejectsFileCutAtAnyOffset) {
     // and never with an unknown type made of the zeros read past the end. A
     // cut inside the properties' 20 extra bytes keeps its own message.
     const Bytes file = goldenSample();
-    Layout whole = loaded(file);
+    LoadedLayout whole = loaded(file);
     ASSERT_TRUE(whole.loaded);
     const std::size_t tails = 7 * whole.tailOrder().size();
     const std::size_t extraBytes = file.size() - tails - 24;
     for (std::size_t n = 0; n < file.size(); ++n) {
         SCOPED_TRACE(n);
         MessageCapture capture;
-        Layout layout = loaded(Bytes(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(n)));
-        EXPECT_FALSE(layout.loaded);
+        LoadedLayout layout =
+            loaded(Bytes(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(n)));
+        EXPECT_EQ(layout.result, LoadResult::Refused);
         const bool inExtraBytes = n >= extraBytes && n < extraBytes + 20;
         EXPECT_EQ(capture.messages,
                   std::vector<std::string>{inExtraBytes ? "Feher in Eigenschaften!\n"
@@ -179,8 +186,10 @@ TEST(LayoutLoad, HeadersAndCountsOutsideTheFormat) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         MessageCapture capture;
-        Layout layout = loaded(c.file);
+        LoadedLayout layout = loaded(c.file);
         EXPECT_EQ(layout.loaded, c.loads);
+        // A refusal without a message must say so, for the caller to speak.
+        EXPECT_EQ(layout.result == LoadResult::Inconsistent, !c.loads && c.messages.empty());
         EXPECT_EQ(capture.messages, c.messages);
         EXPECT_TRUE(capture.console.empty());
         EXPECT_LT(layout.objects.capacity(), 100u); // nothing allocated for a lie
@@ -214,8 +223,7 @@ TEST(LayoutSave, RefusesWhatCouldNotBeReadBackAndKeepsTheOldFile) {
         SCOPED_TRACE(c.message.substr(0, 30));
         MessageCapture capture;
         Layout layout;
-        layout.load(path);
-        ASSERT_TRUE(layout.loaded);
+        ASSERT_EQ(layout.load(path), LoadResult::Loaded);
         c.change(layout);
         EXPECT_FALSE(layout.save(path));
         EXPECT_EQ(capture.messages, std::vector<std::string>{c.message});
@@ -223,10 +231,8 @@ TEST(LayoutSave, RefusesWhatCouldNotBeReadBackAndKeepsTheOldFile) {
     }
     MessageCapture capture;
     Layout missing;
-    missing.load(folder.file("fehlt.anl"));
-    EXPECT_FALSE(missing.loaded);
-    missing.load(Device);
-    EXPECT_FALSE(missing.loaded);
+    EXPECT_EQ(missing.load(folder.file("fehlt.anl")), LoadResult::Refused);
+    EXPECT_EQ(missing.load(Device), LoadResult::Refused);
     EXPECT_EQ(capture.messages,
               (std::vector<std::string>{"Can't open " + folder.file("fehlt.anl") + "!\n",
                                         std::string(Device) + " ist keine Datei!\n"}));

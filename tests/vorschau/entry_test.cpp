@@ -132,7 +132,7 @@ TEST_F(VorschauEntry, DrawsTheLayoutBesideTheSettings) {
     // Where the picture puts the ends, by the frame the drawing used.
     BitmapHeightSource heights(tmp.file("hoehe.bmp"), 1000);
     Layout loaded;
-    loaded.load(tmp.file("Test.anl"));
+    ASSERT_EQ(loaded.load(tmp.file("Test.anl")), LoadResult::Loaded);
     const PictureFrame f = framePicture(heights, &loaded, kSide);
     ASSERT_EQ(png.width, f.width);
     auto at = [&](std::int32_t x, std::int32_t y) {

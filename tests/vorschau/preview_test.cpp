@@ -33,8 +33,7 @@ using Rect = std::vector<std::int64_t>; // i, j, minX, minY, maxX, maxY
 std::vector<Rect> generatedTiles(const std::string& folder) {
     std::vector<Rect> out;
     Layout layout;
-    layout.load(folder + "/Gen.anl");
-    EXPECT_TRUE(layout.loaded);
+    EXPECT_EQ(layout.load(folder + "/Gen.anl"), LoadResult::Loaded);
     for (const ObjectRecord& o : layout.objects) {
         int i = -1, j = -1;
         EXPECT_EQ(std::sscanf(o.path.c_str(), "Berge\\bmp%d_%d", &i, &j), 2) << o.path;
