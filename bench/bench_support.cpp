@@ -1,6 +1,7 @@
 #include "bench/bench_support.h"
 
 #include "common/bytes.h"
+#include "common/file_messages.h"
 #include "platform/platform.h"
 
 #include <algorithm>

@@ -13,6 +13,7 @@
 // + gdal_translate -of Terragen, timed by the script), its memory peak at
 // most the output grid (5000 × 5000 floats) plus 64 MiB.
 #include "bench/heap_count.h"
+#include "common/file_messages.h"
 #include "dgm/dgm_program.h"
 #include "platform/platform.h"
 

@@ -20,6 +20,7 @@
 #include "bench/bench_support.h"
 #include "bench/heap_count.h"
 #include "common/bytes.h"
+#include "common/file_messages.h"
 #include "hoehen/entry.h"
 #include "layout/layout.h"
 #include "platform/platform.h"

@@ -4,6 +4,7 @@
 // Run: cmake --preset release && cmake --build build/release -j2 --target zumt_bench_layout
 //      && build/release/bench/zumt_bench_layout
 #include "bench/bench_support.h"
+#include "common/file_messages.h"
 #include "layout/layout.h"
 #include "platform/platform.h"
 

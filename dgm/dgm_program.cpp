@@ -1,6 +1,7 @@
 #include "dgm/dgm_program.h"
 
 #include "common/command_line.h"
+#include "common/file_messages.h"
 #include "common/message.h"
 #include "common/numeric.h"
 #include "dgm/colour_picture.h"

@@ -1,5 +1,6 @@
 #include "generator/generate_tiles.h"
 
+#include "common/file_messages.h"
 #include "common/message.h"
 #include "common/numeric.h"
 #include "common/paths.h"

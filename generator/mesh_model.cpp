@@ -1,6 +1,7 @@
 #include "generator/mesh_model.h"
 
 #include "common/bytes.h"
+#include "common/file_messages.h"
 #include "platform/platform.h"
 
 #include <algorithm>

@@ -1,5 +1,6 @@
 #include "layout/layout.h"
 
+#include "common/file_messages.h"
 #include "common/message.h"
 #include "layout/track_record.h"
 #include "platform/platform.h"

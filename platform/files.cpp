@@ -1,8 +1,7 @@
 // The portable half of the platform layer's file services: the whole-file
-// read, the messages of the safe replacement and the naming and clean-up of
+// read, the safe replacement's entry and the naming and clean-up of
 // its temporary files. The operating-system calls live in files_posix.cpp
 // and files_win32.cpp behind the small interface of platform/system.h.
-#include "common/message.h"
 #include "platform/platform.h"
 #include "platform/system.h"
 
@@ -39,23 +38,6 @@ volatile std::sig_atomic_t g_armed = 0;
 void setWriteFaultForTesting(WriteFault fault, std::size_t faultBytes) {
     g_fault = fault;
     g_faultBytes = faultBytes;
-}
-
-int reportInputProblem(InputProblem problem, std::string_view path) {
-    const std::string shown(path);
-    switch (problem) {
-    case InputProblem::None:
-        break;
-    case InputProblem::CannotOpen:
-        return report("Can't open %s!\n", shown.c_str());
-    case InputProblem::NotAFile:
-        return report("%s ist keine Datei!\n", shown.c_str());
-    case InputProblem::TooLarge:
-        return report("%s ist zu gross!\n", shown.c_str());
-    case InputProblem::ReadFailed:
-        return report("Fehler beim Lesen von %s!\n", shown.c_str());
-    }
-    return 0;
 }
 
 std::FILE* openFile(std::string_view path, const char* mode) {
@@ -197,22 +179,6 @@ WriteOutcome replaceFile(std::string_view path, const void* data, std::size_t si
     // An empty path names no file: opening it would fail, and so must this.
     if (job.target.empty()) return WriteOutcome::CannotOpen;
     return sys::replace(job);
-}
-
-bool writeFileSafely(std::string_view path, const void* data, std::size_t size,
-                     Durability durability) {
-    const std::string shown(path);
-    switch (replaceFile(path, data, size, durability)) {
-    case WriteOutcome::Written:
-        return true;
-    case WriteOutcome::CannotOpen:
-        return report("Can't open %s!\n", shown.c_str());
-    case WriteOutcome::OwnerNotKept:
-        return report("%s: Besitzer kann nicht erhalten werden!\n", shown.c_str());
-    case WriteOutcome::WriteFailed:
-        break;
-    }
-    return report("Fehler beim Schreiben von %s!\n", shown.c_str());
 }
 
 std::size_t uncreatableHeadLength(std::string_view path) {

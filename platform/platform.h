@@ -38,17 +38,15 @@ std::FILE* openFile(std::string_view path, const char* mode);
 
 // Why an input file could not be read. Only regular files are read: a
 // device (/dev/zero never ends), a FIFO (it waits for a writer) or a folder
-// is refused before anything is read from it, and without waiting.
+// is refused before anything is read from it, and without waiting. The
+// caller says what happened (common/file_messages.h).
 enum class InputProblem {
     None,
-    CannotOpen, // missing, not readable, or a folder: "Can't open %s!\n"
-    NotAFile,   // a device, FIFO or socket:           "%s ist keine Datei!\n"
-    TooLarge,   // beyond what the format can hold:   "%s ist zu gross!\n"
-    ReadFailed, // a read error:                       "Fehler beim Lesen von %s!\n"
+    CannotOpen, // missing, not readable, or a folder
+    NotAFile,   // a device, FIFO or socket
+    TooLarge,   // beyond what the format can hold
+    ReadFailed, // a read error
 };
-// Shows the message of a problem (the templates above) with the path as
-// given; returns 0 like report.
-int reportInputProblem(InputProblem problem, std::string_view path);
 
 // Opens a regular file for binary reading. Null, with the problem, otherwise.
 std::FILE* openInputFile(std::string_view path, InputProblem& problem);
@@ -69,16 +67,15 @@ inline bool readWholeFile(std::string_view path, std::vector<std::uint8_t>& out)
 // Safe replacement: writes the bytes to a temporary file beside the target,
 // checks every write, flushes them to the disk and then moves the temporary
 // file over the target in one step. Readers see the old file or the new one,
-// never a mix. Failures are shown with the path as given and leave any old
-// file exactly as it was:
-//   "Can't open %s!\n"               the target or its temporary cannot be created,
-//                                    or the target may not be written (read-only,
-//                                    or the user may not open it for writing);
-//   "Fehler beim Schreiben von %s!\n" a write, flush or the final move failed;
-//   "%s: Besitzer kann nicht erhalten werden!\n"
-//                                    the old file's owner or group could not be
-//                                    given to the new one.
-// Returns true when the target holds the new bytes.
+// never a mix. A failure leaves any old file exactly as it was; the outcome
+// says which step failed and nothing is shown (common/file_messages.h has
+// the messages):
+//   CannotOpen    the target or its temporary cannot be created, or the
+//                 target may not be written (read-only, or the user may not
+//                 open it for writing);
+//   WriteFailed   a write, flush or the final move failed;
+//   OwnerNotKept  the old file's owner or group could not be given to the
+//                 new one.
 //
 // What the user set on the old file stays: its mode, owner and group (POSIX),
 // its attributes and access rights (Windows); a new file gets what the folder
@@ -97,21 +94,9 @@ inline bool readWholeFile(std::string_view path, std::vector<std::uint8_t>& out)
 // by the next run, skip that wait (Durability::Replaceable): the move still
 // never exposes a half-written file to a running program.
 enum class Durability { Flushed, Replaceable };
-
-// The safe replacement without the message, for callers that report a
-// failure in their own words (the generator stops at the first model it
-// cannot write and says how many were left). The outcomes are the cases of
-// the three messages above; nothing is shown.
 enum class WriteOutcome { Written, CannotOpen, WriteFailed, OwnerNotKept };
 [[nodiscard]] WriteOutcome replaceFile(std::string_view path, const void* data, std::size_t size,
                                        Durability durability);
-
-bool writeFileSafely(std::string_view path, const void* data, std::size_t size,
-                     Durability durability = Durability::Flushed);
-inline bool writeFileSafely(std::string_view path, const std::vector<std::uint8_t>& bytes,
-                            Durability durability = Durability::Flushed) {
-    return writeFileSafely(path, bytes.data(), bytes.size(), durability);
-}
 
 // Change of the current folder; creation of one folder; creation of a folder
 // with all its missing parents. Return true on success (an existing folder
@@ -151,7 +136,7 @@ std::string currentFolder();
 std::optional<std::string> platformHostFolder();
 
 // Fault injection for tests of the safe replacement: the next writes of
-// writeFileSafely fail as told, then the fault clears itself.
+// replaceFile fail as told, then the fault clears itself.
 enum class WriteFault {
     None,
     CannotCreate, // the temporary file cannot be created

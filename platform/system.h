@@ -25,7 +25,7 @@ struct Replacement {
     WriteFault fault = WriteFault::None;
     std::size_t faultBytes = 0;
 };
-// The safe replacement proper (see writeFileSafely).
+// The safe replacement proper (see replaceFile).
 WriteOutcome replace(const Replacement& job);
 
 // The names of the files in a folder ("" is the current folder). False when

@@ -1,6 +1,7 @@
 #include "raster/terragen_file.h"
 
 #include "common/bytes.h"
+#include "common/file_messages.h"
 #include "common/message.h"
 #include "common/numeric.h"
 #include "raster/input_file.h"

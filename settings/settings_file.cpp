@@ -1,5 +1,6 @@
 #include "settings/settings_file.h"
 
+#include "common/file_messages.h"
 #include "common/message.h"
 #include "platform/platform.h"
 

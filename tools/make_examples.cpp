@@ -11,6 +11,7 @@
 //
 //   zumt_make_examples FOLDER
 #include "common/bytes.h"
+#include "common/file_messages.h"
 #include "layout/layout.h"
 #include "platform/platform.h"
 #include "settings/settings_file.h"

@@ -1,5 +1,6 @@
 #include "vorschau/png_file.h"
 
+#include "common/file_messages.h"
 #include "common/numeric.h"
 #include "platform/platform.h"
 

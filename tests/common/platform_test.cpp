@@ -1,3 +1,4 @@
+#include "common/file_messages.h"
 #include "common/paths.h"
 #include "platform/platform.h"
 #include "platform/text.h"
