@@ -20,17 +20,6 @@ constexpr const char* Usage =
     "erzeugt die Kacheln als Modelle und die Anlage Anlage.anl.\n"
     "  -q  ohne Felder und Fortschritt    -h, --help  diese Hilfe    --version\n";
 
-// True when the file can be opened, or when something that is no file (a
-// FIFO, a device) is there in its place: the settings read refuses that by
-// name.
-bool fileCanBeRead(const std::string& path) {
-    InputProblem problem;
-    std::FILE* f = openInputFile(path, problem);
-    if (!f) return problem == InputProblem::NotAFile;
-    std::fclose(f);
-    return true;
-}
-
 void printText(std::FILE* to, const std::string& text) {
     std::fwrite(text.data(), 1, text.size(), to);
 }
@@ -99,7 +88,7 @@ int genZumtTerConsoleMain(int argc, char** argv) {
     // There are no fields to fill in here: a ".danl" that is not there is a
     // mistyped name, and storing the settings would create it.
     dialog.settingsPath = argv[1];
-    if (extensionOf(dialog.settingsPath) == ".danl" && !fileCanBeRead(dialog.settingsPath)) {
+    if (extensionOf(dialog.settingsPath) == ".danl" && !fileCanBeOpened(dialog.settingsPath)) {
         report("Can't open %s!\n", dialog.settingsPath.c_str());
         return 1;
     }

@@ -48,6 +48,14 @@ std::FILE* openFile(std::string_view path, const char* mode) {
     return std::fopen(osPath(path).c_str(), mode);
 }
 
+bool fileCanBeOpened(std::string_view path) {
+    InputProblem problem;
+    std::FILE* f = openInputFile(path, problem);
+    if (!f) return problem == InputProblem::NotAFile;
+    std::fclose(f);
+    return true;
+}
+
 InputProblem readWholeFile(std::string_view path, std::vector<std::uint8_t>& out,
                            std::uint64_t maxBytes) {
     out.clear();

@@ -51,6 +51,10 @@ enum class InputProblem {
 // Opens a regular file for binary reading. Null, with the problem, otherwise.
 std::FILE* openInputFile(std::string_view path, InputProblem& problem);
 
+// True when the file can be opened, or when something that is no file (a
+// FIFO, a device) is there in its place: the reader refuses that by name.
+bool fileCanBeOpened(std::string_view path);
+
 // The size in bytes of an open file as the file system reports it (not the
 // stream position; 64 bits on every system). False when it cannot be told.
 bool openFileSize(std::FILE* f, std::uint64_t& size);

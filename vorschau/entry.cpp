@@ -32,16 +32,6 @@ bool isPngName(const std::string& path) {
     return true;
 }
 
-// True when the file can be opened, or when something that is no file
-// (a FIFO, a device) is there in its place: the load refuses that by name.
-bool fileCanBeOpened(const std::string& path) {
-    InputProblem problem;
-    std::FILE* f = openInputFile(path, problem);
-    if (!f) return problem == InputProblem::NotAFile;
-    std::fclose(f);
-    return true;
-}
-
 // Puts the current folder back when the run ends, however it ends.
 class FolderReturn {
   public:
