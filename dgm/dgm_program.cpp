@@ -4,6 +4,7 @@
 #include "common/file_messages.h"
 #include "common/message.h"
 #include "common/numeric.h"
+#include "common/paths.h"
 #include "dgm/colour_picture.h"
 #include "dgm/elevation_grid.h"
 #include "dgm/terrain_grid.h"
@@ -57,10 +58,9 @@ struct Options {
     bool quiet = false;
 };
 
+// The extension as the other programs see it (common/paths.h), in any case.
 std::string lowerExtension(const std::string& path) {
-    const std::size_t dot = path.rfind('.');
-    if (dot == std::string::npos) return "";
-    std::string ext = path.substr(dot);
+    std::string ext = extensionOf(path).value_or("");
     for (char& c : ext)
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     return ext;
@@ -156,12 +156,11 @@ Parse parseArguments(int argc, char** argv, Options& o) {
 }
 
 std::string baseName(const std::string& path) {
-    std::size_t start = 0;
-    for (std::size_t k = 0; k < path.size(); ++k)
-        if (isFolderSeparator(path[k])) start = k + 1;
-    return path.substr(start);
+    return splitPath(path).name;
 }
 
+// The folder as written, separator included: "a\x" and "a/x" lie in folders
+// written differently.
 std::string folderOf(const std::string& path) {
     const std::string name = baseName(path);
     return path.substr(0, path.size() - name.size());

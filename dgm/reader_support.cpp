@@ -1,6 +1,7 @@
 #include "dgm/reader_support.h"
 
 #include "common/message.h"
+#include "common/paths.h"
 #include "platform/platform.h"
 
 #include <charconv>
@@ -41,15 +42,8 @@ bool loadRegularFile(const std::string& path, std::uint64_t maxBytes,
     return true;
 }
 
-std::string fileName(const std::string& path) {
-    std::size_t cut = 0;
-    for (std::size_t i = 0; i < path.size(); ++i)
-        if (isFolderSeparator(path[i])) cut = i + 1;
-    return path.substr(cut);
-}
-
 std::string lowerExtension(const std::string& path) {
-    const std::string name = fileName(path);
+    const std::string name = splitPath(path).name;
     const std::size_t dot = name.rfind('.');
     if (dot == std::string::npos) return {};
     std::string ext = name.substr(dot + 1);

@@ -34,10 +34,9 @@ bool openRegularFile(const std::string& path, InputFile& file, std::string& erro
 bool loadRegularFile(const std::string& path, std::uint64_t maxBytes,
                      std::vector<std::uint8_t>& bytes, std::string& error);
 
-// The file name's extension after its last dot, in lower case ("" if none).
+// The file name's extension after its last dot, in lower case ("" if none;
+// a dot in a folder's name is no extension).
 std::string lowerExtension(const std::string& path);
-// The file name without its folder.
-std::string fileName(const std::string& path);
 
 // Hands out the lines of a text file one by one, read in big chunks; a line
 // is valid until the next call. "\r\n" ends a line as "\n" does (the "\r"

@@ -6,6 +6,7 @@
 // tiles by one point.
 #include "common/bytes.h"
 #include "common/message.h"
+#include "common/paths.h"
 #include "dgm/elevation_readers.h"
 #include "dgm/reader_support.h"
 
@@ -34,7 +35,7 @@ std::size_t srtmSide(std::uint64_t fileBytes) {
 }
 
 bool srtmCorner(const std::string& path, int& latitude, int& longitude) {
-    const std::string name = fileName(path);
+    const std::string name = splitPath(path).name;
     if (name.size() < 7) return false;
     const char ns = static_cast<char>(name[0] & ~0x20), ew = static_cast<char>(name[3] & ~0x20);
     const int lat = number(name, 1, 2), lon = number(name, 4, 3);
