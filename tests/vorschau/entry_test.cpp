@@ -107,9 +107,7 @@ TEST_F(VorschauEntry, DrawsTheLayoutBesideTheSettings) {
     // south edge) is red, every other row grey.
     writeTerrainFiles(
         tmp, 40, 30, [](std::int32_t, std::int32_t) { return 1000; },
-        [](std::int32_t, std::int32_t y) {
-            return y == 0 ? Rgb{255, 0, 0} : Rgb{128, 128, 128};
-        });
+        [](std::int32_t, std::int32_t y) { return y == 0 ? 0x0000FF : 0x808080; });
     writeText(tmp.file("Test.danl"), kSettings);
     // Tracks half a metre above the ground are what the height application
     // makes of them with this "hoehen.ini".
