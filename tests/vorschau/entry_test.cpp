@@ -40,19 +40,15 @@ class VorschauEntry : public ::testing::Test {
                 if (c == '/') c = '\\';
         return p;
     }
-    // Flat ground 1000 cm high, 40 x 30 steps of 10 m.
-    void writeTerrain() const {
-        writeTerrainFiles(tmp, 40, 30, [](std::int32_t, std::int32_t) { return 1000; });
-    }
 };
 
 } // namespace
 
 TEST_F(VorschauEntry, RefusesWhatItCannotDrawAndWritesNothing) {
-    // A colour bitmap one row too tall, then the terrain of 40 x 30.
+    // A colour bitmap one row too tall, then flat ground of 40 x 30 steps.
     writeTerrainFiles(tmp, 40, 31, [](std::int32_t, std::int32_t) { return 0; });
     std::filesystem::rename(tmp.path() / "farbe.bmp", tmp.path() / "klein.bmp");
-    writeTerrain();
+    writeTerrainFiles(tmp, 40, 30, [](std::int32_t, std::int32_t) { return 1000; });
     writeText(tmp.file("Strecke.anl"), "alt");
     // A layout that does not load: one byte too many.
     Layout empty;
