@@ -103,6 +103,7 @@ TEST(Paths, SplitExtensionAndFolder) {
         {"\\Test.anl", ".anl", "\\Test.anl", "\\", "Test.anl"},
         {"Daten.alt\\Test", ".alt\\Test", "Daten.anl", "Daten.alt", "Test"},
         {"Test", nullptr, "Test.anl", "", "Test"},
+        {"Test.anl.bak", ".bak", "Test.anl.anl", "", "Test.anl.bak"},
         {"Hoehe.BMP", ".BMP", "Hoehe.anl", "", "Hoehe.BMP"},
         {"/Test.anl", ".anl", "/Test.anl", "-", "Test.anl"},
         {"D:/Anlagen/Test.anl", ".anl", "D:/Anlagen/Test.anl", "-", "Test.anl"},

@@ -232,9 +232,7 @@ TEST_F(RealDialog, OlderTerrainSectionIsRenamedOnlyWhenAlone) {
 
 TEST_F(RealDialog, FlatTerrainDisablesMinAndMax) {
     writeDemoTerrain(tmp.file(""));
-    BitmapPlan flat(8, 6);
-    flat.pixel = [](std::int32_t, std::int32_t) { return 10000 + 300; };
-    writeBytes(tmp.file("hoehe.bmp"), makeBitmap(flat));
+    writeTerrainFiles(tmp, 8, 6, [](std::int32_t, std::int32_t) { return 300; });
     open(tmp.file("Demo.danl"));
     EXPECT_EQ(text(IDC_MIN), "0.02");
     EXPECT_EQ(text(IDC_MAX), "0.02");

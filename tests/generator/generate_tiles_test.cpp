@@ -13,15 +13,9 @@
 
 namespace {
 
-// A height bitmap whose pixel (x, y) holds the height 10 x + y cm, and a
-// colour bitmap whose pixel (x, y) is blue x, green y, red 200.
+// A height bitmap whose pixel (x, y) holds the height 10 x + y cm.
 void writeRasters(const TempFolder& tmp, std::int32_t w, std::int32_t h) {
-    BitmapPlan heights(w, h);
-    heights.pixel = [](std::int32_t x, std::int32_t y) { return 10000 + 10 * x + y; };
-    writeBytes(tmp.file("hoehe.bmp"), makeBitmap(heights));
-    BitmapPlan colours(w, h);
-    colours.pixel = [](std::int32_t x, std::int32_t y) { return (x << 16) | (y << 8) | 200; };
-    writeBytes(tmp.file("farbe.bmp"), makeBitmap(colours));
+    writeTerrainFiles(tmp, w, h, [](std::int32_t x, std::int32_t y) { return 10 * x + y; });
 }
 
 SettingsFile settingsOf(const std::string& text) {
@@ -171,14 +165,9 @@ TEST_F(Generator, EveryCheckInItsOrder) {
 // the native build and the Windows build (under Wine) must both write
 // exactly these bytes. ZUMT_UPDATE_GOLDEN=1 writes them anew.
 TEST_F(Generator, OutputIsTheSameOnEveryBuild) {
-    BitmapPlan heights(12, 8);
-    heights.pixel = [](std::int32_t x, std::int32_t y) { return 10000 + 37 * x - 11 * y * y; };
-    writeBytes(tmp.file("hoehe.bmp"), makeBitmap(heights));
-    BitmapPlan colours(12, 8);
-    colours.pixel = [](std::int32_t x, std::int32_t y) {
-        return (x * 20 << 16) | (y * 30 << 8) | 77;
-    };
-    writeBytes(tmp.file("farbe.bmp"), makeBitmap(colours));
+    writeTerrainFiles(
+        tmp, 12, 8, [](std::int32_t x, std::int32_t y) { return 37 * x - 11 * y * y; },
+        [](std::int32_t x, std::int32_t y) { return (x * 20 << 16) | (y * 30 << 8) | 77; });
     // One worker or several: the same files, byte for byte.
     for (unsigned workers : {1u, 3u}) {
         SCOPED_TRACE(workers);

@@ -18,16 +18,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-using PixelHeight = std::function<std::int32_t(std::int32_t, std::int32_t)>;
-
-// A height bitmap whose pixel (x, y) stands for height(x, y) cm.
-std::vector<std::uint8_t> heightBitmap(std::int32_t width, std::int32_t height,
-                                       PixelHeight heightCm) {
-    BitmapPlan plan{width, height};
-    plan.pixel = [heightCm](std::int32_t x, std::int32_t y) { return heightCm(x, y) + 10000; };
-    return makeBitmap(plan);
-}
-
 // A track with connections to made-up peers (the writer picks the code).
 TrackRecord makeTrack(std::int16_t id, const std::string& name, std::int16_t connections,
                       Point3 start, Point3 end) {
@@ -59,7 +49,7 @@ std::vector<std::uint8_t> layoutImage(Layout& layout) {
     return image;
 }
 
-PixelHeight flat(std::int32_t cm) {
+PixelValue flat(std::int32_t cm) {
     return [cm](std::int32_t, std::int32_t) { return cm; };
 }
 
@@ -69,11 +59,11 @@ class HoehenRun : public ::testing::Test {
     TempFolder tmp;
     MessageCapture capture;
 
-    // The terrain: a height bitmap "h.bmp" with the pixel size in metres.
-    void useBitmap(std::int32_t width, std::int32_t height, PixelHeight heightCm,
+    // The terrain: a height bitmap "hoehe.bmp" with the pixel size in metres.
+    void useBitmap(std::int32_t width, std::int32_t height, PixelValue heightCm,
                    const std::string& pixelMetres, const std::string& moreSettings = "") {
-        writeBytes(tmp.file("h.bmp"), heightBitmap(width, height, std::move(heightCm)));
-        writeText(tmp.file("Test.danl"), "[Terrain1]\r\nHoehe=h.bmp\r\nPixelgroesse=" +
+        writeTerrainFiles(tmp, width, height, heightCm);
+        writeText(tmp.file("Test.danl"), "[Terrain1]\r\nHoehe=hoehe.bmp\r\nPixelgroesse=" +
                                              pixelMetres + "\r\n" + moreSettings);
     }
     void useIni(const std::string& text) { writeText(tmp.file("hoehen.ini"), text); }
@@ -259,7 +249,7 @@ TEST_F(HoehenRun, NothingWrittenWithoutUsableHeights) {
     // The layout is not even read: this one would give "Formatfehler!\n".
     writeBytes(tmp.file("Test.anl"), {1, 2, 3});
     writeText(tmp.file("bad.bmp"), "kein Bild");
-    writeBytes(tmp.file("h.bmp"), heightBitmap(4, 2, flat(5)));
+    writeTerrainFiles(tmp, 4, 2, flat(5));
     // Terragen scales of 1 mm (a pixel size of 0 cm), NaN and beyond reason.
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const std::tuple<const char*, float, float> scales[] = {{"mm.ter", 0.001f, 1},
@@ -277,11 +267,11 @@ TEST_F(HoehenRun, NothingWrittenWithoutUsableHeights) {
         {"Hoehe=bad.bmp\nPixelgroesse=1\n", "Falsches Bitmapformat: bad.bmp!\n"},
         {"Hoehe=mm.ter\n", ZeroPixelSizeMessage},
         {"Hoehe=nanxy.ter\n", formatText(NonPositivePixelSizeMessage, INT32_MIN)},
-        {"Hoehe=h.bmp\nPixelgroesse=-10\n", formatText(NonPositivePixelSizeMessage, -1000)},
-        {"Hoehe=h.bmp\nPixelgroesse=1\nFaktor=nan\n", notNumbers},
-        {"Hoehe=h.bmp\nPixelgroesse=1\nVerschiebung=-inf\n", notNumbers},
-        {"Hoehe=h.bmp\nPixelgroesse=1\nFaktor=1e30\nVerschiebung=0\n", beyond},
-        {"Hoehe=h.bmp\nPixelgroesse=1\nVerschiebung=30000000\n", beyond},
+        {"Hoehe=hoehe.bmp\nPixelgroesse=-10\n", formatText(NonPositivePixelSizeMessage, -1000)},
+        {"Hoehe=hoehe.bmp\nPixelgroesse=1\nFaktor=nan\n", notNumbers},
+        {"Hoehe=hoehe.bmp\nPixelgroesse=1\nVerschiebung=-inf\n", notNumbers},
+        {"Hoehe=hoehe.bmp\nPixelgroesse=1\nFaktor=1e30\nVerschiebung=0\n", beyond},
+        {"Hoehe=hoehe.bmp\nPixelgroesse=1\nVerschiebung=30000000\n", beyond},
         {"Hoehe=big.ter\nVerschiebung=0\n", beyond},
         {"Hoehe=nanz.ter\n", beyond},
     };

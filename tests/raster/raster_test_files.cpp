@@ -46,6 +46,16 @@ std::vector<std::uint8_t> makeBitmap(const BitmapPlan& plan) {
     return w.buffer();
 }
 
+void writeTerrainFiles(const TempFolder& folder, std::int32_t width, std::int32_t height,
+                       const PixelValue& heightCm, const PixelValue& colour) {
+    BitmapPlan heights(width, height);
+    heights.pixel = [&](std::int32_t x, std::int32_t y) { return 10000 + heightCm(x, y); };
+    writeBytes(folder.file("hoehe.bmp"), makeBitmap(heights));
+    BitmapPlan colours(width, height);
+    colours.pixel = colour ? colour : [](std::int32_t, std::int32_t) { return 0x3C8C46; };
+    writeBytes(folder.file("farbe.bmp"), makeBitmap(colours));
+}
+
 TerragenBuilder::TerragenBuilder(const char* first, const char* second) {
     w_.bytes(first, 8);
     w_.bytes(second, 8);
