@@ -109,9 +109,7 @@ TEST_F(VorschauEntry, DrawsTheLayoutBesideTheSettings) {
 
     // Where the picture puts the ends, by the frame the drawing used.
     BitmapHeightSource heights(tmp.file("hoehe.bmp"), 1000);
-    Layout loaded;
-    ASSERT_EQ(loaded.load(tmp.file("Test.anl")), LoadResult::Loaded);
-    const PictureFrame f = framePicture(heights, &loaded, kSide);
+    const PictureFrame f = framePicture(heights, &layout, kSide);
     ASSERT_EQ(png.width, f.width);
     auto at = [&](std::int32_t x, std::int32_t y) {
         const auto px = static_cast<std::size_t>(f.pixelX(x));
@@ -155,17 +153,4 @@ TEST_F(VorschauEntry, ThePicturePathIsTakenFromTheStartFolder) {
     EXPECT_EQ(runVorschau({"..\\anlagen\\Test.danl"}), 1);
     EXPECT_EQ(capture.messages, std::vector<std::string>{"Can't open ..\\anlagen\\Test.png!\n"});
     EXPECT_FALSE(fileExists(tmp.file("anlagen/Test.png")));
-}
-
-TEST_F(VorschauEntry, TakesATerragenTerrainWithItsOwnPixelSize) {
-    // "Pixelgroesse" is not read for a Terragen file: without its own pixel
-    // size the run would stop at the missing key.
-    writeBytes(tmp.file("gelaende.ter"), TerragenBuilder()
-                                             .count("SIZE", 3)
-                                             .scale(30, 30, 1)
-                                             .heights(1000, 0, std::vector<std::int16_t>(16, 100))
-                                             .bytes());
-    writeText(tmp.file("Test.danl"), "[Terrain1]\nHoehe=gelaende.ter\n");
-    EXPECT_EQ(runVorschau({file("Test.danl")}), 0);
-    EXPECT_TRUE(capture.messages.empty());
 }
