@@ -7,9 +7,7 @@
 #include "tests/support/test_support.h"
 
 #include <algorithm>
-#include <cmath>
 #include <filesystem>
-#include <functional>
 #include <gtest/gtest.h>
 #include <limits>
 #include <tuple>

@@ -7,7 +7,6 @@
 // and the other seeds cut from it. The tests here change or cut that file and
 // check how the reader takes it.
 #include "layout/layout.h"
-#include "platform/platform.h"
 #include "tests/support/no_file_lost.h"
 #include "tests/support/test_support.h"
 
