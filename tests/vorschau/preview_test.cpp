@@ -14,12 +14,6 @@
 
 namespace {
 
-SettingsFile settingsOf(const std::string& text) {
-    SettingsFile s;
-    s.parse(text);
-    return s;
-}
-
 using Rect = std::vector<std::int64_t>; // i, j, minX, minY, maxX, maxY
 
 // The tiles of a generator run as its files tell them: the layout places
@@ -81,8 +75,9 @@ TEST_F(PreviewTiles, OutlinesAreTheTilesTheGeneratorWrites) {
         SCOPED_TRACE(c.settings);
         writeTerrainFiles(tmp, c.width, c.height,
                           [](std::int32_t x, std::int32_t y) { return 100 * x + y; });
-        const SettingsFile settings = settingsOf(
-            std::string("[Terrain1]\nHoehe=hoehe.bmp\nFarbe=farbe.bmp\nName=Berge\n") + c.settings);
+        SettingsFile settings;
+        settings.parse(std::string("[Terrain1]\nHoehe=hoehe.bmp\nFarbe=farbe.bmp\nName=Berge\n") +
+                       c.settings);
         ASSERT_EQ(generateTiles(settings, std::string("Gen.anl")), 1);
         const std::vector<Rect> generated = generatedTiles(tmp.path().string());
         EXPECT_EQ(generated.size(), c.tiles);
