@@ -36,7 +36,7 @@ struct AsciiHeader {
     bool xCorner = false, yCorner = false;
     double cellX = 0, cellY = 0;
     bool hasNoData = false;
-    double noData = 0;
+    double NoData = 0;
 };
 
 // Takes one header line; false when it is no header line (then the values
@@ -73,7 +73,7 @@ bool headerLine(std::string_view line, AsciiHeader& h, bool& bad) {
         h.cellY = v;
     } else if (sameKey(key, "nodata_value")) {
         h.hasNoData = true;
-        h.noData = v;
+        h.NoData = v;
     } else {
         bad = true;
         return false;
@@ -134,7 +134,7 @@ bool readAsciiGrid(const std::string& path, ElevationGrid& out, std::string& err
                 error = formatText(FormatErrorInLine, path.c_str(), lines.lineForMessage());
                 return false;
             }
-            g.heights[n++] = h.hasNoData && v == h.noData ? ElevationGrid::noData : toSingle(v);
+            g.heights[n++] = h.hasNoData && v == h.NoData ? ElevationGrid::NoData : toSingle(v);
         }
     }
     if (lines.tooLong() || n != count) return formatError();

@@ -27,7 +27,7 @@ struct ElevationGrid {
     std::vector<float> heights; // metres, rows × columns, index r × columns + c;
                                 // NaN where the source has no data
 
-    static constexpr float noData = std::numeric_limits<float>::quiet_NaN();
+    static constexpr float NoData = std::numeric_limits<float>::quiet_NaN();
 };
 
 // Reads one elevation file, recognised by its content first and its

@@ -70,12 +70,12 @@ bool readGeoTiffHeights(const std::string& path, const std::vector<std::uint8_t>
     g.heights.resize(g.columns * g.rows);
     // The no-data text is compared as the samples are stored: a float band
     // holds the single-precision value of the text.
-    const double noData = format == 3 && bits == 32 ? toSingle(t.noData) : t.noData;
+    const double NoData = format == 3 && bits == 32 ? toSingle(t.NoData) : t.NoData;
     for (std::size_t i = 0; i < g.heights.size(); ++i) {
         const double v = convert(pixels.data(), i);
         // An infinite height is no height either.
-        const bool hole = (t.hasNoData && v == noData) || !std::isfinite(v);
-        g.heights[i] = hole ? ElevationGrid::noData : toSingle(v);
+        const bool hole = (t.hasNoData && v == NoData) || !std::isfinite(v);
+        g.heights[i] = hole ? ElevationGrid::NoData : toSingle(v);
     }
     out = std::move(g);
     return true;

@@ -70,7 +70,7 @@ bool readSrtmTile(const std::string& path, ElevationGrid& out, std::string& erro
     ByteReader r(bytes.data(), bytes.size());
     for (float& h : g.heights) {
         const std::int16_t v = r.i16be();
-        h = v == Void ? ElevationGrid::noData : static_cast<float>(v);
+        h = v == Void ? ElevationGrid::NoData : static_cast<float>(v);
     }
     out = std::move(g);
     return true;

@@ -319,7 +319,7 @@ bool parseTiff(const std::string& path, const std::vector<std::uint8_t>& file, T
                     text.data() + text.size() &&
                 !text.empty()) {
                 t.hasNoData = true;
-                t.noData = nd;
+                t.NoData = nd;
             }
             // "nan" needs no value: NaN is no height anyway.
             break;

@@ -191,7 +191,7 @@ bool readXyzPoints(const std::string& path, ElevationGrid& out, std::string& err
     g.north = *maxY;
     g.stepX = stepX;
     g.stepY = stepY;
-    g.heights.assign(count, ElevationGrid::noData);
+    g.heights.assign(count, ElevationGrid::NoData);
     const double toColumn = 1.0 / stepX, toRow = 1.0 / stepY;
     for (std::size_t i = 0; i < pts.x.size(); ++i) {
         // On the lattice (checked), so the rounded indices are inside.

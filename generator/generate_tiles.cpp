@@ -18,9 +18,9 @@
 namespace {
 
 // The layout's object count and ids are 16-bit.
-constexpr std::int64_t kMaxTiles = 32767;
+constexpr std::int64_t MaxTiles = 32767;
 // A counted string of the layout holds at most 255 bytes.
-constexpr std::size_t kMaxObjectPath = 255;
+constexpr std::size_t MaxObjectPath = 255;
 
 // The widest and the tallest tile the run writes, in quads. Tiles at the
 // edges are cut off, so they can be smaller than 2 x tileHalf.
@@ -324,9 +324,9 @@ std::optional<RunPlan> planRun(const SettingsFile& settings, bool withLayout) {
     if (!tiling) return std::nullopt;
     plan.tiling = *tiling;
     const std::int64_t tiles = tiling->tileCount();
-    if (tiles > kMaxTiles)
+    if (tiles > MaxTiles)
         return report("Zu viele Kacheln: %lld (hoechstens %lld)!\n", static_cast<long long>(tiles),
-                      static_cast<long long>(kMaxTiles)),
+                      static_cast<long long>(MaxTiles)),
                std::nullopt;
     if (!tilesFitFormat(*tiling))
         return report("Kacheln zu gross fuer das Modellformat! Kachelgroesse hoechstens %.2f m!\n",
@@ -348,7 +348,7 @@ std::optional<RunPlan> planRun(const SettingsFile& settings, bool withLayout) {
     // The longest names are those of the last tile.
     const std::int32_t lastI = tiling->countX - 1, lastJ = tiling->countY - 1;
     const std::string longest = objectPath(plan.name, lastI, lastJ);
-    if (withLayout && longest.size() > kMaxObjectPath)
+    if (withLayout && longest.size() > MaxObjectPath)
         return report("Pfad zu lang: %s!\n", longest.c_str()), std::nullopt;
     const std::string model = modelPath(plan.modelRoot, plan.name, lastI, lastJ);
     if (model.size() > maxPathLength())

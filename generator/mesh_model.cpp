@@ -12,15 +12,16 @@
 namespace {
 
 // Class references: 0x8000 + the running number of the class.
-constexpr std::uint16_t kNewClass = 0xFFFF;
-constexpr std::uint16_t kArrayClassRef = 0x8001; // "CObArray", number 1
-constexpr std::uint16_t kPointClassRef = 0x8003; // "CObPunkt", number 3
+constexpr std::uint16_t NewClass = 0xFFFF;
+constexpr std::uint16_t ArrayClassRef = 0x8001; // "CObArray", number 1
+constexpr std::uint16_t PointClassRef = 0x8003; // "CObPunkt", number 3
 // The largest class number a 16-bit reference with the top bit can carry.
-constexpr std::int64_t kMaxClassNumber = 0x7FFE;
-constexpr std::int64_t kMaxCount = 32767;
+constexpr std::int64_t MaxClassNumber = 0x7FFE;
+constexpr std::int64_t MaxCount = 32767;
 
 // The primitive codes of the index groups.
-constexpr std::int32_t kPoints = 0, kLines = 1, kTriangles = 4, kQuads = 7, kPolygon = 9;
+constexpr std::int32_t PointsGroup = 0, LinesGroup = 1, TrianglesGroup = 4, QuadsGroup = 7,
+                       PolygonGroup = 9;
 
 void writeClassName(ByteCursor& out, std::string_view name) {
     out.u16(static_cast<std::uint16_t>(name.size()));
@@ -28,12 +29,12 @@ void writeClassName(ByteCursor& out, std::string_view name) {
 }
 
 void newClass(ByteCursor& out, std::string_view name) {
-    out.u16(kNewClass);
+    out.u16(NewClass);
     out.u16(0); // schema
     writeClassName(out, name);
 }
 
-constexpr std::size_t kVertexSize = 48, kIndexEntrySize = 8, kFormatSize = 48;
+constexpr std::size_t VertexSize = 48, IndexEntrySize = 8, FormatSize = 48;
 
 // Inlined, so that the record cursor's bounds fold away.
 [[gnu::always_inline]] inline void writeVertex(ByteCursor&& out, const MeshVertex& v) {
@@ -86,8 +87,8 @@ void writeIndexEntries(ByteCursor& out, const MeshPart& part, std::uint16_t tag)
         e.i32(value);
         e.i32(kind);
     };
-    auto marker = [&](std::int32_t code) { entry(out.take(2 + kIndexEntrySize), code, 1); };
-    auto index = [&](std::int16_t i) { entry(out.take(2 + kIndexEntrySize), i, 0); };
+    auto marker = [&](std::int32_t code) { entry(out.take(2 + IndexEntrySize), code, 1); };
+    auto index = [&](std::int16_t i) { entry(out.take(2 + IndexEntrySize), i, 0); };
     // Which groups have faces at all: a tile has only quads, and the other
     // groups need no walk over its faces.
     bool present[6] = {}; // faces of 1, 2, 3, 4 and more indices
@@ -98,21 +99,21 @@ void writeIndexEntries(ByteCursor& out, const MeshPart& part, std::uint16_t tag)
         if (!present[count]) return;
         for (const MeshFace& f : part.faces) {
             if (f.indexCount != count) continue;
-            ByteCursor indices = out.take(count * (2 + kIndexEntrySize));
+            ByteCursor indices = out.take(count * (2 + IndexEntrySize));
             for (int k = 0; k < count; ++k)
-                entry(indices.take(2 + kIndexEntrySize), f.firstIndices[k], 0);
+                entry(indices.take(2 + IndexEntrySize), f.firstIndices[k], 0);
         }
     };
     // The very first entry has no reference before it.
-    out.i32(kPoints);
+    out.i32(PointsGroup);
     out.i32(1);
     if (present[1])
         for (const MeshFace& f : part.faces)
             if (f.indexCount == 1) index(f.firstIndices[0]);
-    group(kLines, std::integral_constant<int, 2>{});
-    group(kTriangles, std::integral_constant<int, 3>{});
-    group(kQuads, std::integral_constant<int, 4>{});
-    marker(kPolygon);
+    group(LinesGroup, std::integral_constant<int, 2>{});
+    group(TrianglesGroup, std::integral_constant<int, 3>{});
+    group(QuadsGroup, std::integral_constant<int, 4>{});
+    marker(PolygonGroup);
     for (const MeshFace& f : part.faces) {
         if (!present[5]) break;
         if (f.indexCount <= 4) continue;
@@ -122,9 +123,9 @@ void writeIndexEntries(ByteCursor& out, const MeshPart& part, std::uint16_t tag)
             std::size_t at = static_cast<std::size_t>(k - 4);
             index(at < f.moreIndices.size() ? f.moreIndices[at] : std::int16_t{0});
         }
-        marker(kPolygon);
+        marker(PolygonGroup);
     }
-    marker(kPolygon);
+    marker(PolygonGroup);
 }
 
 // The bytes of a class name as newClass writes it, and of an array of n
@@ -164,10 +165,10 @@ bool quadGridFitsFormat(std::int64_t quadsX, std::int64_t quadsY) {
     const std::int64_t vertices = (quadsX + 1) * (quadsY + 1);
     const std::int64_t faces = quadsX * quadsY;
     const std::int64_t entries = 6 + 4 * faces;
-    if (vertices > kMaxCount || faces > kMaxCount || entries > kMaxCount) return false;
+    if (vertices > MaxCount || faces > MaxCount || entries > MaxCount) return false;
     const std::int64_t indexClass = 4 + vertices + 1;
     const std::int64_t formatClass = indexClass + 1 + entries + 1;
-    return formatClass <= kMaxClassNumber;
+    return formatClass <= MaxClassNumber;
 }
 
 std::size_t MeshModel::fileSize() const {
@@ -183,11 +184,11 @@ std::size_t MeshModel::fileSize() const {
         const MeshPart& part = parts[p];
         const bool first = p == 0;
         size += (first ? 2 + newClassSize("CObPunkt") : 6) +
-                recordsSize(part.vertices.size(), kVertexSize);
+                recordsSize(part.vertices.size(), VertexSize);
         size += (first ? 4 + newClassSize("CObIndex") : 6) +
-                recordsSize(part.indexEntries(), kIndexEntrySize);
+                recordsSize(part.indexEntries(), IndexEntrySize);
         size += (first ? 4 + newClassSize("CObFormat") : 6) +
-                recordsSize(part.formats.size(), kFormatSize);
+                recordsSize(part.formats.size(), FormatSize);
     }
     return size;
 }
@@ -228,12 +229,12 @@ void MeshModel::serializeInto(std::vector<std::uint8_t>& image) {
             out.u16(count);
             newClass(out, "CObPunkt");
         } else {
-            out.u16(kArrayClassRef);
+            out.u16(ArrayClassRef);
             out.u16(count);
-            out.u16(kPointClassRef);
+            out.u16(PointClassRef);
         }
-        writeRecords<kVertexSize>(
-            out, part.vertices, kPointClassRef,
+        writeRecords<VertexSize>(
+            out, part.vertices, PointClassRef,
             [](ByteCursor&& c, const MeshVertex& v) { writeVertex(std::move(c), v); });
     }
 
@@ -241,7 +242,7 @@ void MeshModel::serializeInto(std::vector<std::uint8_t>& image) {
     out.u16(n);
     for (std::size_t p = 0; p < parts.size(); ++p) {
         const MeshPart& part = parts[p];
-        out.u16(kArrayClassRef);
+        out.u16(ArrayClassRef);
         out.u16(part.indexEntryCount());
         if (p == 0)
             newClass(out, "CObIndex");
@@ -254,13 +255,13 @@ void MeshModel::serializeInto(std::vector<std::uint8_t>& image) {
     out.u16(n);
     for (std::size_t p = 0; p < parts.size(); ++p) {
         const MeshPart& part = parts[p];
-        out.u16(kArrayClassRef);
+        out.u16(ArrayClassRef);
         out.u16(static_cast<std::uint16_t>(part.formats.size()));
         if (p == 0)
             newClass(out, "CObFormat");
         else
             out.u16(formatClassTag);
-        writeRecords<kFormatSize>(
+        writeRecords<FormatSize>(
             out, part.formats, formatClassTag,
             [](ByteCursor&& c, const MeshFormat& f) { writeFormat(std::move(c), f); });
     }

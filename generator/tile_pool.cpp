@@ -6,10 +6,10 @@
 
 namespace {
 
-constexpr unsigned kMostWorkers = 8;
+constexpr unsigned MostWorkers = 8;
 // Image slots per worker: enough that the workers can run ahead of the
 // writer for a while and sleep in batches.
-constexpr std::size_t kSlotsPerWorker = 4;
+constexpr std::size_t SlotsPerWorker = 4;
 
 std::atomic<unsigned> g_workersForTesting{0};
 
@@ -17,7 +17,7 @@ std::atomic<unsigned> g_workersForTesting{0};
 
 unsigned tileWorkers() {
     if (const unsigned fixed = g_workersForTesting.load()) return fixed;
-    return std::clamp(std::thread::hardware_concurrency(), 1u, kMostWorkers);
+    return std::clamp(std::thread::hardware_concurrency(), 1u, MostWorkers);
 }
 
 void setTileWorkersForTesting(unsigned workers) {
@@ -27,7 +27,7 @@ void setTileWorkersForTesting(unsigned workers) {
 TilePool::TilePool(std::int64_t count, unsigned workers, Build build)
     : count_(count), build_(std::move(build)) {
     workers = static_cast<unsigned>(std::clamp<std::int64_t>(count, 1, std::max(workers, 1u)));
-    slots_.resize(kSlotsPerWorker * std::size_t{workers});
+    slots_.resize(SlotsPerWorker * std::size_t{workers});
     threads_.reserve(workers);
     for (unsigned w = 0; w < workers; ++w) {
         // A system out of threads still gets its run, with fewer workers

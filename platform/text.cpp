@@ -5,7 +5,7 @@
 namespace {
 
 // Code points of 0x80..0x9F in Windows-1252.
-constexpr std::uint16_t kHighTable[32] = {
+constexpr std::uint16_t HighTable[32] = {
     0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
@@ -31,7 +31,7 @@ std::string cp1252ToUtf8(std::string_view text) {
     for (char ch : text) {
         auto b = static_cast<std::uint8_t>(ch);
         if (b >= 0x80 && b < 0xA0)
-            appendUtf8(out, kHighTable[b - 0x80]);
+            appendUtf8(out, HighTable[b - 0x80]);
         else
             appendUtf8(out, b);
     }

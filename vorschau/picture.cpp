@@ -71,7 +71,7 @@ struct Glyph {
     char c;
     std::array<std::uint8_t, 7> rows;
 };
-constexpr Glyph kFont[] = {
+constexpr Glyph Font[] = {
     {'0', {0x0E, 0x11, 0x13, 0x15, 0x19, 0x11, 0x0E}},
     {'1', {0x04, 0x0C, 0x04, 0x04, 0x04, 0x04, 0x0E}},
     {'2', {0x0E, 0x11, 0x01, 0x02, 0x04, 0x08, 0x1F}},
@@ -87,11 +87,11 @@ constexpr Glyph kFont[] = {
     {'m', {0x00, 0x00, 0x1A, 0x15, 0x15, 0x15, 0x15}},
     {'N', {0x11, 0x19, 0x15, 0x13, 0x11, 0x11, 0x11}},
 };
-constexpr std::int32_t kGlyphWidth = 5;
-constexpr std::int32_t kGlyphAdvance = 6;
+constexpr std::int32_t GlyphWidth = 5;
+constexpr std::int32_t GlyphAdvance = 6;
 
 const Glyph* glyphOf(char c) {
-    for (const Glyph& g : kFont)
+    for (const Glyph& g : Font)
         if (g.c == c) return &g;
     return nullptr;
 }
@@ -234,16 +234,16 @@ void drawText(PreviewPicture& image, std::int32_t x, std::int32_t y, std::string
     for (char c : text) {
         if (const Glyph* g = glyphOf(c)) {
             for (std::int32_t row = 0; row < GlyphHeight; ++row)
-                for (std::int32_t col = 0; col < kGlyphWidth; ++col)
+                for (std::int32_t col = 0; col < GlyphWidth; ++col)
                     if (g->rows[static_cast<std::size_t>(row)] & (0x10 >> col))
                         fillRect(image, x + col * scale, y + row * scale, x + (col + 1) * scale,
                                  y + (row + 1) * scale, colour);
         }
-        x += kGlyphAdvance * scale;
+        x += GlyphAdvance * scale;
     }
 }
 
 std::int32_t textWidth(std::string_view text, std::int32_t scale) {
     if (text.empty()) return 0;
-    return (static_cast<std::int32_t>(text.size()) * kGlyphAdvance - 1) * scale;
+    return (static_cast<std::int32_t>(text.size()) * GlyphAdvance - 1) * scale;
 }

@@ -13,49 +13,49 @@
 namespace {
 
 // Share of the longer side left free around the content.
-constexpr double kMarginShare = 0.03;
+constexpr double MarginShare = 0.03;
 // Relief is exaggerated a little so that gentle slopes still show.
-constexpr double kShadeExaggeration = 5.0;
+constexpr double ShadeExaggeration = 5.0;
 
-constexpr Rgb kBackground{228, 228, 224};
-constexpr Rgb kBlack{0, 0, 0};
-constexpr Rgb kWhite{255, 255, 255};
-constexpr Rgb kTrack{25, 25, 25};
-constexpr Rgb kBridge{150, 0, 170};
-constexpr Rgb kBufferStop{255, 120, 0};
-constexpr Rgb kObject{60, 60, 60};
-constexpr Rgb kCamera{255, 230, 0};
-constexpr Rgb kOnGround{0, 200, 40};
-constexpr Rgb kFloating{30, 100, 255};
-constexpr Rgb kBuried{235, 20, 20};
+constexpr Rgb Background{228, 228, 224};
+constexpr Rgb Black{0, 0, 0};
+constexpr Rgb White{255, 255, 255};
+constexpr Rgb TrackColour{25, 25, 25};
+constexpr Rgb BridgeColour{150, 0, 170};
+constexpr Rgb BufferStop{255, 120, 0};
+constexpr Rgb ObjectColour{60, 60, 60};
+constexpr Rgb CameraColour{255, 230, 0};
+constexpr Rgb OnGroundColour{0, 200, 40};
+constexpr Rgb FloatingColour{30, 100, 255};
+constexpr Rgb BuriedColour{235, 20, 20};
 // Tile outline colours by the parity of the tile's indices (i, j): tiles of
 // one colour do not overlap each other with the usual settings.
-constexpr Rgb kTileColours[4] = {{255, 255, 255}, {255, 225, 0}, {0, 225, 255}, {255, 130, 0}};
+constexpr Rgb TileColours[4] = {{255, 255, 255}, {255, 225, 0}, {0, 225, 255}, {255, 130, 0}};
 
 // The colour ramp for terrains without a colour bitmap, low to high.
 struct RampStop {
     double at;
     Rgb colour;
 };
-constexpr RampStop kRamp[] = {{0.00, {60, 120, 60}},
-                              {0.25, {130, 170, 90}},
-                              {0.50, {215, 205, 135}},
-                              {0.75, {165, 125, 85}},
-                              {1.00, {245, 245, 245}}};
+constexpr RampStop Ramp[] = {{0.00, {60, 120, 60}},
+                             {0.25, {130, 170, 90}},
+                             {0.50, {215, 205, 135}},
+                             {0.75, {165, 125, 85}},
+                             {1.00, {245, 245, 245}}};
 
 Rgb rampColour(double t) {
-    if (!(t > 0.0)) return kRamp[0].colour;
-    for (std::size_t k = 1; k < std::size(kRamp); ++k) {
-        if (t <= kRamp[k].at) {
-            const double f = (t - kRamp[k - 1].at) / (kRamp[k].at - kRamp[k - 1].at);
-            const Rgb a = kRamp[k - 1].colour, b = kRamp[k].colour;
+    if (!(t > 0.0)) return Ramp[0].colour;
+    for (std::size_t k = 1; k < std::size(Ramp); ++k) {
+        if (t <= Ramp[k].at) {
+            const double f = (t - Ramp[k - 1].at) / (Ramp[k].at - Ramp[k - 1].at);
+            const Rgb a = Ramp[k - 1].colour, b = Ramp[k].colour;
             auto mix = [f](std::uint8_t x, std::uint8_t y) {
                 return static_cast<std::uint8_t>(std::lround(x + (y - x) * f));
             };
             return {mix(a.red, b.red), mix(a.green, b.green), mix(a.blue, b.blue)};
         }
     }
-    return kRamp[std::size(kRamp) - 1].colour;
+    return Ramp[std::size(Ramp) - 1].colour;
 }
 
 Rgb scaled(Rgb c, double k) {
@@ -213,8 +213,8 @@ void drawTerrain(PreviewPicture& image, const PreviewScene& scene, const Picture
             slope(at(px - 1, py), here, at(px + 1, py), dzdx);
             // Picture rows run southward: the row above is north.
             slope(at(px, py + 1), here, at(px, py - 1), dzdy);
-            dzdx *= kShadeExaggeration;
-            dzdy *= kShadeExaggeration;
+            dzdx *= ShadeExaggeration;
+            dzdy *= ShadeExaggeration;
             const double len = std::sqrt(dzdx * dzdx + dzdy * dzdy + 1.0);
             const double lit = (-dzdx * lx - dzdy * ly + lz) / len;
             const double k = std::clamp(0.3 + 0.7 * lit / lz, 0.25, 1.3);
@@ -247,7 +247,7 @@ void drawTiles(PreviewPicture& image, const PreviewScene& scene, const PictureFr
         std::int32_t ay = clampPixel(y0) + inset, by = clampPixel(y1) - inset;
         if (ax > bx) ax = bx = (ax + bx) / 2;
         if (ay > by) ay = by = (ay + by) / 2;
-        outlineRect(image, ax, ay, bx, by, separate ? kTileColours[kind] : kWhite,
+        outlineRect(image, ax, ay, bx, by, separate ? TileColours[kind] : White,
                     separate ? 0.75 : 0.5);
     }
 }
@@ -255,13 +255,13 @@ void drawTiles(PreviewPicture& image, const PreviewScene& scene, const PictureFr
 Rgb fitColour(EndFit fit) {
     switch (fit) {
     case EndFit::OnGround:
-        return kOnGround;
+        return OnGroundColour;
     case EndFit::Floating:
-        return kFloating;
+        return FloatingColour;
     case EndFit::Buried:
-        return kBuried;
+        return BuriedColour;
     }
-    return kOnGround;
+    return OnGroundColour;
 }
 
 // A short bar across the direction (a buffer stop) or along it.
@@ -288,13 +288,13 @@ void drawLayout(PreviewPicture& image, const PreviewScene& scene, const PictureF
     // ground; a track that carries a bridge is drawn in the bridge colour.
     for (const TrackRecord& t : layout.tracks)
         if (t.id != 0)
-            drawLine(image, px(t.start.x), py(t.start.y), px(t.end.x), py(t.end.y), 6.0, kWhite);
+            drawLine(image, px(t.start.x), py(t.start.y), px(t.end.x), py(t.end.y), 6.0, White);
     for (const TrackRecord& t : layout.tracks) {
         if (t.id == 0) continue;
         bool bridge = t.link && *t.link < layout.objects.size() &&
                       layout.objects[*t.link].id != 0 && isBridgePath(layout.objects[*t.link].path);
         drawLine(image, px(t.start.x), py(t.start.y), px(t.end.x), py(t.end.y), bridge ? 5.0 : 3.0,
-                 bridge ? kBridge : kTrack);
+                 bridge ? BridgeColour : TrackColour);
     }
 
     // Objects.
@@ -306,15 +306,15 @@ void drawLayout(PreviewPicture& image, const PreviewScene& scene, const PictureF
             // opposite to the layout's, the direction (x, y) becomes (x, -y),
             // and (y, x) lies square to that. Longer than the end's dot that
             // is drawn over it.
-            drawBar(image, x, y, o.direction.y, o.direction.x, 11.0, 6.0, kBlack);
-            drawBar(image, x, y, o.direction.y, o.direction.x, 10.0, 3.5, kBufferStop);
+            drawBar(image, x, y, o.direction.y, o.direction.x, 11.0, 6.0, Black);
+            drawBar(image, x, y, o.direction.y, o.direction.x, 10.0, 3.5, BufferStop);
         } else if (isBridgePath(o.path)) {
-            fillRect(image, x - 6, y - 6, x + 6, y + 6, kWhite);
-            fillRect(image, x - 5, y - 5, x + 5, y + 5, kBridge);
-            fillRect(image, x - 2, y - 2, x + 2, y + 2, kWhite);
+            fillRect(image, x - 6, y - 6, x + 6, y + 6, White);
+            fillRect(image, x - 5, y - 5, x + 5, y + 5, BridgeColour);
+            fillRect(image, x - 2, y - 2, x + 2, y + 2, White);
         } else {
-            fillDisc(image, x, y, 3.5, kWhite);
-            fillDisc(image, x, y, 2.3, kObject);
+            fillDisc(image, x, y, 3.5, White);
+            fillDisc(image, x, y, 2.3, ObjectColour);
         }
     }
 
@@ -335,7 +335,7 @@ void drawLayout(PreviewPicture& image, const PreviewScene& scene, const PictureF
     std::stable_partition(ends.begin(), ends.end(),
                           [](const End& e) { return e.fit == EndFit::OnGround; });
     for (const End& e : ends) {
-        fillDisc(image, px(e.p.x), py(e.p.y), 5.5, kBlack);
+        fillDisc(image, px(e.p.x), py(e.p.y), 5.5, Black);
         fillDisc(image, px(e.p.x), py(e.p.y), 4.2, fitColour(e.fit));
     }
 
@@ -345,12 +345,12 @@ void drawLayout(PreviewPicture& image, const PreviewScene& scene, const PictureF
         const double dx = c.direction.x, dy = -static_cast<double>(c.direction.y);
         const double len = std::hypot(dx, dy);
         if (len > 0.0) {
-            drawLine(image, x, y, x + dx / len * 18, y + dy / len * 18, 5.0, kBlack);
-            drawLine(image, x, y, x + dx / len * 17, y + dy / len * 17, 2.5, kCamera);
+            drawLine(image, x, y, x + dx / len * 18, y + dy / len * 18, 5.0, Black);
+            drawLine(image, x, y, x + dx / len * 17, y + dy / len * 17, 2.5, CameraColour);
         }
-        fillDisc(image, x, y, 7.0, kBlack);
-        fillDisc(image, x, y, 5.5, kCamera);
-        fillDisc(image, x, y, 2.0, kBlack);
+        fillDisc(image, x, y, 7.0, Black);
+        fillDisc(image, x, y, 5.5, CameraColour);
+        fillDisc(image, x, y, 2.0, Black);
     }
 }
 
@@ -383,14 +383,14 @@ void drawScaleBar(PreviewPicture& image, const PictureFrame& frame) {
     const double boxH = pad + textHeight + pad + barHeight + pad;
     const double x0 = 10.0 * scale, y1 = frame.height - 10.0 * scale;
     const double y0 = y1 - boxH;
-    fillRect(image, x0, y0, x0 + boxW, y1, kWhite, 0.85);
+    fillRect(image, x0, y0, x0 + boxW, y1, White, 0.85);
     drawText(image, static_cast<std::int32_t>(x0 + pad), static_cast<std::int32_t>(y0 + pad), label,
-             scale, kBlack);
+             scale, Black);
     const double by = y0 + pad + textHeight + pad;
-    fillRect(image, x0 + pad - 1, by - 1, x0 + pad + barPixels + 1, by + barHeight + 1, kBlack);
+    fillRect(image, x0 + pad - 1, by - 1, x0 + pad + barPixels + 1, by + barHeight + 1, Black);
     for (int k = 0; k < 4; ++k) {
         const double a = x0 + pad + barPixels * k / 4, b = x0 + pad + barPixels * (k + 1) / 4;
-        if (k % 2 == 1) fillRect(image, a, by, b, by + barHeight, kWhite);
+        if (k % 2 == 1) fillRect(image, a, by, b, by + barHeight, White);
     }
 }
 
@@ -398,15 +398,15 @@ void drawNorthArrow(PreviewPicture& image, const PictureFrame& frame) {
     const std::int32_t scale = frame.width >= 600 || frame.height >= 600 ? 2 : 1;
     const double size = 14.0 * scale;
     const double cx = frame.width - 10.0 * scale - size, top = 10.0 * scale;
-    fillRect(image, cx - size, top, cx + size, top + 3.4 * size, kWhite, 0.85);
+    fillRect(image, cx - size, top, cx + size, top + 3.4 * size, White, 0.85);
     const std::int32_t letterW = textWidth("N", scale);
     drawText(image, static_cast<std::int32_t>(cx) - letterW / 2,
-             static_cast<std::int32_t>(top + 0.3 * size), "N", scale, kBlack);
+             static_cast<std::int32_t>(top + 0.3 * size), "N", scale, Black);
     const double tip = top + 0.6 * size + GlyphHeight * scale, base = top + 3.1 * size;
-    fillTriangle(image, cx, tip, cx - 0.6 * size, base, cx, base - 0.5 * size, kBlack);
-    fillTriangle(image, cx, tip, cx + 0.6 * size, base, cx, base - 0.5 * size, kBlack);
+    fillTriangle(image, cx, tip, cx - 0.6 * size, base, cx, base - 0.5 * size, Black);
+    fillTriangle(image, cx, tip, cx + 0.6 * size, base, cx, base - 0.5 * size, Black);
     fillTriangle(image, cx, tip + 2.5, cx + 0.6 * size - 2.2, base - 1.8, cx,
-                 base - 0.5 * size - 1.0, kWhite);
+                 base - 0.5 * size - 1.0, White);
 }
 
 } // namespace
@@ -484,7 +484,7 @@ PictureFrame framePicture(const HeightSource& heights, const Layout* layout,
     b.maxY = std::min(b.maxY, ty1 + th);
 
     double spanX = b.maxX - b.minX, spanY = b.maxY - b.minY;
-    const double margin = kMarginShare * std::max(spanX, spanY);
+    const double margin = MarginShare * std::max(spanX, spanY);
     spanX += 2 * margin;
     spanY += 2 * margin;
     const double longer = std::max(spanX, spanY);
@@ -511,7 +511,7 @@ PictureFrame framePicture(const HeightSource& heights, const Layout* layout,
 }
 
 PreviewPicture renderPreview(const PreviewScene& scene, const PictureFrame& frame) {
-    PreviewPicture image = makeImage(frame.width, frame.height, kBackground);
+    PreviewPicture image = makeImage(frame.width, frame.height, Background);
     if (image.width == 0 || !scene.heights || scene.heights->gridWidth <= 0 ||
         scene.heights->pixelSize <= 0)
         return image;

@@ -93,7 +93,7 @@ TEST(DgmMosaic, RefusesInputsThatDoNotFitNamingBoth) {
 }
 
 TEST(DgmFill, FillsEachHoleInwardFromItsShore) {
-    const float n = ElevationGrid::noData;
+    const float n = ElevationGrid::NoData;
     RowGrid line;
     line.columns = 5;
     line.rows = {{1, n, n, n, 5}};
