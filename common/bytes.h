@@ -14,6 +14,7 @@
 #pragma once
 
 #include <algorithm>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -78,30 +79,10 @@ class ByteReader {
     }
     std::int16_t i16be() { return static_cast<std::int16_t>(u16be()); }
     // Floats move by bit copy, so every pattern (NaN payloads, -0.0) survives.
-    float f32() {
-        std::uint32_t bits = u32();
-        float v;
-        std::memcpy(&v, &bits, 4);
-        return v;
-    }
-    double f64() {
-        std::uint64_t bits = u64();
-        double v;
-        std::memcpy(&v, &bits, 8);
-        return v;
-    }
-    float f32be() {
-        std::uint32_t bits = u32be();
-        float v;
-        std::memcpy(&v, &bits, 4);
-        return v;
-    }
-    double f64be() {
-        std::uint64_t bits = u64be();
-        double v;
-        std::memcpy(&v, &bits, 8);
-        return v;
-    }
+    float f32() { return std::bit_cast<float>(u32()); }
+    double f64() { return std::bit_cast<double>(u64()); }
+    float f32be() { return std::bit_cast<float>(u32be()); }
+    double f64be() { return std::bit_cast<double>(u64be()); }
     // Moves to an absolute position; fails (sticky) beyond the end.
     bool seek(std::size_t pos) {
         if (failed_ || pos > size_) {
