@@ -88,11 +88,11 @@ bool validCount(double v) {
 
 } // namespace
 
-bool readAsciiGrid(const std::string& path, ElevationGrid& out, std::string& error) {
+bool readAsciiGrid(const std::string& path, ElevationGrid& out) {
     InputFile file;
-    if (!openRegularFile(path, file, error)) return false;
+    if (!openRegularFile(path, file)) return false;
     const auto formatError = [&] {
-        error = formatText(FormatErrorIn, path.c_str());
+        report(FormatErrorIn, path.c_str());
         return false;
     };
     TextLines lines(file);
@@ -111,7 +111,7 @@ bool readAsciiGrid(const std::string& path, ElevationGrid& out, std::string& err
     g.rows = static_cast<std::size_t>(h.rows);
     std::size_t count = 0;
     if (!checkedMul(g.columns, g.rows, count) || count > MaxGridPoints) {
-        error = formatText(FileTooLarge, path.c_str());
+        report(FileTooLarge, path.c_str());
         return false;
     }
     // Every value takes at least a digit and a separator: a header that
@@ -131,7 +131,7 @@ bool readAsciiGrid(const std::string& path, ElevationGrid& out, std::string& err
             double v = 0;
             p = scanNumber(p, end, v);
             if (!p || (p < end && !isFieldSeparator(*p)) || n == count) {
-                error = formatText(FormatErrorInLine, path.c_str(), lines.lineForMessage());
+                report(FormatErrorInLine, path.c_str(), lines.lineForMessage());
                 return false;
             }
             g.heights[n++] = h.hasNoData && v == h.NoData ? ElevationGrid::NoData : toSingle(v);

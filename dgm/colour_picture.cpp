@@ -65,7 +65,7 @@ PixelRun runOf(double lo, double hi, double centre, std::size_t size) {
 
 } // namespace
 
-bool readWorldFile(const std::string& picturePath, GeoPlacement& placement, std::string& error) {
+WorldFile readWorldFile(const std::string& picturePath, GeoPlacement& placement) {
     auto [base, ext] = splitExtension(picturePath);
     std::vector<std::string> names;
     if (ext.size() >= 2) names.push_back(std::string{ext.front(), ext.back(), 'w'});
@@ -81,23 +81,23 @@ bool readWorldFile(const std::string& picturePath, GeoPlacement& placement, std:
             }
         if (!found.empty()) break;
     }
-    if (found.empty()) return false;
+    if (found.empty()) return WorldFile::None;
 
     std::istringstream in(std::string(text.begin(), text.end()));
     std::array<double, 6> v{};
     for (double& x : v)
         if (!(in >> x) || !std::isfinite(x)) {
-            error = formatText("Formatfehler in %s!\n", found.c_str());
-            return false;
+            report("Formatfehler in %s!\n", found.c_str());
+            return WorldFile::Refused;
         }
     // A = v[0], D = v[1], B = v[2], E = v[3], C = v[4], F = v[5].
     if (v[1] != 0.0 || v[2] != 0.0) {
-        error = formatText("Gedrehtes Bild wird nicht unterstuetzt: %s!\n", found.c_str());
-        return false;
+        report("Gedrehtes Bild wird nicht unterstuetzt: %s!\n", found.c_str());
+        return WorldFile::Refused;
     }
     if (!(v[0] > 0.0) || !(v[3] < 0.0)) {
-        error = formatText("Formatfehler in %s!\n", found.c_str());
-        return false;
+        report("Formatfehler in %s!\n", found.c_str());
+        return WorldFile::Refused;
     }
     placement = GeoPlacement{};
     placement.known = true;
@@ -106,31 +106,30 @@ bool readWorldFile(const std::string& picturePath, GeoPlacement& placement, std:
     // The world file names the centre of the top-left pixel.
     placement.west = v[4] - v[0] / 2.0;
     placement.north = v[5] - v[3] / 2.0;
-    return true;
+    return WorldFile::Read;
 }
 
-bool readPlacedPicture(const std::string& path, PlacedPicture& out, std::string& error) {
+bool readPlacedPicture(const std::string& path, PlacedPicture& out) {
     out = PlacedPicture{};
     std::vector<std::uint8_t> bytes;
     if (!readWholeFile(path, bytes)) {
-        error = formatText("Can't open %s!\n", path.c_str());
+        report("Can't open %s!\n", path.c_str());
         return false;
     }
     if (isTiff(bytes)) {
         bytes = {};
-        if (!readTiffPicture(path, out.image, out.placement, error)) return false;
+        if (!readTiffPicture(path, out.image, out.placement)) return false;
     } else {
         int w = 0, h = 0, channels = 0;
         if (bytes.size() > static_cast<std::size_t>(INT32_MAX)) {
-            error = formatText("Bild zu gross: %s!\n", path.c_str());
+            report("Bild zu gross: %s!\n", path.c_str());
             return false;
         }
         stbi_uc* pixels = stbi_load_from_memory(bytes.data(), static_cast<int>(bytes.size()), &w,
                                                 &h, &channels, 3);
         bytes = {};
         if (!pixels) {
-            error =
-                formatText("Bild nicht lesbar: %s (%s)!\n", path.c_str(), stbi_failure_reason());
+            report("Bild nicht lesbar: %s (%s)!\n", path.c_str(), stbi_failure_reason());
             return false;
         }
         out.image.width = static_cast<std::size_t>(w);
@@ -139,17 +138,22 @@ bool readPlacedPicture(const std::string& path, PlacedPicture& out, std::string&
         stbi_image_free(pixels);
     }
     if (out.image.width == 0 || out.image.height == 0) {
-        error = formatText("Bild nicht lesbar: %s!\n", path.c_str());
+        report("Bild nicht lesbar: %s!\n", path.c_str());
         return false;
     }
     // The GeoTIFF tags come first; a world file beside the picture serves
     // every other picture (and a TIFF without tags).
     if (!out.placement.known) {
         GeoPlacement fromWorldFile;
-        if (readWorldFile(path, fromWorldFile, error))
+        switch (readWorldFile(path, fromWorldFile)) {
+        case WorldFile::Read:
             out.placement = fromWorldFile;
-        else if (!error.empty())
+            break;
+        case WorldFile::Refused:
             return false;
+        case WorldFile::None:
+            break;
+        }
     }
     return true;
 }

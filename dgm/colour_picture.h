@@ -31,14 +31,15 @@ struct PlacedPicture {
 
 // Reads a PNG, JPEG or BMP (24/32 bit) picture through the image decoder,
 // a TIFF through the TIFF reader, and its placement: the GeoTIFF tags, else
-// a world file beside it. False, with a message naming the file in `error`,
-// when it cannot be read or its world file holds a rotation.
-[[nodiscard]] bool readPlacedPicture(const std::string& path, PlacedPicture& out,
-                                     std::string& error);
+// a world file beside it. False after one message naming the file when it
+// cannot be read or its world file holds a rotation.
+[[nodiscard]] bool readPlacedPicture(const std::string& path, PlacedPicture& out);
 
-// Reads the world file of a picture, if there is one. False when none was
-// found; a found one that is malformed or rotated sets `error`.
-bool readWorldFile(const std::string& picturePath, GeoPlacement& placement, std::string& error);
+// Reads the world file of a picture, if there is one: None when there is
+// none (nothing shown), Refused after the message for one that is malformed
+// or rotated.
+enum class WorldFile { None, Read, Refused };
+[[nodiscard]] WorldFile readWorldFile(const std::string& picturePath, GeoPlacement& placement);
 
 // The terrain the colours are painted for: its metric grid and how it lies
 // in the inputs' coordinates.

@@ -193,7 +193,6 @@ void warn(Summary& summary, const std::string& text) {
 
 int run(const Options& o, Summary& summary) {
     ProgressLine progress(o.quiet);
-    std::string error;
 
     SettingsFile settings;
     if (!o.settingsFile.empty()) {
@@ -214,9 +213,9 @@ int run(const Options& o, Summary& summary) {
         progress.show(formatText("Lese %llu/%llu: %s", count(k + 1), count(o.inputs.size()),
                                  baseName(path).c_str()));
         ElevationGrid grid;
-        if (!readElevationFile(path, grid, error) || !mosaic.add(grid, path, error)) {
+        if (!readElevationFile(path, grid) || !mosaic.add(grid, path)) {
             progress.done();
-            return report("%s", error.c_str()), 1;
+            return 1;
         }
     }
     progress.show("Fuelle Luecken");
@@ -296,7 +295,7 @@ int run(const Options& o, Summary& summary) {
         ColourCanvas canvas = canvasFor(place);
         for (const std::string& path : o.pictures) {
             PlacedPicture picture;
-            if (!readPlacedPicture(path, picture, error)) return report("%s", error.c_str()), 1;
+            if (!readPlacedPicture(path, picture)) return 1;
             if (picture.placement.known &&
                 ((picture.placement.epsg != 0 && epsg != 0 && picture.placement.epsg != epsg) ||
                  (picture.placement.epsg != 0 && picture.placement.geographic != degrees)))

@@ -56,11 +56,10 @@ Kind kindOf(const std::string& path, std::string_view head, std::uint64_t size) 
 
 } // namespace
 
-bool readElevationFile(const std::string& path, ElevationGrid& out, std::string& error) {
+bool readElevationFile(const std::string& path, ElevationGrid& out) {
     out = ElevationGrid();
-    error.clear();
     InputFile file;
-    if (!openRegularFile(path, file, error)) return false;
+    if (!openRegularFile(path, file)) return false;
     char head[4096];
     const std::size_t got = file.read(head, sizeof head);
     const std::uint64_t size = file.size();
@@ -71,28 +70,27 @@ bool readElevationFile(const std::string& path, ElevationGrid& out, std::string&
     switch (kindOf(path, std::string_view(head, got), size)) {
     case Kind::Tiff: {
         std::vector<std::uint8_t> bytes;
-        ok = loadRegularFile(path, MaxBinaryFileBytes, bytes, error) &&
-             readGeoTiffHeights(path, bytes, g, error);
+        ok = loadRegularFile(path, MaxBinaryFileBytes, bytes) && readGeoTiffHeights(path, bytes, g);
         break;
     }
     case Kind::Ascii:
-        ok = readAsciiGrid(path, g, error);
+        ok = readAsciiGrid(path, g);
         break;
     case Kind::Srtm:
-        ok = readSrtmTile(path, g, error);
+        ok = readSrtmTile(path, g);
         break;
     case Kind::Xyz:
-        ok = readXyzPoints(path, g, error);
+        ok = readXyzPoints(path, g);
         break;
     case Kind::Unknown:
-        error = formatText(UnknownFormat, path.c_str());
+        report(UnknownFormat, path.c_str());
         return false;
     }
     if (!ok) return false;
     // Coordinates near the end of the double range can overflow when a
     // reader moves from a corner to a centre.
     if (!std::isfinite(g.west) || !std::isfinite(g.north)) {
-        error = formatText(FormatErrorIn, path.c_str());
+        report(FormatErrorIn, path.c_str());
         return false;
     }
     out = std::move(g);

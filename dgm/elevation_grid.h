@@ -33,7 +33,6 @@ struct ElevationGrid {
 // Reads one elevation file, recognised by its content first and its
 // extension (any case) second: GeoTIFF (.tif/.tiff), ESRI ASCII grid (.asc),
 // XYZ points (.xyz/.txt/.csv) or an SRTM tile (.hgt). On failure returns
-// false, leaves `out` empty and puts a short German message that names the
-// file into `error` (shown by the caller, with exit code 1).
-[[nodiscard]] bool readElevationFile(const std::string& path, ElevationGrid& out,
-                                     std::string& error);
+// false after one message (report) that names the file, and leaves `out`
+// empty.
+[[nodiscard]] bool readElevationFile(const std::string& path, ElevationGrid& out);

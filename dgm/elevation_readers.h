@@ -1,6 +1,6 @@
 // The readers of the single elevation formats behind readElevationFile.
-// Each takes the path, fills `out` and returns true, or returns false with a
-// message in `error` and `out` untouched.
+// Each takes the path, fills `out` and returns true, or returns false after
+// one message (report) and leaves `out` untouched.
 #pragma once
 
 #include "dgm/elevation_grid.h"
@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-bool readAsciiGrid(const std::string& path, ElevationGrid& out, std::string& error);
-bool readXyzPoints(const std::string& path, ElevationGrid& out, std::string& error);
-bool readSrtmTile(const std::string& path, ElevationGrid& out, std::string& error);
+bool readAsciiGrid(const std::string& path, ElevationGrid& out);
+bool readXyzPoints(const std::string& path, ElevationGrid& out);
+bool readSrtmTile(const std::string& path, ElevationGrid& out);
 bool readGeoTiffHeights(const std::string& path, const std::vector<std::uint8_t>& bytes,
-                        ElevationGrid& out, std::string& error);
+                        ElevationGrid& out);
 
 // An SRTM tile holds 1201 × 1201 (3 arc seconds) or 3601 × 3601 (1 arc
 // second) points: its side, or 0 for any other file size.

@@ -12,9 +12,9 @@
 
 namespace {
 
-constexpr const char* SeveralBands = "%s: mehrere Bänder (%u) werden nicht unterstützt!\n";
+constexpr const char* SeveralBands = "%s: mehrere Baender (%u) werden nicht unterstuetzt!\n";
 constexpr const char* OtherSamples =
-    "%s: Werte mit %u Bit im Sampleformat %u werden nicht unterstützt!\n";
+    "%s: Werte mit %u Bit im Sampleformat %u werden nicht unterstuetzt!\n";
 constexpr const char* NoGeoreference = "%s: keine Georeferenz!\n";
 
 template <typename T>
@@ -27,11 +27,11 @@ double sampleAt(const std::uint8_t* p, std::size_t i) {
 } // namespace
 
 bool readGeoTiffHeights(const std::string& path, const std::vector<std::uint8_t>& bytes,
-                        ElevationGrid& out, std::string& error) {
+                        ElevationGrid& out) {
     TiffImage t;
-    if (!parseTiff(path, bytes, t, error)) return false;
+    if (!parseTiff(path, bytes, t)) return false;
     if (t.samplesPerPixel != 1) {
-        error = formatText(SeveralBands, path.c_str(), unsigned{t.samplesPerPixel});
+        report(SeveralBands, path.c_str(), unsigned{t.samplesPerPixel});
         return false;
     }
     const unsigned bits = t.bitsPerSample, format = t.sampleFormat;
@@ -46,17 +46,17 @@ bool readGeoTiffHeights(const std::string& path, const std::vector<std::uint8_t>
     if (format == 3 && bits == 32) convert = sampleAt<float>;
     if (format == 3 && bits == 64) convert = sampleAt<double>;
     if (!convert) {
-        error = formatText(OtherSamples, path.c_str(), bits, format);
+        report(OtherSamples, path.c_str(), bits, format);
         return false;
     }
     TiffGeoreference geo;
-    if (!tiffGeoreference(path, t, geo, error)) return false;
+    if (!tiffGeoreference(path, t, geo)) return false;
     if (!geo.known) {
-        error = formatText(NoGeoreference, path.c_str());
+        report(NoGeoreference, path.c_str());
         return false;
     }
     std::vector<std::uint8_t> pixels;
-    if (!decodeTiff(path, bytes, t, pixels, error)) return false;
+    if (!decodeTiff(path, bytes, t, pixels)) return false;
 
     ElevationGrid g;
     g.columns = t.width;

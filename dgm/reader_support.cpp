@@ -1,45 +1,26 @@
 #include "dgm/reader_support.h"
 
+#include "common/file_messages.h"
 #include "common/message.h"
 #include "common/paths.h"
 #include "platform/platform.h"
 
 #include <charconv>
 #include <cstring>
-#include <sys/stat.h>
 
-bool isRegularFile(const std::string& path) {
-    struct stat st;
-    return ::stat(osPath(path).c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-bool openRegularFile(const std::string& path, InputFile& file, std::string& error) {
-    // Asked before opening: opening a FIFO for reading waits for a writer.
-    if (!isRegularFile(path) || !file.open(path)) {
-        error = formatText(CantOpenFile, path.c_str());
-        return false;
-    }
-    return true;
+bool openRegularFile(const std::string& path, InputFile& file) {
+    // InputFile opens regular files only, without waiting on a FIFO.
+    if (file.open(path)) return true;
+    reportInputProblem(file.problem(), path);
+    return false;
 }
 
 bool loadRegularFile(const std::string& path, std::uint64_t maxBytes,
-                     std::vector<std::uint8_t>& bytes, std::string& error) {
-    bytes.clear();
-    InputFile file;
-    if (!openRegularFile(path, file, error)) return false;
-    if (file.size() > maxBytes) {
-        error = formatText(FileTooLarge, path.c_str());
-        return false;
-    }
-    const auto size = static_cast<std::size_t>(file.size());
-    bytes.resize(size);
-    // A file that shrank while it was read is as broken as a short one.
-    if (file.read(bytes.data(), size) != size) {
-        bytes.clear();
-        error = formatText(CantOpenFile, path.c_str());
-        return false;
-    }
-    return true;
+                     std::vector<std::uint8_t>& bytes) {
+    const InputProblem problem = readWholeFile(path, bytes, maxBytes);
+    if (problem == InputProblem::None) return true;
+    reportInputProblem(problem, path);
+    return false;
 }
 
 std::string lowerExtension(const std::string& path) {
@@ -124,13 +105,11 @@ void readProjectionBeside(const std::string& path, bool& geographic, int& epsg) 
     const std::size_t dot = path.size() - lowerExtension(path).size();
     if (dot == 0 || dot > path.size() || path[dot - 1] != '.') return;
     std::vector<std::uint8_t> bytes;
-    std::string error;
     const std::string base = path.substr(0, dot);
     // A description is a few hundred bytes; anything large is something else.
-    if (!isRegularFile(base + "prj") || !loadRegularFile(base + "prj", 65536, bytes, error)) {
-        if (!isRegularFile(base + "PRJ") || !loadRegularFile(base + "PRJ", 65536, bytes, error))
-            return;
-    }
+    if (readWholeFile(base + "prj", bytes, 65536) != InputProblem::None &&
+        readWholeFile(base + "PRJ", bytes, 65536) != InputProblem::None)
+        return;
     std::string wkt;
     for (std::uint8_t b : bytes)
         if (b > ' ') wkt += static_cast<char>(b >= 'a' && b <= 'z' ? b - 'a' + 'A' : b);

@@ -20,19 +20,18 @@ inline constexpr std::uint64_t MaxBinaryFileBytes = std::uint64_t{1} << 31;
 // many thousand values in one line).
 inline constexpr std::size_t MaxLineBytes = std::size_t{64} << 20;
 
-inline constexpr const char* CantOpenFile = "Can't open %s!\n";
 inline constexpr const char* FormatErrorIn = "Formatfehler in %s!\n";
 inline constexpr const char* FormatErrorInLine = "Formatfehler in %s, Zeile %u!\n";
-inline constexpr const char* FileTooLarge = "%s ist zu groß!\n";
+inline constexpr const char* FileTooLarge = "%s ist zu gross!\n";
 
-// "Can't open" with the path, for a file that is missing, unreadable or no
-// regular file: a FIFO or a device would block or never end.
-bool isRegularFile(const std::string& path);
-bool openRegularFile(const std::string& path, InputFile& file, std::string& error);
+// Opens a regular file for reading; false after the shared message of the
+// input problem (a FIFO or a device is "ist keine Datei", never waited on).
+[[nodiscard]] bool openRegularFile(const std::string& path, InputFile& file);
 
-// Reads a whole regular file of at most maxBytes bytes.
-bool loadRegularFile(const std::string& path, std::uint64_t maxBytes,
-                     std::vector<std::uint8_t>& bytes, std::string& error);
+// Reads a whole regular file of at most maxBytes bytes; false after the
+// shared message ("ist zu gross" beyond maxBytes).
+[[nodiscard]] bool loadRegularFile(const std::string& path, std::uint64_t maxBytes,
+                                   std::vector<std::uint8_t>& bytes);
 
 // The file name's extension after its last dot, in lower case ("" if none;
 // a dot in a folder's name is no extension).

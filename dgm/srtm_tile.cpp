@@ -46,17 +46,17 @@ bool srtmCorner(const std::string& path, int& latitude, int& longitude) {
     return latitude >= -90 && latitude < 90 && longitude >= -180 && longitude < 180;
 }
 
-bool readSrtmTile(const std::string& path, ElevationGrid& out, std::string& error) {
+bool readSrtmTile(const std::string& path, ElevationGrid& out) {
     std::vector<std::uint8_t> bytes;
-    if (!loadRegularFile(path, MaxBinaryFileBytes, bytes, error)) return false;
+    if (!loadRegularFile(path, MaxBinaryFileBytes, bytes)) return false;
     const std::size_t n = srtmSide(bytes.size());
     if (n == 0) {
-        error = formatText(FormatErrorIn, path.c_str());
+        report(FormatErrorIn, path.c_str());
         return false;
     }
     int latitude = 0, longitude = 0;
     if (!srtmCorner(path, latitude, longitude)) {
-        error = formatText(NoPosition, path.c_str());
+        report(NoPosition, path.c_str());
         return false;
     }
     ElevationGrid g;

@@ -37,14 +37,13 @@ void freeRow(std::vector<float>& row) {
 
 Mosaic::Mosaic(std::optional<Area> cut) : cut_(cut) {}
 
-bool Mosaic::add(ElevationGrid& g, const std::string& name, std::string& error) {
+bool Mosaic::add(ElevationGrid& g, const std::string& name) {
     if (g.columns == 0 || g.rows == 0 || !(g.stepX > 0.0) || !(g.stepY > 0.0)) {
         std::vector<float>().swap(g.heights);
         return true;
     }
     auto refuse = [&](const std::string& why) {
-        error = formatText("%s passt nicht zu %s (%s)!\n", name.c_str(), firstName_.c_str(),
-                           why.c_str());
+        report("%s passt nicht zu %s (%s)!\n", name.c_str(), firstName_.c_str(), why.c_str());
         return false;
     };
     if (!started_) {

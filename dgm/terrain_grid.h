@@ -50,10 +50,10 @@ class Mosaic {
   public:
     explicit Mosaic(std::optional<Area> cut = std::nullopt);
 
-    // Pastes the grid, whose heights are freed afterwards. False, with a
-    // message naming both files in `error`, when it does not fit the grids
-    // before it; the mosaic is then unchanged.
-    [[nodiscard]] bool add(ElevationGrid& grid, const std::string& name, std::string& error);
+    // Pastes the grid, whose heights are freed afterwards. False after a
+    // message naming both files when it does not fit the grids before it;
+    // the mosaic is then unchanged.
+    [[nodiscard]] bool add(ElevationGrid& grid, const std::string& name);
 
     // The joined grid (empty when no point lay inside the cut); the mosaic
     // is empty afterwards.

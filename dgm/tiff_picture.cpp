@@ -11,30 +11,29 @@
 namespace {
 
 constexpr const char* OtherColours =
-    "%s: Farbmodell %u mit %u Bändern zu %u Bit wird nicht unterstützt!\n";
+    "%s: Farbmodell %u mit %u Baendern zu %u Bit wird nicht unterstuetzt!\n";
 
 } // namespace
 
-bool readTiffPicture(const std::string& path, RgbImage& image, GeoPlacement& placement,
-                     std::string& error) {
+bool readTiffPicture(const std::string& path, RgbImage& image, GeoPlacement& placement) {
     image = RgbImage();
     placement = GeoPlacement();
     std::vector<std::uint8_t> bytes;
-    if (!loadRegularFile(path, MaxBinaryFileBytes, bytes, error)) return false;
+    if (!loadRegularFile(path, MaxBinaryFileBytes, bytes)) return false;
     TiffImage t;
-    if (!parseTiff(path, bytes, t, error)) return false;
+    if (!parseTiff(path, bytes, t)) return false;
     const unsigned kind = t.photometric, bands = t.samplesPerPixel, bits = t.bitsPerSample;
     const bool grey = (kind == 0 || kind == 1) && bands >= 1;
     const bool rgb = kind == 2 && bands >= 3;
     const bool palette = kind == 3 && bands == 1 && bits == 8 && t.colourMap.size() == 3 * 256;
     if (!(grey || rgb || palette) || t.sampleFormat != 1 || (bits != 8 && bits != 16)) {
-        error = formatText(OtherColours, path.c_str(), kind, bands, bits);
+        report(OtherColours, path.c_str(), kind, bands, bits);
         return false;
     }
     TiffGeoreference geo;
-    if (!tiffGeoreference(path, t, geo, error)) return false;
+    if (!tiffGeoreference(path, t, geo)) return false;
     std::vector<std::uint8_t> pixels;
-    if (!decodeTiff(path, bytes, t, pixels, error)) return false;
+    if (!decodeTiff(path, bytes, t, pixels)) return false;
 
     RgbImage img;
     img.width = t.width;

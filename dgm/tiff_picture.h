@@ -23,8 +23,8 @@ struct GeoPlacement {
     int epsg = 0;                // EPSG code, 0 = unknown
 };
 
-// Reads the first image of a TIFF file. On failure returns false, leaves
-// image and placement empty and puts a short German message naming the file
-// into error (e.g. "... JPEG-Kompression wird nicht unterstützt!\n").
+// Reads the first image of a TIFF file. On failure returns false after one
+// message naming the file (e.g. "... JPEG-Kompression wird nicht
+// unterstuetzt!\n") and leaves image and placement empty.
 [[nodiscard]] bool readTiffPicture(const std::string& path, RgbImage& image,
-                                   GeoPlacement& placement, std::string& error);
+                                   GeoPlacement& placement);

@@ -15,11 +15,11 @@
 
 namespace {
 
-constexpr const char* BigTiff = "%s: BigTIFF wird nicht unterstützt!\n";
-constexpr const char* JpegCompression = "%s: JPEG-Kompression wird nicht unterstützt!\n";
-constexpr const char* OtherCompression = "%s: Kompression %u wird nicht unterstützt!\n";
-constexpr const char* OtherPredictor = "%s: Prädiktor %u wird nicht unterstützt!\n";
-constexpr const char* Rotated = "%s: gedrehtes oder gespiegeltes Raster wird nicht unterstützt!\n";
+constexpr const char* BigTiff = "%s: BigTIFF wird nicht unterstuetzt!\n";
+constexpr const char* JpegCompression = "%s: JPEG-Kompression wird nicht unterstuetzt!\n";
+constexpr const char* OtherCompression = "%s: Kompression %u wird nicht unterstuetzt!\n";
+constexpr const char* OtherPredictor = "%s: Praediktor %u wird nicht unterstuetzt!\n";
+constexpr const char* Rotated = "%s: gedrehtes oder gespiegeltes Raster wird nicht unterstuetzt!\n";
 
 // The most bytes one byte of compressed data can become: PackBits repeats
 // a byte at most 128 times for 2 bytes, Deflate reaches 1032 : 1, an LZW
@@ -193,11 +193,10 @@ bool looksLikeTiff(std::string_view head) {
            head.substr(0, 4) == std::string_view("MM\0+", 4);
 }
 
-bool parseTiff(const std::string& path, const std::vector<std::uint8_t>& file, TiffImage& image,
-               std::string& error) {
+bool parseTiff(const std::string& path, const std::vector<std::uint8_t>& file, TiffImage& image) {
     image = TiffImage();
     const auto fail = [&](const char* format) {
-        error = formatText(format, path.c_str());
+        report(format, path.c_str());
         return false;
     };
     const std::string_view head(reinterpret_cast<const char*>(file.data()),
@@ -333,11 +332,11 @@ bool parseTiff(const std::string& path, const std::vector<std::uint8_t>& file, T
     if (t.compression == 6 || t.compression == 7) return fail(JpegCompression);
     if (t.compression != 1 && t.compression != 5 && t.compression != 8 && t.compression != 32946 &&
         t.compression != 32773) {
-        error = formatText(OtherCompression, path.c_str(), unsigned{t.compression});
+        report(OtherCompression, path.c_str(), unsigned{t.compression});
         return false;
     }
     if (t.predictor != 1 && t.predictor != 2 && t.predictor != 3) {
-        error = formatText(OtherPredictor, path.c_str(), unsigned{t.predictor});
+        report(OtherPredictor, path.c_str(), unsigned{t.predictor});
         return false;
     }
     if (t.width == 0 || t.height == 0 || t.samplesPerPixel == 0) return fail(FormatErrorIn);
@@ -500,11 +499,11 @@ void floatingPointRow(std::uint8_t* row, std::size_t samples, std::size_t bytesP
 } // namespace
 
 bool decodeTiff(const std::string& path, const std::vector<std::uint8_t>& file, const TiffImage& t,
-                std::vector<std::uint8_t>& pixels, std::string& error) {
+                std::vector<std::uint8_t>& pixels) {
     pixels.clear();
     const auto formatError = [&] {
         pixels.clear();
-        error = formatText(FormatErrorIn, path.c_str());
+        report(FormatErrorIn, path.c_str());
         return false;
     };
     const unsigned bits = t.bitsPerSample;
@@ -520,7 +519,7 @@ bool decodeTiff(const std::string& path, const std::vector<std::uint8_t>& file, 
         !checkedMul(points, pixelBytes, total) || total > MaxBinaryFileBytes ||
         !checkedMul(t.blockWidth, blockPixelBytes, rowBytes) ||
         !checkedMul(rowBytes, t.blockHeight, blockBytes) || blockBytes > MaxBinaryFileBytes) {
-        error = formatText(FileTooLarge, path.c_str());
+        report(FileTooLarge, path.c_str());
         return false;
     }
     // What the blocks can become at most must cover the picture: a header
@@ -625,8 +624,7 @@ int geoKey(const std::vector<std::uint16_t>& keys, std::uint16_t id) {
 
 } // namespace
 
-bool tiffGeoreference(const std::string& path, const TiffImage& t, TiffGeoreference& geo,
-                      std::string& error) {
+bool tiffGeoreference(const std::string& path, const TiffImage& t, TiffGeoreference& geo) {
     geo = TiffGeoreference();
     double originX = 0, originY = 0, sx = 0, sy = 0;
     if (t.transformation.size() == 16) {
@@ -634,7 +632,7 @@ bool tiffGeoreference(const std::string& path, const TiffImage& t, TiffGeorefere
         // north up means f < 0.
         const std::vector<double>& m = t.transformation;
         if (m[1] != 0 || m[4] != 0 || !(m[0] > 0) || !(m[5] < 0)) {
-            error = formatText(Rotated, path.c_str());
+            report(Rotated, path.c_str());
             return false;
         }
         sx = m[0];
@@ -645,7 +643,7 @@ bool tiffGeoreference(const std::string& path, const TiffImage& t, TiffGeorefere
         sx = t.pixelScale[0];
         sy = t.pixelScale[1];
         if (sx < 0 || sy < 0) {
-            error = formatText(Rotated, path.c_str());
+            report(Rotated, path.c_str());
             return false;
         }
         // The tie point joins raster position (i, j) to model (x, y).
@@ -656,7 +654,7 @@ bool tiffGeoreference(const std::string& path, const TiffImage& t, TiffGeorefere
     }
     if (!(sx > 0) || !(sy > 0) || !std::isfinite(sx) || !std::isfinite(sy) ||
         !std::isfinite(originX) || !std::isfinite(originY)) {
-        error = formatText(FormatErrorIn, path.c_str());
+        report(FormatErrorIn, path.c_str());
         return false;
     }
     // Raster position (0, 0) is the corner of the first pixel, unless the

@@ -56,18 +56,17 @@ struct TiffImage {
 // True when the bytes start like a TIFF or BigTIFF file.
 bool looksLikeTiff(std::string_view head);
 
-// Reads the first IFD. On failure returns false with a message naming path
-// in error: "Formatfehler in %s!\n", or what is not supported (BigTIFF, a
+// Reads the first IFD. On failure returns false after a message naming the
+// path: "Formatfehler in %s!\n", or what is not supported (BigTIFF, a
 // compression, a predictor).
 [[nodiscard]] bool parseTiff(const std::string& path, const std::vector<std::uint8_t>& file,
-                             TiffImage& image, std::string& error);
+                             TiffImage& image);
 
 // Decodes every strip or tile into pixels: height rows of width pixels, top
 // row first, the bands of a pixel side by side, each sample in the host's
 // byte order (bitsPerSample must be 8, 16, 32 or 64).
 [[nodiscard]] bool decodeTiff(const std::string& path, const std::vector<std::uint8_t>& file,
-                              const TiffImage& image, std::vector<std::uint8_t>& pixels,
-                              std::string& error);
+                              const TiffImage& image, std::vector<std::uint8_t>& pixels);
 
 // Where the raster lies, from the GeoTIFF tags.
 struct TiffGeoreference {
@@ -82,4 +81,4 @@ struct TiffGeoreference {
 // False (with a message) for a rotated or mirrored raster and for a pixel
 // size of 0; known stays false when the tags are missing.
 [[nodiscard]] bool tiffGeoreference(const std::string& path, const TiffImage& image,
-                                    TiffGeoreference& geo, std::string& error);
+                                    TiffGeoreference& geo);

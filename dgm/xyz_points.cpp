@@ -18,9 +18,9 @@
 
 namespace {
 
-constexpr const char* NoLattice = "%s: die Punkte liegen auf keinem regelmäßigen Raster!\n";
-constexpr const char* TooFewPoints = "%s: zu wenig Punkte für ein Raster!\n";
-constexpr const char* TooSparse = "%s: die Punkte füllen ihr Raster nicht einmal zu 1 %%!\n";
+constexpr const char* NoLattice = "%s: die Punkte liegen auf keinem regelmaessigen Raster!\n";
+constexpr const char* TooFewPoints = "%s: zu wenig Punkte fuer ein Raster!\n";
+constexpr const char* TooSparse = "%s: die Punkte fuellen ihr Raster nicht einmal zu 1 %%!\n";
 
 // A grid that the points fill to less than 1 % is no terrain but a stray
 // point (a typing error, a misplaced line) far away from the others: it
@@ -102,9 +102,9 @@ double latticeStep(const std::vector<double>& v, double lo, double hi) {
     return onLattice(v, lo, hi, step) ? step : -1.0;
 }
 
-bool readPoints(const std::string& path, Points& pts, std::string& error) {
+bool readPoints(const std::string& path, Points& pts) {
     InputFile file;
-    if (!openRegularFile(path, file, error)) return false;
+    if (!openRegularFile(path, file)) return false;
     TextLines lines(file);
     std::string_view line;
     bool first = true;
@@ -116,16 +116,16 @@ bool readPoints(const std::string& path, Points& pts, std::string& error) {
                 first = false; // the header
                 continue;
             }
-            error = formatText(FormatErrorInLine, path.c_str(), lines.lineForMessage());
+            report(FormatErrorInLine, path.c_str(), lines.lineForMessage());
             return false;
         }
         first = false;
         if (!std::isfinite(x) || !std::isfinite(y)) {
-            error = formatText(FormatErrorInLine, path.c_str(), lines.lineForMessage());
+            report(FormatErrorInLine, path.c_str(), lines.lineForMessage());
             return false;
         }
         if (pts.x.size() == MaxGridPoints) {
-            error = formatText(FileTooLarge, path.c_str());
+            report(FileTooLarge, path.c_str());
             return false;
         }
         if (pts.x.size() == 4096) {
@@ -144,7 +144,7 @@ bool readPoints(const std::string& path, Points& pts, std::string& error) {
         pts.z.push_back(toSingle(z));
     }
     if (lines.tooLong()) {
-        error = formatText(FormatErrorIn, path.c_str());
+        report(FormatErrorIn, path.c_str());
         return false;
     }
     return true;
@@ -152,11 +152,11 @@ bool readPoints(const std::string& path, Points& pts, std::string& error) {
 
 } // namespace
 
-bool readXyzPoints(const std::string& path, ElevationGrid& out, std::string& error) {
+bool readXyzPoints(const std::string& path, ElevationGrid& out) {
     Points pts;
-    if (!readPoints(path, pts, error)) return false;
+    if (!readPoints(path, pts)) return false;
     if (pts.x.size() < 2) {
-        error = formatText(TooFewPoints, path.c_str());
+        report(TooFewPoints, path.c_str());
         return false;
     }
     const auto [minX, maxX] = std::minmax_element(pts.x.begin(), pts.x.end());
@@ -164,14 +164,14 @@ bool readXyzPoints(const std::string& path, ElevationGrid& out, std::string& err
     double stepX = latticeStep(pts.x, *minX, *maxX);
     double stepY = latticeStep(pts.y, *minY, *maxY);
     if (stepX < 0 || stepY < 0) {
-        error = formatText(NoLattice, path.c_str());
+        report(NoLattice, path.c_str());
         return false;
     }
     // A single row or column has its spacing from the other axis.
     if (stepX == 0) stepX = stepY;
     if (stepY == 0) stepY = stepX;
     if (stepX == 0) {
-        error = formatText(TooFewPoints, path.c_str());
+        report(TooFewPoints, path.c_str());
         return false;
     }
 
@@ -180,11 +180,11 @@ bool readXyzPoints(const std::string& path, ElevationGrid& out, std::string& err
     g.rows = static_cast<std::size_t>(std::llround((*maxY - *minY) / stepY)) + 1;
     std::size_t count = 0;
     if (!checkedMul(g.columns, g.rows, count) || count > MaxGridPoints) {
-        error = formatText(FileTooLarge, path.c_str());
+        report(FileTooLarge, path.c_str());
         return false;
     }
     if (count > AlwaysTakenPoints && pts.x.size() < count / 100 * MinPointsPerCent) {
-        error = formatText(TooSparse, path.c_str());
+        report(TooSparse, path.c_str());
         return false;
     }
     g.west = *minX;

@@ -1,4 +1,5 @@
 // The elevation readers and the TIFF picture reader over arbitrary bytes.
+#include "common/message.h"
 #include "dgm/elevation_grid.h"
 #include "dgm/tiff_picture.h"
 #include "fuzz/fuzz_support.h"
@@ -8,6 +9,21 @@
 
 namespace {
 
+// Every message of one read, in order.
+struct Messages {
+    std::string text;
+    int count = 0;
+    Messages() {
+        setMessageSink([this](const std::string& m) {
+            text += m;
+            ++count;
+        });
+    }
+    ~Messages() { setMessageSink({}); }
+    Messages(const Messages&) = delete;
+    Messages& operator=(const Messages&) = delete;
+};
+
 bool mentions(const std::string& error, const std::string& path) {
     return error.find(path) != std::string::npos && error.size() >= 2 &&
            error.compare(error.size() - 2, 2, "!\n") == 0;
@@ -16,11 +32,12 @@ bool mentions(const std::string& error, const std::string& path) {
 std::string gridProblem(const std::string& path) {
     ElevationGrid g;
     g.columns = 5; // a failed read must clear what was there
-    std::string error;
-    const bool ok = readElevationFile(path, g, error);
-    if (ok != error.empty()) return "the result does not tell whether there is a message";
+    Messages shown;
+    const bool ok = readElevationFile(path, g);
+    if (ok != (shown.count == 0)) return "the result does not tell whether there is a message";
+    if (shown.count > 1) return "more than one message for one read";
     if (!ok) {
-        if (!mentions(error, path)) return "the message does not name the file";
+        if (!mentions(shown.text, path)) return "the message does not name the file";
         if (g.columns != 0 || g.rows != 0 || !g.heights.empty()) return "a failed read left a grid";
         return {};
     }
@@ -37,11 +54,13 @@ std::string pictureProblem(const std::string& path) {
     image.width = 3;
     GeoPlacement at;
     at.known = true;
-    std::string error;
-    const bool ok = readTiffPicture(path, image, at, error);
-    if (ok != error.empty()) return "the picture result does not tell whether there is a message";
+    Messages shown;
+    const bool ok = readTiffPicture(path, image, at);
+    if (ok != (shown.count == 0))
+        return "the picture result does not tell whether there is a message";
+    if (shown.count > 1) return "more than one message for one picture";
     if (!ok) {
-        if (!mentions(error, path)) return "the picture message does not name the file";
+        if (!mentions(shown.text, path)) return "the picture message does not name the file";
         if (image.width != 0 || image.height != 0 || !image.rgb.empty() || at.known)
             return "a failed picture read left a picture";
         return {};

@@ -50,26 +50,29 @@ TEST(DgmColour, ReadsTheWorldFileBesideThePicture) {
     struct Case {
         const char* file;
         const char* text;
-        bool found;
-        double west; // of the pixels' outer corner
+        WorldFile found;
+        double west;  // of the pixels' outer corner
+        double north; // of the pixels' outer corner
         const char* error;
     } cases[] = {
-        {"foto.pgw", "2\n0\n0\n-2\n101\n199\n", true, 100.0, ""},
-        {"foto.PGW", "2\n0\n0\n-2\n101\n199\n", true, 100.0, ""},
-        {"foto.wld", "0.5 0 0 -0.5 10.25 20", true, 10.0, ""},
-        {"foto.pgw", "2\n0.1\n0\n-2\n101\n199\n", false, 0.0, "Gedrehtes Bild"},
-        {"foto.pgw", "2\n0\n0\n", false, 0.0, "Formatfehler"},
-        {"anders.pgw", "2\n0\n0\n-2\n101\n199\n", false, 0.0, ""},
+        {"foto.pgw", "2\n0\n0\n-2\n101\n199\n", WorldFile::Read, 100.0, 200.0, ""},
+        {"foto.PGW", "2\n0\n0\n-2\n101\n199\n", WorldFile::Read, 100.0, 200.0, ""},
+        {"foto.wld", "0.5 0 0 -0.5 10.25 20", WorldFile::Read, 10.0, 20.25, ""},
+        {"foto.pgw", "2\n0.1\n0\n-2\n101\n199\n", WorldFile::Refused, 0.0, 0.0, "Gedrehtes Bild"},
+        {"foto.pgw", "2\n0\n0\n", WorldFile::Refused, 0.0, 0.0, "Formatfehler"},
+        {"anders.pgw", "2\n0\n0\n-2\n101\n199\n", WorldFile::None, 0.0, 0.0, ""},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.file);
         TempFolder dir;
         writeText(dir.file(k.file), k.text);
         GeoPlacement at;
-        std::string error;
-        EXPECT_EQ(readWorldFile(dir.file("foto.png"), at, error), k.found);
-        EXPECT_EQ(error.find(k.error), 0u) << error;
-        EXPECT_EQ(at.west, k.found ? k.west : 0.0);
+        MessageCapture shown;
+        EXPECT_EQ(readWorldFile(dir.file("foto.png"), at), k.found);
+        const std::string message = shown.messages.empty() ? "" : shown.messages[0];
+        EXPECT_EQ(message.find(k.error), 0u) << message;
+        EXPECT_EQ(at.west, k.west);
+        EXPECT_EQ(at.north, k.north);
     }
 }
 

@@ -27,8 +27,7 @@ ElevationGrid tile(double west, double north, std::size_t cols, std::size_t rows
 
 RowGrid gridOf(ElevationGrid g) {
     Mosaic m;
-    std::string error;
-    EXPECT_TRUE(m.add(g, "a", error));
+    EXPECT_TRUE(m.add(g, "a"));
     return m.take();
 }
 
@@ -53,10 +52,9 @@ TEST(DgmMosaic, JoinsTilesInAnyOrderAndCuts) {
     for (const Case& k : cases) {
         SCOPED_TRACE(k.name);
         Mosaic m(k.cut);
-        std::string error;
         for (auto [w, n] : k.corners) {
             ElevationGrid g = tile(w, n, 3, 2, 1.0, plane);
-            ASSERT_TRUE(m.add(g, "t", error)) << error;
+            ASSERT_TRUE(m.add(g, "t"));
             EXPECT_TRUE(g.heights.empty());
         }
         RowGrid g = m.take();
@@ -83,11 +81,12 @@ TEST(DgmMosaic, RefusesInputsThatDoNotFitNamingBoth) {
     other[3].epsg = 25833;
     for (ElevationGrid& g : other) {
         Mosaic m;
-        std::string error;
+        MessageCapture shown;
         ElevationGrid first = ref;
-        ASSERT_TRUE(m.add(first, "eins.asc", error));
-        EXPECT_FALSE(m.add(g, "zwei.asc", error));
-        EXPECT_EQ(error.rfind("zwei.asc passt nicht zu eins.asc (", 0), 0u) << error;
+        ASSERT_TRUE(m.add(first, "eins.asc"));
+        EXPECT_FALSE(m.add(g, "zwei.asc"));
+        ASSERT_EQ(shown.messages.size(), 1u);
+        EXPECT_EQ(shown.messages[0].rfind("zwei.asc passt nicht zu eins.asc (", 0), 0u);
         EXPECT_EQ(m.take().columns, 3u);
     }
 }
