@@ -15,6 +15,33 @@
 #include <string>
 #include <vector>
 
+// Heights no terrain on Earth has: a value outside this range, NaN or an
+// infinity is no data in every input, whatever the file declares (real
+// files hide their no-data as -9999, -32768, -3.4e38 or 2^31 without saying
+// so, and one such value read as a height wrecks the whole terrain).
+inline constexpr double LowestPossibleHeight = -1000.0; // metres
+inline constexpr double HighestPossibleHeight = 9000.0; // metres
+
+// Why the points of an input hold no height, counted when it is read.
+struct NoDataCounts {
+    long long declared = 0;   // the file's own no-data value, SRTM voids, lattice points
+                              // no XYZ line gives
+    long long impossible = 0; // outside LowestPossibleHeight..HighestPossibleHeight
+    long long given = 0;      // a value named with --nodata
+};
+
+// Points given twice with heights more than a centimetre apart (one XYZ file
+// repeating a point, or overlapping inputs); the first height stays.
+struct HeightConflicts {
+    long long points = 0;
+    double largest = 0.0; // metres, the largest difference
+};
+
+// What the user adds to every read.
+struct ReadOptions {
+    std::vector<double> noData; // further no-data values (--nodata), any input
+};
+
 struct ElevationGrid {
     std::size_t columns = 0;    // points west to east
     std::size_t rows = 0;       // points north to south
@@ -26,6 +53,8 @@ struct ElevationGrid {
     int epsg = 0;               // EPSG code of the coordinate system, 0 = unknown
     std::vector<float> heights; // metres, rows × columns, index r × columns + c;
                                 // NaN where the source has no data
+    NoDataCounts noData;        // why the NaN points are NaN
+    HeightConflicts conflicts;  // points the file gives twice
 
     static constexpr float NoData = std::numeric_limits<float>::quiet_NaN();
 };
