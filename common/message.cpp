@@ -22,6 +22,11 @@ TextSink& consoleSink() {
     return sink;
 }
 
+TextSink& warningSink() {
+    static TextSink sink;
+    return sink;
+}
+
 std::string vformat(const char* format, va_list args) {
     va_list copy;
     va_copy(copy, args);
@@ -66,6 +71,21 @@ void consoleLine(const char* format, ...) {
     }
 }
 
+std::string warning(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::string text = vformat(format, args);
+    va_end(args);
+    if (warningSink()) {
+        warningSink()(text);
+    } else {
+        const std::string line = "Warnung: " + text + "\n";
+        std::fwrite(line.data(), 1, line.size(), stderr);
+        std::fflush(stderr);
+    }
+    return text;
+}
+
 std::string formatText(const char* format, ...) {
     va_list args;
     va_start(args, format);
@@ -86,4 +106,7 @@ void setMessageSink(TextSink sink) {
 }
 void setConsoleSink(TextSink sink) {
     consoleSink() = std::move(sink);
+}
+void setWarningSink(TextSink sink) {
+    warningSink() = std::move(sink);
 }

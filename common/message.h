@@ -27,6 +27,13 @@ void ShowMessage();
 // site reads "return report(TEMPLATE, args);".
 int report(const char* format, ...) ZUMT_PRINTF(1, 2);
 
+// A warning: something the user should know that does not stop the run
+// (a large share of invented terrain, a picture that covers little). It
+// goes to standard error as "Warnung: <text>" on every system, also when
+// the program is quiet, and never into a message box that would wait for a
+// click. Returns the text (without the prefix) for a summary.
+std::string warning(const char* format, ...) ZUMT_PRINTF(1, 2);
+
 // Prints a console line (standard output) of the layout reader.
 void consoleLine(const char* format, ...) ZUMT_PRINTF(1, 2);
 
@@ -48,3 +55,4 @@ std::string formatText(const char* format, ...) ZUMT_PRINTF(1, 2);
 using TextSink = std::function<void(const std::string&)>;
 void setMessageSink(TextSink sink);
 void setConsoleSink(TextSink sink);
+void setWarningSink(TextSink sink);

@@ -15,7 +15,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <vector>
 
 namespace {
@@ -41,6 +40,13 @@ const char* const Usage =
     "                            schreibt DATEI_farbe.bmp; mehrfach moeglich\n"
     "  --anlage X.danl           traegt Gelaende, Farbe und Kachelgroesse in\n"
     "                            [Terrain1] dieser Einstellungsdatei ein\n"
+    "  --nodata WERT             dieser Wert ist keine Hoehe (mehrfach moeglich);\n"
+    "                            Werte unter -1000 m oder ueber 9000 m sind es nie\n"
+    "  --fuellen N               Luecken bis N Rasterschritte vom Rand der Daten\n"
+    "                            werden aus ihren Raendern ergaenzt, groessere\n"
+    "                            eben auf die tiefste Randhoehe gelegt (sonst 10)\n"
+    "  --baender R,G,B           diese Kanaele eines Luftbilds als Rot, Gruen,\n"
+    "                            Blau (sonst 1,2,3)\n"
     "  -q                        ohne Fortschritt und Zusammenfassung\n"
     "  -h, --help                diese Hilfe\n"
     "  --version                 Programmversion\n"
@@ -54,7 +60,10 @@ struct Options {
     std::string output;
     std::string settingsFile;
     std::optional<Area> cut;
-    double stepMetres = 0.0; // 0 = from the inputs
+    double stepMetres = 0.0;  // 0 = from the inputs
+    ReadOptions read;         // --nodata
+    int smallHoleSteps = 10;  // --fuellen
+    int bands[3] = {1, 2, 3}; // --baender
     bool quiet = false;
 };
 
@@ -75,6 +84,20 @@ bool parseNumber(const char* text, double& out) {
     char* end = nullptr;
     out = std::strtod(text, &end);
     return end != text && *end == '\0' && std::isfinite(out);
+}
+
+// "R,G,B": three band numbers from 1 on.
+bool parseBands(const char* text, int (&bands)[3]) {
+    const char* p = text;
+    for (int k = 0; k < 3; ++k) {
+        char* end = nullptr;
+        const long v = std::strtol(p, &end, 10);
+        if (end == p || v < 1 || v > 65535) return false;
+        bands[k] = static_cast<int>(v);
+        p = end;
+        if (k < 2 && *p++ != ',') return false;
+    }
+    return *p == '\0';
 }
 
 enum class Parse { Run, Help, Version, Failed };
@@ -114,17 +137,40 @@ Parse parseArguments(int argc, char** argv, Options& o) {
             o.settingsFile = argv[++i];
         } else if (arg == "--raster") {
             if (!need(1) || !number(o.stepMetres)) return Parse::Failed;
-            if (!(o.stepMetres >= 0.01))
-                return report("Rasterweite muss mindestens 0.01 m sein!\n"), Parse::Failed;
+            if (!(o.stepMetres >= 0.01)) {
+                report("Rasterweite muss mindestens 0.01 m sein!\n");
+                return Parse::Failed;
+            }
+        } else if (arg == "--nodata") {
+            double v = 0.0;
+            if (!need(1) || !number(v)) return Parse::Failed;
+            o.read.noData.push_back(v);
+        } else if (arg == "--fuellen") {
+            double v = 0.0;
+            if (!need(1) || !number(v)) return Parse::Failed;
+            if (!(v >= 0.0 && v <= 100000.0) || v != std::floor(v)) {
+                report("--fuellen braucht eine ganze Zahl von 0 bis 100000: %s!\n", argv[i]);
+                return Parse::Failed;
+            }
+            o.smallHoleSteps = static_cast<int>(v);
+        } else if (arg == "--baender") {
+            if (!need(1)) return Parse::Failed;
+            if (!parseBands(argv[++i], o.bands)) {
+                report("--baender braucht drei Kanalnummern wie 1,2,3: %s!\n", argv[i]);
+                return Parse::Failed;
+            }
         } else if (arg == "--ausschnitt") {
             Area a;
             if (!need(4) || !number(a.x1) || !number(a.y1) || !number(a.x2) || !number(a.y2))
                 return Parse::Failed;
-            if (a.x1 == a.x2 || a.y1 == a.y2)
-                return report("Ausschnitt ohne Flaeche!\n"), Parse::Failed;
+            if (a.x1 == a.x2 || a.y1 == a.y2) {
+                report("Ausschnitt ohne Flaeche!\n");
+                return Parse::Failed;
+            }
             o.cut = a;
         } else if (arg.size() > 1 && arg[0] == '-') {
-            return report("Unbekannte Option: %s!\n", arg.c_str()), Parse::Failed;
+            report("Unbekannte Option: %s!\n", arg.c_str());
+            return Parse::Failed;
         } else if (lowerExtension(arg) == ".danl") {
             o.settingsFile = arg;
         } else if (isPictureName(arg)) {
@@ -133,7 +179,10 @@ Parse parseArguments(int argc, char** argv, Options& o) {
             o.inputs.push_back(arg);
         }
     }
-    if (o.inputs.empty()) return report("Keine Hoehendatei angegeben!\n"), Parse::Failed;
+    if (o.inputs.empty()) {
+        report("Keine Hoehendatei angegeben!\n");
+        return Parse::Failed;
+    }
     if (o.output.empty()) {
         const std::string& first = o.inputs.front();
         const std::size_t dot = first.rfind('.');
@@ -146,12 +195,16 @@ Parse parseArguments(int argc, char** argv, Options& o) {
         o.output = first.substr(0, cut) + ".ter";
     }
     // The other programs take a terrain only by this extension, exactly.
-    if (o.output.size() < 4 || o.output.compare(o.output.size() - 4, 4, ".ter") != 0)
-        return report("Falscher Dateityp: %s!\n", o.output.c_str()), Parse::Failed;
+    if (o.output.size() < 4 || o.output.compare(o.output.size() - 4, 4, ".ter") != 0) {
+        report("Falscher Dateityp: %s!\n", o.output.c_str());
+        return Parse::Failed;
+    }
     if (!o.settingsFile.empty() &&
         (o.settingsFile.size() < 5 ||
-         o.settingsFile.compare(o.settingsFile.size() - 5, 5, ".danl") != 0))
-        return report("Falscher Dateityp: %s!\n", o.settingsFile.c_str()), Parse::Failed;
+         o.settingsFile.compare(o.settingsFile.size() - 5, 5, ".danl") != 0)) {
+        report("Falscher Dateityp: %s!\n", o.settingsFile.c_str());
+        return Parse::Failed;
+    }
     return Parse::Run;
 }
 
@@ -182,32 +235,67 @@ struct Summary {
     void add(const char* label, const std::string& text) {
         lines.push_back(formatText("%-13s%s", label, text.c_str()));
     }
+    // A warning goes to standard error at once (also with -q) and into the
+    // summary.
+    void warn(const std::string& text) { add("Warnung:", text); }
 };
 
-void warn(Summary& summary, const std::string& text) {
-    // Warnings are no failures: they go to the console (also with -q) and
-    // into the summary, not into a message box that stops the run.
-    std::fprintf(stderr, "Warnung: %s\n", text.c_str());
-    summary.add("Warnung:", text);
+// The settings file that --anlage updates. A new one is fine; one that is
+// there but refused or unreadable stops the run before anything is
+// written, so that our few keys never replace the user's settings.
+bool readSettingsToUpdate(const std::string& path, SettingsFile& settings) {
+    switch (settings.read(path, false)) {
+    case SettingsFile::ReadResult::Read:
+        return true;
+    case SettingsFile::ReadResult::Refused:
+        return false;
+    case SettingsFile::ReadResult::CannotOpen:
+        break;
+    }
+    if (!pathExists(path)) return true;
+    report("Can't open %s!\n", path.c_str());
+    return false;
 }
 
-int run(const Options& o, Summary& summary) {
-    ProgressLine progress(o.quiet);
-
-    SettingsFile settings;
-    if (!o.settingsFile.empty()) {
-        // A new settings file is fine; one that is there but cannot be read
-        // must not be replaced by our few keys.
-        std::vector<std::uint8_t> old;
-        std::error_code ec;
-        if (readWholeFile(o.settingsFile, old))
-            settings.parse(std::string_view(reinterpret_cast<const char*>(old.data()), old.size()));
-        else if (std::filesystem::exists(osPath(o.settingsFile), ec) || ec)
-            return report("Can't open %s!\n", o.settingsFile.c_str()), 1;
+// A path as one key for comparing names: absolute, one separator, and on
+// Windows in one case, where "A.TER" and "a.ter" are one file.
+std::string comparablePath(const std::string& path) {
+    std::string p = path;
+    const bool absolute = (!p.empty() && isFolderSeparator(p[0])) || (p.size() > 1 && p[1] == ':');
+    if (!absolute) p = currentFolder() + "/" + p;
+    std::string out;
+    for (char c : p) {
+        if (isFolderSeparator(c)) c = '/';
+        if (platformIsWindows() && c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c == '/' && !out.empty() && out.back() == '/') continue;
+        out += c;
     }
+    for (std::size_t at; (at = out.find("/./")) != std::string::npos;)
+        out.erase(at, 2);
+    return out;
+}
 
-    // Each input goes into the mosaic as soon as it is read and is freed.
-    Mosaic mosaic(o.cut);
+// The outputs of a run; each must be neither an input nor another output.
+struct Outputs {
+    std::string terrain;
+    std::string colour; // empty without pictures
+    std::string settings;
+};
+
+bool outputsAreNoInputs(const Options& o, const Outputs& out) {
+    std::vector<std::string> inputs = o.inputs;
+    inputs.insert(inputs.end(), o.pictures.begin(), o.pictures.end());
+    for (const std::string* target : {&out.terrain, &out.colour})
+        for (const std::string& input : inputs)
+            if (!target->empty() && comparablePath(*target) == comparablePath(input)) {
+                report("%s ist zugleich Eingabe und Ausgabe!\n", target->c_str());
+                return false;
+            }
+    return true;
+}
+
+// Reads every input into the mosaic, each freed once it is joined.
+bool readInputs(const Options& o, ProgressLine& progress, Mosaic& mosaic) {
     for (std::size_t k = 0; k < o.inputs.size(); ++k) {
         const std::string& path = o.inputs[k];
         progress.show(formatText("Lese %llu/%llu: %s", count(k + 1), count(o.inputs.size()),
@@ -215,116 +303,170 @@ int run(const Options& o, Summary& summary) {
         ElevationGrid grid;
         if (!readElevationFile(path, grid) || !mosaic.add(grid, path)) {
             progress.done();
-            return 1;
+            return false;
         }
     }
+    return true;
+}
+
+// The terrain's metric grid from the joined inputs: holes filled, then
+// resampled onto the step. Empty after a message.
+struct Terrain {
+    RowGrid grid;
+    MetricFrame frame;
+    std::int32_t stepCm = 0;
+    bool degrees = false;
+    int epsg = 0;
+};
+
+bool makeTerrain(const Options& o, ProgressLine& progress, Mosaic& mosaic, Summary& summary,
+                 Terrain& t) {
     progress.show("Fuelle Luecken");
     RowGrid grid = mosaic.take();
     if (grid.empty()) {
         progress.done();
-        return report("Keine Hoehen im Ausschnitt!\n"), 1;
+        report("Keine Hoehen im Ausschnitt!\n");
+        return false;
     }
     const long long filled = fillHoles(grid);
     if (filled < 0) {
         progress.done();
-        return report("Keine gueltigen Hoehen in den Eingaben!\n"), 1;
+        report("Keine gueltigen Hoehen in den Eingaben!\n");
+        return false;
     }
-    const bool degrees = grid.geographic;
-    const int epsg = grid.epsg;
-    const MetricFrame frame = metricFrameFor(grid);
-    const std::int32_t stepCm =
-        o.stepMetres > 0.0
-            ? static_cast<std::int32_t>(std::min(std::round(o.stepMetres * 100.0), 1e9))
-            : naturalStepCm(grid, frame);
-    const double step = stepCm / 100.0;
-    if (degrees)
+    summary.add("Gefuellt:", formatText("%lld Punkte ohne Daten", filled));
+    t.degrees = grid.geographic;
+    t.epsg = grid.epsg;
+    t.frame = metricFrameFor(grid);
+    t.stepCm = o.stepMetres > 0.0
+                   ? static_cast<std::int32_t>(std::min(std::round(o.stepMetres * 100.0), 1e9))
+                   : naturalStepCm(grid, t.frame);
+    const double step = t.stepCm / 100.0;
+    if (t.degrees)
         summary.add("Grad:", formatText("in Meter umgerechnet um %.6f N, %.6f E "
                                         "(1 Grad = %.1f m Ost-West, %.1f m Nord-Sued)",
-                                        frame.lat0, frame.lon0, frame.metresPerDegreeX,
-                                        frame.metresPerDegreeY));
-
+                                        t.frame.lat0, t.frame.lon0, t.frame.metresPerDegreeX,
+                                        t.frame.metresPerDegreeY));
     progress.show("Raster");
-    grid = resampleToMetric(std::move(grid), frame, step);
+    t.grid = resampleToMetric(std::move(grid), t.frame, step);
     progress.done();
-    if (grid.columns < 2 || grid.rowCount() < 2)
-        return report("Zu wenige Punkte fuer ein Gelaende: %llu x %llu!\n", count(grid.columns),
-                      count(grid.rowCount())),
-               1;
-    if (grid.columns > MaxTerrainSide || grid.rowCount() > MaxTerrainSide)
-        return report("Gelaende zu gross: %llu x %llu Punkte (hoechstens %llu je Seite)!\n",
-                      count(grid.columns), count(grid.rowCount()), count(MaxTerrainSide)),
-               1;
+    if (t.grid.columns < 2 || t.grid.rowCount() < 2) {
+        report("Zu wenige Punkte fuer ein Gelaende: %llu x %llu!\n", count(t.grid.columns),
+               count(t.grid.rowCount()));
+        return false;
+    }
+    if (t.grid.columns > MaxTerrainSide || t.grid.rowCount() > MaxTerrainSide) {
+        report("Gelaende zu gross: %llu x %llu Punkte (hoechstens %llu je Seite)!\n",
+               count(t.grid.columns), count(t.grid.rowCount()), count(MaxTerrainSide));
+        return false;
+    }
+    return true;
+}
 
-    TerrainPlace place{grid.columns, grid.rowCount(), grid.west, grid.north, step, frame};
-    const double south = grid.north - static_cast<double>(grid.rowCount() - 1) * step;
-    const HeightRange range = heightRange(grid);
-    summary.add("Gitter:", formatText("%llu x %llu Punkte, Raster %.2f m", count(grid.columns),
-                                      count(grid.rowCount()), step));
+void describeTerrain(const Terrain& t, Summary& summary) {
+    const RowGrid& g = t.grid;
+    const double step = t.stepCm / 100.0;
+    const double south = g.north - static_cast<double>(g.rowCount() - 1) * step;
+    const HeightRange range = heightRange(g);
+    summary.add("Gitter:", formatText("%llu x %llu Punkte, Raster %.2f m", count(g.columns),
+                                      count(g.rowCount()), step));
     summary.add("Ausdehnung:", formatText("%.2f m x %.2f m, Suedwestecke %.6f %.6f%s",
-                                          static_cast<double>(grid.columns - 1) * step,
-                                          static_cast<double>(grid.rowCount() - 1) * step,
-                                          frame.toInputX(grid.west), frame.toInputY(south),
-                                          epsg ? formatText(" (EPSG %d)", epsg).c_str() : ""));
+                                          static_cast<double>(g.columns - 1) * step,
+                                          static_cast<double>(g.rowCount() - 1) * step,
+                                          t.frame.toInputX(g.west), t.frame.toInputY(south),
+                                          t.epsg ? formatText(" (EPSG %d)", t.epsg).c_str() : ""));
     summary.add("Hoehen:", formatText("%.2f m bis %.2f m", range.low, range.high));
-    summary.add("Gefuellt:", formatText("%lld Punkte ohne Daten", filled));
-    if (range.low < -500.0 || range.high > 9000.0)
-        warn(summary, formatText("Hoehen von %.2f m bis %.2f m liegen ausserhalb von -500 m bis "
-                                 "9000 m - sind es wirklich Hoehen in Metern?",
-                                 range.low, range.high));
+    if (!chooseTerrainEncoding(range.low, range.high, t.stepCm).gdalReadsAlike())
+        summary.warn(warning("GDAL liest in %s andere Hoehen: bei %.2f m Raster fasst das Format "
+                             "Hoehen von %.0f m bis %.0f m nur mit eigenem Hoehenmassstab "
+                             "(zumt_hoehen, gen_zumt_ter und zumt_vorschau lesen sie richtig).",
+                             "diesem Gelaende", step, range.low, range.high));
+    const std::int32_t tileCm = largestTileSteps(t.stepCm) * t.stepCm;
+    if (tileCm > 40000)
+        summary.add("Hinweis:", formatText("Raster %.2f m ist sehr grob fuer eine Anlage: eine "
+                                           "Kachel misst %.2f m (sonst hoechstens 400 m).",
+                                           step, tileCm / 100.0));
+}
 
-    {
-        std::vector<std::uint8_t> bytes = encodeTerrain(std::move(grid), stepCm);
-        // The terrain and its colours are made again from the data by the
-        // next run: like the generator's models they skip the wait for the
-        // disk (a second for a large terrain); the move still never shows a
-        // half-written file. The settings file is the user's and is flushed.
-        if (!writeFileSafely(o.output, bytes, Durability::Replaceable)) return 1;
-        summary.written.push_back(o.output);
+// The colour bitmap's image, painted from the pictures. Empty after a
+// message.
+bool makeColours(const Options& o, const Terrain& t, Summary& summary,
+                 std::vector<std::uint8_t>& bytes) {
+    const RowGrid& g = t.grid;
+    TerrainPlace place{g.columns, g.rowCount(), g.west, g.north, t.stepCm / 100.0, t.frame};
+    // A bitmap's sizes are 32 bits: refuse before the canvas is made.
+    const double bitmapBytes =
+        (static_cast<double>(place.columns - 1) * 3 + 3) * static_cast<double>(place.rows - 1);
+    if (bitmapBytes > 4.0e9) {
+        report("Farbbild zu gross: %llu x %llu!\n", count(place.columns - 1),
+               count(place.rows - 1));
+        return false;
     }
-
-    std::string colourFile;
-    if (!o.pictures.empty()) {
-        colourFile = o.output.substr(0, o.output.size() - 4) + "_farbe.bmp";
-        // A bitmap's sizes are 32 bits: refuse before the canvas is made.
-        const double bitmapBytes =
-            (static_cast<double>(place.columns - 1) * 3 + 3) * static_cast<double>(place.rows - 1);
-        if (bitmapBytes > 4.0e9)
-            return report("Farbbild zu gross: %llu x %llu!\n", count(place.columns - 1),
-                          count(place.rows - 1)),
-                   1;
-        ColourCanvas canvas = canvasFor(place);
-        for (const std::string& path : o.pictures) {
-            PlacedPicture picture;
-            if (!readPlacedPicture(path, picture)) return 1;
-            if (picture.placement.known &&
-                ((picture.placement.epsg != 0 && epsg != 0 && picture.placement.epsg != epsg) ||
-                 (picture.placement.epsg != 0 && picture.placement.geographic != degrees)))
-                return report("%s passt nicht zu den Hoehen (anderes Koordinatensystem)!\n",
-                              path.c_str()),
-                       1;
-            if (paintPicture(canvas, place, picture) == 0)
-                warn(summary, formatText("%s liegt ausserhalb des Gelaendes.", path.c_str()));
+    ColourCanvas canvas = canvasFor(place);
+    for (const std::string& path : o.pictures) {
+        PlacedPicture picture;
+        if (!readPlacedPicture(path, picture)) return false;
+        if (picture.placement.known &&
+            ((picture.placement.epsg != 0 && t.epsg != 0 && picture.placement.epsg != t.epsg) ||
+             (picture.placement.epsg != 0 && picture.placement.geographic != t.degrees))) {
+            report("%s passt nicht zu den Hoehen (anderes Koordinatensystem)!\n", path.c_str());
+            return false;
         }
-        std::vector<std::uint8_t> bytes = encodeBitmap(canvas);
-        canvas = ColourCanvas{};
-        if (!writeFileSafely(colourFile, bytes, Durability::Replaceable)) return 1;
-        summary.written.push_back(colourFile);
+        if (paintPicture(canvas, place, picture) == 0)
+            summary.warn(warning("%s liegt ausserhalb des Gelaendes.", path.c_str()));
     }
+    bytes = encodeBitmap(canvas);
+    return true;
+}
 
-    if (!o.settingsFile.empty()) {
-        TerrainSettings t;
-        t.heightFile = nameForSettings(o.output, o.settingsFile);
-        if (!colourFile.empty()) t.colourFile = nameForSettings(colourFile, o.settingsFile);
-        const std::string name = baseName(o.output);
-        t.modelName = name.substr(0, name.size() - 4);
-        t.stepCm = stepCm;
-        t.east = frame.toInputX(place.west);
-        t.north = frame.toInputY(south);
-        t.degrees = degrees;
-        t.epsg = epsg;
-        applyTerrainSettings(settings, t);
-        if (!settings.write(o.settingsFile)) return 1;
-        summary.written.push_back(o.settingsFile);
+int run(const Options& o, Summary& summary) {
+    SettingsFile settings;
+    if (!o.settingsFile.empty() && !readSettingsToUpdate(o.settingsFile, settings)) return 1;
+    Outputs out;
+    out.terrain = o.output;
+    if (!o.pictures.empty()) out.colour = o.output.substr(0, o.output.size() - 4) + "_farbe.bmp";
+    out.settings = o.settingsFile;
+    if (!outputsAreNoInputs(o, out)) return 1;
+
+    ProgressLine progress(o.quiet);
+    Mosaic mosaic(o.cut);
+    Terrain t;
+    if (!readInputs(o, progress, mosaic) || !makeTerrain(o, progress, mosaic, summary, t)) return 1;
+    describeTerrain(t, summary);
+
+    // The colours first: they need the heights, which the terrain's encoder
+    // frees as it goes.
+    std::vector<std::uint8_t> colourBytes;
+    if (!out.colour.empty() && !makeColours(o, t, summary, colourBytes)) return 1;
+    const RowGrid& g = t.grid;
+    const double south = g.north - static_cast<double>(g.rowCount() - 1) * (t.stepCm / 100.0);
+    const double west = g.west;
+    std::vector<std::uint8_t> terrainBytes = encodeTerrain(std::move(t.grid), t.stepCm);
+
+    // The terrain and its colours are made again from the data by the next
+    // run: like the generator's models they skip the wait for the disk (a
+    // second for a large terrain); the move still never shows a
+    // half-written file. The settings file is the user's and is flushed.
+    if (!writeFileSafely(out.terrain, terrainBytes, Durability::Replaceable)) return 1;
+    summary.written.push_back(out.terrain);
+    if (!out.colour.empty()) {
+        if (!writeFileSafely(out.colour, colourBytes, Durability::Replaceable)) return 1;
+        summary.written.push_back(out.colour);
+    }
+    if (!out.settings.empty()) {
+        TerrainSettings ts;
+        ts.heightFile = nameForSettings(out.terrain, out.settings);
+        if (!out.colour.empty()) ts.colourFile = nameForSettings(out.colour, out.settings);
+        const std::string name = baseName(out.terrain);
+        ts.modelName = name.substr(0, name.size() - 4);
+        ts.stepCm = t.stepCm;
+        ts.east = t.frame.toInputX(west);
+        ts.north = t.frame.toInputY(south);
+        ts.degrees = t.degrees;
+        ts.epsg = t.epsg;
+        applyTerrainSettings(settings, ts);
+        if (!settings.write(out.settings)) return 1;
+        summary.written.push_back(out.settings);
     }
     return 0;
 }

@@ -13,16 +13,21 @@ TerrainEncoding chooseTerrainEncoding(double low, double high, std::int32_t step
         e.scaleXY = std::nextafter(e.scaleXY, 1e30f);
     // GDAL's reader takes the height unit from SCAL x, ours from SCAL z: the
     // two agree only when they are equal, as GDAL's own writer makes them.
+    // So the unit stays the grid step whenever the heights fit: BaseHeight
+    // moves towards the middle of the heights as far as an int16 goes, and
+    // the samples cover the rest. Only where even that fails (fine grids
+    // with high terrain) does the unit double until the heights fit; then
+    // GDAL reads other heights than ours.
     for (double unit = static_cast<double>(e.scaleXY);; unit *= 2.0) {
         const double lo = low / unit, hi = high / unit;
-        const double base = std::round((lo + hi) / 2.0);
+        const double base = std::clamp(std::round((lo + hi) / 2.0), -32768.0, 32767.0);
         const double half = std::max(hi - base, base - lo);
         // The largest sample, half × 65536 / HeightScale, stays within 32767.
         const double scale = std::max(1.0, std::ceil(half * 65536.0 / 32767.0));
-        if ((scale <= 32767.0 && std::fabs(base) <= 32767.0) || unit > 1e30) {
+        if (scale <= 32767.0 || unit > 1e30) {
             e.scaleZ = static_cast<float>(unit);
             e.heightScale = static_cast<std::int16_t>(std::min(scale, 32767.0));
-            e.baseHeight = static_cast<std::int16_t>(std::clamp(base, -32768.0, 32767.0));
+            e.baseHeight = static_cast<std::int16_t>(base);
             return e;
         }
     }

@@ -18,12 +18,13 @@
 // A sample s stands for (BaseHeight + s × HeightScale / 65536) × SCAL z
 // metres. SCAL z equals the grid step, as GDAL writes it: GDAL's reader
 // scales the heights by SCAL x, ours by SCAL z, and only then do both read
-// the same heights. The writer spends the whole int16 range on the heights
-// it has: the middle of the range is BaseHeight (whole units), the extremes
-// come close to ±32767, so a range of R metres is stored in steps of about
-// (R + step) / 65536 m (better than 1 cm up to 600 m). Only heights that do
-// not fit into int16 height units at all (beyond some 32 km × step) make SCAL
-// z double until they do.
+// the same heights. BaseHeight (whole units) lies in the middle of the
+// heights, or as near to it as an int16 allows, and the samples spend the
+// whole int16 range on the rest: a range of R metres is stored in steps of
+// about (R + step) / 65536 m (better than 1 cm up to 600 m). With the step
+// as the unit an int16 reaches about 49,000 steps (12 km on a 25 cm grid);
+// only heights beyond that make SCAL z double until they fit, and then
+// GDAL reads other heights than ours (gdalReadsAlike says so).
 //
 // The generator takes the grid step from SCAL x in whole centimetres,
 // truncated: SCAL x is the float whose truncation gives exactly the step
@@ -43,6 +44,8 @@ struct TerrainEncoding {
     float scaleZ = 1.0f;          // SCAL z, metres per height unit
     std::int16_t heightScale = 1; // units × 65536 per sample step
     std::int16_t baseHeight = 0;  // units
+    // GDAL's reader takes the unit from SCAL x: true when it reads our heights.
+    bool gdalReadsAlike() const { return scaleZ == scaleXY; }
 };
 
 // The encoding for heights from low to high metres on a grid of stepCm.

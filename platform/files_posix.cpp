@@ -225,6 +225,11 @@ std::FILE* openInputFile(std::string_view path, InputProblem& problem) {
     return f;
 }
 
+bool pathExists(std::string_view path) {
+    struct stat st;
+    return lstat(osPath(path).c_str(), &st) == 0;
+}
+
 bool changeFolder(std::string_view path) {
     sys::currentFolderChanged();
     return chdir(osPath(path).c_str()) == 0;

@@ -156,6 +156,10 @@ std::FILE* openInputFile(std::string_view path, InputProblem& problem) {
     return f;
 }
 
+bool pathExists(std::string_view path) {
+    return GetFileAttributesA(std::string(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
 bool changeFolder(std::string_view path) {
     sys::currentFolderChanged();
     return _chdir(std::string(path).c_str()) == 0;

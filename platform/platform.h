@@ -55,6 +55,11 @@ std::FILE* openInputFile(std::string_view path, InputProblem& problem);
 // FIFO, a device) is there in its place: the reader refuses that by name.
 bool fileCanBeOpened(std::string_view path);
 
+// True when something (a file, a folder, a link, a device) has this name,
+// whether or not it can be read: a settings file that exists but cannot be
+// read must not be taken for a new one.
+bool pathExists(std::string_view path);
+
 // The size in bytes of an open file as the file system reports it (not the
 // stream position; 64 bits on every system). False when it cannot be told.
 bool openFileSize(std::FILE* f, std::uint64_t& size);

@@ -139,3 +139,69 @@ TEST(DgmProgram, TurnsTheWorkedExampleIntoTerrainColoursAndSettings) {
     EXPECT_EQ(*s.find("Terrain1", "Farbe"), "luft_farbe.bmp");
     EXPECT_EQ(*s.find("Georeferenz", "Hoch"), "5400000.000");
 }
+
+namespace {
+
+// Runs zumt_dgm quietly with these arguments; the exit code.
+int runDgm(std::vector<std::string> args) {
+    args.insert(args.begin(), {"zumt_dgm", "-q"});
+    std::vector<char*> argv;
+    for (std::string& a : args)
+        argv.push_back(a.data());
+    return dgmMain(static_cast<int>(argv.size()), argv.data());
+}
+
+const char* const SmallGrid =
+    "ncols 3\nnrows 2\nxllcorner 100\nyllcorner 200\ncellsize 10\n1 2 3\n4 5 6\n";
+
+} // namespace
+
+// A settings file the store refuses, or one that is there but cannot be
+// read, is never replaced by our few keys, and nothing else is written.
+TEST(DgmProgram, RefusedSettingsFileStopsTheRunBeforeAnyOutput) {
+    const std::string big(SettingsFile::LargestFile + 1, 'x');
+    const struct Case {
+        const char* name;
+        std::string bytes;
+        const char* message;
+    } cases[] = {
+        {"utf16", std::string("\xFF\xFE[\0T\0]\0", 8), "%s ist keine Textdatei!\n"},
+        {"nul", std::string("[Terrain1]\r\nName=A\0B\r\n", 22), "%s ist keine Textdatei!\n"},
+        {"big", big, "%s ist zu gross!\n"},
+        {"folder", "", "Can't open %s!\n"},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        TempFolder dir;
+        writeText(dir.file("a.asc"), SmallGrid);
+        const std::string danl = dir.file("X.danl");
+        if (std::string(k.name) == "folder")
+            std::filesystem::create_directory(danl);
+        else
+            writeBytes(danl, std::vector<std::uint8_t>(k.bytes.begin(), k.bytes.end()));
+        MessageCapture shown;
+        EXPECT_EQ(runDgm({dir.file("a.asc"), "--anlage", danl}), 1);
+        EXPECT_EQ(shown.messages, std::vector<std::string>{formatText(k.message, danl.c_str())});
+        EXPECT_FALSE(fileExists(dir.file("a.ter")));
+        if (std::string(k.name) != "folder") {
+            const std::vector<std::uint8_t> now = readBytes(danl);
+            EXPECT_TRUE(std::equal(now.begin(), now.end(), k.bytes.begin(), k.bytes.end()));
+        }
+    }
+}
+
+// An output that is also an input would be read and overwritten at once.
+TEST(DgmProgram, RefusesAnOutputThatIsAnInput) {
+    TempFolder dir;
+    writeText(dir.file("a.asc"), SmallGrid);
+    const std::vector<std::uint8_t> picture = {'B', 'M', 1, 2, 3};
+    writeBytes(dir.file("t_farbe.bmp"), picture);
+    MessageCapture shown;
+    EXPECT_EQ(runDgm({dir.file("a.asc"), "--farbe", dir.file("t_farbe.bmp"), "-o",
+                      dir.file("t.ter")}),
+              1);
+    EXPECT_EQ(shown.messages, std::vector<std::string>{dir.file("t_farbe.bmp") +
+                                                        " ist zugleich Eingabe und Ausgabe!\n"});
+    EXPECT_EQ(readBytes(dir.file("t_farbe.bmp")), picture);
+    EXPECT_FALSE(fileExists(dir.file("t.ter")));
+}

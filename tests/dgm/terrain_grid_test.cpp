@@ -146,11 +146,11 @@ TEST(DgmTerrainFile, ReadsBackNorthUpWithinItsPrecision) {
         double low, high;
         std::int32_t stepCm;
         double tolerance; // metres
-    } cases[] = {{239, 389, 1000, 0.01},
-                 {0, 600, 29, 0.01},
-                 {-420, 8848, 100, 0.1},
-                 {100, 100, 200, 0.001},
-                 {0, 167772, 100, 3.0}};
+        bool gdalAlike;   // the height unit is the grid step
+    } cases[] = {{239, 389, 1000, 0.01, true},  {0, 600, 29, 0.01, true},
+                 {-420, 8848, 100, 0.1, true},  {100, 100, 200, 0.001, true},
+                 {8000, 8848, 25, 0.02, true},  {-400, 7000, 25, 0.1, true},
+                 {-1000, 9000, 25, 0.2, false}, {0, 167772, 100, 3.0, false}};
     for (const Case& k : cases) {
         SCOPED_TRACE(k.high);
         const Height z = [&](double x, double y) {
@@ -164,6 +164,8 @@ TEST(DgmTerrainFile, ReadsBackNorthUpWithinItsPrecision) {
         ASSERT_EQ(t.xpts, 4);
         ASSERT_EQ(t.ypts, 3);
         EXPECT_EQ(static_cast<std::int32_t>(static_cast<double>(t.scaleX) * 100.0), k.stepCm);
+        EXPECT_EQ(t.scaleZ == t.scaleX, k.gdalAlike);
+        EXPECT_EQ(chooseTerrainEncoding(k.low, k.high, k.stepCm).gdalReadsAlike(), k.gdalAlike);
         for (std::int32_t r = 0; r < 3; ++r) // the file's row 0 is the south
             for (std::int32_t c = 0; c < 4; ++c)
                 ASSERT_NEAR(t.heightAt(c, 2 - r) / 100.0, g.rows[r][c], k.tolerance) << c << r;

@@ -9,11 +9,13 @@
 MessageCapture::MessageCapture() {
     setMessageSink([this](const std::string& t) { messages.push_back(t); });
     setConsoleSink([this](const std::string& t) { console.push_back(t); });
+    setWarningSink([this](const std::string& t) { warnings.push_back(t); });
 }
 
 MessageCapture::~MessageCapture() {
     setMessageSink({});
     setConsoleSink({});
+    setWarningSink({});
 }
 
 TempFolder::TempFolder() {

@@ -18,9 +18,11 @@ class MessageCapture {
 
     std::vector<std::string> messages;
     std::vector<std::string> console;
+    std::vector<std::string> warnings;
     void reset() {
         messages.clear();
         console.clear();
+        warnings.clear();
     }
 };
 
