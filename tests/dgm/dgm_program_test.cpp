@@ -185,7 +185,7 @@ TEST(DgmProgram, RefusedSettingsFileStopsTheRunBeforeAnyOutput) {
         EXPECT_FALSE(fileExists(dir.file("a.ter")));
         if (std::string(k.name) != "folder") {
             const std::vector<std::uint8_t> now = readBytes(danl);
-            EXPECT_TRUE(std::equal(now.begin(), now.end(), k.bytes.begin(), k.bytes.end()));
+            EXPECT_EQ(std::string(now.begin(), now.end()), k.bytes);
         }
     }
 }
