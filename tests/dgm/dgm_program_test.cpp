@@ -197,11 +197,11 @@ TEST(DgmProgram, RefusesAnOutputThatIsAnInput) {
     const std::vector<std::uint8_t> picture = {'B', 'M', 1, 2, 3};
     writeBytes(dir.file("t_farbe.bmp"), picture);
     MessageCapture shown;
-    EXPECT_EQ(runDgm({dir.file("a.asc"), "--farbe", dir.file("t_farbe.bmp"), "-o",
-                      dir.file("t.ter")}),
-              1);
+    EXPECT_EQ(
+        runDgm({dir.file("a.asc"), "--farbe", dir.file("t_farbe.bmp"), "-o", dir.file("t.ter")}),
+        1);
     EXPECT_EQ(shown.messages, std::vector<std::string>{dir.file("t_farbe.bmp") +
-                                                        " ist zugleich Eingabe und Ausgabe!\n"});
+                                                       " ist zugleich Eingabe und Ausgabe!\n"});
     EXPECT_EQ(readBytes(dir.file("t_farbe.bmp")), picture);
     EXPECT_FALSE(fileExists(dir.file("t.ter")));
 }
