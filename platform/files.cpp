@@ -1,7 +1,8 @@
 // The portable half of the platform layer's file services: the whole-file
-// read, the safe replacement's entry and the naming and clean-up of
-// its temporary files. The operating-system calls live in files_posix.cpp
-// and files_win32.cpp behind the small interface of platform/system.h.
+// read, the safe replacement's entries (one file, or a set in two steps)
+// and the naming and clean-up of its temporary files. The operating-system
+// calls live in files_posix.cpp and files_win32.cpp behind the small
+// interface of platform/system.h.
 #include "platform/platform.h"
 #include "platform/system.h"
 
@@ -11,6 +12,7 @@
 #include <csignal>
 #include <cstring>
 #include <map>
+#include <utility>
 
 namespace {
 
@@ -27,11 +29,13 @@ std::map<std::string, std::vector<std::string>> g_leftovers;
 // names another one after every change).
 std::string g_currentFolder;
 
-// The temporary file being written. The handlers read it while the program
-// may be anywhere, so it is a fixed buffer behind a flag that is set only
-// while the buffer holds a whole path.
-char g_armedPath[4096];
-volatile std::sig_atomic_t g_armed = 0;
+// The temporary files staged. The handlers read them while the program may
+// be anywhere, so each is a fixed buffer behind a flag that is set only while
+// the buffer holds a whole path. Whether a slot is taken is the writing
+// thread's own business.
+char g_armedPaths[MaxStagedFiles][4096];
+volatile std::sig_atomic_t g_armed[MaxStagedFiles] = {};
+bool g_slotTaken[MaxStagedFiles] = {};
 
 } // namespace
 
@@ -153,40 +157,98 @@ void removeLeftovers(const std::string& folder, const std::string& name, std::si
     }
 }
 
-void armCleanup(const std::string& temp) {
-    g_armed = 0;
-    std::atomic_signal_fence(std::memory_order_seq_cst);
-    const std::size_t n = std::min(temp.size(), sizeof g_armedPath - 1);
-    std::memcpy(g_armedPath, temp.data(), n);
-    g_armedPath[n] = '\0';
-    std::atomic_signal_fence(std::memory_order_seq_cst);
-    g_armed = temp.size() < sizeof g_armedPath;
+int takeCleanupSlot() {
+    for (int i = 0; i < MaxStagedFiles; ++i)
+        if (!g_slotTaken[i]) {
+            g_slotTaken[i] = true;
+            return i;
+        }
+    return -1;
 }
 
-void disarmCleanup() {
-    g_armed = 0;
+void armCleanup(int slot, const std::string& temp) {
+    g_armed[slot] = 0;
     std::atomic_signal_fence(std::memory_order_seq_cst);
+    char* buffer = g_armedPaths[slot];
+    const std::size_t n = std::min(temp.size(), sizeof g_armedPaths[slot] - 1);
+    std::memcpy(buffer, temp.data(), n);
+    buffer[n] = '\0';
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    g_armed[slot] = temp.size() < sizeof g_armedPaths[slot];
 }
 
-const char* armedTemporary() {
-    return g_armed ? g_armedPath : nullptr;
+void releaseCleanupSlot(int slot) {
+    if (slot < 0) return;
+    g_armed[slot] = 0;
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    g_slotTaken[slot] = false;
+}
+
+const char* armedTemporary(int slot) {
+    return g_armed[slot] ? g_armedPaths[slot] : nullptr;
 }
 
 } // namespace sys
 
-WriteOutcome replaceFile(std::string_view path, const void* data, std::size_t size,
-                         Durability durability) {
-    sys::Replacement job;
-    job.target = osPath(path);
-    job.data = data;
-    job.size = size;
-    job.durability = durability;
-    job.fault = g_fault;
-    job.faultBytes = g_faultBytes;
+StagedFile::StagedFile(StagedFile&& other) noexcept : state_(std::move(other.state_)) {
+    other.state_ = State();
+}
+
+StagedFile& StagedFile::operator=(StagedFile&& other) noexcept {
+    if (this != &other) {
+        discardStagedFile(*this);
+        state_ = std::move(other.state_);
+        other.state_ = State();
+    }
+    return *this;
+}
+
+StagedFile::~StagedFile() {
+    discardStagedFile(*this);
+}
+
+WriteOutcome stageFile(std::string_view path, const void* data, std::size_t size,
+                       Durability durability, StagedFile& out) {
+    discardStagedFile(out);
+    const sys::Contents contents{data, size, g_fault, g_faultBytes};
     g_fault = WriteFault::None;
     // An empty path names no file: opening it would fail, and so must this.
-    if (job.target.empty()) return WriteOutcome::CannotOpen;
-    return sys::replace(job);
+    const std::string target = osPath(path);
+    if (target.empty()) return WriteOutcome::CannotOpen;
+    StagedFile::State& state = out.state_;
+    state.durability = durability;
+    state.moveFails = contents.fault == WriteFault::MoveFails;
+    const WriteOutcome outcome = sys::stage(target, contents, state);
+    if (outcome != WriteOutcome::Written) state = StagedFile::State();
+    return outcome;
+}
+
+WriteOutcome commitStagedFile(StagedFile& file) {
+    if (!file.isStaged()) return WriteOutcome::WriteFailed;
+    const WriteOutcome outcome = sys::commit(file.state_);
+    sys::releaseCleanupSlot(file.state_.slot);
+    file.state_ = StagedFile::State();
+    return outcome;
+}
+
+void discardStagedFile(StagedFile& file) {
+    if (!file.isStaged()) return;
+    sys::removeFile(file.state_.temp);
+    sys::releaseCleanupSlot(file.state_.slot);
+    file.state_ = StagedFile::State();
+}
+
+WriteOutcome checkReplaceable(std::string_view path) {
+    const std::string target = osPath(path);
+    if (target.empty()) return WriteOutcome::CannotOpen;
+    return sys::checkReplaceable(target);
+}
+
+WriteOutcome replaceFile(std::string_view path, const void* data, std::size_t size,
+                         Durability durability) {
+    StagedFile file;
+    const WriteOutcome outcome = stageFile(path, data, size, durability, file);
+    return outcome == WriteOutcome::Written ? commitStagedFile(file) : outcome;
 }
 
 std::size_t uncreatableHeadLength(std::string_view path) {

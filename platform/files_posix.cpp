@@ -3,6 +3,7 @@
 #include "platform/system.h"
 #include "platform/text.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -11,6 +12,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 void platformShowMessage(const std::string& text) {
     // The system's texts write paths with the host's backslash; here the
@@ -42,12 +44,13 @@ namespace {
 
 constexpr std::size_t MaxName = NAME_MAX;
 
-// Ctrl-C, kill and a closed terminal remove the temporary file being
-// written, then end the program as the signal would have. A signal the
-// program was started to ignore (nohup) stays ignored.
+// Ctrl-C, kill and a closed terminal remove the temporary files staged,
+// then end the program as the signal would have. A signal the program was
+// started to ignore (nohup) stays ignored.
 extern "C" void removeTemporaryAndDie(int sig) {
     const int saved = errno;
-    if (const char* temp = sys::armedTemporary()) unlink(temp);
+    for (int slot = 0; slot < MaxStagedFiles; ++slot)
+        if (const char* temp = sys::armedTemporary(slot)) unlink(temp);
     errno = saved;
     raise(sig); // SA_RESETHAND: delivered with the default action on return
 }
@@ -67,21 +70,37 @@ void installCleanupHandlers() {
     }
 }
 
+// Why a path cannot be written or created, from the errno of the call.
+WriteOutcome outcomeOf(int error) {
+    switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+        return WriteOutcome::NoFolder;
+    case EACCES:
+    case EPERM:
+        return WriteOutcome::NoPermission;
+    case EROFS:
+        return WriteOutcome::ReadOnly;
+    default:
+        return WriteOutcome::CannotOpen;
+    }
+}
+
 // The file a path names once its symbolic links are followed (the path
-// itself when it names no link). False for a loop or an unreadable link.
-bool followLinks(std::string& path, struct stat& st, bool& exists) {
+// itself when it names no link). CannotOpen for a loop or an unreadable link;
+// a missing file is no failure.
+WriteOutcome followLinks(std::string& path, struct stat& st, bool& exists) {
+    exists = false;
     for (int hops = 0; hops < 40; ++hops) {
-        if (lstat(path.c_str(), &st) != 0) {
-            exists = false;
-            return errno == ENOENT;
-        }
+        if (lstat(path.c_str(), &st) != 0)
+            return errno == ENOENT ? WriteOutcome::Written : outcomeOf(errno);
         if (!S_ISLNK(st.st_mode)) {
             exists = true;
-            return true;
+            return WriteOutcome::Written;
         }
         char buf[PATH_MAX];
         const ssize_t n = readlink(path.c_str(), buf, sizeof buf);
-        if (n <= 0 || static_cast<std::size_t>(n) >= sizeof buf) return false;
+        if (n <= 0 || static_cast<std::size_t>(n) >= sizeof buf) return WriteOutcome::CannotOpen;
         std::string link(buf, static_cast<std::size_t>(n));
         if (link[0] != '/') {
             std::string folder, name;
@@ -90,18 +109,42 @@ bool followLinks(std::string& path, struct stat& st, bool& exists) {
         }
         path = std::move(link);
     }
-    return false;
+    return WriteOutcome::CannotOpen;
 }
 
 // A file may be replaced only by someone who could write it in place: root
 // included, whom the mode bits do not stop, so the read-only mode counts
 // as a refusal of its own.
-bool mayWrite(const std::string& path, const struct stat& st) {
-    if (!S_ISREG(st.st_mode) || (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return false;
+WriteOutcome mayWrite(const std::string& path, const struct stat& st) {
+    if (!S_ISREG(st.st_mode)) return WriteOutcome::CannotOpen;
+    if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return WriteOutcome::ReadOnly;
     const int fd = open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) return false;
+    if (fd < 0) return errno == ETXTBSY ? WriteOutcome::CannotOpen : outcomeOf(errno);
     close(fd);
-    return true;
+    return WriteOutcome::Written;
+}
+
+// The target of a replacement with its links followed, and whether the user
+// may replace it (without looking at its folder).
+WriteOutcome examineTarget(std::string& real, struct stat& old, bool& exists) {
+    WriteOutcome outcome = followLinks(real, old, exists);
+    if (outcome == WriteOutcome::Written && exists) outcome = mayWrite(real, old);
+    return outcome;
+}
+
+// Whether a new file in the folder can be given the old file's owner and
+// group: as keepOwnerAndMode does it, by root, or by the owner into one of
+// the owner's groups or the group the new file gets anyway.
+bool ownerCanBeKept(const struct stat& old, const struct stat& folder) {
+    if (geteuid() == 0) return true;
+    if (old.st_uid != geteuid()) return false;
+    const gid_t given = (folder.st_mode & S_ISGID) ? folder.st_gid : getegid();
+    if (old.st_gid == given) return true;
+    const int count = getgroups(0, nullptr);
+    if (count <= 0) return false;
+    std::vector<gid_t> groups(static_cast<std::size_t>(count));
+    groups.resize(static_cast<std::size_t>(std::max(getgroups(count, groups.data()), 0)));
+    return std::find(groups.begin(), groups.end(), old.st_gid) != groups.end();
 }
 
 // Gives the temporary file the old file's owner, group and mode (in this
@@ -154,55 +197,100 @@ void removeFile(const std::string& path) {
         pause();
 }
 
-WriteOutcome replace(const Replacement& job) {
+WriteOutcome stage(const std::string& target, const Contents& contents, StagedFile::State& state) {
     // Per new file this costs one lstat, one exclusive creation with the
     // final mode (the umask applies, as it would to any new file), the
-    // writes, close and rename: the generator makes thousands of them.
-    std::string real = job.target;
+    // writes, close and, at the commit, the rename: the generator makes
+    // thousands of them.
+    std::string real = target;
     struct stat old;
     bool exists = false;
-    if (!followLinks(real, old, exists)) return WriteOutcome::CannotOpen;
-    if (exists && !mayWrite(real, old)) return WriteOutcome::CannotOpen;
+    if (WriteOutcome o = examineTarget(real, old, exists); o != WriteOutcome::Written) return o;
 
     std::string folder, name;
     splitPath(real, folder, name);
     if (name.empty()) return WriteOutcome::CannotOpen;
     removeLeftovers(folder, name, MaxName);
     installCleanupHandlers();
+    const int slot = takeCleanupSlot();
+    if (slot < 0) return WriteOutcome::CannotOpen;
 
     std::string temp;
     int fd = -1;
-    for (int tries = 0; fd < 0 && tries < 100 && job.fault != WriteFault::CannotCreate; ++tries) {
+    int error = 0;
+    for (int tries = 0; fd < 0 && tries < 100 && contents.fault != WriteFault::CannotCreate;
+         ++tries) {
         temp = folder + temporaryName(name, MaxName);
-        armCleanup(temp);
+        armCleanup(slot, temp);
         fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0666);
-        if (fd < 0) disarmCleanup();
-        if (fd < 0 && errno != EEXIST) break;
+        error = errno;
+        if (fd < 0 && error != EEXIST) break;
     }
-    if (fd < 0) return WriteOutcome::CannotOpen;
+    if (fd < 0) {
+        releaseCleanupSlot(slot);
+        return error == EEXIST ? WriteOutcome::CannotOpen : outcomeOf(error);
+    }
 
     WriteOutcome outcome = exists ? keepOwnerAndMode(fd, old) : WriteOutcome::Written;
     if (outcome == WriteOutcome::Written) {
-        const bool written = writeAll(job, [fd](const char* p, std::size_t n) {
+        const bool written = writeAll(contents, [fd](const char* p, std::size_t n) {
             ssize_t got;
             do {
                 got = write(fd, p, n);
             } while (got < 0 && errno == EINTR);
             return static_cast<long>(got);
         });
-        if (!written || (job.durability == Durability::Flushed && fsync(fd) != 0))
+        // The fault hands the flush a descriptor that is no file's, so that
+        // the real call fails.
+        const int syncFd = contents.fault == WriteFault::SyncFails ? -1 : fd;
+        if (!written || (state.durability == Durability::Flushed && fsync(syncFd) != 0))
             outcome = WriteOutcome::WriteFailed;
     }
     if (close(fd) != 0 && outcome == WriteOutcome::Written) outcome = WriteOutcome::WriteFailed;
-    if (outcome == WriteOutcome::Written &&
-        (job.fault == WriteFault::MoveFails || rename(temp.c_str(), real.c_str()) != 0))
-        outcome = WriteOutcome::WriteFailed;
-    if (outcome != WriteOutcome::Written) unlink(temp.c_str());
-    disarmCleanup();
-    if (outcome == WriteOutcome::Written && job.durability == Durability::Flushed &&
-        !syncFolder(folder))
-        outcome = WriteOutcome::WriteFailed;
-    return outcome;
+    if (outcome != WriteOutcome::Written) {
+        unlink(temp.c_str());
+        releaseCleanupSlot(slot);
+        return outcome;
+    }
+    state.real = std::move(real);
+    state.temp = std::move(temp);
+    state.existed = exists;
+    state.slot = slot;
+    return WriteOutcome::Written;
+}
+
+WriteOutcome commit(const StagedFile::State& state) {
+    // The fault takes the temporary file away: the real move must fail.
+    if (state.moveFails) unlink(state.temp.c_str());
+    if (rename(state.temp.c_str(), state.real.c_str()) != 0) {
+        unlink(state.temp.c_str());
+        return WriteOutcome::WriteFailed;
+    }
+    if (state.durability == Durability::Flushed) {
+        std::string folder, name;
+        splitPath(state.real, folder, name);
+        if (!syncFolder(folder)) return WriteOutcome::WriteFailed;
+    }
+    return WriteOutcome::Written;
+}
+
+WriteOutcome checkReplaceable(const std::string& target) {
+    std::string real = target;
+    struct stat old;
+    bool exists = false;
+    if (WriteOutcome o = examineTarget(real, old, exists); o != WriteOutcome::Written) return o;
+    std::string folder, name;
+    splitPath(real, folder, name);
+    if (name.empty()) return WriteOutcome::CannotOpen;
+    // The folder must take a new file: the temporary one.
+    const char* dir = folder.empty() ? "." : folder.c_str();
+    struct stat st;
+    if (stat(dir, &st) != 0) return outcomeOf(errno);
+    if (!S_ISDIR(st.st_mode)) return WriteOutcome::NoFolder;
+    if (faccessat(AT_FDCWD, dir, W_OK | X_OK, AT_EACCESS) != 0)
+        return errno == EROFS ? WriteOutcome::ReadOnly : WriteOutcome::NoPermission;
+    if (exists && !ownerCanBeKept(old, st)) return WriteOutcome::OwnerNotKept;
+    return WriteOutcome::Written;
 }
 
 } // namespace sys

@@ -30,18 +30,61 @@ namespace {
 // The longest name of one folder entry (NTFS, FAT with long names).
 constexpr std::size_t MaxName = 255;
 
-// Ctrl-C, Ctrl-Break and a closed console remove the temporary file being
-// written; the program then ends as it would have. The file is open with
-// FILE_SHARE_DELETE, so the deletion goes through and takes effect when the
-// ending program closes it.
+// Ctrl-C, Ctrl-Break and a closed console remove the temporary files
+// staged; the program then ends as it would have. A file being written is
+// open with FILE_SHARE_DELETE, so the deletion goes through and takes effect
+// when the ending program closes it.
 BOOL WINAPI removeTemporary(DWORD) {
-    if (const char* temp = sys::armedTemporary()) DeleteFileA(temp);
+    for (int slot = 0; slot < MaxStagedFiles; ++slot)
+        if (const char* temp = sys::armedTemporary(slot)) DeleteFileA(temp);
     return FALSE;
 }
 
 void installCleanupHandler() {
     static bool installed = false;
     if (!installed) installed = SetConsoleCtrlHandler(removeTemporary, TRUE) != 0;
+}
+
+// Why a path cannot be written or created, from GetLastError of the call.
+WriteOutcome outcomeOf(DWORD error) {
+    switch (error) {
+    case ERROR_PATH_NOT_FOUND:
+        return WriteOutcome::NoFolder;
+    case ERROR_ACCESS_DENIED:
+        return WriteOutcome::NoPermission;
+    case ERROR_WRITE_PROTECT:
+        return WriteOutcome::ReadOnly;
+    default:
+        return WriteOutcome::CannotOpen;
+    }
+}
+
+// The full path of a replacement's target (ReplaceFile does not take every
+// relative one, Wine's), its attributes (INVALID_FILE_ATTRIBUTES for none)
+// and whether the user may replace it, without looking at its folder.
+WriteOutcome examineTarget(const std::string& path, std::string& target, DWORD& attr) {
+    char full[MAX_PATH + 1];
+    const DWORD fullLength = GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
+    if (fullLength == 0 || fullLength > MAX_PATH) return WriteOutcome::CannotOpen;
+    target.assign(full, fullLength);
+    attr = GetFileAttributesA(target.c_str());
+    if (attr == INVALID_FILE_ATTRIBUTES) {
+        // A missing folder shows when the temporary file is made.
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
+                   ? WriteOutcome::Written
+                   : outcomeOf(error);
+    }
+    // A read-only file is the user's way of saying "do not touch", even to
+    // an administrator; otherwise the file's own rights decide.
+    if (attr & FILE_ATTRIBUTE_DIRECTORY) return WriteOutcome::CannotOpen;
+    if (attr & FILE_ATTRIBUTE_READONLY) return WriteOutcome::ReadOnly;
+    HANDLE probe = CreateFileA(target.c_str(), GENERIC_WRITE,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (probe == INVALID_HANDLE_VALUE) return outcomeOf(GetLastError());
+    CloseHandle(probe);
+    return WriteOutcome::Written;
 }
 
 } // namespace
@@ -73,71 +116,106 @@ void removeFile(const std::string& path) {
         Sleep(INFINITE);
 }
 
-WriteOutcome replace(const Replacement& job) {
-    // The full path: ReplaceFile does not take every relative one (Wine).
-    char full[MAX_PATH + 1];
-    const DWORD fullLength = GetFullPathNameA(job.target.c_str(), sizeof full, full, nullptr);
-    if (fullLength == 0 || fullLength > MAX_PATH) return WriteOutcome::CannotOpen;
-    const std::string target(full, fullLength);
-    const DWORD attr = GetFileAttributesA(target.c_str());
-    const bool exists = attr != INVALID_FILE_ATTRIBUTES;
-    // A read-only file is the user's way of saying "do not touch", even to
-    // an administrator; otherwise the file's own rights decide.
-    if (exists && (attr & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)))
-        return WriteOutcome::CannotOpen;
-    if (exists) {
-        HANDLE probe = CreateFileA(target.c_str(), GENERIC_WRITE,
-                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (probe == INVALID_HANDLE_VALUE) return WriteOutcome::CannotOpen;
-        CloseHandle(probe);
-    }
+WriteOutcome stage(const std::string& path, const Contents& contents, StagedFile::State& state) {
+    std::string target;
+    DWORD attr = INVALID_FILE_ATTRIBUTES;
+    if (WriteOutcome o = examineTarget(path, target, attr); o != WriteOutcome::Written) return o;
 
     std::string folder, name;
     splitPath(target, folder, name);
     if (name.empty()) return WriteOutcome::CannotOpen;
     removeLeftovers(folder, name, MaxName);
     installCleanupHandler();
+    const int slot = takeCleanupSlot();
+    if (slot < 0) return WriteOutcome::CannotOpen;
 
     std::string temp;
     HANDLE h = INVALID_HANDLE_VALUE;
+    DWORD error = 0;
     for (int tries = 0;
-         h == INVALID_HANDLE_VALUE && tries < 100 && job.fault != WriteFault::CannotCreate;
+         h == INVALID_HANDLE_VALUE && tries < 100 && contents.fault != WriteFault::CannotCreate;
          ++tries) {
         temp = folder + temporaryName(name, MaxName);
-        armCleanup(temp);
+        armCleanup(slot, temp);
         h = CreateFileA(temp.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                         CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (h == INVALID_HANDLE_VALUE) disarmCleanup();
-        if (h == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) break;
+        error = GetLastError();
+        if (h == INVALID_HANDLE_VALUE && error != ERROR_FILE_EXISTS) break;
     }
-    if (h == INVALID_HANDLE_VALUE) return WriteOutcome::CannotOpen;
+    if (h == INVALID_HANDLE_VALUE) {
+        releaseCleanupSlot(slot);
+        return error == ERROR_FILE_EXISTS ? WriteOutcome::CannotOpen : outcomeOf(error);
+    }
 
-    bool ok = writeAll(job, [h](const char* p, std::size_t n) {
+    bool ok = writeAll(contents, [h](const char* p, std::size_t n) {
         const DWORD want = n > 0x40000000 ? 0x40000000 : static_cast<DWORD>(n);
         DWORD got = 0;
         if (!WriteFile(h, p, want, &got, nullptr)) return -1L;
         return static_cast<long>(got);
     });
-    if (ok && job.durability == Durability::Flushed && !FlushFileBuffers(h)) ok = false;
+    // The fault hands the flush a handle that is no file's, so that the
+    // real call fails.
+    HANDLE syncHandle = contents.fault == WriteFault::SyncFails ? nullptr : h;
+    if (ok && state.durability == Durability::Flushed && !FlushFileBuffers(syncHandle)) ok = false;
     if (!CloseHandle(h)) ok = false;
-    if (ok && job.fault == WriteFault::MoveFails) ok = false;
+    if (!ok) {
+        DeleteFileA(temp.c_str());
+        releaseCleanupSlot(slot);
+        return WriteOutcome::WriteFailed;
+    }
+    state.real = std::move(target);
+    state.temp = std::move(temp);
+    state.existed = attr != INVALID_FILE_ATTRIBUTES;
+    state.attributes = attr;
+    state.slot = slot;
+    return WriteOutcome::Written;
+}
+
+WriteOutcome commit(const StagedFile::State& state) {
+    // The fault takes the temporary file away: the real move must fail.
+    if (state.moveFails) DeleteFileA(state.temp.c_str());
+    const char* target = state.real.c_str();
+    bool ok;
     // ReplaceFile gives the new file the old one's attributes, access rights
     // and creation time; a new file takes the folder's rights from the move.
-    if (ok && exists) {
-        ok = ReplaceFileA(target.c_str(), temp.c_str(), nullptr, 0, nullptr, nullptr) != 0;
+    if (state.existed) {
+        ok = ReplaceFileA(target, state.temp.c_str(), nullptr, 0, nullptr, nullptr) != 0;
         // Not every ReplaceFile carries the attributes over (Wine's does not).
         constexpr DWORD Kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                                FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
-        const DWORD now = ok ? GetFileAttributesA(target.c_str()) : attr;
-        if (now != INVALID_FILE_ATTRIBUTES && (now & Kept) != (attr & Kept))
-            SetFileAttributesA(target.c_str(), (now & ~Kept) | (attr & Kept));
-    } else if (ok) {
-        ok = MoveFileExA(temp.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
+        const DWORD old = state.attributes;
+        const DWORD now = ok ? GetFileAttributesA(target) : INVALID_FILE_ATTRIBUTES;
+        if (now != INVALID_FILE_ATTRIBUTES && (now & Kept) != (old & Kept))
+            SetFileAttributesA(target, (now & ~Kept) | (old & Kept));
+    } else {
+        ok = MoveFileExA(state.temp.c_str(), target, MOVEFILE_WRITE_THROUGH) != 0;
     }
-    if (!ok) DeleteFileA(temp.c_str());
-    disarmCleanup();
+    if (!ok) DeleteFileA(state.temp.c_str());
     return ok ? WriteOutcome::Written : WriteOutcome::WriteFailed;
+}
+
+WriteOutcome checkReplaceable(const std::string& path) {
+    std::string target;
+    DWORD attr = INVALID_FILE_ATTRIBUTES;
+    if (WriteOutcome o = examineTarget(path, target, attr); o != WriteOutcome::Written) return o;
+    std::string folder, name;
+    splitPath(target, folder, name);
+    if (name.empty()) return WriteOutcome::CannotOpen;
+    // Whether the folder takes a new file is for its rights to say, which
+    // only the creation of one tells: an empty temporary file that goes when
+    // it is closed, or when the program ends.
+    HANDLE probe = INVALID_HANDLE_VALUE;
+    DWORD error = ERROR_FILE_EXISTS;
+    for (int tries = 0; probe == INVALID_HANDLE_VALUE && error == ERROR_FILE_EXISTS && tries < 100;
+         ++tries) {
+        probe = CreateFileA((folder + temporaryName(name, MaxName)).c_str(), GENERIC_WRITE,
+                            FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                            FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+        error = GetLastError();
+    }
+    if (probe == INVALID_HANDLE_VALUE) return outcomeOf(error);
+    CloseHandle(probe);
+    return WriteOutcome::Written;
 }
 
 } // namespace sys

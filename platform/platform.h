@@ -79,9 +79,15 @@ inline bool readWholeFile(std::string_view path, std::vector<std::uint8_t>& out)
 // never a mix. A failure leaves any old file exactly as it was; the outcome
 // says which step failed and nothing is shown (common/file_messages.h has
 // the messages):
-//   CannotOpen    the target or its temporary cannot be created, or the
-//                 target may not be written (read-only, or the user may not
-//                 open it for writing);
+//   CannotOpen    the target or its temporary cannot be created for a reason
+//                 not below (a folder in the target's place, a file in use,
+//                 a name the system refuses, an empty path);
+//   ReadOnly      the target is read-only (no write bit in its mode, the
+//                 read-only attribute, a read-only file system);
+//   NoPermission  the user may not write the target or create a file in its
+//                 folder (another user's file, the folder's rights);
+//   NoFolder      the folder of the target does not exist (or a file stands
+//                 where a folder of the path should be);
 //   WriteFailed   a write, flush or the final move failed;
 //   OwnerNotKept  the old file's owner or group could not be given to the
 //                 new one.
@@ -95,17 +101,92 @@ inline bool readWholeFile(std::string_view path, std::vector<std::uint8_t>& out)
 // The temporary file is "<name>.zumt-tmp-XXXXXX" (the name shortened when the
 // whole would not fit the system's limit for one name). Leftovers of that
 // kind, from a run that was killed, are removed by the next write of the same
-// file; Ctrl-C and the termination signals remove the one being written.
+// file; Ctrl-C and the termination signals (the console's close and Ctrl-C
+// events on Windows) remove every one that is staged.
 //
 // The user's own files (layouts, settings) are flushed to the disk before
 // the move and the folder after it, so that a power cut leaves either the
 // old or the new file. Generated models, thousands of them per run and remade
 // by the next run, skip that wait (Durability::Replaceable): the move still
 // never exposes a half-written file to a running program.
+//
+// Not for several threads at once: one thread writes the files.
 enum class Durability { Flushed, Replaceable };
-enum class WriteOutcome { Written, CannotOpen, WriteFailed, OwnerNotKept };
+enum class WriteOutcome {
+    Written,
+    CannotOpen,
+    ReadOnly,
+    NoPermission,
+    NoFolder,
+    WriteFailed,
+    OwnerNotKept,
+};
 [[nodiscard]] WriteOutcome replaceFile(std::string_view path, const void* data, std::size_t size,
                                        Durability durability);
+
+// The same in two steps, for a set of files that changes as one: stage every
+// file, and commit them one after the other only when all are staged. A
+// failure while staging replaces nothing: the files staged so far are
+// discarded (their destructors do it). A failure of one commit leaves that
+// target as it was; the ones committed before it stay new.
+//
+// A staged file is complete in its temporary file beside the target (flushed
+// for Durability::Flushed) and the old file is untouched. At most
+// MaxStagedFiles are staged at once: the signal and console handlers hold
+// their temporary paths in fixed buffers; one more is refused (CannotOpen).
+inline constexpr int MaxStagedFiles = 8;
+
+class StagedFile {
+  public:
+    StagedFile() = default;
+    StagedFile(StagedFile&& other) noexcept;
+    StagedFile& operator=(StagedFile&& other) noexcept;
+    StagedFile(const StagedFile&) = delete;
+    StagedFile& operator=(const StagedFile&) = delete;
+    // Discards a temporary file that was never committed.
+    ~StagedFile();
+
+    // True from a successful stageFile until its commit or discard.
+    bool isStaged() const { return !state_.temp.empty(); }
+
+    // What the platform keeps between the two steps.
+    struct State {
+        std::string real; // the file replaced: links followed (POSIX), the full path (Windows)
+        std::string temp; // the temporary file; empty when nothing is staged
+        Durability durability = Durability::Flushed;
+        bool existed = false;         // an old file is there to be replaced
+        std::uint32_t attributes = 0; // the old file's attributes (Windows)
+        int slot = -1;                // the handlers' buffer that holds temp
+        bool moveFails = false;       // the test's fault for the move
+    };
+
+  private:
+    State state_;
+    friend WriteOutcome stageFile(std::string_view, const void*, std::size_t, Durability,
+                                  StagedFile&);
+    friend WriteOutcome commitStagedFile(StagedFile&);
+    friend void discardStagedFile(StagedFile&);
+};
+
+// The first step: checks the target as replaceFile does and writes the bytes
+// into the temporary file. out is discarded first if it holds a staged file.
+[[nodiscard]] WriteOutcome stageFile(std::string_view path, const void* data, std::size_t size,
+                                     Durability durability, StagedFile& out);
+// The second step: the move over the target (Windows: ReplaceFileA over an
+// old file, MoveFileExA to a new name), then, for Durability::Flushed, the
+// flush of the folder (POSIX). On failure the old file is as it was and the
+// temporary file is gone. Either way the file is no longer staged; one that
+// was not staged gives WriteFailed.
+[[nodiscard]] WriteOutcome commitStagedFile(StagedFile& file);
+// Removes the temporary file; nothing when nothing is staged.
+void discardStagedFile(StagedFile& file);
+
+// Whether the target could be replaced now, with the outcome stageFile would
+// give for it, writing nothing: the folder exists and takes a new file, and
+// the target, if there is one (links followed), is a regular file the user
+// may write and whose owner and group the new file can get. A disk that
+// fills up shows only in the write.
+[[nodiscard]] WriteOutcome checkReplaceable(std::string_view path);
 
 // Change of the current folder; creation of one folder; creation of a folder
 // with all its missing parents. Return true on success (an existing folder
@@ -144,13 +225,18 @@ std::string currentFolder();
 // final '/' added when it has none. Shows nothing.
 std::optional<std::string> platformHostFolder();
 
-// Fault injection for tests of the safe replacement: the next writes of
-// replaceFile fail as told, then the fault clears itself.
+// Fault injection for tests of the safe replacement: the next stageFile (or
+// replaceFile) fails as told, then the fault clears itself. Each lets the
+// real call fail where one is involved, so that the code must check what
+// the system says.
 enum class WriteFault {
     None,
     CannotCreate, // the temporary file cannot be created
     DiskFull,     // the data write stops after faultBytes bytes with an error
-    MoveFails,    // everything is written but the final move fails
+    SyncFails,    // the flush of the temporary file fails (Durability::Flushed
+                  // only: a Replaceable file is not flushed and is written)
+    MoveFails,    // everything is written, then the temporary file vanishes
+                  // just before the move, which fails (at the commit)
     Stalls,       // the write stops after faultBytes bytes and waits for a signal
 };
 void setWriteFaultForTesting(WriteFault fault, std::size_t faultBytes = 0);

@@ -16,17 +16,21 @@ namespace sys {
 // True when the path names an existing folder.
 bool isFolder(const std::string& path);
 
-// What one replacement is asked to do; the fault is the test's, if any.
-struct Replacement {
-    std::string target;
+// The bytes of one staged file and the test's fault, if any.
+struct Contents {
     const void* data = nullptr;
     std::size_t size = 0;
-    Durability durability = Durability::Flushed;
     WriteFault fault = WriteFault::None;
     std::size_t faultBytes = 0;
 };
-// The safe replacement proper (see replaceFile).
-WriteOutcome replace(const Replacement& job);
+// The two steps of the safe replacement proper (see stageFile and
+// commitStagedFile) and its check. stage fills the state only when it
+// returns Written (the durability and moveFails are set by the caller);
+// commit removes the temporary file when the move fails. The caller frees
+// the handlers' slot after either.
+WriteOutcome stage(const std::string& target, const Contents& contents, StagedFile::State& state);
+WriteOutcome commit(const StagedFile::State& state);
+WriteOutcome checkReplaceable(const std::string& target);
 
 // The names of the files in a folder ("" is the current folder). False when
 // it cannot be listed.
@@ -50,12 +54,16 @@ void removeLeftovers(const std::string& folder, const std::string& name, std::si
 // Told by changeFolder: relative folders name other folders from now on.
 void currentFolderChanged();
 
-// The temporary file being written, for the signal and console handlers:
-// a fixed buffer they may read at any moment (they must not allocate).
-void armCleanup(const std::string& temp);
-void disarmCleanup();
-// The path armed, or null; for the handlers only.
-const char* armedTemporary();
+// The temporary files staged, for the signal and console handlers: fixed
+// buffers they may read at any moment (they must not allocate), one slot
+// per staged file. takeCleanupSlot gives a free one or -1; armCleanup makes
+// the handlers remove temp from then on (again for another name);
+// releaseCleanupSlot stops that and frees the slot.
+int takeCleanupSlot();
+void armCleanup(int slot, const std::string& temp);
+void releaseCleanupSlot(int slot);
+// The path armed in the slot, or null; for the handlers only.
+const char* armedTemporary(int slot);
 
 // Waits until a signal ends the program (the Stalls fault).
 [[noreturn]] void waitForever();
@@ -64,7 +72,7 @@ const char* armedTemporary();
 // -> count written or negative, applying the test's fault; true when every
 // byte arrived.
 template <typename WriteCall>
-bool writeAll(const Replacement& job, WriteCall&& writeSome) {
+bool writeAll(const Contents& job, WriteCall&& writeSome) {
     const char* p = static_cast<const char*>(job.data);
     std::size_t left = job.size;
     const bool cut = job.fault == WriteFault::DiskFull || job.fault == WriteFault::Stalls;

@@ -5,9 +5,21 @@
 #include "tests/support/no_file_lost.h"
 #include "tests/support/test_support.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
+#include <sstream>
+#include <thread>
+
+#ifndef _WIN32
+#include <csignal>
+#include <grp.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 TEST(TextEncoding, TerminalGetsUtf8) {
     EXPECT_EQ(cp1252ToUtf8("Groessen stimmen nicht \xFC"
@@ -58,6 +70,234 @@ TEST(SafeReplacement, NeverLosesTheOldFile) {
     EXPECT_TRUE(writeFileSafely(tmp.file("neu.danl"), bytes.data(), 0));
     EXPECT_TRUE(fileExists(tmp.file("neu.danl")));
 }
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+const Bytes OldBytes = {'a', 'l', 't', 0, 0xFF};
+const Bytes NewBytes(5000, 0x5A);
+
+std::size_t temporariesIn(const std::filesystem::path& folder) {
+    std::size_t n = 0;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(folder))
+        n += e.path().filename().string().find(".zumt-tmp-") != std::string::npos;
+    return n;
+}
+
+std::size_t filesIn(const std::filesystem::path& folder) {
+    const std::filesystem::directory_iterator all(folder);
+    return static_cast<std::size_t>(std::distance(begin(all), end(all)));
+}
+
+// The bytes of a regular file; none for anything else.
+Bytes contentsOf(const std::string& path) {
+    return std::filesystem::is_regular_file(path) ? readBytes(path) : Bytes();
+}
+
+// What goes otherwise than expected when the target is checked, staged and
+// committed, and when the two kinds of message tell the outcome; empty when
+// check and staging agree and the messages say what they should.
+std::string surprises(const TempFolder& folder, const std::string& path, WriteOutcome expected,
+                      const char* reason) {
+    std::ostringstream out;
+    const Bytes before = contentsOf(path);
+    if (const WriteOutcome checked = checkReplaceable(path); checked != expected)
+        out << "the check gives " << static_cast<int>(checked) << "; ";
+    StagedFile staged;
+    const WriteOutcome outcome =
+        stageFile(path, NewBytes.data(), NewBytes.size(), Durability::Flushed, staged);
+    if (outcome != expected) out << "staging gives " << static_cast<int>(outcome) << "; ";
+    if (outcome == WriteOutcome::Written) {
+        if (commitStagedFile(staged) != WriteOutcome::Written || contentsOf(path) != NewBytes)
+            out << "the commit failed; ";
+    } else if (contentsOf(path) != before) {
+        out << "the old file changed; ";
+    }
+    if (expected != WriteOutcome::Written) {
+        // The converter says why; the other programs keep their plain text.
+        MessageCapture capture;
+        reportWriteOutcome(expected, path);
+        if (writeFileSafely(path, NewBytes)) out << "writeFileSafely wrote; ";
+        const std::string why = reason;
+        const std::string plain = why.rfind("Can't open", 0) == 0 ? "Can't open %s!\n" : why;
+        const std::vector<std::string> messages = {formatText(reason, path.c_str()),
+                                                   formatText(plain.c_str(), path.c_str())};
+        if (capture.messages != messages) out << "the messages differ; ";
+    }
+    if (temporariesIn(folder.path()) != 0) out << "a temporary file stayed; ";
+    return out.str();
+}
+
+} // namespace
+
+TEST(StagedReplacement, ASetChangesWholeOrNotAtAll) {
+    TempFolder folder;
+    const std::string ter = folder.file("Demo.ter"), bmp = folder.file("Demo_farbe.bmp");
+    writeBytes(ter, OldBytes);
+    writeBytes(bmp, OldBytes);
+    auto stage = [](const std::string& path, StagedFile& staged) {
+        return stageFile(path, NewBytes.data(), NewBytes.size(), Durability::Flushed, staged);
+    };
+    {
+        // The second output fails: the first is discarded, nothing replaced.
+        StagedFile first, second;
+        ASSERT_EQ(stage(ter, first), WriteOutcome::Written);
+        EXPECT_EQ(temporariesIn(folder.path()), 1u);
+        setWriteFaultForTesting(WriteFault::DiskFull, 10);
+        EXPECT_EQ(stage(bmp, second), WriteOutcome::WriteFailed);
+        EXPECT_FALSE(second.isStaged());
+        discardStagedFile(first);
+        EXPECT_EQ(commitStagedFile(first), WriteOutcome::WriteFailed) << "nothing is staged";
+    }
+    {
+        // Never committed, moved on, then dropped: its temporary file goes.
+        StagedFile staged;
+        ASSERT_EQ(stage(ter, staged), WriteOutcome::Written);
+        std::vector<StagedFile> set;
+        set.push_back(std::move(staged));
+        EXPECT_FALSE(staged.isStaged());
+        EXPECT_TRUE(set[0].isStaged());
+    }
+    {
+        // The handlers hold so many temporary paths; one more is refused
+        // rather than left to a Ctrl-C.
+        std::vector<StagedFile> set(MaxStagedFiles + 1);
+        for (int i = 0; i < MaxStagedFiles; ++i)
+            ASSERT_EQ(stage(folder.file(std::to_string(i) + ".ter"), set[i]),
+                      WriteOutcome::Written);
+        EXPECT_EQ(stage(ter, set.back()), WriteOutcome::CannotOpen);
+    }
+    EXPECT_EQ(readBytes(ter), OldBytes);
+    EXPECT_EQ(readBytes(bmp), OldBytes);
+    EXPECT_EQ(filesIn(folder.path()), 2u);
+
+    // Both staged: the targets stay old until each one's commit.
+    StagedFile set[2];
+    ASSERT_EQ(stage(ter, set[0]), WriteOutcome::Written);
+    ASSERT_EQ(stageFile(bmp, NewBytes.data(), 3, Durability::Replaceable, set[1]),
+              WriteOutcome::Written);
+    EXPECT_EQ(readBytes(ter), OldBytes);
+    EXPECT_EQ(commitStagedFile(set[0]), WriteOutcome::Written);
+    EXPECT_EQ(readBytes(bmp), OldBytes);
+    EXPECT_EQ(commitStagedFile(set[1]), WriteOutcome::Written);
+    EXPECT_EQ(readBytes(ter), NewBytes);
+    EXPECT_EQ(readBytes(bmp), Bytes(3, 0x5A));
+    EXPECT_EQ(filesIn(folder.path()), 2u);
+}
+
+TEST(StagedReplacement, TheCheckTellsWhatStagingMeets) {
+    struct Row {
+        const char* what;
+        std::function<std::string(const TempFolder&)> target; // made, returns the path
+        WriteOutcome expected;
+        const char* reason; // reportWriteOutcome's template
+        bool asUser;        // run as uid 65534 (POSIX, as root)
+    };
+    const char* const separator = platformIsWindows() ? "\\" : "/";
+    auto file = [](const TempFolder& f) {
+        writeBytes(f.file("alt.ter"), OldBytes);
+        return f.file("alt.ter");
+    };
+    const Row rows[] = {
+        {"a new file", [](const TempFolder& f) { return f.file("neu.ter"); }, WriteOutcome::Written,
+         nullptr, false},
+        {"an old file", file, WriteOutcome::Written, nullptr, false},
+        {"a read-only file",
+         [&](const TempFolder& f) {
+             const std::string path = file(f);
+             std::filesystem::permissions(path, std::filesystem::perms::owner_read);
+             return path;
+         },
+         WriteOutcome::ReadOnly, "Can't open %s: schreibgeschuetzt!\n", false},
+        {"a missing folder",
+         [&](const TempFolder& f) { return f.file("fehlt") + separator + "neu.ter"; },
+         WriteOutcome::NoFolder, "Can't open %s: Ordner fehlt!\n", false},
+        {"a file where the folder should be",
+         [&](const TempFolder& f) { return file(f) + separator + "neu.ter"; },
+         WriteOutcome::NoFolder, "Can't open %s: Ordner fehlt!\n", false},
+        {"a folder in the target's place",
+         [](const TempFolder& f) {
+             std::filesystem::create_directory(f.path() / "neu.ter");
+             return f.file("neu.ter");
+         },
+         WriteOutcome::CannotOpen, "Can't open %s!\n", false},
+#ifndef _WIN32
+        {"another user's file in a folder anyone may write",
+         [&](const TempFolder& f) {
+             chmod(f.path().c_str(), 0777);
+             const std::string path = file(f);
+             chmod(path.c_str(), 0644);
+             return path;
+         },
+         WriteOutcome::NoPermission, "Can't open %s: keine Schreibrechte!\n", true},
+        {"a new file in another user's folder",
+         [](const TempFolder& f) {
+             std::filesystem::create_directory(f.path() / "fremd");
+             return f.file("fremd") + "/neu.ter";
+         },
+         WriteOutcome::NoPermission, "Can't open %s: keine Schreibrechte!\n", true},
+        {"the user's file of a group the user is not in",
+         [&](const TempFolder& f) {
+             chmod(f.path().c_str(), 0777);
+             const std::string path = file(f);
+             if (chown(path.c_str(), 65534, 12345) != 0) return std::string();
+             return path;
+         },
+         WriteOutcome::OwnerNotKept, "%s: Besitzer kann nicht erhalten werden!\n", true},
+#endif
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        TempFolder folder;
+        if (!row.asUser) {
+            EXPECT_EQ(surprises(folder, row.target(folder), row.expected, row.reason), "");
+            continue;
+        }
+#ifndef _WIN32
+        if (geteuid() != 0) continue; // only root can be another user
+        const std::string path = row.target(folder);
+        const pid_t child = fork();
+        if (child == 0) {
+            if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0) _exit(9);
+            const std::string found = surprises(folder, path, row.expected, row.reason);
+            std::fprintf(stderr, "%s\n", found.c_str());
+            _exit(found.empty() ? 0 : 1);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "see the child's lines";
+#endif
+    }
+}
+
+#ifndef _WIN32
+TEST(StagedReplacement, TerminationRemovesEveryStagedTemporary) {
+    TempFolder folder;
+    const std::string ter = folder.file("Demo.ter"), bmp = folder.file("Demo_farbe.bmp");
+    writeBytes(ter, OldBytes);
+    writeBytes(bmp, OldBytes);
+    const pid_t child = fork();
+    if (child == 0) {
+        StagedFile first, second;
+        if (stageFile(ter, NewBytes.data(), NewBytes.size(), Durability::Flushed, first) !=
+            WriteOutcome::Written)
+            _exit(1);
+        setWriteFaultForTesting(WriteFault::Stalls, 1);
+        (void)stageFile(bmp, NewBytes.data(), NewBytes.size(), Durability::Flushed, second);
+        _exit(2);
+    }
+    for (int i = 0; i < 1000 && temporariesIn(folder.path()) < 2; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(temporariesIn(folder.path()), 2u) << "the second output never started";
+    kill(child, SIGTERM);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
+    EXPECT_EQ(filesIn(folder.path()), 2u);
+    EXPECT_EQ(readBytes(ter), OldBytes);
+    EXPECT_EQ(readBytes(bmp), OldBytes);
+}
+#endif
 
 TEST(WholeFileRead, ReadsEveryByteOfRegularFilesOnly) {
     TempFolder folder;

@@ -13,5 +13,7 @@ TEST(ModelWrite, NeverLosesTheOldFile) {
     part.vertices[0].position[2] = 1234;
     part.vertices[0].colour = {10, 20, 30, 1};
     part.formats.resize(1);
-    expectNoFileLost("bmp0_0.mod", [&](const std::string& path) { return model.write(path); });
+    expectNoFileLost(
+        "bmp0_0.mod", [&](const std::string& path) { return model.write(path); },
+        Durability::Replaceable);
 }

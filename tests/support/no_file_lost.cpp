@@ -95,7 +95,7 @@ void expectRefusedToUser(const std::string& fileName, const FileWriter& write, u
 
 } // namespace
 
-void expectNoFileLost(const std::string& fileName, const FileWriter& write) {
+void expectNoFileLost(const std::string& fileName, const FileWriter& write, Durability durability) {
     // What a write that works gives; the failing ones must not get near it.
     Bytes newBytes;
     {
@@ -117,7 +117,9 @@ void expectNoFileLost(const std::string& fileName, const FileWriter& write) {
     };
 
     // A full disk after 0, 1, half of and all but one of the new bytes; a
-    // final move that fails; a temporary file that cannot be created.
+    // flush that fails; a final move that fails; a temporary file that
+    // cannot be created. A file remade by the next run is never flushed, so
+    // a failing flush cannot touch it: the write must go through.
     const char* const writeError = "Fehler beim Schreiben von %s!\n";
     const std::size_t size = newBytes.size();
     const std::tuple<WriteFault, std::size_t, const char*> faults[] = {
@@ -125,6 +127,7 @@ void expectNoFileLost(const std::string& fileName, const FileWriter& write) {
         {WriteFault::DiskFull, 1, writeError},
         {WriteFault::DiskFull, size / 2, writeError},
         {WriteFault::DiskFull, size - 1, writeError},
+        {WriteFault::SyncFails, 0, durability == Durability::Flushed ? writeError : nullptr},
         {WriteFault::MoveFails, 0, writeError},
         {WriteFault::CannotCreate, 0, "Can't open %s!\n"},
     };
@@ -135,6 +138,10 @@ void expectNoFileLost(const std::string& fileName, const FileWriter& write) {
         const std::string path = folder.file(fileName);
         writeBytes(path, OldBytes);
         setWriteFaultForTesting(fault, bytes);
+        if (!message) {
+            expectWritesAgain(path);
+            continue;
+        }
         expectKept(folder, path, write, formatText(message, path.c_str()));
         // A writer that refused before it wrote would leave the fault armed.
         setWriteFaultForTesting(WriteFault::None);

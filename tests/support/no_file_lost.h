@@ -5,6 +5,8 @@
 // the writer's result says what happened.
 #pragma once
 
+#include "platform/platform.h"
+
 #include <functional>
 #include <string>
 
@@ -13,9 +15,12 @@
 using FileWriter = std::function<bool(const std::string& path)>;
 
 // fileName is the name the file gets in a fresh temporary folder (e.g.
-// "Demo.anl"). The writer must succeed when nothing fails and write the same
-// bytes each time it succeeds. Failures checked:
+// "Demo.anl"), durability the one the writer writes with. The writer must
+// succeed when nothing fails and write the same bytes each time it succeeds.
+// Failures checked:
 //   a full disk after 0, 1, half of and all but one of the new bytes;
+//   a flush of the new bytes that fails (a Durability::Replaceable writer
+//   flushes nothing and must succeed);
 //   a final move over the old file that fails;
 //   a temporary file that cannot be created;
 //   a read-only old file;
@@ -27,4 +32,5 @@ using FileWriter = std::function<bool(const std::string& path)>;
 // (POSIX), the file's attributes (Windows); a name of 255 bytes can be
 // written; a leftover temporary file of a killed run goes.
 // Every check is a GoogleTest expectation.
-void expectNoFileLost(const std::string& fileName, const FileWriter& write);
+void expectNoFileLost(const std::string& fileName, const FileWriter& write,
+                      Durability durability = Durability::Flushed);
