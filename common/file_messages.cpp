@@ -59,3 +59,53 @@ bool writeFileSafely(std::string_view path, const void* data, std::size_t size,
     }
     return reportWriteOutcome(outcome, path) != 0;
 }
+
+bool FileSet::check(const std::string& path) {
+    const WriteOutcome outcome = checkReplaceable(path);
+    if (outcome == WriteOutcome::Written) return true;
+    reportWriteOutcome(outcome, path);
+    return false;
+}
+
+bool FileSet::stage(const std::string& path, const std::vector<std::uint8_t>& bytes,
+                    Durability durability) {
+    StagedFile file;
+    const WriteOutcome outcome = stageFile(path, bytes.data(), bytes.size(), durability, file);
+    if (outcome != WriteOutcome::Written) {
+        reportWriteOutcome(outcome, path);
+        files_.clear(); // the old files stay; so must nothing of the new ones
+        paths_.clear();
+        return false;
+    }
+    paths_.push_back(path);
+    files_.push_back(std::move(file));
+    return true;
+}
+
+bool FileSet::commit() {
+    for (std::size_t k = 0; k < files_.size(); ++k) {
+        const WriteOutcome outcome = commitStagedFile(files_[k]);
+        if (outcome == WriteOutcome::Written) {
+            written_.push_back(paths_[k]);
+            continue;
+        }
+        std::string fresh, old;
+        for (const std::string& p : written_)
+            fresh += "\n  " + p;
+        for (std::size_t j = k; j < paths_.size(); ++j)
+            old += "\n  " + paths_[j];
+        const std::string name = paths_[k];
+        files_.clear(); // removes the temporaries not moved
+        paths_.clear();
+        if (fresh.empty()) {
+            reportWriteOutcome(outcome, name);
+        } else {
+            report("Fehler beim Schreiben von %s!\nNeu geschrieben:%s\nUnveraendert:%s\n",
+                   name.c_str(), fresh.c_str(), old.c_str());
+        }
+        return false;
+    }
+    files_.clear();
+    paths_.clear();
+    return true;
+}

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -38,3 +39,29 @@ inline bool writeFileSafely(std::string_view path, const std::vector<std::uint8_
                             Durability durability = Durability::Flushed) {
     return writeFileSafely(path, bytes.data(), bytes.size(), durability);
 }
+
+// Files that change as one (the converter's terrain, colour bitmap and
+// settings): every target is checked before the first byte is written, each
+// goes into its temporary file, and the old files are replaced only when
+// every temporary is complete, one move after another as the last step. A
+// failure shows one message with the reason; the temporaries staged so far
+// are removed (also by Ctrl-C), the old files stay.
+class FileSet {
+  public:
+    // Whether the target could be replaced now; false after the message.
+    [[nodiscard]] bool check(const std::string& path);
+    // The bytes into the target's temporary file; false after the message.
+    [[nodiscard]] bool stage(const std::string& path, const std::vector<std::uint8_t>& bytes,
+                             Durability durability);
+    // Moves every staged file over its target, in the order staged. Should a
+    // move fail after others succeeded, each file is still whole, and the one
+    // message names the files that are new and those that are old.
+    [[nodiscard]] bool commit();
+    // The targets replaced by commit, in order.
+    const std::vector<std::string>& written() const { return written_; }
+
+  private:
+    std::vector<std::string> paths_;
+    std::vector<StagedFile> files_;
+    std::vector<std::string> written_;
+};

@@ -427,6 +427,10 @@ int run(const Options& o, Summary& summary) {
     if (!o.pictures.empty()) out.colour = o.output.substr(0, o.output.size() - 4) + "_farbe.bmp";
     out.settings = o.settingsFile;
     if (!outputsAreNoInputs(o, out)) return 1;
+    // Every output is checked before the long work and the first byte.
+    FileSet files;
+    for (const std::string* target : {&out.terrain, &out.colour, &out.settings})
+        if (!target->empty() && !files.check(*target)) return 1;
 
     ProgressLine progress(o.quiet);
     Mosaic mosaic(o.cut);
@@ -434,25 +438,24 @@ int run(const Options& o, Summary& summary) {
     if (!readInputs(o, progress, mosaic) || !makeTerrain(o, progress, mosaic, summary, t)) return 1;
     describeTerrain(t, summary);
 
-    // The colours first: they need the heights, which the terrain's encoder
-    // frees as it goes.
-    std::vector<std::uint8_t> colourBytes;
-    if (!out.colour.empty() && !makeColours(o, t, summary, colourBytes)) return 1;
-    const RowGrid& g = t.grid;
-    const double south = g.north - static_cast<double>(g.rowCount() - 1) * (t.stepCm / 100.0);
-    const double west = g.west;
-    std::vector<std::uint8_t> terrainBytes = encodeTerrain(std::move(t.grid), t.stepCm);
-
     // The terrain and its colours are made again from the data by the next
     // run: like the generator's models they skip the wait for the disk (a
     // second for a large terrain); the move still never shows a
     // half-written file. The settings file is the user's and is flushed.
-    if (!writeFileSafely(out.terrain, terrainBytes, Durability::Replaceable)) return 1;
-    summary.written.push_back(out.terrain);
+    // The colours come first: they need the heights, which the terrain's
+    // encoder frees as it goes.
     if (!out.colour.empty()) {
-        if (!writeFileSafely(out.colour, colourBytes, Durability::Replaceable)) return 1;
-        summary.written.push_back(out.colour);
+        std::vector<std::uint8_t> bytes;
+        if (!makeColours(o, t, summary, bytes) ||
+            !files.stage(out.colour, bytes, Durability::Replaceable))
+            return 1;
     }
+    const double west = t.grid.west;
+    const double south =
+        t.grid.north - static_cast<double>(t.grid.rowCount() - 1) * (t.stepCm / 100.0);
+    if (!files.stage(out.terrain, encodeTerrain(std::move(t.grid), t.stepCm),
+                     Durability::Replaceable))
+        return 1;
     if (!out.settings.empty()) {
         TerrainSettings ts;
         ts.heightFile = nameForSettings(out.terrain, out.settings);
@@ -465,10 +468,14 @@ int run(const Options& o, Summary& summary) {
         ts.degrees = t.degrees;
         ts.epsg = t.epsg;
         applyTerrainSettings(settings, ts);
-        if (!settings.write(out.settings)) return 1;
-        summary.written.push_back(out.settings);
+        const std::string text = settings.serialize();
+        if (!files.stage(out.settings, std::vector<std::uint8_t>(text.begin(), text.end()),
+                         Durability::Flushed))
+            return 1;
     }
-    return 0;
+    const bool committed = files.commit();
+    summary.written = files.written();
+    return committed ? 0 : 1;
 }
 
 } // namespace

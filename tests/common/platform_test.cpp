@@ -185,6 +185,34 @@ TEST(StagedReplacement, ASetChangesWholeOrNotAtAll) {
     EXPECT_EQ(filesIn(folder.path()), 2u);
 }
 
+// A move that fails after others succeeded: each file is whole, and the
+// one message says which files of the set are new and which are old.
+TEST(StagedReplacement, ASetThatBreaksOffSaysWhatIsNewAndWhatOld) {
+    TempFolder folder;
+    const std::string names[3] = {folder.file("a.ter"), folder.file("a_farbe.bmp"),
+                                  folder.file("A.danl")};
+    FileSet set;
+    for (const std::string& name : names) {
+        writeBytes(name, OldBytes);
+        ASSERT_TRUE(set.check(name));
+    }
+    ASSERT_TRUE(set.stage(names[0], NewBytes, Durability::Replaceable));
+    setWriteFaultForTesting(WriteFault::MoveFails);
+    ASSERT_TRUE(set.stage(names[1], NewBytes, Durability::Replaceable));
+    ASSERT_TRUE(set.stage(names[2], NewBytes, Durability::Flushed));
+    MessageCapture shown;
+    EXPECT_FALSE(set.commit());
+    EXPECT_EQ(shown.messages, std::vector<std::string>{"Fehler beim Schreiben von " + names[1] +
+                                                       "!\nNeu geschrieben:\n  " + names[0] +
+                                                       "\nUnveraendert:\n  " + names[1] + "\n  " +
+                                                       names[2] + "\n"});
+    EXPECT_EQ(set.written(), std::vector<std::string>{names[0]});
+    EXPECT_EQ(readBytes(names[0]), NewBytes);
+    EXPECT_EQ(readBytes(names[1]), OldBytes);
+    EXPECT_EQ(readBytes(names[2]), OldBytes);
+    EXPECT_EQ(temporariesIn(folder.path()), 0u);
+}
+
 TEST(StagedReplacement, TheCheckTellsWhatStagingMeets) {
     struct Row {
         const char* what;

@@ -205,3 +205,37 @@ TEST(DgmProgram, RefusesAnOutputThatIsAnInput) {
     EXPECT_EQ(readBytes(dir.file("t_farbe.bmp")), picture);
     EXPECT_FALSE(fileExists(dir.file("t.ter")));
 }
+
+// The outputs change as one set: a picture that cannot be read, or a target
+// that may not be written, leaves every old output as it was; the message
+// says why.
+TEST(DgmProgram, OutputsChangeAsOneSet) {
+    TempFolder dir;
+    writeText(dir.file("a.asc"), SmallGrid);
+    writeText(dir.file("bild.png"), "kein Bild");
+    const std::vector<std::uint8_t> old = {'a', 'l', 't'};
+    for (const char* name : {"t.ter", "t_farbe.bmp", "T.danl"})
+        writeBytes(dir.file(name), old);
+    const std::vector<std::string> args = {
+        dir.file("a.asc"),  "--farbe", dir.file("bild.png"), "--anlage",
+        dir.file("T.danl"), "-o",      dir.file("t.ter")};
+    MessageCapture shown;
+    EXPECT_EQ(runDgm(args), 1);
+    ASSERT_EQ(shown.messages.size(), 1u);
+    EXPECT_EQ(shown.messages[0].rfind("Bild nicht lesbar: " + dir.file("bild.png"), 0), 0u);
+#ifndef _WIN32
+    // Root writes whatever the mode says; the read-only mode is a refusal of
+    // its own all the same.
+    shown.reset();
+    std::filesystem::permissions(dir.file("T.danl"), std::filesystem::perms::owner_read);
+    EXPECT_EQ(runDgm({dir.file("a.asc"), "--anlage", dir.file("T.danl"), "-o", dir.file("t.ter")}),
+              1);
+    EXPECT_EQ(shown.messages, std::vector<std::string>{"Can't open " + dir.file("T.danl") +
+                                                       ": schreibgeschuetzt!\n"});
+#endif
+    for (const char* name : {"t.ter", "t_farbe.bmp", "T.danl"})
+        EXPECT_EQ(readBytes(dir.file(name)), old) << name;
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
+                            std::filesystem::directory_iterator()),
+              5);
+}
