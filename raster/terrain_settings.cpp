@@ -102,9 +102,27 @@ double interpolatedHeight(const HeightSource& source, std::int32_t x, std::int32
            h11 * u.f * v.f;
 }
 
+namespace {
+
+// The two parts of a point's height, each truncated toward zero on its own.
+struct HeightParts {
+    double ground;
+    double extra;
+};
+HeightParts heightParts(float faktor, double terrain, float offset, double extra) {
+    return {std::trunc(static_cast<double>(faktor) * terrain + offset), std::trunc(extra * 100.0)};
+}
+
+} // namespace
+
 std::int32_t pointHeight(float faktor, double terrain, float offset, double extra) {
-    const std::int32_t ground = truncToInt32(static_cast<double>(faktor) * terrain + offset);
-    return wrapAdd(ground, truncToInt32(extra * 100.0));
+    const HeightParts parts = heightParts(faktor, terrain, offset, extra);
+    return wrapAdd(truncToInt32(parts.ground), truncToInt32(parts.extra));
+}
+
+double widePointHeight(float faktor, double terrain, float offset, double extra) {
+    const HeightParts parts = heightParts(faktor, terrain, offset, extra);
+    return parts.ground + parts.extra;
 }
 
 bool mappedHeightsFit(const TerrainMapping& mapping, const HeightSource& source) {

@@ -79,6 +79,10 @@ double interpolatedHeight(const HeightSource& source, std::int32_t x, std::int32
 // around: callers refuse such heights (mappedHeightsFit) before they use it.
 std::int32_t pointHeight(float faktor, double terrain, float offset, double extra);
 
+// The same two truncated parts, added in double precision and not wrapped,
+// for a caller that refuses a height beyond 32 bits rather than store it.
+double widePointHeight(float faktor, double terrain, float offset, double extra);
+
 // The layout and the models store heights as 32-bit centimetres. True when
 // trunc(faktor x h + offsetCm) holds in them for the source's lowest and
 // highest height h (every height of the source lies between the two, so this

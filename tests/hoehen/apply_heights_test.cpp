@@ -132,6 +132,31 @@ TEST_F(Interpolation, GridLiesCentredOnTheOriginAndItsEdgeLinesHoldBeyond) {
     EXPECT_TRUE(capture.messages.empty());
 }
 
+// Each part of a point's height truncated toward zero on its own; rounding or
+// flooring either part, or truncating only the sum, misses a row.
+TEST(PointHeight, TruncatesEachPartTowardZero) {
+    struct Case {
+        float faktor;
+        double terrain;
+        float offset;
+        double extra; // m
+        std::int32_t z;
+    } cases[] = {
+        {1.0f, 10.7, 0.0f, 0.0, 10},    // rounding: 11
+        {1.5f, -7.5, 0.5f, 0.0, -10},   // -10.75; flooring and rounding: -11
+        {1.0f, 0.0, 0.0f, -0.257, -25}, // -25.7 cm; flooring and rounding: -26
+        {1.0f, 10.7, 0.0f, 0.257, 35},  // 10 + 25; the sum 36.4 would give 36
+        {1.0f, -10.2, 0.0f, 0.257, 15}, // -10 + 25; rounding 16, flooring 14
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.faktor << " x " << c.terrain << " + " << c.offset
+                                        << ", extra " << c.extra);
+        EXPECT_EQ(pointHeight(c.faktor, c.terrain, c.offset, c.extra), c.z);
+        // The height program's form, which refuses what 32 bits do not hold.
+        EXPECT_EQ(widePointHeight(c.faktor, c.terrain, c.offset, c.extra), c.z);
+    }
+}
+
 // ---- the whole program over layouts of our own ------------------------------
 
 // The mapping (Faktor, Verschiebung and its default), the extra heights of
