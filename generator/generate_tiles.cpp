@@ -8,6 +8,7 @@
 #include "generator/tile_pool.h"
 #include "layout/layout.h"
 #include "platform/platform.h"
+#include "raster/grid_placement.h"
 #include "raster/height_file.h"
 
 #include <algorithm>
@@ -356,16 +357,20 @@ std::optional<RunPlan> planRun(const SettingsFile& settings, bool withLayout) {
     return plan;
 }
 
-// The generated layout: one object per tile, in tile order, placed so that
-// the tiles' vertices (relative to their centres) land on the terrain
-// centred on the layout's origin, lowered by 1 m.
+// The generated layout: one object per tile, in tile order, placed at its
+// centre point's spot (grid_placement.h), so that the tiles' vertices
+// (relative to their centres) land where the height program and the preview
+// look for their grid points; lowered by 1 m. The layout stores 32 bits: a
+// spot beyond them keeps its low half, as it always has.
 ObjectRecord tileObject(const RunPlan& plan, const Tile& tile, std::int16_t id) {
     const HeightSource& heights = *plan.heights;
     ObjectRecord obj;
     obj.id = id;
     obj.path = objectPath(plan.name, tile.i, tile.j);
-    obj.position.x = wrapMul(tile.rect.centreX - heights.gridWidth / 2, heights.pixelSize);
-    obj.position.y = wrapMul(tile.rect.centreY - heights.gridHeight / 2, heights.pixelSize);
+    obj.position.x = static_cast<std::int32_t>(
+        gridLineCm(tile.rect.centreX, heights.gridWidth, heights.pixelSize));
+    obj.position.y = static_cast<std::int32_t>(
+        gridLineCm(tile.rect.centreY, heights.gridHeight, heights.pixelSize));
     obj.position.z = -100;
     obj.direction = {1.0f, 0.0f, 0.0f};
     obj.param1 = 100;

@@ -5,7 +5,6 @@
 #include "layout/layout.h"
 #include "raster/height_file.h"
 
-#include <cmath>
 #include <cstdint>
 #include <string>
 
@@ -48,9 +47,8 @@ bool applyHeights(const SettingsFile& settings, std::string_view layoutName,
     // may still carry a point beyond 32 bits, and such a layout is not saved.
     bool beyondRange = false;
     auto heightAt = [&](const Point3& p, double extra, std::int32_t drop = 0) {
-        const double ground =
-            std::trunc(static_cast<double>(faktor) * interpolatedHeight(source, p.x, p.y) + offset);
-        const double z = ground + std::trunc(extra * 100.0) - drop;
+        const double z =
+            widePointHeight(faktor, interpolatedHeight(source, p.x, p.y), offset, extra) - drop;
         if (!(z >= INT32_MIN && z <= INT32_MAX)) {
             beyondRange = true;
             return std::int32_t{0};

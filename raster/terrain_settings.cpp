@@ -2,6 +2,7 @@
 
 #include "common/message.h"
 #include "common/numeric.h"
+#include "raster/grid_placement.h"
 
 #include <cmath>
 #include <limits>
@@ -33,11 +34,11 @@ GridSpan gridSpan(double u, std::int32_t size) {
     return {i0, i0 + 1, u - i0};
 }
 
-// The position in grid steps along one axis; grid line size / 2 lies at the
-// layout origin.
+// The position in grid steps along one axis, where the generated tiles put
+// it; with pixel size 0 no number, which takes the first line.
 double gridPosition(std::int32_t position, std::int32_t pixelSize, std::int32_t size) {
     if (pixelSize == 0) return std::numeric_limits<double>::quiet_NaN();
-    return static_cast<double>(position) / pixelSize + size * 0.5;
+    return gridStepsAt(position, size, pixelSize);
 }
 
 std::optional<std::string> text(const SettingsFile& settings, const char* key) {
@@ -102,9 +103,27 @@ double interpolatedHeight(const HeightSource& source, std::int32_t x, std::int32
            h11 * u.f * v.f;
 }
 
+namespace {
+
+// The two parts of a point's height, each truncated toward zero on its own.
+struct HeightParts {
+    double ground;
+    double extra;
+};
+HeightParts heightParts(float faktor, double terrain, float offset, double extra) {
+    return {std::trunc(static_cast<double>(faktor) * terrain + offset), std::trunc(extra * 100.0)};
+}
+
+} // namespace
+
 std::int32_t pointHeight(float faktor, double terrain, float offset, double extra) {
-    const std::int32_t ground = truncToInt32(static_cast<double>(faktor) * terrain + offset);
-    return wrapAdd(ground, truncToInt32(extra * 100.0));
+    const HeightParts parts = heightParts(faktor, terrain, offset, extra);
+    return wrapAdd(truncToInt32(parts.ground), truncToInt32(parts.extra));
+}
+
+double widePointHeight(float faktor, double terrain, float offset, double extra) {
+    const HeightParts parts = heightParts(faktor, terrain, offset, extra);
+    return parts.ground + parts.extra;
 }
 
 bool mappedHeightsFit(const TerrainMapping& mapping, const HeightSource& source) {

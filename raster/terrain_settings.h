@@ -65,8 +65,11 @@ TerrainMapping terrainMapping(const TerrainValues& settings, const HeightSource&
 TerrainMapping tileMapping(const TerrainValues& settings, const HeightSource& source);
 
 // The terrain height in cm under the layout position (x, y), in cm: the grid
-// lies centred on the layout origin, one grid step being pixelSize cm, and
-// the four grid points around the position are interpolated bilinearly.
+// lies where the generated tiles put it (grid_placement.h: grid point
+// (gridWidth / 2, gridHeight / 2), halves rounded down, at the origin), one
+// grid step being pixelSize cm, and the four grid points around the
+// position are interpolated bilinearly. On a grid point it is that point's
+// height.
 // Positions beyond the grid take the height of its nearest edge, grid column
 // gridWidth and row gridHeight included. The source must not be empty; a
 // source with pixel size 0 gives the height of grid point (0, 0).
@@ -78,6 +81,10 @@ double interpolatedHeight(const HeightSource& source, std::int32_t x, std::int32
 // part beyond the 32-bit range (or NaN) is -2147483648, and the sum wraps
 // around: callers refuse such heights (mappedHeightsFit) before they use it.
 std::int32_t pointHeight(float faktor, double terrain, float offset, double extra);
+
+// The same two truncated parts, added in double precision and not wrapped,
+// for a caller that refuses a height beyond 32 bits rather than store it.
+double widePointHeight(float faktor, double terrain, float offset, double extra);
 
 // The layout and the models store heights as 32-bit centimetres. True when
 // trunc(faktor x h + offsetCm) holds in them for the source's lowest and

@@ -2,6 +2,7 @@
 
 #include "common/message.h"
 #include "common/numeric.h"
+#include "raster/grid_placement.h"
 #include "raster/terrain_settings.h"
 #include "vorschau/picture.h"
 
@@ -81,6 +82,14 @@ GridStep gridStep(double u, std::int32_t last) {
     return s;
 }
 
+// Layout cm of grid column c and row r, where the generated layout puts them.
+std::int64_t gridPointX(const HeightSource& heights, std::int64_t c) {
+    return gridLineCm(c, heights.gridWidth, heights.pixelSize);
+}
+std::int64_t gridPointY(const HeightSource& heights, std::int64_t r) {
+    return gridLineCm(r, heights.gridHeight, heights.pixelSize);
+}
+
 struct Bounds {
     double minX = std::numeric_limits<double>::infinity();
     double minY = std::numeric_limits<double>::infinity();
@@ -99,15 +108,15 @@ struct Bounds {
 void drawTerrain(PreviewPicture& image, const PreviewScene& scene, const PictureFrame& frame) {
     const HeightSource& hs = *scene.heights;
     const std::int32_t w = frame.width, h = frame.height;
-    const double ps = hs.pixelSize;
-    const double halfW = hs.gridWidth / 2, halfH = hs.gridHeight / 2;
 
     // Grid column of each picture column, grid row of each picture row.
     std::vector<double> us(static_cast<std::size_t>(w)), vs(static_cast<std::size_t>(h));
     for (std::int32_t px = 0; px < w; ++px)
-        us[static_cast<std::size_t>(px)] = frame.layoutX(px + 0.5) / ps + halfW;
+        us[static_cast<std::size_t>(px)] =
+            gridStepsAt(frame.layoutX(px + 0.5), hs.gridWidth, hs.pixelSize);
     for (std::int32_t py = 0; py < h; ++py)
-        vs[static_cast<std::size_t>(py)] = frame.layoutY(py + 0.5) / ps + halfH;
+        vs[static_cast<std::size_t>(py)] =
+            gridStepsAt(frame.layoutY(py + 0.5), hs.gridHeight, hs.pixelSize);
     std::vector<GridStep> cols(static_cast<std::size_t>(w));
     for (std::size_t k = 0; k < cols.size(); ++k)
         cols[k] = gridStep(us[k], hs.gridWidth);
@@ -434,14 +443,6 @@ EndFit endFit(std::int32_t z, std::int32_t expected) {
     if (d > GroundToleranceCm) return EndFit::Floating;
     if (d < -GroundToleranceCm) return EndFit::Buried;
     return EndFit::OnGround;
-}
-
-std::int64_t gridPointX(const HeightSource& heights, std::int64_t c) {
-    return (c - heights.gridWidth / 2) * heights.pixelSize;
-}
-
-std::int64_t gridPointY(const HeightSource& heights, std::int64_t r) {
-    return (r - heights.gridHeight / 2) * heights.pixelSize;
 }
 
 std::vector<TileOutline> tileOutlines(const Tiling& tiling, const HeightSource& heights) {

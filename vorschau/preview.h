@@ -3,11 +3,11 @@
 // terrain or a fitted layout without starting the host.
 //
 // Orientation: north up. Layout x grows to the right, layout y upward; the
-// terrain grid lies centred on the layout origin as the generated layout
-// places its tiles: grid point (c, r) at ((c − gridWidth / 2) × pixelSize,
-// (r − gridHeight / 2) × pixelSize) cm, the halves rounded down. So the
-// first stored row of a bitmap is the picture's bottom row, and an ordinary
-// bitmap appears the right way up.
+// terrain grid lies where the generated layout places its tiles and the
+// height program looks for it (grid_placement.h): grid point (c, r) at
+// ((c − gridWidth / 2) × pixelSize, (r − gridHeight / 2) × pixelSize) cm,
+// the halves rounded down. So the first stored row of a bitmap is the
+// picture's bottom row, and an ordinary bitmap appears the right way up.
 #pragma once
 
 #include "generator/generate_tiles.h"
@@ -50,10 +50,6 @@ std::int32_t trackHeightUnder(const HeightSource& heights, const HeightMapping& 
 inline constexpr std::int32_t GroundToleranceCm = 5;
 enum class EndFit { OnGround, Floating, Buried };
 EndFit endFit(std::int32_t z, std::int32_t expected);
-
-// Layout cm of grid column c and row r, as the generated layout places them.
-std::int64_t gridPointX(const HeightSource& heights, std::int64_t c);
-std::int64_t gridPointY(const HeightSource& heights, std::int64_t r);
 
 // One tile as the picture outlines it: its indices and the layout area its
 // model covers, in cm.

@@ -127,9 +127,35 @@ TEST_F(Interpolation, GridLiesCentredOnTheOriginAndItsEdgeLinesHoldBeyond) {
         SCOPED_TRACE(testing::Message() << x << "," << y);
         EXPECT_EQ(interpolatedHeight(*even, x, y), 25.0 * plane);
     }
-    // 3 × 3 steps: the origin lies amid four points.
-    EXPECT_EQ(interpolatedHeight(*plane(4, 4), 0, 0), 25.0 * (1.5 + 15.0));
+    // 3 × 3 steps: grid point (1, 1) lies at the origin, as the generated
+    // tiles put it, not the middle amid four points.
+    EXPECT_EQ(interpolatedHeight(*plane(4, 4), 0, 0), 25.0 * (1 + 10));
     EXPECT_TRUE(capture.messages.empty());
+}
+
+// Each part of a point's height truncated toward zero on its own; rounding or
+// flooring either part, or truncating only the sum, misses a row.
+TEST(PointHeight, TruncatesEachPartTowardZero) {
+    struct Case {
+        float faktor;
+        double terrain;
+        float offset;
+        double extra; // m
+        std::int32_t z;
+    } cases[] = {
+        {1.0f, 10.7, 0.0f, 0.0, 10},    // rounding: 11
+        {1.5f, -7.5, 0.5f, 0.0, -10},   // -10.75; flooring and rounding: -11
+        {1.0f, 0.0, 0.0f, -0.257, -25}, // -25.7 cm; flooring and rounding: -26
+        {1.0f, 10.7, 0.0f, 0.257, 35},  // 10 + 25; the sum 36.4 would give 36
+        {1.0f, -10.2, 0.0f, 0.257, 15}, // -10 + 25; rounding 16, flooring 14
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.faktor << " x " << c.terrain << " + " << c.offset
+                                        << ", extra " << c.extra);
+        EXPECT_EQ(pointHeight(c.faktor, c.terrain, c.offset, c.extra), c.z);
+        // The height program's form, which refuses what 32 bits do not hold.
+        EXPECT_EQ(widePointHeight(c.faktor, c.terrain, c.offset, c.extra), c.z);
+    }
 }
 
 // ---- the whole program over layouts of our own ------------------------------
@@ -190,6 +216,66 @@ TEST_F(HoehenRun, HeightSettingsChooseWhatIsAdjusted) {
         for (const auto& camera : out.cameras)
             EXPECT_EQ(camera.position.z, c.cameras);
     }
+}
+
+TEST_F(HoehenRun, TrackEndsOnTileVerticesGetTheVertexHeights) {
+    // Grids of odd and even numbers of steps along each axis, as height
+    // bitmaps (one point per pixel corner) and Terragen files (one per
+    // sample), 2 m a step, steep enough that half a step off shows.
+    auto terrain = [](std::int32_t x, std::int32_t y) { return 300 * x + 70 * y * y; };
+    for (const bool ter : {false, true})
+        for (const auto& [width, height] : {std::pair{5, 3}, std::pair{4, 2}}) {
+            SCOPED_TRACE(testing::Message() << (ter ? "ter " : "bmp ") << width << "x" << height);
+            capture.reset();
+            std::string danl = "[Terrain1]\nFaktor=1.5\n";
+            std::unique_ptr<HeightSource> source;
+            if (ter) {
+                std::vector<std::int16_t> samples;
+                for (std::int32_t y = 0; y <= height; ++y)
+                    for (std::int32_t x = 0; x <= width; ++x)
+                        samples.push_back(static_cast<std::int16_t>(terrain(x, y)));
+                TerragenBuilder file;
+                file.count("XPTS", static_cast<std::uint16_t>(width + 1))
+                    .count("YPTS", static_cast<std::uint16_t>(height + 1))
+                    .scale(2, 2, 1)
+                    .heights(16384, 0, samples);
+                writeBytes(tmp.file("g.ter"), file.bytes());
+                danl += "Hoehe=g.ter\n";
+                source = std::make_unique<TerragenHeightSource>(tmp.file("g.ter"));
+            } else {
+                writeTerrainFiles(tmp, width, height, terrain);
+                danl += "Hoehe=hoehe.bmp\nPixelgroesse=2\n";
+                source = std::make_unique<BitmapHeightSource>(tmp.file("hoehe.bmp"), 200);
+            }
+            writeText(tmp.file("Test.danl"), danl);
+            ASSERT_EQ(source->pixelSize, 200);
+            // One track from each grid point to the origin. The point lies
+            // where the generated layout puts its vertex: the tile object at
+            // (centre - size / 2) steps, the halves rounded down, and the
+            // vertex (point - centre) steps from it.
+            Layout layout;
+            for (std::int32_t r = 0; r <= height; ++r)
+                for (std::int32_t c = 0; c <= width; ++c)
+                    layout.tracks.push_back(
+                        makeTrack({(c - width / 2) * 200, (r - height / 2) * 200, -1}, {0, 0, -1}));
+            putLayout(layout);
+            ASSERT_EQ(run(), 0);
+            EXPECT_TRUE(capture.messages.empty());
+
+            // The vertex's height by the height program's own mapping.
+            SettingsFile settings;
+            ASSERT_TRUE(settings.parse(danl));
+            const TerrainMapping m = terrainMapping(readTerrainValues(settings), *source);
+            const Layout out = written();
+            ASSERT_EQ(out.tracks.size(), layout.tracks.size());
+            for (std::size_t k = 0; k < out.tracks.size(); ++k) {
+                const auto c = static_cast<std::int32_t>(k) % (width + 1);
+                const auto r = static_cast<std::int32_t>(k) / (width + 1);
+                EXPECT_EQ(out.tracks[k].start.z,
+                          pointHeight(m.faktor, source->heightAt(c, r), m.offset, 0.0))
+                    << c << "," << r;
+            }
+        }
 }
 
 // ---- runs that must not write ------------------------------------------------

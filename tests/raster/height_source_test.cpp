@@ -1,4 +1,6 @@
+#include "raster/grid_placement.h"
 #include "raster/height_source.h"
+#include "raster/terrain_settings.h"
 #include "tests/raster/raster_test_files.h"
 #include "tests/support/test_support.h"
 
@@ -131,4 +133,30 @@ TEST_F(HeightSourceTest, TerragenWithoutAGridGivesOurMessage) {
         EXPECT_EQ(capture.messages,
                   std::vector<std::string>{"Zu wenig Hoehendaten in " + tmp.file("g.ter") + "!\n"});
     }
+}
+
+TEST_F(HeightSourceTest, UnderEveryGridPointLiesItsHeight) {
+    // Files of the independent tools, odd and even numbers of grid steps
+    // along each axis. A grid point lies where the generated layout puts its
+    // vertex: the tile object at (centre - size / 2) steps, the halves
+    // rounded down, and the vertex (point - centre) steps from it.
+    std::unique_ptr<HeightSource> sources[] = {
+        std::make_unique<BitmapHeightSource>(testDataFile("im_height_4x3.bmp"), 250),
+        std::make_unique<BitmapHeightSource>(testDataFile("im_bmp3_w5.bmp"), 250), // 5 x 4
+        std::make_unique<TerragenHeightSource>(testDataFile("gdal_4x2_12m5.ter")), // 3 x 1
+        std::make_unique<TerragenHeightSource>(testDataFile("gdal_5x3_2m.ter")),   // 4 x 2
+    };
+    for (const auto& src : sources) {
+        const std::int32_t w = src->gridWidth, h = src->gridHeight, size = src->pixelSize;
+        ASSERT_GT(w, 0);
+        for (std::int32_t r = 0; r <= h; ++r)
+            for (std::int32_t c = 0; c <= w; ++c) {
+                SCOPED_TRACE(testing::Message() << w << "x" << h << " at " << c << "," << r);
+                const std::int32_t x = (c - w / 2) * size, y = (r - h / 2) * size;
+                EXPECT_EQ(gridLineCm(c, w, size), x);
+                EXPECT_EQ(gridStepsAt(y, h, size), r);
+                EXPECT_EQ(interpolatedHeight(*src, x, y), src->heightAt(c, r));
+            }
+    }
+    EXPECT_TRUE(capture.messages.empty());
 }

@@ -2,6 +2,7 @@
 #include "generator/host_folder.h"
 #include "layout/layout.h"
 #include "platform/platform.h"
+#include "raster/height_file.h"
 #include "tests/support/test_support.h"
 #include "tests/vorschau/preview_scenes.h"
 #include "vorschau/picture.h"
@@ -9,6 +10,7 @@
 
 #include <cstdlib>
 #include <gtest/gtest.h>
+#include <memory>
 #include <string>
 #include <tuple>
 
@@ -16,29 +18,38 @@ namespace {
 
 using Rect = std::vector<std::int64_t>; // i, j, minX, minY, maxX, maxY
 
+// One tile of a generator run: its indices and its vertices, x and y in
+// layout cm, z as its model holds it.
+struct GeneratedTile {
+    int i = -1;
+    int j = -1;
+    std::vector<Point3> vertices;
+};
+
 // The tiles of a generator run as its files tell them: the layout places
-// each tile's model, whose first and last vertex (x, y as i32 at offset 72,
-// 50 bytes apart; the count a u16 at 56) are the corners relative to it.
-std::vector<Rect> generatedTiles(const std::string& folder) {
-    std::vector<Rect> out;
+// each tile's model, whose vertices (x, y, z as i32 at offset 72, 50 bytes
+// apart; the count a u16 at 56) lie relative to it.
+std::vector<GeneratedTile> generatedTiles(const std::string& folder) {
+    std::vector<GeneratedTile> out;
     Layout layout;
     EXPECT_EQ(layout.load(folder + "/Gen.anl"), LoadResult::Loaded);
     for (const ObjectRecord& o : layout.objects) {
-        int i = -1, j = -1;
-        EXPECT_EQ(std::sscanf(o.path.c_str(), "Berge\\bmp%d_%d", &i, &j), 2) << o.path;
-        const std::vector<std::uint8_t> model =
-            readBytes(folder + "/Berge/bmp" + std::to_string(i) + "_" + std::to_string(j) + ".mod");
+        GeneratedTile t;
+        EXPECT_EQ(std::sscanf(o.path.c_str(), "Berge\\bmp%d_%d", &t.i, &t.j), 2) << o.path;
+        const std::vector<std::uint8_t> model = readBytes(
+            folder + "/Berge/bmp" + std::to_string(t.i) + "_" + std::to_string(t.j) + ".mod");
         ByteReader r(model.data(), model.size());
         r.skip(56);
-        const std::uint16_t vertices = r.u16();
-        ByteReader first(model.data(), model.size()), last(model.data(), model.size());
-        first.skip(72);
-        last.skip(72 + 50 * (vertices - std::size_t{1}));
-        const std::int32_t x0 = first.i32(), y0 = first.i32();
-        const std::int32_t x1 = last.i32(), y1 = last.i32();
-        EXPECT_FALSE(r.failed() || first.failed() || last.failed()) << o.path;
-        out.push_back({i, j, std::int64_t{o.position.x} + x0, std::int64_t{o.position.y} + y0,
-                       std::int64_t{o.position.x} + x1, std::int64_t{o.position.y} + y1});
+        const std::uint16_t count = r.u16();
+        for (std::size_t k = 0; k < count; ++k) {
+            ByteReader v(model.data(), model.size());
+            v.skip(72 + 50 * k);
+            const std::int32_t x = v.i32(), y = v.i32(), z = v.i32();
+            EXPECT_FALSE(v.failed()) << o.path;
+            t.vertices.push_back({o.position.x + x, o.position.y + y, z});
+        }
+        EXPECT_FALSE(r.failed() || t.vertices.empty()) << o.path;
+        out.push_back(t);
     }
     return out;
 }
@@ -58,39 +69,104 @@ class PreviewTiles : public ::testing::Test {
 
 } // namespace
 
-TEST_F(PreviewTiles, OutlinesAreTheTilesTheGeneratorWrites) {
+// The tiles the generator writes are the ones outlined, and a track end on
+// any of their vertices is on the ground: the height program gives it the
+// vertex's height (with Faktor 1 the generator's mapping is its own).
+TEST_F(PreviewTiles, OutlinesAreTheTilesTheGeneratorWritesAndTheirVerticesGround) {
     struct Case {
-        std::int32_t width, height, pixelCm;
+        std::int32_t width, height; // grid steps
         const char* settings;
         std::size_t tiles;
     } cases[] = {
         // The defaults: 400 m tiles every 200 m on a 10 m grid.
-        {100, 60, 1000, "Pixelgroesse=10\n", 15},
-        // An odd grid: its halves round down, both in the layout and here.
-        {101, 61, 1000, "Pixelgroesse=10\nKachelgroesse=300\nKachelabstand=250\n", 8},
+        {100, 60, "Hoehe=hoehe.bmp\nPixelgroesse=10\n", 15},
+        // An odd grid: its halves round down, in the layout, here and in the
+        // height program.
+        {101, 61, "Hoehe=hoehe.bmp\nPixelgroesse=10\nKachelgroesse=300\nKachelabstand=250\n", 8},
         // Tiles narrower than their spacing, a fractional pixel size.
-        {37, 23, 250, "Pixelgroesse=2.5\nKachelgroesse=30\nKachelabstand=20\n", 8},
+        {37, 23, "Hoehe=hoehe.bmp\nPixelgroesse=2.5\nKachelgroesse=30\nKachelabstand=20\n", 8},
+        // Terragen grids of an odd and an even number of steps, 2 m apart.
+        {37, 23, "Hoehe=g.ter\nKachelgroesse=30\nKachelabstand=20\n", 6},
+        {36, 22, "Hoehe=g.ter\nKachelgroesse=30\nKachelabstand=20\n", 6},
     };
+    auto terrain = [](std::int32_t x, std::int32_t y) { return 100 * x + 30 * y; };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.settings);
-        writeTerrainFiles(tmp, c.width, c.height,
-                          [](std::int32_t x, std::int32_t y) { return 100 * x + y; });
+        writeTerrainFiles(tmp, c.width, c.height, terrain);
+        std::vector<std::int16_t> samples;
+        for (std::int32_t y = 0; y <= c.height; ++y)
+            for (std::int32_t x = 0; x <= c.width; ++x)
+                samples.push_back(static_cast<std::int16_t>(terrain(x, y)));
+        writeBytes(tmp.file("g.ter"), TerragenBuilder()
+                                          .count("XPTS", static_cast<std::uint16_t>(c.width + 1))
+                                          .count("YPTS", static_cast<std::uint16_t>(c.height + 1))
+                                          .scale(2, 2, 1)
+                                          .heights(16384, 0, samples)
+                                          .bytes());
         SettingsFile settings;
-        settings.parse(std::string("[Terrain1]\nHoehe=hoehe.bmp\nFarbe=farbe.bmp\nName=Berge\n") +
-                       c.settings);
+        settings.parse(std::string("[Terrain1]\nFarbe=farbe.bmp\nName=Berge\n") + c.settings);
         ASSERT_EQ(generateTiles(settings, std::string("Gen.anl")), 1);
-        const std::vector<Rect> generated = generatedTiles(tmp.path().string());
+        const std::vector<GeneratedTile> generated = generatedTiles(tmp.path().string());
         EXPECT_EQ(generated.size(), c.tiles);
 
-        BitmapHeightSource heights("hoehe.bmp", c.pixelCm);
-        std::optional<Tiling> tiling = tilingOf(settings, heights);
+        const std::unique_ptr<HeightSource> heights = openHeightSource(readTerrainValues(settings));
+        ASSERT_TRUE(heights);
+        std::optional<Tiling> tiling = tilingOf(settings, *heights);
         ASSERT_TRUE(tiling);
-        std::vector<Rect> drawn;
-        for (const TileOutline& t : tileOutlines(*tiling, heights))
+        std::vector<Rect> drawn, written;
+        for (const TileOutline& t : tileOutlines(*tiling, *heights))
             drawn.push_back({t.i, t.j, t.minX, t.minY, t.maxX, t.maxY});
-        EXPECT_EQ(drawn, generated);
+        const HeightMapping mapping = heightMapping(settings, SettingsFile(), *heights);
+        std::size_t off = 0;
+        for (const GeneratedTile& t : generated) {
+            const Point3 first = t.vertices.front(), last = t.vertices.back();
+            written.push_back({t.i, t.j, first.x, first.y, last.x, last.y});
+            for (const Point3& v : t.vertices) {
+                const std::int32_t under = trackHeightUnder(*heights, mapping, v.x, v.y);
+                off += under != v.z || endFit(v.z, under) != EndFit::OnGround;
+            }
+        }
+        EXPECT_EQ(drawn, written);
+        EXPECT_EQ(off, 0u);
         EXPECT_TRUE(capture.messages.empty());
         std::filesystem::remove_all(tmp.path() / "Berge");
+    }
+}
+
+namespace {
+
+// Grid point (1, 1) red, every other grey: colour pixel (c, r) is the colour
+// of grid point (c, r), as on the tiles' vertices.
+class OneRedPoint : public ColourSource {
+  public:
+    OneRedPoint(std::int32_t w, std::int32_t h) {
+        width = w;
+        height = h;
+    }
+    PixelColour colourAt(std::int32_t x, std::int32_t y) const override {
+        return x == 1 && y == 1 ? PixelColour{255, 0, 0, 1} : PixelColour{128, 128, 128, 1};
+    }
+};
+
+} // namespace
+
+TEST(PreviewTerrain, GridPointsAreDrawnWhereTheTilesPutThem) {
+    // On flat ground the colours stay as they are. The picture pixel over
+    // the point's layout spot, as the generated layout puts it, is red but
+    // for a trace of the grey around; half a step off it would be half grey.
+    for (const auto& [w, h] : {std::pair{5, 3}, std::pair{4, 2}}) {
+        SCOPED_TRACE(testing::Message() << w << "x" << h);
+        GridOnly grid(w, h, 1000);
+        OneRedPoint colours(w, h);
+        PreviewScene scene;
+        scene.heights = &grid;
+        scene.colours = &colours;
+        const PictureFrame f = framePicture(grid, nullptr, 240);
+        const PreviewPicture image = renderPreview(scene, f);
+        const Rgb at = pixelAt(image, static_cast<std::int32_t>(f.pixelX((1 - w / 2) * 1000.0)),
+                               static_cast<std::int32_t>(f.pixelY((1 - h / 2) * 1000.0)));
+        EXPECT_GT(at.red, 240);
+        EXPECT_LT(at.green, 20);
     }
 }
 
