@@ -41,38 +41,120 @@ struct Area {
     double y2 = 0.0;
 };
 
+// The most points a ".ter" holds along one side (16-bit counts).
+inline constexpr std::size_t MaxTerrainSide = 65535;
+
+// The longest side of a mosaic, in points. A terrain holds at most
+// MaxTerrainSide a side; the mosaic may be longer, since the terrain's step
+// may be coarser (--raster), and for degrees the terrain's square step is
+// finer than the grid's north-south spacing (at 60 degrees north the
+// terrain has 1.4 times as many rows as the degree grid). Four times the
+// terrain's side leaves room for both; beyond it the inputs do not lie
+// beside each other. In all a mosaic holds at most MaxGridPoints
+// (dgm/reader_support.h), as one input does.
+inline constexpr std::size_t MaxMosaicSide = 4 * MaxTerrainSide;
+
 // Joins input grids into one. The first grid fixes the coordinate system and
 // the lattice (steps and the position of the points); every later one must
 // share them: same kind of coordinates, same EPSG code where both know one,
 // the same steps and points on the same lattice. Where inputs overlap the
 // first valid height stays. With a cut only the points inside it are kept.
+// Inputs with a gap between them are joined, the gap is a hole, as long as
+// the joined grid stays within MaxMosaicSide a side and MaxGridPoints in
+// all; that is checked before anything of its size is allocated.
 class Mosaic {
   public:
     explicit Mosaic(std::optional<Area> cut = std::nullopt);
 
-    // Pastes the grid, whose heights are freed afterwards. False after a
-    // message naming both files when it does not fit the grids before it;
-    // the mosaic is then unchanged.
+    // Pastes the grid, whose heights are freed afterwards. False after one
+    // message when it does not fit the grids before it (naming both files),
+    // or when the joined grid would be too large: "A und B liegen nicht
+    // beieinander (x km)!" for the two inputs farthest apart when the grid
+    // would be mostly gap, else "Hoehendaten zu gross mit ...". The mosaic
+    // is then unchanged.
     [[nodiscard]] bool add(ElevationGrid& grid, const std::string& name);
 
     // The joined grid (empty when no point lay inside the cut); the mosaic
-    // is empty afterwards.
+    // is empty afterwards. The counts below stay.
     RowGrid take();
 
+    // Summed over every input added: why points hold no height, and the
+    // points one file gives twice with different heights (the largest
+    // difference of all).
+    const NoDataCounts& noData() const { return noData_; }
+    const HeightConflicts& repeated() const { return repeated_; }
+    // Points where a later input overlaps an earlier one with a height more
+    // than a centimetre apart (the earlier height stays).
+    const HeightConflicts& overlaps() const { return overlaps_; }
+
   private:
+    // An input's points inside the cut, in lattice indices [from, to).
+    struct Input {
+        std::string name;
+        long long columnFrom, columnTo, rowFrom, rowTo;
+    };
+    double distance(const Input& a, const Input& b) const;
+    bool refuseSize(const Input& added, long long columns, long long rows);
+
     std::optional<Area> cut_;
     RowGrid grid_;
     std::string firstName_;
+    double anchorWest_ = 0.0; // lattice point (0, 0): the first input's first point
+    double anchorNorth_ = 0.0;
     long long firstColumn_ = 0; // lattice column of grid_ column 0
     long long firstRow_ = 0;    // lattice row of grid_ row 0
     bool started_ = false;
+    std::vector<Input> inputs_; // those with points in the mosaic
+    double inputPoints_ = 0.0;  // their points, overlaps counted twice
+    NoDataCounts noData_;
+    HeightConflicts repeated_;
+    HeightConflicts overlaps_;
 };
 
-// Fills every no-data point from its valid neighbours (the eight around
-// it), ring by ring inward from the edge of each hole, so a hole takes the
-// heights of its shore. Returns how many points were filled; -1 when the
-// grid holds no valid height at all (nothing is changed then).
-long long fillHoles(RowGrid& grid);
+// How far from valid data a hole may reach and still be interpolated.
+inline constexpr int SmallHoleSteps = 10;
+
+// What fillHoles did. Indices are those of the grid afterwards (after the
+// cut); column c, row r lies at x = west + c × stepX, y = north − r × stepY
+// of that grid.
+struct FillReport {
+    bool anyValid = false;      // false: no valid height at all, the grid is unchanged
+    long long interpolated = 0; // points of small holes, filled from their edges inward
+    long long flat = 0;         // points of large holes, filled flat
+    // Rows and columns without any valid height, cut off the border.
+    std::size_t cutNorth = 0, cutSouth = 0, cutWest = 0, cutEast = 0;
+    std::size_t points = 0; // points of the grid after the cut
+    // The smallest box round every filled point (inclusive; only when
+    // filled() > 0), as indices and in the inputs' coordinates (x1/y1 the
+    // north-western point, x2/y2 the south-eastern one; metres or degrees).
+    std::size_t filledFirstColumn = 0, filledLastColumn = 0;
+    std::size_t filledFirstRow = 0, filledLastRow = 0;
+    Area filledArea;
+
+    long long filled() const { return interpolated + flat; }
+    double filledPercent() const {
+        return points ? 100.0 * static_cast<double>(filled()) / static_cast<double>(points) : 0.0;
+    }
+    // Transitional, until the program prints the report: what fillHoles
+    // returned before (the points filled, -1 without any valid height).
+    operator long long() const { return anyValid ? filled() : -1; }
+};
+
+// Fills the no-data points of a grid:
+//  - rows and columns at the border without any valid height are cut off
+//    (west and north move with them);
+//  - a hole (no-data points connected through their eight neighbours) is
+//    small when none of its points lies more than smallHoleSteps grid steps
+//    (chessboard distance) from valid data, so a seam one step wide is small
+//    however long; it is filled ring by ring inward from its edge, each
+//    point the mean of the heights around it, so it takes the heights of
+//    its shore;
+//  - a larger hole is filled flat at the lowest valid height on its rim
+//    (the valid points touching it), like a lake: where data is missing
+//    over a wide area, continuing the slopes would invent hills.
+// Time linear in the points; beside the grid one byte a point and the
+// fronts of the waves through the holes.
+FillReport fillHoles(RowGrid& grid, int smallHoleSteps = SmallHoleSteps);
 
 // The lowest and highest height of a grid without holes.
 struct HeightRange {
@@ -112,9 +194,32 @@ MetricFrame metricFrameFor(const RowGrid& grid);
 // geometric mean of the east-west and north-south spacing at the centre.
 std::int32_t naturalStepCm(const RowGrid& grid, const MetricFrame& frame);
 
+// The size resampleToMetric gives a grid at the step (metres): as doubles,
+// since a far-flung grid at a fine step has more points than any integer
+// holds (infinite or NaN for extents beyond any number).
+struct MetricSize {
+    double columns = 0.0;
+    double rows = 0.0;
+    // At least one point, at most MaxTerrainSide a side, MaxGridPoints in all.
+    bool fits() const;
+};
+MetricSize metricGridSize(const RowGrid& grid, const MetricFrame& frame, double step);
+
+// The finest step in whole centimetres at which the grid's area fits the
+// limits of MetricSize; 0 when none does (an extent beyond any number).
+std::int64_t finestFittingStepCm(const RowGrid& grid, const MetricFrame& frame);
+
+// Whether the grid resampled at the step (metres) fits the limits of
+// MetricSize; false after a message naming its size and the finest
+// --raster that fits: "Gelaende zu gross: C x R Punkte (hoechstens ...);
+// mit --raster S passt es!". To be asked before resampleToMetric.
+[[nodiscard]] bool metricGridFits(const RowGrid& grid, const MetricFrame& frame, double step);
+
 // The grid resampled onto a metric grid of the step (in metres) over the
 // same area: bilinear where the new step is finer than or equal to the old
 // one, the mean over each new cell where it is coarser. The source rows are
 // freed as the work passes them; `source` is empty afterwards. A metric
-// grid whose step already is the wanted one is handed on unchanged.
+// grid whose step already is the wanted one is handed on unchanged. A grid
+// beyond the limits of MetricSize (metricGridFits) is not made: the result
+// is empty and `source` stays as it was.
 RowGrid resampleToMetric(RowGrid&& source, const MetricFrame& frame, double step);

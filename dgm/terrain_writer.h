@@ -36,9 +36,6 @@
 #include <cstdint>
 #include <vector>
 
-// The most points a ".ter" holds along one side (16-bit counts).
-inline constexpr std::size_t MaxTerrainSide = 65535;
-
 struct TerrainEncoding {
     float scaleXY = 0.0f;         // SCAL x and y, metres
     float scaleZ = 1.0f;          // SCAL z, metres per height unit
@@ -52,6 +49,6 @@ struct TerrainEncoding {
 TerrainEncoding chooseTerrainEncoding(double low, double high, std::int32_t stepCm);
 
 // The file image of a grid without holes of at most MaxTerrainSide points a
-// side (empty otherwise). The grid's rows are freed as they are written:
+// side (dgm/terrain_grid.h) (empty otherwise). The grid's rows are freed as they are written:
 // `grid` is empty afterwards.
 std::vector<std::uint8_t> encodeTerrain(RowGrid&& grid, std::int32_t stepCm);

@@ -244,3 +244,89 @@ PY
 } > "$out/gdal_pictures.csv"
 rm -f "$out"/*.aux.xml
 echo "made the elevation test data in $out"
+
+# --- filling holes (terrain_grid) ---------------------------------------------------
+# fill_blob.tif: 40 × 30 points, 10 m, EPSG:25832, Float32 with no-data
+# -9999 outside an irregular shape: rows 0-1 and 27-29 and columns 0-2 and
+# 37-39 hold no height at all (cut off), a bay in the north-east reaches 13
+# steps from data (filled flat), one-point notches at the west edge and a
+# 3 × 2 hole inside are small (interpolated). Heights are quarter metres, so
+# float32 holds them exactly.
+# fill_blob.csv holds what filling it must give, worked out here from what
+# GDAL reads back: file,columns,rows (after the cut),cut_north,cut_south,
+# cut_west,cut_east,interpolated,flat,first_column,last_column,first_row,
+# last_row (the filled points' box, indices after the cut),heights (after
+# filling, north row first, blank-separated).
+"$PYTHON" - "$work/blob.asc" <<'PY'
+import math, sys
+w, h = 40, 30
+def valid(c, r):
+    if r < 2 or r > 26 or c < 3 or c > 36: return False
+    if r <= 14 and c > 14 + r % 3: return False        # the bay
+    if c == 3 and r % 4 == 0: return False              # notches at the edge
+    if 20 <= r <= 21 and 8 <= c <= 10: return False     # a small hole inside
+    return True
+with open(sys.argv[1], "w") as f:
+    f.write("ncols %d\nnrows %d\nxllcorner 500000\nyllcorner 5600000\ncellsize 10\n"
+            "NODATA_value -9999\n" % (w, h))
+    for r in range(h):
+        f.write(" ".join("%.2f" % (round(4 * (300 + 2.5 * c - 4 * r + 6 * math.sin(0.8 * c + 0.5 * r))) / 4)
+                         if valid(c, r) else "-9999" for c in range(w)) + "\n")
+PY
+$T -ot Float32 -co COMPRESS=LZW "$work/blob.asc" "$out/fill_blob.tif"
+gdal_translate -q -of XYZ -ot Float64 "$out/fill_blob.tif" "$work/blob.xyz"
+"$PYTHON" - "$work/blob.xyz" > "$out/fill_blob.csv" <<'PY'
+import sys
+w, h, small = 40, 30, 10
+z = [float(l.split()[2]) for l in open(sys.argv[1]) if l.strip()]
+g = [[None if z[r * w + c] == -9999 else z[r * w + c] for c in range(w)] for r in range(h)]
+rows = [r for r in range(h) if any(v is not None for v in g[r])]
+cols = [c for c in range(w) if any(g[r][c] is not None for r in range(h))]
+top, bottom, left, right = rows[0], rows[-1], cols[0], cols[-1]
+g = [row[left:right + 1] for row in g[top:bottom + 1]]
+h, w = len(g), len(g[0])
+near = lambda r, c: [(r + i, c + j) for i in (-1, 0, 1) for j in (-1, 0, 1)
+                     if (i or j) and 0 <= r + i < h and 0 <= c + j < w]
+valid = [(r, c) for r in range(h) for c in range(w) if g[r][c] is not None]
+def far(r, c):  # chessboard distance to the nearest valid point
+    return min(max(abs(r - a), abs(c - b)) for a, b in valid)
+seen, flat, filled = set(), 0, set()
+for r in range(h):
+    for c in range(w):
+        if g[r][c] is not None or (r, c) in seen: continue
+        hole, todo = [], [(r, c)]
+        seen.add((r, c))
+        while todo:
+            p = todo.pop()
+            hole.append(p)
+            for q in near(*p):
+                if g[q[0]][q[1]] is None and q not in seen:
+                    seen.add(q)
+                    todo.append(q)
+        if max(far(*p) for p in hole) > small:
+            low = min(g[a][b] for p in hole for a, b in near(*p) if g[a][b] is not None)
+            for a, b in hole: g[a][b] = low
+            flat += len(hole)
+            filled.update(hole)
+ring = [(r, c) for r in range(h) for c in range(w)
+        if g[r][c] is None and any(g[a][b] is not None for a, b in near(r, c))]
+interpolated = 0
+while ring:
+    values = []
+    for r, c in ring:
+        around = [g[a][b] for a, b in near(r, c) if g[a][b] is not None]
+        values.append(sum(around) / len(around))
+    for (r, c), v in zip(ring, values): g[r][c] = v
+    interpolated += len(ring)
+    filled.update(ring)
+    ring = sorted({q for p in ring for q in near(*p) if g[q[0]][q[1]] is None})
+assert all(v is not None for row in g for v in row)
+print("file,columns,rows,cut_north,cut_south,cut_west,cut_east,interpolated,flat,"
+      "first_column,last_column,first_row,last_row,heights")
+print("fill_blob.tif,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%s" % (
+    w, h, top, 29 - bottom, left, 39 - right, interpolated, flat,
+    min(c for r, c in filled), max(c for r, c in filled),
+    min(r for r, c in filled), max(r for r, c in filled),
+    " ".join("%.4f" % v for row in g for v in row)))
+PY
+echo "made the fill test data in $out"

@@ -1,14 +1,18 @@
 // The converter between the readers and the files: mosaic, holes,
 // resampling, the ".ter" read back by our own reader.
+#include "dgm/reader_support.h"
 #include "dgm/terrain_grid.h"
 #include "dgm/terrain_writer.h"
 #include "raster/terragen_file.h"
+#include "tests/raster/raster_test_files.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <functional>
+#include <sstream>
 
 namespace {
 
@@ -32,6 +36,29 @@ RowGrid gridOf(ElevationGrid g) {
 }
 
 const Height plane = [](double x, double y) { return 2.0 * x + 3.0 * y; };
+
+constexpr float N = ElevationGrid::NoData;
+
+// A metric grid, step 1, north-west point (0, 0), of rows × cols of the
+// height, holes where hole(c, r) says.
+RowGrid handMade(std::size_t cols, std::size_t rows, const std::function<bool(int, int)>& hole) {
+    RowGrid g;
+    g.columns = cols, g.stepX = g.stepY = 1.0;
+    for (std::size_t r = 0; r < rows; ++r) {
+        g.rows.emplace_back();
+        for (std::size_t c = 0; c < cols; ++c)
+            g.rows.back().push_back(hole(int(c), int(r)) ? N : float(100 + c + 2 * r));
+    }
+    return g;
+}
+
+long long holesIn(const RowGrid& g) {
+    long long n = 0;
+    for (const auto& row : g.rows)
+        for (float v : row)
+            n += std::isnan(v) ? 1 : 0;
+    return n;
+}
 
 } // namespace
 
@@ -91,19 +118,222 @@ TEST(DgmMosaic, RefusesInputsThatDoNotFitNamingBoth) {
     }
 }
 
-TEST(DgmFill, FillsEachHoleInwardFromItsShore) {
-    const float n = ElevationGrid::NoData;
+// Inputs far apart are refused from their extents alone: the test binary
+// runs with allocations beyond 512 MB made fatal (tests/dgm/CMakeLists.txt),
+// and the grids that joining them would make are tens of GB.
+TEST(DgmMosaic, RefusesInputsFarApartBeforeAllocating) {
+    const double arcSecond = 1.0 / 3600.0;
+    auto at = [](double west, double north, std::size_t cols, std::size_t rows, double step,
+                 bool degrees) {
+        ElevationGrid g = tile(west, north, cols, rows, step, plane);
+        g.geographic = degrees;
+        return g;
+    };
+    struct Case {
+        const char* name;
+        std::vector<ElevationGrid> inputs; // named a, b, c, ...
+        const char* message;               // the start of the message
+        double km;                         // the distance named (within 1 %), 0: in the message
+    } cases[] = {
+        {"5e9 m apart",
+         {at(0, 10, 2, 2, 1, false), at(5e9, 10, 2, 2, 1, false)},
+         "a und b liegen nicht beieinander (5000000.0 km)!\n",
+         0},
+        // The great circle from (11.0006 E, 47.9994 N) to (100 E, 11 N).
+        {"N47E011 and N10E100",
+         {at(11, 48, 3, 3, arcSecond, true), at(100, 11, 3, 3, arcSecond, true)},
+         "a und b liegen nicht beieinander (",
+         9027},
+        {"farthest pair",
+         {at(0, 10, 2, 2, 1, false), at(2, 10, 2, 2, 1, false), at(-7e4, -3e4, 2, 2, 1, false)},
+         "b und c liegen nicht beieinander (76.2 km)!\n",
+         0},
+        {"one row, too long",
+         {at(0, 0, 3, 1, 1, false), at(300000, 0, 3, 1, 1, false)},
+         "a und b liegen nicht beieinander (300.0 km)!\n",
+         0},
+        {"adjacent, together too large",
+         {at(0, 0, 200000, 1, 1, false), at(200000, 0, 200000, 1, 1, false)},
+         "Hoehendaten zu gross mit b: 400000 x 1 Punkte (hoechstens 262140 je Seite, 268435456 "
+         "insgesamt)!\n",
+         0},
+    };
+    for (Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        Mosaic m;
+        MessageCapture shown;
+        std::string name = "a";
+        for (std::size_t i = 0; i + 1 < k.inputs.size(); ++i, ++name[0])
+            ASSERT_TRUE(m.add(k.inputs[i], name));
+        EXPECT_FALSE(m.add(k.inputs.back(), name));
+        ASSERT_EQ(shown.messages.size(), 1u);
+        const std::string& text = shown.messages[0];
+        EXPECT_EQ(text.rfind(k.message, 0), 0u) << text;
+        if (k.km > 0) {
+            double km = 0;
+            ASSERT_EQ(std::sscanf(text.c_str() + text.find('(') + 1, "%lf", &km), 1) << text;
+            EXPECT_NEAR(km, k.km, k.km / 100);
+        }
+        // Unchanged: what was there before.
+        EXPECT_LE(m.take().columns, 200000u);
+    }
+    // A cut beyond any number leaves the input out, without trouble.
+    Mosaic far(Area{1e300, 1e300, 2e300, 2e300});
+    ElevationGrid g = at(0, 10, 2, 2, 1, false);
+    EXPECT_TRUE(far.add(g, "a"));
+    EXPECT_TRUE(far.take().empty());
+}
+
+TEST(DgmMosaic, CountsOverlapsAndSumsWhatTheReadersCounted) {
+    ElevationGrid a = tile(0, 10, 3, 2, 1.0, plane);
+    a.noData = {1, 2, 3};
+    a.conflicts = {4, 0.5};
+    // b overlaps a's two eastern columns: equal within a centimetre in one
+    // row, 0.25 and 0.75 m higher in the other.
+    ElevationGrid b = tile(1, 10, 3, 2, 1.0, [](double x, double y) {
+        return plane(x, y) + (y == 10 ? 0.009 : x == 1 ? 0.25 : 0.75);
+    });
+    b.noData = {10, 20, 30};
+    b.conflicts = {1, 2.0};
+    Mosaic m;
+    ASSERT_TRUE(m.add(a, "a"));
+    ASSERT_TRUE(m.add(b, "b"));
+    EXPECT_EQ(m.overlaps().points, 2);
+    EXPECT_NEAR(m.overlaps().largest, 0.75, 1e-4);
+    EXPECT_EQ(m.noData().declared, 11);
+    EXPECT_EQ(m.noData().impossible, 22);
+    EXPECT_EQ(m.noData().given, 33);
+    EXPECT_EQ(m.repeated().points, 5);
+    EXPECT_EQ(m.repeated().largest, 2.0);
+    const RowGrid g = m.take();
+    EXPECT_EQ(g.rows[1][2], plane(2, 9)); // the first input's height stays
+    EXPECT_EQ(g.rows[1][3], plane(3, 9) + 0.75f);
+}
+
+TEST(DgmFill, FillsSmallHolesFromTheirShoreAndLargeOnesFlat) {
     RowGrid line;
-    line.columns = 5;
-    line.rows = {{1, n, n, n, 5}};
-    EXPECT_EQ(fillHoles(line), 3);
+    line.columns = 5, line.stepX = line.stepY = 1;
+    line.rows = {{1, N, N, N, 5}};
+    FillReport f = fillHoles(line);
+    EXPECT_EQ(f.interpolated, 3);
     EXPECT_EQ(line.rows[0], (std::vector<float>{1, 1, 3, 5, 5}));
 
-    RowGrid empty;
-    empty.columns = 2;
-    empty.rows = {{n, n}, {n, n}};
-    EXPECT_EQ(fillHoles(empty), -1);
+    struct Case {
+        const char* name;
+        std::size_t cols, rows;
+        std::function<bool(int, int)> hole;
+        int smallHoleSteps;
+        long long interpolated, flat;
+    } cases[] = {
+        // A seam one step wide across the whole grid is small however long.
+        {"seam", 30, 200, [](int c, int) { return c == 15; }, 10, 200, 0},
+        // A square of 21 × 21: its centre lies 11 steps from data.
+        {"radius 11, small up to 10", 31, 31,
+         [](int c, int r) { return std::abs(c - 15) <= 10 && std::abs(r - 15) <= 10; }, 10, 0, 441},
+        {"radius 11, small up to 11", 31, 31,
+         [](int c, int r) { return std::abs(c - 15) <= 10 && std::abs(r - 15) <= 10; }, 11, 441, 0},
+        {"no small holes at all", 5, 5, [](int c, int r) { return c == 2 && r == 2; }, 0, 0, 1},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        RowGrid g = handMade(k.cols, k.rows, k.hole);
+        const RowGrid before = g;
+        const FillReport r = fillHoles(g, k.smallHoleSteps);
+        EXPECT_TRUE(r.anyValid);
+        EXPECT_EQ(r.interpolated, k.interpolated);
+        EXPECT_EQ(r.flat, k.flat);
+        EXPECT_EQ(r.points, k.cols * k.rows);
+        EXPECT_EQ(holesIn(g), 0);
+        // Flat at the lowest height on the rim, or between the heights
+        // around; the valid points unchanged.
+        float rimLow = 1e9f, rimHigh = -1e9f;
+        for (std::size_t y = 0; y < k.rows; ++y)
+            for (std::size_t x = 0; x < k.cols; ++x) {
+                const bool rim =
+                    !k.hole(int(x), int(y)) &&
+                    (k.hole(int(x) - 1, int(y)) || k.hole(int(x) + 1, int(y)) ||
+                     k.hole(int(x), int(y) - 1) || k.hole(int(x), int(y) + 1) ||
+                     k.hole(int(x) - 1, int(y) - 1) || k.hole(int(x) + 1, int(y) + 1) ||
+                     k.hole(int(x) - 1, int(y) + 1) || k.hole(int(x) + 1, int(y) - 1));
+                if (rim) rimLow = std::min(rimLow, g.rows[y][x]);
+                if (rim) rimHigh = std::max(rimHigh, g.rows[y][x]);
+            }
+        for (std::size_t y = 0; y < k.rows; ++y)
+            for (std::size_t x = 0; x < k.cols; ++x) {
+                if (!k.hole(int(x), int(y)))
+                    ASSERT_EQ(g.rows[y][x], before.rows[y][x]);
+                else if (k.flat > 0)
+                    ASSERT_EQ(g.rows[y][x], rimLow);
+                else
+                    ASSERT_TRUE(g.rows[y][x] > rimLow && g.rows[y][x] < rimHigh) << x << "," << y;
+            }
+    }
+
+    // Rows and columns without data are cut off; the report's box is in
+    // the cut grid and in the coordinates.
+    RowGrid g = handMade(6, 5, [](int c, int r) {
+        return c == 0 || c >= 4 || r == 0 || r == 4 || (c == 2 && r == 3);
+    });
+    g.west = 100, g.north = 50;
+    f = fillHoles(g);
+    EXPECT_EQ(f.cutNorth, 1u);
+    EXPECT_EQ(f.cutSouth, 1u);
+    EXPECT_EQ(f.cutWest, 1u);
+    EXPECT_EQ(f.cutEast, 2u);
+    ASSERT_EQ(g.columns, 3u);
+    ASSERT_EQ(g.rowCount(), 3u);
+    EXPECT_EQ(g.west, 101);
+    EXPECT_EQ(g.north, 49);
+    EXPECT_EQ(g.rows[0][0], 100 + 1 + 2);
+    EXPECT_EQ(f.interpolated, 1);
+    EXPECT_EQ(f.flat, 0);
+    EXPECT_EQ(f.filledFirstColumn, 1u);
+    EXPECT_EQ(f.filledLastColumn, 1u);
+    EXPECT_EQ(f.filledFirstRow, 2u);
+    EXPECT_EQ(f.filledLastRow, 2u);
+    EXPECT_EQ(f.filledArea.x1, 102);
+    EXPECT_EQ(f.filledArea.y1, 47);
+    EXPECT_NEAR(f.filledPercent(), 100.0 / 9, 1e-9);
+
+    RowGrid empty = handMade(2, 2, [](int, int) { return true; });
+    EXPECT_FALSE(fillHoles(empty).anyValid);
+    EXPECT_EQ(empty.rowCount(), 2u);
     EXPECT_TRUE(std::isnan(empty.rows[0][0]));
+}
+
+// A GDAL-made terrain with data inside an irregular shape only; what the
+// filling must give was worked out by tools/make_dgm_test_data.sh.
+TEST(DgmFill, FillsTheGdalBlobAsWorkedOut) {
+    const auto table = readTable("dgm/fill_blob.csv");
+    ASSERT_EQ(table.size(), 1u);
+    const auto& want = table[0];
+    ElevationGrid read;
+    ASSERT_TRUE(readElevationFile(testDataFile("dgm/" + want[0]), read));
+    const double west = read.west, north = read.north;
+    RowGrid g = gridOf(std::move(read));
+    const FillReport f = fillHoles(g);
+    ASSERT_EQ(g.columns, std::stoul(want[1]));
+    ASSERT_EQ(g.rowCount(), std::stoul(want[2]));
+    EXPECT_EQ(f.cutNorth, std::stoul(want[3]));
+    EXPECT_EQ(f.cutSouth, std::stoul(want[4]));
+    EXPECT_EQ(f.cutWest, std::stoul(want[5]));
+    EXPECT_EQ(f.cutEast, std::stoul(want[6]));
+    EXPECT_EQ(f.interpolated, std::stoll(want[7]));
+    EXPECT_EQ(f.flat, std::stoll(want[8]));
+    EXPECT_EQ(f.filledFirstColumn, std::stoul(want[9]));
+    EXPECT_EQ(f.filledLastColumn, std::stoul(want[10]));
+    EXPECT_EQ(f.filledFirstRow, std::stoul(want[11]));
+    EXPECT_EQ(f.filledLastRow, std::stoul(want[12]));
+    EXPECT_EQ(g.west, west + 10.0 * double(f.cutWest));
+    EXPECT_EQ(g.north, north - 10.0 * double(f.cutNorth));
+    EXPECT_EQ(f.filledArea.x2, g.west + 10.0 * double(f.filledLastColumn));
+    std::istringstream heights(want[13]);
+    for (std::size_t r = 0; r < g.rowCount(); ++r)
+        for (std::size_t c = 0; c < g.columns; ++c) {
+            double h = 0;
+            ASSERT_TRUE(heights >> h);
+            ASSERT_NEAR(g.rows[r][c], h, 1e-3) << c << "," << r;
+        }
 }
 
 TEST(DgmResample, KeepsAPlaneFinerAndCoarser) {
@@ -169,5 +399,54 @@ TEST(DgmTerrainFile, ReadsBackNorthUpWithinItsPrecision) {
         for (std::int32_t r = 0; r < 3; ++r) // the file's row 0 is the south
             for (std::int32_t c = 0; c < 4; ++c)
                 ASSERT_NEAR(t.heightAt(c, 2 - r) / 100.0, g.rows[r][c], k.tolerance) << c << r;
+    }
+}
+
+TEST(DgmResample, RefusesTerrainsBeyondTheLimitsNamingTheStepThatFits) {
+    auto grid = [](double width, double height) {
+        RowGrid g;
+        g.columns = 2, g.stepX = width, g.stepY = height;
+        g.rows = {{1, 2}, {3, 4}};
+        return g;
+    };
+    struct Case {
+        double width, height, step;
+        const char* message; // "" = fits
+    } cases[] = {
+        {70000, 1, 1,
+         "Gelaende zu gross: 70001 x 2 Punkte (hoechstens 65535 je Seite, 268435456 insgesamt); "
+         "mit --raster 1.07 passt es!\n"},
+        {20000, 20000, 1,
+         "Gelaende zu gross: 20001 x 20001 Punkte (hoechstens 65535 je Seite, 268435456 "
+         "insgesamt); mit --raster 1.23 passt es!\n"},
+        {5e9, 5e9, 1,
+         "Gelaende zu gross: 5000000001 x 5000000001 Punkte (hoechstens 65535 je Seite, 268435456 "
+         "insgesamt); mit --raster 305175.79 passt es!\n"},
+        {1e308, 1, 1,
+         "Gelaende zu gross: 18446744073709551615 x 2 Punkte (hoechstens 65535 je Seite, "
+         "268435456 insgesamt)!\n"},
+        {16384, 16383, 1,
+         "Gelaende zu gross: 16385 x 16384 Punkte (hoechstens 65535 je Seite, 268435456 "
+         "insgesamt); mit --raster 1.01 passt es!\n"},
+        {16383, 16383, 1, ""}, // 2^28 points, the most
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.width);
+        const RowGrid g = grid(k.width, k.height);
+        MessageCapture shown;
+        const bool fits = metricGridFits(g, MetricFrame{}, k.step);
+        EXPECT_EQ(fits, *k.message == 0);
+        if (fits) continue; // (making 2^28 points would take a while)
+        ASSERT_EQ(shown.messages.size(), 1u);
+        EXPECT_EQ(shown.messages[0], k.message);
+        // The step named is the finest that fits.
+        const std::int64_t cm = finestFittingStepCm(g, MetricFrame{});
+        if (cm > 0) {
+            EXPECT_TRUE(metricGridSize(g, MetricFrame{}, double(cm) / 100).fits());
+            EXPECT_FALSE(metricGridSize(g, MetricFrame{}, double(cm - 1) / 100).fits());
+        }
+        RowGrid source = g;
+        EXPECT_TRUE(resampleToMetric(std::move(source), MetricFrame{}, k.step).empty());
+        EXPECT_EQ(source.rows, g.rows); // left as it was
     }
 }
