@@ -3,6 +3,7 @@
 #include "common/bytes.h"
 #include "common/message.h"
 #include "platform/platform.h"
+#include "raster/hillshade.h"
 
 #include <stb/stb_image.h>
 
@@ -10,6 +11,7 @@
 #include <array>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 #include <sstream>
 
 namespace {
@@ -109,7 +111,7 @@ WorldFile readWorldFile(const std::string& picturePath, GeoPlacement& placement)
     return WorldFile::Read;
 }
 
-bool readPlacedPicture(const std::string& path, PlacedPicture& out) {
+bool readPlacedPicture(const std::string& path, PlacedPicture& out, const BandChoice& choice) {
     out = PlacedPicture{};
     std::vector<std::uint8_t> bytes;
     if (!readWholeFile(path, bytes)) {
@@ -118,23 +120,38 @@ bool readPlacedPicture(const std::string& path, PlacedPicture& out) {
     }
     if (isTiff(bytes)) {
         bytes = {};
-        if (!readTiffPicture(path, out.image, out.placement)) return false;
+        if (!readTiffPicture(path, out.image, out.placement, choice)) return false;
     } else {
         int w = 0, h = 0, channels = 0;
         if (bytes.size() > static_cast<std::size_t>(INT32_MAX)) {
             report("Bild zu gross: %s!\n", path.c_str());
             return false;
         }
+        // The channels as the file has them (a palette as its colours), so
+        // that the choice of bands sees them.
         stbi_uc* pixels = stbi_load_from_memory(bytes.data(), static_cast<int>(bytes.size()), &w,
-                                                &h, &channels, 3);
+                                                &h, &channels, 0);
         bytes = {};
         if (!pixels) {
             report("Bild nicht lesbar: %s (%s)!\n", path.c_str(), stbi_failure_reason());
             return false;
         }
-        out.image.width = static_cast<std::size_t>(w);
-        out.image.height = static_cast<std::size_t>(h);
-        out.image.rgb.assign(pixels, pixels + out.image.width * out.image.height * 3);
+        unsigned picked[3] = {0, 0, 0};
+        const auto bands = static_cast<unsigned>(channels);
+        if (!pickBands(path, bands, choice, picked)) {
+            stbi_image_free(pixels);
+            return false;
+        }
+        RgbImage& img = out.image;
+        img.width = static_cast<std::size_t>(w);
+        img.height = static_cast<std::size_t>(h);
+        img.bands = bands;
+        img.grey = picked[0] == picked[1] && picked[1] == picked[2];
+        const std::size_t count = img.width * img.height;
+        img.rgb.resize(count * 3);
+        for (std::size_t i = 0; i < count; ++i)
+            for (std::size_t c = 0; c < 3; ++c)
+                img.rgb[3 * i + c] = pixels[i * bands + picked[c]];
         stbi_image_free(pixels);
     }
     if (out.image.width == 0 || out.image.height == 0) {
@@ -164,6 +181,7 @@ ColourCanvas canvasFor(const TerrainPlace& place) {
     canvas.width = place.columns - 1;
     canvas.height = place.rows - 1;
     canvas.rgb.assign(canvas.width * canvas.height * 3, 0);
+    canvas.covered.assign(canvas.width * canvas.height, 0);
     return canvas;
 }
 
@@ -174,6 +192,8 @@ std::size_t paintPicture(ColourCanvas& canvas, const TerrainPlace& place,
     if (canvas.width == 0 || img.width == 0 || img.height == 0 ||
         img.rgb.size() != img.width * img.height * 3)
         return 0;
+    if (canvas.covered.size() != canvas.width * canvas.height)
+        canvas.covered.assign(canvas.width * canvas.height, 0);
     const double half = place.step / 2.0;
     // Without a georeference the picture covers the pixels of the canvas
     // (grid point c spans c - 0.5 .. c + 0.5 steps, rows from the northern
@@ -221,10 +241,73 @@ std::size_t paintPicture(ColourCanvas& canvas, const TerrainPlace& place,
             std::uint8_t* q = canvas.rgb.data() + (r * canvas.width + c) * 3;
             for (int k = 0; k < 3; ++k)
                 q[k] = static_cast<std::uint8_t>((sum[k] + n / 2) / n);
+            canvas.covered[r * canvas.width + c] = 1;
             ++painted;
         }
     }
     return painted;
+}
+
+double coveredPercent(const ColourCanvas& canvas) {
+    if (canvas.covered.empty()) return 0.0;
+    const auto n = std::count_if(canvas.covered.begin(), canvas.covered.end(),
+                                 [](std::uint8_t v) { return v != 0; });
+    return 100.0 * static_cast<double>(n) / static_cast<double>(canvas.covered.size());
+}
+
+std::size_t shadeUncovered(ColourCanvas& canvas, const RowGrid& terrain) {
+    const std::size_t pixels = canvas.width * canvas.height;
+    if (pixels == 0 || canvas.rgb.size() != pixels * 3 || terrain.columns != canvas.width + 1 ||
+        terrain.rowCount() != canvas.height + 1)
+        return 0;
+    float low = std::numeric_limits<float>::infinity(), high = -low;
+    for (const std::vector<float>& row : terrain.rows) {
+        if (row.size() != terrain.columns) return 0;
+        for (float h : row) {
+            if (std::isnan(h)) continue;
+            low = std::min(low, h);
+            high = std::max(high, h);
+        }
+    }
+    if (low > high) return 0; // no height at all
+    if (canvas.covered.size() != pixels) canvas.covered.assign(pixels, 0);
+    const double range = static_cast<double>(high) - low;
+
+    std::vector<double> factors(terrain.columns);
+    std::size_t shaded = 0;
+    for (std::size_t r = 0; r < canvas.height; ++r) {
+        const std::uint8_t* covered = canvas.covered.data() + r * canvas.width;
+        if (std::all_of(covered, covered + canvas.width, [](std::uint8_t v) { return v != 0; }))
+            continue;
+        // Canvas row r (from the south) is grid row g (from the north).
+        const std::size_t g = canvas.height - r;
+        const std::vector<float>& here = terrain.rows[g];
+        shadeRow(g > 0 ? terrain.rows[g - 1].data() : nullptr, here.data(),
+                 g + 1 < terrain.rowCount() ? terrain.rows[g + 1].data() : nullptr, terrain.columns,
+                 terrain.stepX, factors.data());
+        for (std::size_t c = 0; c < canvas.width; ++c) {
+            if (covered[c] || std::isnan(factors[c])) continue;
+            const ReliefColour colour = shadedColour(
+                rampColour(range > 0.0 ? (here[c] - double{low}) / range : 0.0), factors[c]);
+            std::uint8_t* q = canvas.rgb.data() + (r * canvas.width + c) * 3;
+            q[0] = colour.red;
+            q[1] = colour.green;
+            q[2] = colour.blue;
+            ++shaded;
+        }
+    }
+    return shaded;
+}
+
+ColourCanvas shadedRelief(const RowGrid& terrain) {
+    ColourCanvas canvas;
+    if (terrain.columns < 2 || terrain.rowCount() < 2) return canvas;
+    canvas.width = terrain.columns - 1;
+    canvas.height = terrain.rowCount() - 1;
+    canvas.rgb.assign(canvas.width * canvas.height * 3, 0);
+    canvas.covered.assign(canvas.width * canvas.height, 0);
+    shadeUncovered(canvas, terrain);
+    return canvas;
 }
 
 std::vector<std::uint8_t> encodeBitmap(const ColourCanvas& canvas) {

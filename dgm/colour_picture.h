@@ -25,15 +25,20 @@
 // A picture with its placement. Without a georeference it is stretched over
 // the terrain.
 struct PlacedPicture {
-    RgbImage image;
+    RgbImage image;         // image.bands, image.grey: what the file gave
     GeoPlacement placement; // known = placed by its georeference
 };
 
-// Reads a PNG, JPEG or BMP (24/32 bit) picture through the image decoder,
-// a TIFF through the TIFF reader, and its placement: the GeoTIFF tags, else
-// a world file beside it. False after one message naming the file when it
-// cannot be read or its world file holds a rotation.
-[[nodiscard]] bool readPlacedPicture(const std::string& path, PlacedPicture& out);
+// Reads a PNG, JPEG or BMP picture through the image decoder, a TIFF
+// through the TIFF reader, and its placement: the GeoTIFF tags, else a
+// world file beside it. The chosen bands become red, green and blue
+// (tiff_picture.h); the bands of a PNG, JPEG or BMP are the channels the
+// decoder gives: 1 grey, 2 grey and alpha, 3 colours, 4 colours and alpha,
+// a palette counting as its colours. False after one message naming the
+// file when it cannot be read, a chosen band is not in it, or its world
+// file holds a rotation.
+[[nodiscard]] bool readPlacedPicture(const std::string& path, PlacedPicture& out,
+                                     const BandChoice& choice = {});
 
 // Reads the world file of a picture, if there is one: None when there is
 // none (nothing shown), Refused after the message for one that is malformed
@@ -56,16 +61,35 @@ struct TerrainPlace {
 struct ColourCanvas {
     std::size_t width = 0;
     std::size_t height = 0;
-    std::vector<std::uint8_t> rgb; // width × height × 3, southern row first
+    std::vector<std::uint8_t> rgb;     // width × height × 3, southern row first
+    std::vector<std::uint8_t> covered; // width × height, 1 where a picture painted
 };
 
-// The canvas the generator wants for the terrain: (X − 1) × (Y − 1), black.
+// The canvas the generator wants for the terrain: (X − 1) × (Y − 1), black,
+// nothing covered.
 ColourCanvas canvasFor(const TerrainPlace& place);
 
 // Paints the picture's mean colour over each pixel's grid step into every
-// pixel whose grid point it covers. Returns how many pixels it painted.
+// pixel whose grid point it covers, and marks those pixels covered. Returns
+// how many pixels it painted.
 std::size_t paintPicture(ColourCanvas& canvas, const TerrainPlace& place,
                          const PlacedPicture& picture);
+
+// The share of the canvas's pixels that pictures painted, in percent.
+double coveredPercent(const ColourCanvas& canvas);
+
+// Gives every pixel no picture covered the shaded relief of the terrain
+// (raster/hillshade.h): the height's colour on the ramp from the terrain's
+// lowest to its highest point, shaded by the slope. The terrain is the
+// canvas's metric grid, (width + 1) × (height + 1) points, north row first;
+// pixel (c, r) takes the point c east, r north of the south-west corner.
+// Returns how many pixels it shaded (0 when the terrain does not fit the
+// canvas); they stay uncovered.
+std::size_t shadeUncovered(ColourCanvas& canvas, const RowGrid& terrain);
+
+// A whole canvas of shaded relief for a terrain of at least 2 × 2 points,
+// for a terrain without pictures; empty otherwise.
+ColourCanvas shadedRelief(const RowGrid& terrain);
 
 // The canvas as an uncompressed 24-bit bottom-up BMP with the 40-byte info
 // header, the form raster/bitmap_file.h reads.

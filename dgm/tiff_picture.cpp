@@ -1,5 +1,5 @@
 // Orthophotos stored as TIFF, turned into 8-bit RGB. 16-bit bands keep
-// their upper byte; extra bands (alpha) are dropped.
+// their upper byte; the bands not chosen (alpha, infrared) are dropped.
 #include "dgm/tiff_picture.h"
 
 #include "common/message.h"
@@ -12,10 +12,29 @@ namespace {
 
 constexpr const char* OtherColours =
     "%s: Farbmodell %u mit %u Baendern zu %u Bit wird nicht unterstuetzt!\n";
+constexpr const char* NoSuchBand = "%s: Band %d gibt es nicht (Baender: %u)!\n";
 
 } // namespace
 
-bool readTiffPicture(const std::string& path, RgbImage& image, GeoPlacement& placement) {
+bool pickBands(const std::string& path, unsigned bands, const BandChoice& choice,
+               unsigned (&picked)[3]) {
+    if (choice == BandChoice{} && bands < 3) {
+        picked[0] = picked[1] = picked[2] = 0;
+        return true;
+    }
+    const int wanted[3] = {choice.red, choice.green, choice.blue};
+    for (int k = 0; k < 3; ++k) {
+        if (wanted[k] < 1 || static_cast<unsigned>(wanted[k]) > bands) {
+            report(NoSuchBand, path.c_str(), wanted[k], bands);
+            return false;
+        }
+        picked[k] = static_cast<unsigned>(wanted[k] - 1);
+    }
+    return true;
+}
+
+bool readTiffPicture(const std::string& path, RgbImage& image, GeoPlacement& placement,
+                     const BandChoice& choice) {
     image = RgbImage();
     placement = GeoPlacement();
     std::vector<std::uint8_t> bytes;
@@ -23,13 +42,15 @@ bool readTiffPicture(const std::string& path, RgbImage& image, GeoPlacement& pla
     TiffImage t;
     if (!parseTiff(path, bytes, t)) return false;
     const unsigned kind = t.photometric, bands = t.samplesPerPixel, bits = t.bitsPerSample;
-    const bool grey = (kind == 0 || kind == 1) && bands >= 1;
-    const bool rgb = kind == 2 && bands >= 3;
+    // Grey and RGB alike: the bands are the picture's samples.
+    const bool bandwise = (kind == 0 || kind == 1 || kind == 2) && bands >= 1;
     const bool palette = kind == 3 && bands == 1 && bits == 8 && t.colourMap.size() == 3 * 256;
-    if (!(grey || rgb || palette) || t.sampleFormat != 1 || (bits != 8 && bits != 16)) {
+    if (!(bandwise || palette) || t.sampleFormat != 1 || (bits != 8 && bits != 16)) {
         report(OtherColours, path.c_str(), kind, bands, bits);
         return false;
     }
+    unsigned picked[3];
+    if (!pickBands(path, bands, choice, picked)) return false;
     TiffGeoreference geo;
     if (!tiffGeoreference(path, t, geo)) return false;
     std::vector<std::uint8_t> pixels;
@@ -38,28 +59,28 @@ bool readTiffPicture(const std::string& path, RgbImage& image, GeoPlacement& pla
     RgbImage img;
     img.width = t.width;
     img.height = t.height;
+    img.bands = bands;
+    img.grey = !palette && picked[0] == picked[1] && picked[1] == picked[2];
     img.rgb.resize(img.width * img.height * 3);
     const std::size_t bytesPer = bits / 8, pixelBytes = bytesPer * bands;
     for (std::size_t i = 0; i < img.width * img.height; ++i) {
         const std::uint8_t* px = pixels.data() + i * pixelBytes;
-        // The upper byte of a band, in the host's order.
-        const auto band = [&](std::size_t b) -> std::uint8_t {
-            if (bytesPer == 1) return px[b];
-            std::uint16_t v;
-            std::memcpy(&v, px + 2 * b, 2);
-            return static_cast<std::uint8_t>(v >> 8);
-        };
         std::uint8_t* dst = img.rgb.data() + 3 * i;
-        if (rgb) {
-            dst[0] = band(0);
-            dst[1] = band(1);
-            dst[2] = band(2);
-        } else if (palette) {
+        if (palette) {
             for (std::size_t c = 0; c < 3; ++c)
                 dst[c] = static_cast<std::uint8_t>(t.colourMap[c * 256 + px[0]] >> 8);
-        } else {
-            const std::uint8_t v = kind == 0 ? static_cast<std::uint8_t>(255 - band(0)) : band(0);
-            dst[0] = dst[1] = dst[2] = v;
+            continue;
+        }
+        for (std::size_t c = 0; c < 3; ++c) {
+            // The upper byte of the band, in the host's order.
+            std::uint8_t v = px[picked[c] * bytesPer];
+            if (bytesPer == 2) {
+                std::uint16_t wide;
+                std::memcpy(&wide, px + 2 * picked[c], 2);
+                v = static_cast<std::uint8_t>(wide >> 8);
+            }
+            // White is zero: the values count darkness.
+            dst[c] = kind == 0 ? static_cast<std::uint8_t>(255 - v) : v;
         }
     }
     image = std::move(img);

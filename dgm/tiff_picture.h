@@ -1,7 +1,15 @@
-// Pictures (orthophotos) stored as TIFF: 8-bit grey, RGB, RGBA (the alpha is
-// dropped) or palette pixels, uncompressed, PackBits, LZW or Deflate, in
-// strips or tiles, with or without the horizontal predictor. The TIFF
-// structure is the one the GeoTIFF height reader walks (tiff_structure.h).
+// Pictures (orthophotos) stored as TIFF: grey, RGB, RGBA or more bands
+// (satellite pictures) of 8 or 16 bits, or 8-bit palette pixels,
+// uncompressed, PackBits, LZW or Deflate, in strips or tiles, with or
+// without the horizontal predictor. The TIFF structure is the one the
+// GeoTIFF height reader walks (tiff_structure.h).
+//
+// Bands: a picture of three or more bands shows bands 1, 2 and 3 as red,
+// green and blue, whatever its photometric tag says (GDAL tags a 6-band
+// picture as grey with extra samples); one or two bands (grey, grey with
+// alpha) give grey from band 1; a palette picture gives its palette's
+// colours. Other bands can be chosen (BandChoice); each chosen band must
+// exist.
 #pragma once
 
 #include <cstddef>
@@ -12,7 +20,22 @@
 struct RgbImage {
     std::size_t width = 0, height = 0; // pixels
     std::vector<std::uint8_t> rgb;     // 3 bytes a pixel, top row first
+    unsigned bands = 0;                // the file's bands (a TIFF palette picture: 1)
+    bool grey = false;                 // red, green and blue come from one band
 };
+
+// The bands (1-based) that become red, green and blue.
+struct BandChoice {
+    int red = 1, green = 2, blue = 3;
+    bool operator==(const BandChoice&) const = default;
+};
+
+// The bands (0-based) a picture of `bands` bands shows as red, green and
+// blue. The default choice on fewer than three bands gives band 1 thrice
+// (grey). False after "%s: Band %d gibt es nicht (Baender: %u)!\n" when a
+// chosen band is not in the picture.
+[[nodiscard]] bool pickBands(const std::string& path, unsigned bands, const BandChoice& choice,
+                             unsigned (&picked)[3]);
 
 // Where a picture lies, when its file says so (GeoTIFF tags).
 struct GeoPlacement {
@@ -23,8 +46,9 @@ struct GeoPlacement {
     int epsg = 0;                // EPSG code, 0 = unknown
 };
 
-// Reads the first image of a TIFF file. On failure returns false after one
-// message naming the file (e.g. "... JPEG-Kompression wird nicht
-// unterstuetzt!\n") and leaves image and placement empty.
+// Reads the first image of a TIFF file, with the chosen bands as red,
+// green and blue. On failure returns false after one message naming the
+// file (e.g. "... JPEG-Kompression wird nicht unterstuetzt!\n") and leaves
+// image and placement empty.
 [[nodiscard]] bool readTiffPicture(const std::string& path, RgbImage& image,
-                                   GeoPlacement& placement);
+                                   GeoPlacement& placement, const BandChoice& choice = {});

@@ -330,3 +330,15 @@ print("fill_blob.tif,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%s" % (
     " ".join("%.4f" % v for row in g for v in row)))
 PY
 echo "made the fill test data in $out"
+
+# --- pictures as the data says: bands and palettes ----------------------------------
+# Six bands: bands 1-3 are those of pic_rgb.tif, bands 4-6 its green, blue
+# and red; once in 8 bits tagged grey with extra samples (as GDAL tags a
+# stack of satellite bands), once in 16 bits tagged RGB (each value times
+# 257, so the upper byte is the 8-bit value) with the bands in planes. A
+# palette picture as PNG (no georeference).
+pic pic_six_bands.tif -b 1 -b 2 -b 3 -b 2 -b 3 -b 1 -co PHOTOMETRIC=MINISBLACK -co COMPRESS=DEFLATE
+pic pic_six_bands_u16.tif -b 1 -b 2 -b 3 -b 2 -b 3 -b 1 -ot UInt16 -scale 0 255 0 65535 \
+    -co INTERLEAVE=BAND -co COMPRESS=LZW
+gdal_translate -q -of PNG "$out/pic_palette.tif" "$out/pic_palette.png"
+rm -f "$out"/*.aux.xml

@@ -3,6 +3,7 @@
 #include "common/message.h"
 #include "common/numeric.h"
 #include "raster/grid_placement.h"
+#include "raster/hillshade.h"
 #include "raster/terrain_settings.h"
 #include "vorschau/picture.h"
 
@@ -15,8 +16,6 @@ namespace {
 
 // Share of the longer side left free around the content.
 constexpr double MarginShare = 0.03;
-// Relief is exaggerated a little so that gentle slopes still show.
-constexpr double ShadeExaggeration = 5.0;
 
 constexpr Rgb Background{228, 228, 224};
 constexpr Rgb Black{0, 0, 0};
@@ -33,37 +32,12 @@ constexpr Rgb BuriedColour{235, 20, 20};
 // one colour do not overlap each other with the usual settings.
 constexpr Rgb TileColours[4] = {{255, 255, 255}, {255, 225, 0}, {0, 225, 255}, {255, 130, 0}};
 
-// The colour ramp for terrains without a colour bitmap, low to high.
-struct RampStop {
-    double at;
-    Rgb colour;
-};
-constexpr RampStop Ramp[] = {{0.00, {60, 120, 60}},
-                             {0.25, {130, 170, 90}},
-                             {0.50, {215, 205, 135}},
-                             {0.75, {165, 125, 85}},
-                             {1.00, {245, 245, 245}}};
-
-Rgb rampColour(double t) {
-    if (!(t > 0.0)) return Ramp[0].colour;
-    for (std::size_t k = 1; k < std::size(Ramp); ++k) {
-        if (t <= Ramp[k].at) {
-            const double f = (t - Ramp[k - 1].at) / (Ramp[k].at - Ramp[k - 1].at);
-            const Rgb a = Ramp[k - 1].colour, b = Ramp[k].colour;
-            auto mix = [f](std::uint8_t x, std::uint8_t y) {
-                return static_cast<std::uint8_t>(std::lround(x + (y - x) * f));
-            };
-            return {mix(a.red, b.red), mix(a.green, b.green), mix(a.blue, b.blue)};
-        }
-    }
-    return Ramp[std::size(Ramp) - 1].colour;
+// The shaded relief's colours as picture colours.
+Rgb rgbOf(ReliefColour c) {
+    return {c.red, c.green, c.blue};
 }
-
 Rgb scaled(Rgb c, double k) {
-    auto s = [k](std::uint8_t v) {
-        return static_cast<std::uint8_t>(std::clamp(std::lround(v * k), 0L, 255L));
-    };
-    return {s(c.red), s(c.green), s(c.blue)};
+    return rgbOf(shadedColour({c.red, c.green, c.blue}, k));
 }
 
 // A grid coordinate split for bilinear sampling between points i0 and i0 + 1.
@@ -189,44 +163,26 @@ void drawTerrain(PreviewPicture& image, const PreviewScene& scene, const Picture
                         mix(clow0[k].green, clow1[k].green, chigh0[k].green, chigh1[k].green),
                         mix(clow0[k].blue, clow1[k].blue, chigh0[k].blue, chigh1[k].blue)};
             } else {
-                base = rampColour(range > 0.0 ? (height - hs.minHeight) / range : 0.0);
+                base = rgbOf(rampColour(range > 0.0 ? (height - hs.minHeight) / range : 0.0));
             }
             setPixel(image, px, py, base);
         }
     }
 
-    // Hillshade from the picture's own heights: the slope over one picture
-    // pixel each way (one-sided at the terrain's edge), light from the
-    // north-west at 45 degrees. Flat ground keeps its colour.
-    const double step = frame.cmPerPixel;
-    const double lx = -0.5, ly = 0.5, lz = std::sqrt(0.5); // unit vector to the light
-    auto at = [&](std::int32_t x, std::int32_t y) {
-        if (x < 0 || y < 0 || x >= w || y >= h) return std::numeric_limits<float>::quiet_NaN();
-        return heights[static_cast<std::size_t>(y) * static_cast<std::size_t>(w) + x];
-    };
-    auto slope = [&](float before, float here, float after, double& d) {
-        if (!std::isnan(before) && !std::isnan(after))
-            d = (after - before) / (2 * step);
-        else if (!std::isnan(after))
-            d = (after - here) / step;
-        else if (!std::isnan(before))
-            d = (here - before) / step;
-        else
-            d = 0.0;
+    // Hillshade from the picture's own heights (raster/hillshade.h), one
+    // picture pixel being the step. Flat ground keeps its colour.
+    std::vector<double> factors(static_cast<std::size_t>(w));
+    auto row = [&](std::int32_t y) -> const float* {
+        if (y < 0 || y >= h) return nullptr;
+        return heights.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(w);
     };
     for (std::int32_t py = 0; py < h; ++py) {
+        // Picture rows run southward: the row above is north.
+        shadeRow(row(py - 1), row(py), row(py + 1), factors.size(), frame.cmPerPixel,
+                 factors.data());
         for (std::int32_t px = 0; px < w; ++px) {
-            const float here = at(px, py);
-            if (std::isnan(here)) continue;
-            double dzdx = 0.0, dzdy = 0.0;
-            slope(at(px - 1, py), here, at(px + 1, py), dzdx);
-            // Picture rows run southward: the row above is north.
-            slope(at(px, py + 1), here, at(px, py - 1), dzdy);
-            dzdx *= ShadeExaggeration;
-            dzdy *= ShadeExaggeration;
-            const double len = std::sqrt(dzdx * dzdx + dzdy * dzdy + 1.0);
-            const double lit = (-dzdx * lx - dzdy * ly + lz) / len;
-            const double k = std::clamp(0.3 + 0.7 * lit / lz, 0.25, 1.3);
+            const double k = factors[static_cast<std::size_t>(px)];
+            if (std::isnan(k)) continue;
             setPixel(image, px, py, scaled(pixelAt(image, px, py), k));
         }
     }

@@ -5,8 +5,10 @@
 #include "generator/generate_tiles.h"
 #include "generator/mesh_model.h"
 #include "raster/bitmap_file.h"
+#include "raster/hillshade.h"
 #include "tests/support/test_support.h"
 
+#include <cmath>
 #include <gtest/gtest.h>
 
 namespace {
@@ -74,6 +76,113 @@ TEST(DgmColour, ReadsTheWorldFileBesideThePicture) {
         EXPECT_EQ(at.west, k.west);
         EXPECT_EQ(at.north, k.north);
     }
+}
+
+// The test pictures are 7 x 5 pixels of 10 m from 500000, 5600050; with a
+// grid point on each pixel's centre the canvas is the picture itself.
+ColourCanvas paintedAlone(const PlacedPicture& p) {
+    const TerrainPlace place{8, 6, 500005.0, 5600055.0, 10.0, MetricFrame{}};
+    ColourCanvas canvas = canvasFor(place);
+    EXPECT_EQ(paintPicture(canvas, place, p), 35u);
+    return canvas;
+}
+
+TEST(DgmColour, PicturesShowTheirBandsAsChosen) {
+    const struct {
+        const char* file;
+        BandChoice choice;
+        const char* twin; // read with the default choice
+        int from[3];      // the twin's channels that are red, green, blue
+        unsigned bands;   // of the file
+        bool grey;
+        const char* error; // "": read
+    } cases[] = {
+        // Six bands, tagged grey: the first three are red, green, blue.
+        {"pic_six_bands.tif", {}, "pic_rgb.tif", {0, 1, 2}, 6, false, ""},
+        {"pic_six_bands_u16.tif", {}, "pic_rgb.tif", {0, 1, 2}, 6, false, ""},
+        {"pic_six_bands.tif", {4, 5, 6}, "pic_rgb.tif", {1, 2, 0}, 6, false, ""},
+        {"pic_six_bands_u16.tif", {4, 5, 6}, "pic_rgb.tif", {1, 2, 0}, 6, false, ""},
+        {"pic_six_bands.tif", {3, 3, 3}, "pic_rgb.tif", {2, 2, 2}, 6, true, ""},
+        {"pic_six_bands.tif", {1, 2, 7}, "", {}, 0, false, "Band 7 gibt es nicht (Baender: 6)!"},
+        {"pic_rgb.tif", {0, 1, 2}, "", {}, 0, false, "Band 0 gibt es nicht (Baender: 3)!"},
+        // One band (pic_grey.tif is the green band): grey, and said so.
+        {"pic_grey.tif", {}, "pic_rgb.tif", {1, 1, 1}, 1, true, ""},
+        {"pic_grey.tif", {1, 1, 2}, "", {}, 0, false, "Band 2 gibt es nicht (Baender: 1)!"},
+        // Palettes keep their colours, in a TIFF and in a PNG.
+        {"pic_palette.tif", {1, 1, 1}, "pic_palette.tif", {0, 1, 2}, 1, false, ""},
+        {"pic_palette.png", {}, "pic_palette.tif", {0, 1, 2}, 3, false, ""},
+        {"pic_palette.png", {3, 2, 4}, "", {}, 0, false, "Band 4 gibt es nicht (Baender: 3)!"},
+    };
+    for (const auto& k : cases) {
+        SCOPED_TRACE(std::string(k.file) + " " + std::to_string(k.choice.red) + "," +
+                     std::to_string(k.choice.green) + "," + std::to_string(k.choice.blue));
+        const std::string path = testDataFile(std::string("dgm/") + k.file);
+        PlacedPicture got;
+        MessageCapture shown;
+        const bool read = readPlacedPicture(path, got, k.choice);
+        if (*k.error) {
+            EXPECT_FALSE(read);
+            EXPECT_EQ(shown.messages, std::vector<std::string>{path + ": " + k.error + "\n"});
+            continue;
+        }
+        ASSERT_TRUE(read);
+        EXPECT_EQ(got.image.bands, k.bands);
+        EXPECT_EQ(got.image.grey, k.grey);
+        PlacedPicture want;
+        ASSERT_TRUE(readPlacedPicture(testDataFile(std::string("dgm/") + k.twin), want));
+        const std::vector<std::uint8_t> twin = want.image.rgb;
+        for (std::size_t i = 0; i < twin.size(); ++i)
+            want.image.rgb[i] = twin[i - i % 3 + static_cast<std::size_t>(k.from[i % 3])];
+        EXPECT_EQ(paintedAlone(got).rgb, paintedAlone(want).rgb);
+    }
+}
+
+// Where no picture lies the ground shows its shaded relief, the preview's.
+TEST(DgmColour, UncoveredGroundGetsTheShadedRelief) {
+    // 5 x 5 points, 10 m apart, from 0, 40: a canvas of 4 x 4 pixels.
+    RowGrid terrain;
+    terrain.columns = 5;
+    terrain.west = 0.0;
+    terrain.north = 40.0;
+    terrain.stepX = terrain.stepY = 10.0;
+    for (int g = 0; g < 5; ++g) {
+        terrain.rows.emplace_back();
+        for (int c = 0; c < 5; ++c)
+            terrain.rows.back().push_back(static_cast<float>(300 + 4 * c * c - 9 * g + (c ^ g)));
+    }
+    const TerrainPlace place{5, 5, 0.0, 40.0, 10.0, MetricFrame{}};
+    ColourCanvas canvas = canvasFor(place);
+    EXPECT_EQ(coveredPercent(canvas), 0.0);
+    // A red picture over the western half: columns 0 and 1.
+    PlacedPicture west = picture(2, 4, Red);
+    west.placement = GeoPlacement{true, -5.0, 35.0, 10.0, 10.0, false, 0};
+    EXPECT_EQ(paintPicture(canvas, place, west), 8u);
+    EXPECT_EQ(coveredPercent(canvas), 50.0);
+    EXPECT_EQ(shadeUncovered(canvas, terrain), 8u);
+    EXPECT_EQ(coveredPercent(canvas), 50.0);
+    const ColourCanvas relief = shadedRelief(terrain);
+    ASSERT_EQ(relief.rgb.size(), canvas.rgb.size());
+    EXPECT_EQ(coveredPercent(relief), 0.0);
+
+    const double low = 300 - 36 + 4, high = 300 + 64 + 4; // at (0, 4) and (4, 0)
+    std::vector<double> factors(5);
+    for (std::size_t r = 0; r < 4; ++r) {
+        const std::size_t g = 4 - r; // from the north
+        shadeRow(terrain.rows[g - 1].data(), terrain.rows[g].data(),
+                 g < 4 ? terrain.rows[g + 1].data() : nullptr, 5, 10.0, factors.data());
+        for (std::size_t c = 0; c < 4; ++c) {
+            SCOPED_TRACE(testing::Message() << "pixel " << c << ", " << r);
+            const ReliefColour k =
+                shadedColour(rampColour((terrain.rows[g][c] - low) / (high - low)), factors[c]);
+            const std::uint8_t shaded[3] = {k.red, k.green, k.blue};
+            EXPECT_GT(k.red + k.green + k.blue, 0);
+            EXPECT_TRUE(pixelIs(relief, c, r, shaded));
+            EXPECT_TRUE(pixelIs(canvas, c, r, c < 2 ? Red : shaded));
+        }
+    }
+    // A terrain that is not the canvas's is left alone.
+    terrain.rows.pop_back();
+    EXPECT_EQ(shadeUncovered(canvas, terrain), 0u);
 }
 
 TEST(DgmSettings, SetsTheTerrainAndKeepsEveryOtherLine) {
