@@ -60,10 +60,10 @@ struct Options {
     std::string output;
     std::string settingsFile;
     std::optional<Area> cut;
-    double stepMetres = 0.0;  // 0 = from the inputs
-    ReadOptions read;         // --nodata
-    int smallHoleSteps = 10;  // --fuellen
-    int bands[3] = {1, 2, 3}; // --baender
+    double stepMetres = 0.0; // 0 = from the inputs
+    ReadOptions read;        // --nodata
+    int smallHoleSteps = 10; // --fuellen
+    BandChoice bands;        // --baender
     bool quiet = false;
 };
 
@@ -87,15 +87,16 @@ bool parseNumber(const char* text, double& out) {
 }
 
 // "R,G,B": three band numbers from 1 on.
-bool parseBands(const char* text, int (&bands)[3]) {
+bool parseBands(const char* text, BandChoice& bands) {
     const char* p = text;
-    for (int k = 0; k < 3; ++k) {
+    int* const order[3] = {&bands.red, &bands.green, &bands.blue};
+    for (int* band : order) {
         char* end = nullptr;
         const long v = std::strtol(p, &end, 10);
         if (end == p || v < 1 || v > 65535) return false;
-        bands[k] = static_cast<int>(v);
+        *band = static_cast<int>(v);
         p = end;
-        if (k < 2 && *p++ != ',') return false;
+        if (band != order[2] && *p++ != ',') return false;
     }
     return *p == '\0';
 }
@@ -317,7 +318,45 @@ struct Terrain {
     std::int32_t stepCm = 0;
     bool degrees = false;
     int epsg = 0;
+    FillReport fill; // what was cut and filled before the resampling
 };
+
+// What the inputs did not say, and what was done about it.
+void describeData(const Mosaic& mosaic, const FillReport& fill, bool degrees, Summary& summary) {
+    const NoDataCounts& none = mosaic.noData();
+    const long long missing = none.declared + none.impossible + none.given;
+    if (missing > 0)
+        summary.add("Ohne Daten:",
+                    formatText("%lld Punkte (%lld als fehlend markiert, %lld unmoegliche Hoehen "
+                               "unter -1000 m oder ueber 9000 m, %lld mit --nodata)",
+                               missing, none.declared, none.impossible, none.given));
+    const HeightConflicts& twice = mosaic.repeated();
+    if (twice.points > 0)
+        summary.add("Doppelt:", formatText("%lld Punkte doppelt mit anderer Hoehe (bis %.2f m), "
+                                           "der erste Wert gilt",
+                                           twice.points, twice.largest));
+    const HeightConflicts& overlap = mosaic.overlaps();
+    if (overlap.points > 0)
+        summary.add("Ueberlappt:", formatText("%lld Punkte weichen zwischen den Eingaben ab (bis "
+                                              "%.2f m), die zuerst genannte Eingabe gilt",
+                                              overlap.points, overlap.largest));
+    if (fill.cutNorth + fill.cutSouth + fill.cutWest + fill.cutEast > 0)
+        summary.add("Rand:", formatText("ohne Daten abgeschnitten: %llu Zeilen im Norden, %llu im "
+                                        "Sueden, %llu Spalten im Westen, %llu im Osten",
+                                        count(fill.cutNorth), count(fill.cutSouth),
+                                        count(fill.cutWest), count(fill.cutEast)));
+    summary.add("Gefuellt:", formatText("%.1f %% (%lld Punkte aus den Raendern ergaenzt, %lld als "
+                                        "ebene Flaeche auf der tiefsten Randhoehe)",
+                                        fill.filledPercent(), fill.interpolated, fill.flat));
+    if (fill.filledPercent() > 5.0) {
+        const char* format = degrees ? "%.1f %% des Gelaendes sind ergaenzt, nicht gemessen "
+                                       "(Gebiet %.6f %.6f bis %.6f %.6f)"
+                                     : "%.1f %% des Gelaendes sind ergaenzt, nicht gemessen "
+                                       "(Gebiet %.2f %.2f bis %.2f %.2f)";
+        summary.warn(warning(format, fill.filledPercent(), fill.filledArea.x1, fill.filledArea.y1,
+                             fill.filledArea.x2, fill.filledArea.y2));
+    }
+}
 
 bool makeTerrain(const Options& o, ProgressLine& progress, Mosaic& mosaic, Summary& summary,
                  Terrain& t) {
@@ -328,13 +367,12 @@ bool makeTerrain(const Options& o, ProgressLine& progress, Mosaic& mosaic, Summa
         report("Keine Hoehen im Ausschnitt!\n");
         return false;
     }
-    const long long filled = fillHoles(grid);
-    if (filled < 0) {
+    t.fill = fillHoles(grid, o.smallHoleSteps);
+    if (!t.fill.anyValid) {
         progress.done();
         report("Keine gueltigen Hoehen in den Eingaben!\n");
         return false;
     }
-    summary.add("Gefuellt:", formatText("%lld Punkte ohne Daten", filled));
     t.degrees = grid.geographic;
     t.epsg = grid.epsg;
     t.frame = metricFrameFor(grid);
@@ -347,17 +385,16 @@ bool makeTerrain(const Options& o, ProgressLine& progress, Mosaic& mosaic, Summa
                                         "(1 Grad = %.1f m Ost-West, %.1f m Nord-Sued)",
                                         t.frame.lat0, t.frame.lon0, t.frame.metresPerDegreeX,
                                         t.frame.metresPerDegreeY));
+    if (!metricGridFits(grid, t.frame, step)) {
+        progress.done();
+        return false;
+    }
     progress.show("Raster");
     t.grid = resampleToMetric(std::move(grid), t.frame, step);
     progress.done();
     if (t.grid.columns < 2 || t.grid.rowCount() < 2) {
         report("Zu wenige Punkte fuer ein Gelaende: %llu x %llu!\n", count(t.grid.columns),
                count(t.grid.rowCount()));
-        return false;
-    }
-    if (t.grid.columns > MaxTerrainSide || t.grid.rowCount() > MaxTerrainSide) {
-        report("Gelaende zu gross: %llu x %llu Punkte (hoechstens %llu je Seite)!\n",
-               count(t.grid.columns), count(t.grid.rowCount()), count(MaxTerrainSide));
         return false;
     }
     return true;
@@ -405,16 +442,32 @@ bool makeColours(const Options& o, const Terrain& t, Summary& summary,
     ColourCanvas canvas = canvasFor(place);
     for (const std::string& path : o.pictures) {
         PlacedPicture picture;
-        if (!readPlacedPicture(path, picture)) return false;
+        if (!readPlacedPicture(path, picture, o.bands)) return false;
         if (picture.placement.known &&
             ((picture.placement.epsg != 0 && t.epsg != 0 && picture.placement.epsg != t.epsg) ||
              (picture.placement.epsg != 0 && picture.placement.geographic != t.degrees))) {
             report("%s passt nicht zu den Hoehen (anderes Koordinatensystem)!\n", path.c_str());
             return false;
         }
+        const RgbImage& image = picture.image;
+        if (image.grey)
+            summary.add("Farbbild:",
+                        formatText("%s: %s in Graustufen", baseName(path).c_str(),
+                                   image.bands == 1 ? "ein Band" : "ein Band gewaehlt"));
+        else if (image.bands > 3 || !(o.bands == BandChoice{}))
+            summary.add("Farbbild:", formatText("%s: %u Baender, Rot/Gruen/Blau aus Band %d/%d/%d",
+                                                baseName(path).c_str(), image.bands, o.bands.red,
+                                                o.bands.green, o.bands.blue));
         if (paintPicture(canvas, place, picture) == 0)
             summary.warn(warning("%s liegt ausserhalb des Gelaendes.", path.c_str()));
     }
+    // Ground no picture covers shows the shaded relief of its heights, not
+    // black that would look like data.
+    const std::size_t shaded = shadeUncovered(canvas, t.grid);
+    const double covered = coveredPercent(canvas);
+    summary.add("Abdeckung:", formatText("%.1f %% des Gelaendes von Bildern bedeckt, %llu "
+                                         "Punkte als Schummerung der Hoehen",
+                                         covered, count(shaded)));
     bytes = encodeBitmap(canvas);
     return true;
 }
@@ -437,6 +490,7 @@ int run(const Options& o, Summary& summary) {
     Terrain t;
     if (!readInputs(o, progress, mosaic) || !makeTerrain(o, progress, mosaic, summary, t)) return 1;
     describeTerrain(t, summary);
+    describeData(mosaic, t.fill, t.degrees, summary);
 
     // The terrain and its colours are made again from the data by the next
     // run: like the generator's models they skip the wait for the disk (a

@@ -135,9 +135,6 @@ struct FillReport {
     double filledPercent() const {
         return points ? 100.0 * static_cast<double>(filled()) / static_cast<double>(points) : 0.0;
     }
-    // Transitional, until the program prints the report: what fillHoles
-    // returned before (the points filled, -1 without any valid height).
-    operator long long() const { return anyValid ? filled() : -1; }
 };
 
 // Fills the no-data points of a grid:

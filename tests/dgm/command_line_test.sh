@@ -40,8 +40,9 @@ expect "dgm: an unreadable settings file is not replaced" 1 "Vodudad Avar: Can't
 check "dgm: nothing written on failure" [ "$(ls)" = "$(printf 'D.danl\na.asc\nb.asc')" ]
 out=$("$dgm" a.asc --anlage A.danl)
 check "dgm: converted with a summary, no progress in a log" [ $? = 0 -a -s a.ter -a -s A.danl ]
-check "dgm: summary" [ "$(printf '%s\n' "$out" | grep -E '^(Gitter|Gefuellt|Geschrieben):')" = "Gefuellt:    1 Punkte ohne Daten
-Gitter:      3 x 2 Punkte, Raster 10.00 m
+check "dgm: summary" [ "$(printf '%s\n' "$out" | grep -E '^(Gitter|Ohne Daten|Gefuellt|Geschrieben):')" = "Gitter:      3 x 2 Punkte, Raster 10.00 m
+Ohne Daten:  1 Punkte (1 als fehlend markiert, 0 unmoegliche Hoehen unter -1000 m oder ueber 9000 m, 0 mit --nodata)
+Gefuellt:    16.7 % (1 Punkte aus den Raendern ergaenzt, 0 als ebene Flaeche auf der tiefsten Randhoehe)
 Geschrieben: a.ter, A.danl" ]
 check "dgm: -q is silent" [ -z "$("$dgm" -q a.asc 2>&1)" ]
 exit $fail
