@@ -109,6 +109,10 @@ TEST(ElevationRead, TextGridsInTheirForms) {
         // A third of a metre, printed with three decimals.
         {"thirds.txt", "x y z\n0 0 1\n0.333 0 2\n0.667 0 3\n1 0 4\n0 0.333 5\n1 0.333 6\n",
          "4 2 0 0.333 0.333333333333333333 0.333", "5 nan nan 6 1 2 3 4"},
+        // Old Mac line ends, alone and mixed with the others.
+        {"mac.xyz", "x y z\r0 0 1\r1 0 2\r0 1 3\r\n1 1 4\n", "2 2 0 1 1 1", "3 4 1 2"},
+        {"mac.asc", "ncols 2\rnrows 1\rxllcenter 0\ryllcenter 0\rcellsize 1\r5\r6\r", "2 1 0 0 1 1",
+         "5 6"},
     };
     TempFolder tmp;
     for (const auto& c : cases) {
@@ -228,6 +232,35 @@ TEST(ElevationRead, RefusesWithAMessage) {
     EXPECT_FALSE(readElevationFile(tmp.file("pipe.xyz"), g));
     EXPECT_EQ(shown.messages.back(), tmp.file("pipe.xyz") + " ist keine Datei!\n");
 #endif
+}
+
+// Lines end with "\n", "\r\n" or "\r" alone, also where the "\r" is the
+// last byte of a chunk read (1 MiB) and its "\n" comes with the next one.
+TEST(TextLines, EveryLineEnd) {
+    const std::string longLine(std::size_t{1} << 20, 'a');
+    const struct {
+        std::string text;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {"a\nb\r\nc\rd\r\re", {"a", "b\r", "c", "d", "", "e"}},
+        {"a\r\r\n\r", {"a", "\r", ""}},
+        {"x\n" + longLine.substr(3) + "\r\ny\r", {"x", longLine.substr(3) + "\r", "y"}},
+        {"x\n" + longLine.substr(3) + "\ry", {"x", longLine.substr(3), "y"}},
+    };
+    TempFolder tmp;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text.substr(0, 16));
+        writeText(tmp.file("lines.txt"), c.text);
+        InputFile file;
+        ASSERT_TRUE(file.open(tmp.file("lines.txt")));
+        TextLines lines(file);
+        std::vector<std::string> got;
+        for (std::string_view line; lines.next(line);)
+            got.emplace_back(line);
+        EXPECT_EQ(got, c.lines);
+        EXPECT_EQ(lines.lineNumber(), c.lines.size());
+        EXPECT_EQ(lines.consumed(), c.text.size());
+    }
 }
 
 // The fast path of the number scanner rounds as strtod does; longer texts
