@@ -168,6 +168,8 @@ TEST(ElevationRead, RefusesWithAMessage) {
     writeText(tmp.file("four.csv"), "0;0;1\n0;1;1;9\n");
     writeText(tmp.file("one.xyz"), "0 0 1\n");
     writeText(tmp.file("stray.xyz"), "0 0 1\n1 0 1\n0 1 1\n1 1 1\n1000 1000 1\n");
+    // One point 10^15 m away: 10^15 columns at the 1 m of the others.
+    writeText(tmp.file("far.xyz"), "0 0 1\n1 0 2\n0 1 3\n1 1 4\n1e15 0 5\n");
     writeText(tmp.file("short.asc"),
               "ncols 2\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 1\n1 2 3\n");
     writeText(tmp.file("claims.asc"),
@@ -188,6 +190,8 @@ TEST(ElevationRead, RefusesWithAMessage) {
         {tmp.file("four.csv"), "Formatfehler in %s, Zeile 2!\n"},
         {tmp.file("one.xyz"), "%s: zu wenig Punkte fuer ein Raster!\n"},
         {tmp.file("stray.xyz"), "%s: die Punkte fuellen ihr Raster nicht einmal zu 1 %%!\n"},
+        {tmp.file("far.xyz"),
+         "%s: die Punkte spannen ein zu grosses Raster auf (ein Punkt weit abseits?)!\n"},
         {tmp.file("short.asc"), "Formatfehler in %s!\n"},
         {tmp.file("claims.asc"), "Formatfehler in %s!\n"},
         {tmp.file("long.asc"), "Formatfehler in %s, Zeile 6!\n"},
