@@ -4,7 +4,8 @@
 // tiles at 1 m: a million lines, in rows that run north to south or south to
 // north, and some tools shuffle them. Nothing in the file says the grid: its
 // spacing is the smallest distance of two distinct x (resp. y) values, and
-// every point must lie on that lattice. Points the file leaves out are holes.
+// every point must lie on that lattice. Points the file leaves out are holes;
+// a point given twice keeps its first height.
 //
 // The points are kept as they come, in three compact arrays (20 bytes a
 // point), and placed on the grid once its shape is known.
@@ -34,6 +35,9 @@ constexpr std::size_t AlwaysTakenPoints = 65536;
 // printed with few decimals (a third of a metre, seconds of arc) are off by
 // a little.
 constexpr double LatticeTolerance = 0.05;
+
+// Two heights of one point that differ by more than this are a conflict.
+constexpr double ConflictMetres = 0.01;
 
 struct Points {
     std::vector<double> x, y;
@@ -214,12 +218,26 @@ bool readXyzPoints(const std::string& path, ElevationGrid& out) {
     g.stepY = stepY;
     g.heights.assign(count, ElevationGrid::NoData);
     const double toColumn = 1.0 / stepX, toRow = 1.0 / stepY;
+    std::size_t given = 0;
     for (std::size_t i = 0; i < pts.x.size(); ++i) {
         // On the lattice (checked), so the rounded indices are inside.
         const auto c = static_cast<std::size_t>(nearest((pts.x[i] - g.west) * toColumn));
         const auto r = static_cast<std::size_t>(nearest((g.north - pts.y[i]) * toRow));
-        g.heights[r * g.columns + c] = pts.z[i];
+        float& h = g.heights[r * g.columns + c];
+        const float z = pts.z[i]; // never NaN: the scanner reads no "nan"
+        if (std::isnan(h)) {
+            h = z;
+            ++given;
+        } else if (!isPossibleHeight(h)) {
+            // A placeholder such as -32768 is no height to keep.
+            h = z;
+        } else if (isPossibleHeight(z) && std::fabs(double{z} - double{h}) > ConflictMetres) {
+            ++g.conflicts.points;
+            g.conflicts.largest = std::max(g.conflicts.largest, std::fabs(double{z} - double{h}));
+        }
     }
+    // The lattice points no line gives are the file's holes.
+    g.noData.declared = static_cast<long long>(count - given);
     readProjectionBeside(path, g.geographic, g.epsg);
     out = std::move(g);
     return true;
