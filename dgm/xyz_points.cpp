@@ -198,6 +198,17 @@ bool readXyzPoints(const std::string& path, ElevationGrid& out) {
         report(TooFewPoints, path.c_str());
         return false;
     }
+    // Nothing in the file says the spacing: one point far off along x makes
+    // the x step huge (two columns 1e15 m apart) while y keeps its metre, and
+    // a terrain of square cells would need the whole width at the finer
+    // step. That grid must fit as well.
+    const double fine = std::min(stepX, stepY);
+    const double wide = std::round((*maxX - *minX) / fine) + 1;
+    const double high = std::round((*maxY - *minY) / fine) + 1;
+    if (!(wide * high <= static_cast<double>(MaxGridPoints))) {
+        report(TooLargeGrid, path.c_str());
+        return false;
+    }
 
     ElevationGrid g;
     // Each below MaxGridPoints (latticeStep); their product is checked.

@@ -210,6 +210,8 @@ TEST(ElevationRead, RefusesWithAMessage) {
     writeText(tmp.file("stray.xyz"), "0 0 1\n1 0 1\n0 1 1\n1 1 1\n1000 1000 1\n");
     // One point 10^15 m away: 10^15 columns at the 1 m of the others.
     writeText(tmp.file("far.xyz"), "0 0 1\n1 0 2\n0 1 3\n1 1 4\n1e15 0 5\n");
+    // Two columns 10^15 m apart, the rows 1 m: as wide at 1 m.
+    writeText(tmp.file("farcolumn.xyz"), "0 0 1\n0 1 2\n0 2 3\n0 3 4\n1e15 3 5\n");
     writeText(tmp.file("short.asc"),
               "ncols 2\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 1\n1 2 3\n");
     writeText(tmp.file("claims.asc"),
@@ -231,6 +233,8 @@ TEST(ElevationRead, RefusesWithAMessage) {
         {tmp.file("one.xyz"), "%s: zu wenig Punkte fuer ein Raster!\n"},
         {tmp.file("stray.xyz"), "%s: die Punkte fuellen ihr Raster nicht einmal zu 1 %%!\n"},
         {tmp.file("far.xyz"),
+         "%s: die Punkte spannen ein zu grosses Raster auf (ein Punkt weit abseits?)!\n"},
+        {tmp.file("farcolumn.xyz"),
          "%s: die Punkte spannen ein zu grosses Raster auf (ein Punkt weit abseits?)!\n"},
         {tmp.file("short.asc"), "Formatfehler in %s!\n"},
         {tmp.file("claims.asc"), "Formatfehler in %s!\n"},
