@@ -134,7 +134,13 @@ bool readAsciiGrid(const std::string& path, ElevationGrid& out) {
                 report(FormatErrorInLine, path.c_str(), lines.lineForMessage());
                 return false;
             }
-            g.heights[n++] = h.hasNoData && v == h.NoData ? ElevationGrid::NoData : toSingle(v);
+            // Any other value as it is: readElevationFile judges it.
+            if (h.hasNoData && v == h.NoData) {
+                g.heights[n++] = ElevationGrid::NoData;
+                ++g.noData.declared;
+            } else {
+                g.heights[n++] = toSingle(v);
+            }
         }
     }
     if (lines.tooLong() || n != count) return formatError();

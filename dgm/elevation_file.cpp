@@ -3,17 +3,25 @@
 // SRTM tile's exact size with its name), else the extension, else a text
 // file is taken for XYZ points.
 #include "common/message.h"
+#include "common/numeric.h"
 #include "dgm/elevation_grid.h"
 #include "dgm/elevation_readers.h"
 #include "dgm/reader_support.h"
 #include "dgm/tiff_structure.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
 namespace {
 
 constexpr const char* UnknownFormat = "%s: unbekanntes Format!\n";
+constexpr const char* LatitudeOutside = "%s: Breite ausserhalb von -90 bis 90 Grad!\n";
+constexpr const char* LongitudeOutside = "%s: Laenge ausserhalb von -180 bis 180 Grad!\n";
+
+// Coordinates printed with few decimals may miss a pole or the date line by
+// a rounding error.
+constexpr double DegreeTolerance = 1e-9;
 
 enum class Kind { Tiff, Ascii, Srtm, Xyz, Unknown };
 
@@ -54,9 +62,49 @@ Kind kindOf(const std::string& path, std::string_view head, std::uint64_t size) 
     return Kind::Unknown;
 }
 
+// The points of a grid in degrees must lie on the globe: a corner in the
+// wrong field of a header (metres taken for degrees, -105 for a latitude)
+// would else be placed somewhere no terrain is.
+bool onTheGlobe(const std::string& path, const ElevationGrid& g) {
+    if (!g.geographic) return true;
+    const double east = g.west + static_cast<double>(g.columns - 1) * g.stepX;
+    const double south = g.north - static_cast<double>(g.rows - 1) * g.stepY;
+    if (!(south >= -90 - DegreeTolerance && g.north <= 90 + DegreeTolerance)) {
+        report(LatitudeOutside, path.c_str());
+        return false;
+    }
+    if (!(g.west >= -180 - DegreeTolerance && east <= 180 + DegreeTolerance)) {
+        report(LongitudeOutside, path.c_str());
+        return false;
+    }
+    return true;
+}
+
+// One rule for every format: what is no height becomes NaN, counted by its
+// cause. The reader has set the points the file declares as holes (and
+// counted them); every other NaN came from the file as a value.
+void markNoData(ElevationGrid& g, const ReadOptions& options) {
+    std::vector<float> given;
+    for (double v : options.noData)
+        given.push_back(toSingle(v)); // as the heights are stored
+    long long nan = 0;
+    for (float& h : g.heights) {
+        if (std::isnan(h)) {
+            ++nan;
+        } else if (std::find(given.begin(), given.end(), h) != given.end()) {
+            h = ElevationGrid::NoData;
+            ++g.noData.given;
+        } else if (!isPossibleHeight(h)) {
+            h = ElevationGrid::NoData;
+            ++g.noData.impossible;
+        }
+    }
+    g.noData.impossible += std::max(0LL, nan - g.noData.declared);
+}
+
 } // namespace
 
-bool readElevationFile(const std::string& path, ElevationGrid& out) {
+bool readElevationFile(const std::string& path, ElevationGrid& out, const ReadOptions& options) {
     out = ElevationGrid();
     InputFile file;
     if (!openRegularFile(path, file)) return false;
@@ -93,6 +141,8 @@ bool readElevationFile(const std::string& path, ElevationGrid& out) {
         report(FormatErrorIn, path.c_str());
         return false;
     }
+    if (!onTheGlobe(path, g)) return false;
+    markNoData(g, options);
     out = std::move(g);
     return true;
 }

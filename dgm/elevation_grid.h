@@ -22,24 +22,32 @@
 inline constexpr double LowestPossibleHeight = -1000.0; // metres
 inline constexpr double HighestPossibleHeight = 9000.0; // metres
 
-// Why the points of an input hold no height, counted when it is read.
+// False for NaN, the infinities and everything outside the range above.
+inline bool isPossibleHeight(double h) {
+    return h >= LowestPossibleHeight && h <= HighestPossibleHeight;
+}
+
+// Why the points of an input hold no height, counted when it is read; the
+// three add up to the NaN points of its heights.
 struct NoDataCounts {
     long long declared = 0;   // the file's own no-data value, SRTM voids, lattice points
                               // no XYZ line gives
-    long long impossible = 0; // outside LowestPossibleHeight..HighestPossibleHeight
+    long long impossible = 0; // outside LowestPossibleHeight..HighestPossibleHeight, NaN and
+                              // the infinities the file holds without declaring them
     long long given = 0;      // a value named with --nodata
 };
 
 // Points given twice with heights more than a centimetre apart (one XYZ file
 // repeating a point, or overlapping inputs); the first height stays.
 struct HeightConflicts {
-    long long points = 0;
+    long long points = 0; // each repetition that differs counts once
     double largest = 0.0; // metres, the largest difference
 };
 
 // What the user adds to every read.
 struct ReadOptions {
-    std::vector<double> noData; // further no-data values (--nodata), any input
+    std::vector<double> noData; // further no-data values (--nodata), any input; compared
+                                // with the heights as they are stored (single precision)
 };
 
 struct ElevationGrid {
@@ -64,4 +72,12 @@ struct ElevationGrid {
 // XYZ points (.xyz/.txt/.csv) or an SRTM tile (.hgt). On failure returns
 // false after one message (report) that names the file, and leaves `out`
 // empty.
-[[nodiscard]] bool readElevationFile(const std::string& path, ElevationGrid& out);
+//
+// Whatever the format, a value that is no height leaves a NaN, counted in
+// out.noData by its cause: the file's declared no-data value, SRTM voids and
+// XYZ lattice points without a line (declared), a value of options.noData
+// (given), anything outside LowestPossibleHeight..HighestPossibleHeight
+// (impossible). A grid in degrees must lie within -90..90 degrees latitude
+// and -180..180 degrees longitude.
+[[nodiscard]] bool readElevationFile(const std::string& path, ElevationGrid& out,
+                                     const ReadOptions& options = {});

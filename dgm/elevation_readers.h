@@ -1,6 +1,10 @@
 // The readers of the single elevation formats behind readElevationFile.
 // Each takes the path, fills `out` and returns true, or returns false after
-// one message (report) and leaves `out` untouched.
+// one message (report) and leaves `out` untouched. A reader sets NaN only
+// where the file declares that there is no height, and counts those points
+// in out.noData.declared; every other value it hands on as the file holds it
+// (rounded to single precision: 1e300 becomes infinity), so that
+// readElevationFile can tell what is no height.
 #pragma once
 
 #include "dgm/elevation_grid.h"
@@ -19,6 +23,7 @@ bool readGeoTiffHeights(const std::string& path, const std::vector<std::uint8_t>
 // second) points: its side, or 0 for any other file size.
 std::size_t srtmSide(std::uint64_t fileBytes);
 // The south-west corner of the tile named like "N47E011.hgt" or
-// "s12w077.hgt" (degrees, south and west negative); false if the name does
-// not say it.
+// "s12w077.hgt" (degrees, south and west negative); false (and both left
+// alone) if the name does not say it or the tile would not lie on the
+// globe (N90..., E180...).
 bool srtmCorner(const std::string& path, int& latitude, int& longitude);

@@ -69,13 +69,20 @@ bool readGeoTiffHeights(const std::string& path, const std::vector<std::uint8_t>
     g.epsg = geo.epsg;
     g.heights.resize(g.columns * g.rows);
     // The no-data text is compared as the samples are stored: a float band
-    // holds the single-precision value of the text.
+    // holds the single-precision value of the text (-9999.9 is stored as
+    // -9999.900390625, never equal to the double -9999.9).
     const double NoData = format == 3 && bits == 32 ? toSingle(t.NoData) : t.NoData;
+    const bool noDataIsNan = t.hasNoData && std::isnan(t.NoData);
     for (std::size_t i = 0; i < g.heights.size(); ++i) {
         const double v = convert(pixels.data(), i);
-        // An infinite height is no height either.
-        const bool hole = (t.hasNoData && v == NoData) || !std::isfinite(v);
-        g.heights[i] = hole ? ElevationGrid::NoData : toSingle(v);
+        if (t.hasNoData && (v == NoData || (noDataIsNan && std::isnan(v)))) {
+            g.heights[i] = ElevationGrid::NoData;
+            ++g.noData.declared;
+        } else {
+            // Any other value as it is (-3.4e38, 2^31, infinities, an
+            // undeclared NaN): readElevationFile judges it.
+            g.heights[i] = toSingle(v);
+        }
     }
     out = std::move(g);
     return true;

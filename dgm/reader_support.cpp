@@ -42,27 +42,43 @@ bool TextLines::next(std::string_view& line) {
     return true;
 }
 
+namespace {
+
+const char* find(const char* from, const char* to, char c) {
+    return static_cast<const char*>(std::memchr(from, c, static_cast<std::size_t>(to - from)));
+}
+
+} // namespace
+
+bool TextLines::take(std::size_t length, std::size_t ending, std::string_view& line) {
+    line = std::string_view(buf_.data() + begin_, length);
+    consumed_ += length + ending;
+    begin_ += length + ending;
+    ++lineNumber_;
+    return true;
+}
+
 bool TextLines::nextLine(std::string_view& line) {
     for (;;) {
-        const char* base = buf_.data();
-        if (const void* nl = std::memchr(base + begin_, '\n', end_ - begin_)) {
-            const auto at = static_cast<std::size_t>(static_cast<const char*>(nl) - base);
-            line = std::string_view(base + begin_, at - begin_);
-            consumed_ += at + 1 - begin_;
-            begin_ = at + 1;
-            ++lineNumber_;
-            return true;
+        const char* from = buf_.data() + begin_;
+        const char* to = buf_.data() + end_;
+        // The first line end: the mark the last line ended with ("\n", or
+        // "\r" alone in an old Mac file), or the other one when it comes
+        // first. Searching for that mark first keeps this one pass of
+        // memchr over each line, in either kind of file.
+        const char* mark = find(from, to, crOnly_ ? '\r' : '\n');
+        const char* other = find(from, mark ? mark : to, crOnly_ ? '\n' : '\r');
+        const char* at = other ? other : mark;
+        // A "\r" as the last byte read so far may be the first of "\r\n".
+        if (at && (*at == '\n' || at + 1 < to || eof_)) {
+            const auto length = static_cast<std::size_t>(at - from);
+            crOnly_ = *at == '\r' && !(at + 1 < to && at[1] == '\n');
+            if (*at == '\n') return take(length, 1, line);
+            return crOnly_ ? take(length, 1, line) : take(length + 1, 1, line);
         }
-        if (eof_) {
-            if (begin_ == end_) return false;
-            line = std::string_view(base + begin_, end_ - begin_);
-            consumed_ += end_ - begin_;
-            begin_ = end_;
-            ++lineNumber_;
-            return true;
-        }
+        if (eof_) return begin_ != end_ && take(end_ - begin_, 0, line);
         // Keep the started line, then fill up the buffer behind it.
-        std::memmove(buf_.data(), base + begin_, end_ - begin_);
+        std::memmove(buf_.data(), from, end_ - begin_);
         end_ -= begin_;
         begin_ = 0;
         if (end_ == buf_.size()) {

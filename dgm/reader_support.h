@@ -39,7 +39,8 @@ std::string lowerExtension(const std::string& path);
 
 // Hands out the lines of a text file one by one, read in big chunks; a line
 // is valid until the next call. "\r\n" ends a line as "\n" does (the "\r"
-// stays in the line: the parsers skip it as a blank).
+// stays in the line: the parsers skip it as a blank); so does a "\r" alone
+// (old Mac files).
 class TextLines {
   public:
     explicit TextLines(InputFile& file) : file_(file), buf_(1 << 20) {}
@@ -57,6 +58,9 @@ class TextLines {
 
   private:
     bool nextLine(std::string_view& line);
+    // Hands out the next `length` bytes as a line and skips the `ending`
+    // bytes that end it.
+    bool take(std::size_t length, std::size_t ending, std::string_view& line);
 
     InputFile& file_;
     std::vector<char> buf_;
@@ -64,6 +68,7 @@ class TextLines {
     std::size_t lineNumber_ = 0;
     std::uint64_t consumed_ = 0;
     bool eof_ = false, tooLong_ = false;
+    bool crOnly_ = false; // a line has ended with "\r" alone
 };
 
 // Blanks, tabs, commas, semicolons and carriage returns separate fields.

@@ -40,10 +40,13 @@ bool srtmCorner(const std::string& path, int& latitude, int& longitude) {
     const char ns = static_cast<char>(name[0] & ~0x20), ew = static_cast<char>(name[3] & ~0x20);
     const int lat = number(name, 1, 2), lon = number(name, 4, 3);
     if ((ns != 'N' && ns != 'S') || (ew != 'E' && ew != 'W') || lat < 0 || lon < 0) return false;
-    latitude = ns == 'S' ? -lat : lat;
-    longitude = ew == 'W' ? -lon : lon;
-    // The tile and its top row must lie on the globe.
-    return latitude >= -90 && latitude < 90 && longitude >= -180 && longitude < 180;
+    const int south = ns == 'S' ? -lat : lat, west = ew == 'W' ? -lon : lon;
+    // The tile and its top row must lie on the globe: N90 would reach 91
+    // degrees, E180 181 degrees (W180 and S90 are the first tiles).
+    if (south < -90 || south >= 90 || west < -180 || west >= 180) return false;
+    latitude = south;
+    longitude = west;
+    return true;
 }
 
 bool readSrtmTile(const std::string& path, ElevationGrid& out) {
@@ -71,6 +74,7 @@ bool readSrtmTile(const std::string& path, ElevationGrid& out) {
     for (float& h : g.heights) {
         const std::int16_t v = r.i16be();
         h = v == Void ? ElevationGrid::NoData : static_cast<float>(v);
+        g.noData.declared += v == Void ? 1 : 0;
     }
     out = std::move(g);
     return true;

@@ -320,7 +320,12 @@ bool parseTiff(const std::string& path, const std::vector<std::uint8_t>& file, T
                 t.hasNoData = true;
                 t.NoData = nd;
             }
-            // "nan" needs no value: NaN is no height anyway.
+            // GDAL writes a NaN no-data value as "nan" (or "-nan"): the
+            // band's NaN samples are then declared holes.
+            if (ok && (text == "nan" || text == "-nan" || text == "NaN" || text == "-NaN")) {
+                t.hasNoData = true;
+                t.NoData = NAN;
+            }
             break;
         }
         default:

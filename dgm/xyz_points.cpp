@@ -4,7 +4,8 @@
 // tiles at 1 m: a million lines, in rows that run north to south or south to
 // north, and some tools shuffle them. Nothing in the file says the grid: its
 // spacing is the smallest distance of two distinct x (resp. y) values, and
-// every point must lie on that lattice. Points the file leaves out are holes.
+// every point must lie on that lattice. Points the file leaves out are holes;
+// a point given twice keeps its first height.
 //
 // The points are kept as they come, in three compact arrays (20 bytes a
 // point), and placed on the grid once its shape is known.
@@ -21,6 +22,8 @@ namespace {
 constexpr const char* NoLattice = "%s: die Punkte liegen auf keinem regelmaessigen Raster!\n";
 constexpr const char* TooFewPoints = "%s: zu wenig Punkte fuer ein Raster!\n";
 constexpr const char* TooSparse = "%s: die Punkte fuellen ihr Raster nicht einmal zu 1 %%!\n";
+constexpr const char* TooLargeGrid =
+    "%s: die Punkte spannen ein zu grosses Raster auf (ein Punkt weit abseits?)!\n";
 
 // A grid that the points fill to less than 1 % is no terrain but a stray
 // point (a typing error, a misplaced line) far away from the others: it
@@ -32,6 +35,9 @@ constexpr std::size_t AlwaysTakenPoints = 65536;
 // printed with few decimals (a third of a metre, seconds of arc) are off by
 // a little.
 constexpr double LatticeTolerance = 0.05;
+
+// Two heights of one point that differ by more than this are a conflict.
+constexpr double ConflictMetres = 0.01;
 
 struct Points {
     std::vector<double> x, y;
@@ -61,45 +67,58 @@ std::int64_t nearest(double t) {
     return static_cast<std::int64_t>(t + 0.5);
 }
 
+enum class Lattice { Found, None, TooLarge };
+
 // Whether every value lies on lo + k × step (k whole). step is refined to
 // the range divided by the number of steps, so that rounding in the
 // distance it came from does not add up over a thousand points.
-bool onLattice(const std::vector<double>& v, double lo, double hi, double& step) {
+Lattice onLattice(const std::vector<double>& v, double lo, double hi, double& step) {
     const double n = std::round((hi - lo) / step);
-    if (!(n >= 1) || n > static_cast<double>(MaxGridPoints)) return false;
+    if (!(n >= 1)) return Lattice::None;
+    if (n >= static_cast<double>(MaxGridPoints)) return Lattice::TooLarge;
     step = (hi - lo) / n;
     const double inverse = 1.0 / step;
     for (double a : v) {
         const double t = (a - lo) * inverse; // >= 0: lo is the smallest
-        if (std::fabs(t - static_cast<double>(nearest(t))) > LatticeTolerance) return false;
+        if (std::fabs(t - static_cast<double>(nearest(t))) > LatticeTolerance) return Lattice::None;
     }
-    return true;
+    return Lattice::Found;
 }
 
-// The lattice step of one axis, 0 when there is none. Values closer than a
-// rounding error count as the same value.
-double latticeStep(const std::vector<double>& v, double lo, double hi) {
-    if (hi == lo) return 0.0;
-    const double same = 1e-10 * std::max({std::fabs(lo), std::fabs(hi), 1.0});
+// Whether a and b differ by more than a rounding error of their own size.
+// (Measured against the whole range instead, a point far away would make the
+// real spacing of the others vanish, and their points fall onto one.)
+bool distinct(double a, double b, double d) {
+    return d > 1e-10 * std::max({std::fabs(a), std::fabs(b), 1.0});
+}
+
+// The lattice step of one axis in step: 0 when every value is the same.
+// TooLarge when the values span more lattice points than a grid may hold
+// (the smallest distance of two values bounds the step from above, so no
+// other lattice would hold them in fewer points).
+Lattice latticeStep(const std::vector<double>& v, double lo, double hi, double& step) {
+    step = 0.0;
+    if (hi == lo) return Lattice::Found;
     // The quick way: in a file of rows (in either order, or shuffled among
     // many points) two consecutive lines are one step apart somewhere. The
     // smallest such distance is a multiple of the step; when every value
     // lies on its lattice it is the step itself.
-    double step = INFINITY;
+    step = INFINITY;
     for (std::size_t i = 1; i < v.size(); ++i) {
         const double d = std::fabs(v[i] - v[i - 1]);
-        if (d > same && d < step) step = d;
+        if (distinct(v[i], v[i - 1], d) && d < step) step = d;
     }
-    if (onLattice(v, lo, hi, step)) return step;
+    const Lattice quick = onLattice(v, lo, hi, step);
+    if (quick != Lattice::None) return quick;
     // Else the distances of the sorted distinct values.
     std::vector<double> sorted(v);
     std::sort(sorted.begin(), sorted.end());
     step = INFINITY;
     for (std::size_t i = 1; i < sorted.size(); ++i) {
         const double d = sorted[i] - sorted[i - 1];
-        if (d > same && d < step) step = d;
+        if (distinct(sorted[i], sorted[i - 1], d) && d < step) step = d;
     }
-    return onLattice(v, lo, hi, step) ? step : -1.0;
+    return onLattice(v, lo, hi, step);
 }
 
 bool readPoints(const std::string& path, Points& pts) {
@@ -161,9 +180,14 @@ bool readXyzPoints(const std::string& path, ElevationGrid& out) {
     }
     const auto [minX, maxX] = std::minmax_element(pts.x.begin(), pts.x.end());
     const auto [minY, maxY] = std::minmax_element(pts.y.begin(), pts.y.end());
-    double stepX = latticeStep(pts.x, *minX, *maxX);
-    double stepY = latticeStep(pts.y, *minY, *maxY);
-    if (stepX < 0 || stepY < 0) {
+    double stepX = 0, stepY = 0;
+    const Lattice alongX = latticeStep(pts.x, *minX, *maxX, stepX);
+    const Lattice alongY = latticeStep(pts.y, *minY, *maxY, stepY);
+    if (alongX == Lattice::TooLarge || alongY == Lattice::TooLarge) {
+        report(TooLargeGrid, path.c_str());
+        return false;
+    }
+    if (alongX == Lattice::None || alongY == Lattice::None) {
         report(NoLattice, path.c_str());
         return false;
     }
@@ -174,13 +198,25 @@ bool readXyzPoints(const std::string& path, ElevationGrid& out) {
         report(TooFewPoints, path.c_str());
         return false;
     }
+    // Nothing in the file says the spacing: one point far off along x makes
+    // the x step huge (two columns 1e15 m apart) while y keeps its metre, and
+    // a terrain of square cells would need the whole width at the finer
+    // step. That grid must fit as well.
+    const double fine = std::min(stepX, stepY);
+    const double wide = std::round((*maxX - *minX) / fine) + 1;
+    const double high = std::round((*maxY - *minY) / fine) + 1;
+    if (!(wide * high <= static_cast<double>(MaxGridPoints))) {
+        report(TooLargeGrid, path.c_str());
+        return false;
+    }
 
     ElevationGrid g;
+    // Each below MaxGridPoints (latticeStep); their product is checked.
     g.columns = static_cast<std::size_t>(std::llround((*maxX - *minX) / stepX)) + 1;
     g.rows = static_cast<std::size_t>(std::llround((*maxY - *minY) / stepY)) + 1;
     std::size_t count = 0;
     if (!checkedMul(g.columns, g.rows, count) || count > MaxGridPoints) {
-        report(FileTooLarge, path.c_str());
+        report(TooLargeGrid, path.c_str());
         return false;
     }
     if (count > AlwaysTakenPoints && pts.x.size() < count / 100 * MinPointsPerCent) {
@@ -193,12 +229,26 @@ bool readXyzPoints(const std::string& path, ElevationGrid& out) {
     g.stepY = stepY;
     g.heights.assign(count, ElevationGrid::NoData);
     const double toColumn = 1.0 / stepX, toRow = 1.0 / stepY;
+    std::size_t given = 0;
     for (std::size_t i = 0; i < pts.x.size(); ++i) {
         // On the lattice (checked), so the rounded indices are inside.
         const auto c = static_cast<std::size_t>(nearest((pts.x[i] - g.west) * toColumn));
         const auto r = static_cast<std::size_t>(nearest((g.north - pts.y[i]) * toRow));
-        g.heights[r * g.columns + c] = pts.z[i];
+        float& h = g.heights[r * g.columns + c];
+        const float z = pts.z[i]; // never NaN: the scanner reads no "nan"
+        if (std::isnan(h)) {
+            h = z;
+            ++given;
+        } else if (!isPossibleHeight(h)) {
+            // A placeholder such as -32768 is no height to keep.
+            h = z;
+        } else if (isPossibleHeight(z) && std::fabs(double{z} - double{h}) > ConflictMetres) {
+            ++g.conflicts.points;
+            g.conflicts.largest = std::max(g.conflicts.largest, std::fabs(double{z} - double{h}));
+        }
     }
+    // The lattice points no line gives are the file's holes.
+    g.noData.declared = static_cast<long long>(count - given);
     readProjectionBeside(path, g.geographic, g.epsg);
     out = std::move(g);
     return true;

@@ -46,6 +46,22 @@ std::string gridProblem(const std::string& path) {
     if (!(g.stepX > 0) || !(g.stepY > 0) || !std::isfinite(g.stepX) || !std::isfinite(g.stepY) ||
         !std::isfinite(g.west) || !std::isfinite(g.north))
         return "the grid has no usable place or spacing";
+    // What is no height is NaN, and every NaN has its cause counted.
+    long long holes = 0;
+    for (float h : g.heights) {
+        if (std::isnan(h))
+            ++holes;
+        else if (!isPossibleHeight(h))
+            return "a height outside the possible range";
+    }
+    const NoDataCounts& n = g.noData;
+    if (n.declared < 0 || n.impossible < 0 || n.given != 0 ||
+        n.declared + n.impossible + n.given != holes)
+        return "the no-data counts do not add up to the points without a height";
+    const HeightConflicts& c = g.conflicts;
+    if (c.points < 0 || (c.points == 0) != (c.largest == 0.0) ||
+        !(c.largest <= HighestPossibleHeight - LowestPossibleHeight))
+        return "the conflicts are not what they count";
     return {};
 }
 

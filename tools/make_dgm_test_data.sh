@@ -342,3 +342,67 @@ pic pic_six_bands_u16.tif -b 1 -b 2 -b 3 -b 2 -b 3 -b 1 -ot UInt16 -scale 0 255 
     -co INTERLEAVE=BAND -co COMPRESS=LZW
 gdal_translate -q -of PNG "$out/pic_palette.tif" "$out/pic_palette.png"
 rm -f "$out"/*.aux.xml
+
+# --- readers: what is no height ------------------------------------------------
+# Float and integer GeoTIFFs (4 x 3 and 4 x 2 points, 10 m, EPSG:25832), written
+# by us as raw samples behind a virtual raster, then by GDAL as GeoTIFF:
+#   f32_nodata_9999_9.tif  Float32 declaring -9999.9 as no data (stored as the
+#                          float -9999.900390625), and an undeclared -32768;
+#   f32_outliers.tif       Float32 without no data: -3.4e38, NaN, infinities,
+#                          -9999, -32768 and the edges of the possible heights;
+#   f64_outliers.tif       Float64: 1e300, 2^32, -2^31, 3.4e38;
+#   i32_outliers.tif       Int32: -2^31, 2^31 - 1, -32768, -9999.
+# gdal_outliers.csv: file,columns,rows,heights (every point as GDAL reads it,
+# north row first, "nd" where GDAL's mask band says no data).
+"$PYTHON" - "$work" <<'PY'
+import os, struct, sys
+work = sys.argv[1]
+inf, nan = float("inf"), float("nan")
+grids = {
+    # name: (GDAL type, struct code, columns, values north row first, no data)
+    "f32_nodata_9999_9": ("Float32", "f", 4, [-9999.9, 212.5, 230.25, -9999.9,
+                                             240.0, -9999.9, 251.75, 260.5,
+                                             270.0, 281.125, -32768, 299.0], "-9999.9"),
+    "f32_outliers": ("Float32", "f", 4, [-3.4028234663852886e38, nan, inf, -inf,
+                                        -9999, -32768, 9000.5, -1000.5,
+                                        -1000, 9000, 0, 512.25], None),
+    "f64_outliers": ("Float64", "d", 4, [1e300, -1e300, 2.0 ** 32, 1e-300,
+                                        -2147483648.0, 8999.999, 100.0, 3.4e38], None),
+    "i32_outliers": ("Int32", "i", 4, [-2147483648, 2147483647, -32768, 9001,
+                                      -1000, 9000, 17, -9999], None),
+}
+for name, (gdal_type, code, w, values, nodata) in grids.items():
+    h = len(values) // w
+    raw = os.path.join(work, name + ".raw")
+    open(raw, "wb").write(struct.pack("<%d%s" % (len(values), code), *values))
+    size = struct.calcsize(code)
+    open(os.path.join(work, name + ".vrt"), "w").write(
+        '<VRTDataset rasterXSize="%d" rasterYSize="%d"><SRS>EPSG:25832</SRS>'
+        '<GeoTransform>500000, 10, 0, 5600040, 0, -10</GeoTransform>'
+        '<VRTRasterBand dataType="%s" band="1" subClass="VRTRawRasterBand">%s'
+        '<SourceFilename relativeToVRT="1">%s</SourceFilename><ImageOffset>0</ImageOffset>'
+        '<PixelOffset>%d</PixelOffset><LineOffset>%d</LineOffset><ByteOrder>LSB</ByteOrder>'
+        '</VRTRasterBand></VRTDataset>' % (w, h, gdal_type,
+        "<NoDataValue>%s</NoDataValue>" % nodata if nodata else "", name + ".raw", size, size * w))
+PY
+for f in f32_nodata_9999_9 f32_outliers f64_outliers i32_outliers; do
+    gdal_translate -q "$work/$f.vrt" "$out/$f.tif"
+done
+{
+    echo "file,columns,rows,heights"
+    for f in f32_nodata_9999_9 f32_outliers f64_outliers i32_outliers; do
+        gdal_translate -q -of ENVI -ot Float64 "$out/$f.tif" "$work/values.raw"
+        gdal_translate -q -of ENVI -b mask "$out/$f.tif" "$work/mask.raw"
+        gdalinfo -json "$out/$f.tif" > "$work/info.json"
+        "$PYTHON" - "$work/info.json" "$work/values.raw" "$work/mask.raw" "$f.tif" <<'PY'
+import json, struct, sys
+w, h = json.load(open(sys.argv[1]))["size"]
+values = struct.unpack("<%dd" % (w * h), open(sys.argv[2], "rb").read())
+mask = open(sys.argv[3], "rb").read()
+assert len(mask) == w * h
+print("%s,%d,%d,%s" % (sys.argv[4], w, h, " ".join("nd" if m == 0 else repr(v)
+                                                   for v, m in zip(values, mask))))
+PY
+    done
+} > "$out/gdal_outliers.csv"
+echo "made the no-data test files in $out"

@@ -1,5 +1,7 @@
 #include "common/bytes.h"
+#include "common/numeric.h"
 #include "dgm/elevation_grid.h"
+#include "dgm/elevation_readers.h"
 #include "dgm/reader_support.h"
 #include "dgm/tiff_picture.h"
 #include "tests/raster/raster_test_files.h"
@@ -28,6 +30,17 @@ void expectEmpty(const ElevationGrid& g) {
     EXPECT_EQ(g.rows, 0u);
     EXPECT_TRUE(g.heights.empty());
 }
+
+void expectNoData(const ElevationGrid& g, long long declared, long long impossible,
+                  long long given) {
+    EXPECT_EQ(g.noData.declared, declared);
+    EXPECT_EQ(g.noData.impossible, impossible);
+    EXPECT_EQ(g.noData.given, given);
+}
+
+constexpr const char* DegreesPrj = "GEOGCS[\"WGS 84\",DATUM[\"WGS_1984\",SPHEROID[\"WGS 84\","
+                                   "6378137,298.257223563]],PRIMEM[\"Greenwich\",0],"
+                                   "UNIT[\"degree\",0.0174532925199433]]";
 
 } // namespace
 
@@ -97,7 +110,7 @@ TEST(ElevationRead, TextGridsInTheirForms) {
         {"centre.txt",
          "\xEF\xBB\xBFNCOLS 2\r\nNRows 2\r\nXLLCENTER 10\r\nyllcenter 20\r\ndx 2\r\ndy 5\r\n"
          "1 2\r\n3 -9999\r\n",
-         "2 2 10 25 2 5", "1 2 3 -9999"},
+         "2 2 10 25 2 5", "1 2 3 nan"},
         {"values.asc",
          "ncols 3\nnrows 1\nxllcorner 0\nyllcorner 0\ncellsize 4\nnodata_value -1\n"
          "1.5e2\n-1\n+7\n",
@@ -109,6 +122,10 @@ TEST(ElevationRead, TextGridsInTheirForms) {
         // A third of a metre, printed with three decimals.
         {"thirds.txt", "x y z\n0 0 1\n0.333 0 2\n0.667 0 3\n1 0 4\n0 0.333 5\n1 0.333 6\n",
          "4 2 0 0.333 0.333333333333333333 0.333", "5 nan nan 6 1 2 3 4"},
+        // Old Mac line ends, alone and mixed with the others.
+        {"mac.xyz", "x y z\r0 0 1\r1 0 2\r0 1 3\r\n1 1 4\n", "2 2 0 1 1 1", "3 4 1 2"},
+        {"mac.asc", "ncols 2\rnrows 1\rxllcenter 0\ryllcenter 0\rcellsize 1\r5\r6\r", "2 1 0 0 1 1",
+         "5 6"},
     };
     TempFolder tmp;
     for (const auto& c : cases) {
@@ -152,6 +169,33 @@ TEST(ElevationRead, SrtmTilePlacedByItsName) {
         EXPECT_EQ(g.epsg, 4326);
         EXPECT_EQ(g.heights[2 * 1201 + 1000], 2 * 3 - 1000);
         EXPECT_TRUE(std::isnan(g.heights[5 * 1201 + 7]));
+        // The void is declared; below -1000 m, where c > 1000 + 3r, is
+        // impossible: 200 - 3r points in each of the rows 0 to 66.
+        EXPECT_EQ(g.noData.declared, 1);
+        EXPECT_EQ(g.noData.impossible, 67 * 200 - 3 * (66 * 67 / 2));
+    }
+}
+
+// The name gives the south-west corner; the tile must lie on the globe, its
+// northern row included (N89 ends at the pole, N90 would be beyond it).
+TEST(ElevationRead, SrtmNamesOnTheGlobe) {
+    const struct {
+        const char* name;
+        bool ok;
+        int latitude, longitude;
+    } cases[] = {
+        {"N47E011.hgt", true, 47, 11},  {"s90w180.hgt", true, -90, -180},
+        {"N89E179.hgt", true, 89, 179}, {"N90E000.hgt", false, 0, 0},
+        {"N99W000.hgt", false, 0, 0},   {"N00E180.hgt", false, 0, 0},
+        {"S00W181.hgt", false, 0, 0},   {"S91E000.hgt", false, 0, 0},
+        {"N47E11.hgt", false, 0, 0},    {"X47E011.hgt", false, 0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        int latitude = 0, longitude = 0;
+        EXPECT_EQ(srtmCorner(c.name, latitude, longitude), c.ok);
+        EXPECT_EQ(latitude, c.latitude); // untouched when refused
+        EXPECT_EQ(longitude, c.longitude);
     }
 }
 
@@ -164,6 +208,10 @@ TEST(ElevationRead, RefusesWithAMessage) {
     writeText(tmp.file("four.csv"), "0;0;1\n0;1;1;9\n");
     writeText(tmp.file("one.xyz"), "0 0 1\n");
     writeText(tmp.file("stray.xyz"), "0 0 1\n1 0 1\n0 1 1\n1 1 1\n1000 1000 1\n");
+    // One point 10^15 m away: 10^15 columns at the 1 m of the others.
+    writeText(tmp.file("far.xyz"), "0 0 1\n1 0 2\n0 1 3\n1 1 4\n1e15 0 5\n");
+    // Two columns 10^15 m apart, the rows 1 m: as wide at 1 m.
+    writeText(tmp.file("farcolumn.xyz"), "0 0 1\n0 1 2\n0 2 3\n0 3 4\n1e15 3 5\n");
     writeText(tmp.file("short.asc"),
               "ncols 2\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 1\n1 2 3\n");
     writeText(tmp.file("claims.asc"),
@@ -184,6 +232,10 @@ TEST(ElevationRead, RefusesWithAMessage) {
         {tmp.file("four.csv"), "Formatfehler in %s, Zeile 2!\n"},
         {tmp.file("one.xyz"), "%s: zu wenig Punkte fuer ein Raster!\n"},
         {tmp.file("stray.xyz"), "%s: die Punkte fuellen ihr Raster nicht einmal zu 1 %%!\n"},
+        {tmp.file("far.xyz"),
+         "%s: die Punkte spannen ein zu grosses Raster auf (ein Punkt weit abseits?)!\n"},
+        {tmp.file("farcolumn.xyz"),
+         "%s: die Punkte spannen ein zu grosses Raster auf (ein Punkt weit abseits?)!\n"},
         {tmp.file("short.asc"), "Formatfehler in %s!\n"},
         {tmp.file("claims.asc"), "Formatfehler in %s!\n"},
         {tmp.file("long.asc"), "Formatfehler in %s, Zeile 6!\n"},
@@ -228,6 +280,226 @@ TEST(ElevationRead, RefusesWithAMessage) {
     EXPECT_FALSE(readElevationFile(tmp.file("pipe.xyz"), g));
     EXPECT_EQ(shown.messages.back(), tmp.file("pipe.xyz") + " ist keine Datei!\n");
 #endif
+}
+
+// What is no height is no data, whatever the file declares, counted by its
+// cause: GDAL's mask tells what the file declares (a Float32 no-data value
+// only matches in single precision), every other value outside -1000 to
+// 9000 m (-3.4e38, NaN, infinities, 1e300, -2^31, -32768, -9999) is
+// impossible.
+TEST(ElevationRead, WhatIsNoHeightIsNoData) {
+    const auto table = readTable("dgm/gdal_outliers.csv");
+    ASSERT_EQ(table.size(), 4u);
+    for (const auto& row : table) {
+        SCOPED_TRACE(row[0]);
+        ElevationGrid g;
+        ASSERT_TRUE(readElevationFile(testDataFile("dgm/" + row[0]), g));
+        ASSERT_EQ(g.heights.size(), std::stoul(row[1]) * std::stoul(row[2]));
+        std::istringstream in(row[3]);
+        long long declared = 0, impossible = 0;
+        std::size_t i = 0;
+        for (std::string word; in >> word && i < g.heights.size(); ++i) {
+            const double v = word == "nd" ? 0.0 : word == "nan" ? NAN : std::stod(word);
+            const bool possible = word != "nd" && v >= -1000 && v <= 9000;
+            declared += word == "nd" ? 1 : 0;
+            impossible += word != "nd" && !possible ? 1 : 0;
+            if (possible)
+                EXPECT_EQ(g.heights[i], toSingle(v)) << i;
+            else
+                EXPECT_TRUE(std::isnan(g.heights[i])) << i;
+        }
+        EXPECT_EQ(i, g.heights.size());
+        expectNoData(g, declared, impossible, 0);
+    }
+    // Values given as no data are compared as the heights are stored: the
+    // double 8999.999 in single precision.
+    ElevationGrid g;
+    ASSERT_TRUE(readElevationFile(testDataFile("dgm/f64_outliers.tif"), g, {{8999.999, 100}}));
+    expectNoData(g, 0, 5, 2);
+}
+
+TEST(ElevationRead, NoDataOfTheTextFormats) {
+    const std::string asc = "ncols 3\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 1\n";
+    const struct {
+        const char* name;
+        std::string text;
+        std::vector<double> given;
+        const char *heights, *counts; // counts: declared, impossible, given
+    } cases[] = {
+        {"undeclared.asc",
+         asc + "-9999 1e300 -2147483648\n100 -1000 9000\n",
+         {},
+         "nan nan nan 100 -1000 9000",
+         "0 3 0"},
+        {"declared.asc",
+         asc + "NODATA_value -9999\n-9999 -32768 5\n1 2 3",
+         {},
+         "nan nan 5 1 2 3",
+         "1 1 0"},
+        // GDAL's XYZ export writes its no-data value (-32768 for Int16) as a
+        // height; a lattice point without a line is the file's hole.
+        {"gdal.xyz",
+         "0 1 -32768\n1 1 5\n2 1 6\n0 0 7\n2 0 -3.4e38\n",
+         {},
+         "nan 5 6 7 nan nan",
+         "1 2 0"},
+        // --nodata: the values given, also where they are possible heights.
+        {"given.asc",
+         asc + "0 12.5 12.50001\n-9999 4 5\n",
+         {0, 12.5},
+         "nan nan 12.50001 nan 4 5",
+         "0 1 2"},
+    };
+    TempFolder tmp;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        writeText(tmp.file(c.name), c.text);
+        ElevationGrid g;
+        ASSERT_TRUE(readElevationFile(tmp.file(c.name), g, {c.given}));
+        const std::vector<double> want = numbers(c.heights), counts = numbers(c.counts);
+        ASSERT_EQ(g.heights.size(), want.size());
+        for (std::size_t i = 0; i < want.size(); ++i)
+            EXPECT_TRUE(std::isnan(want[i]) ? std::isnan(g.heights[i])
+                                            : g.heights[i] == toSingle(want[i]))
+                << i;
+        expectNoData(g, static_cast<long long>(counts[0]), static_cast<long long>(counts[1]),
+                     static_cast<long long>(counts[2]));
+    }
+}
+
+// A point given twice keeps its first height; heights more than a
+// centimetre apart are counted as conflicts. A placeholder such as -32768
+// is no height to keep.
+TEST(ElevationRead, PointGivenTwiceKeepsItsFirstHeight) {
+    TempFolder tmp;
+    writeText(tmp.file("twice.xyz"),
+              "0 0 1\n1 0 2\n0 0 1.005\n1 0 5\n0 1 -32768\n0 1 7\n1 1 4\n1 1 4.5\n");
+    ElevationGrid g;
+    ASSERT_TRUE(readElevationFile(tmp.file("twice.xyz"), g));
+    EXPECT_EQ(g.heights, (std::vector<float>{7, 4, 1, 2}));
+    EXPECT_EQ(g.conflicts.points, 2);
+    EXPECT_EQ(g.conflicts.largest, 3.0);
+    expectNoData(g, 0, 0, 0);
+}
+
+// A grid in degrees must lie on the globe; its edges may touch the poles and
+// the date line. (3 x 3 points, 0.25 degrees apart.)
+TEST(ElevationRead, DegreesBeyondTheGlobeRefused) {
+    const std::string latitude = "%s: Breite ausserhalb von -90 bis 90 Grad!\n";
+    const std::string longitude = "%s: Laenge ausserhalb von -180 bis 180 Grad!\n";
+    const struct {
+        const char* corner;
+        std::string message; // empty: read
+    } cases[] = {
+        {"xllcorner 10\nyllcorner -105", latitude},  {"xllcorner 10\nyllcorner 89.5", latitude},
+        {"xllcorner 179.5\nyllcorner 0", longitude}, {"xllcorner -181\nyllcorner 0", longitude},
+        {"xllcenter -180\nyllcenter -90", ""},       {"xllcenter 179.5\nyllcenter 89.5", ""},
+    };
+    TempFolder tmp;
+    writeText(tmp.file("grid.prj"), DegreesPrj);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.corner);
+        writeText(tmp.file("grid.asc"), std::string("ncols 3\nnrows 3\n") + c.corner +
+                                            "\ncellsize 0.25\n1 2 3\n4 5 6\n7 8 9\n");
+        ElevationGrid g;
+        MessageCapture shown;
+        EXPECT_EQ(readElevationFile(tmp.file("grid.asc"), g), c.message.empty());
+        std::vector<std::string> messages;
+        if (!c.message.empty())
+            messages.push_back(formatText(c.message.c_str(), tmp.file("grid.asc").c_str()));
+        EXPECT_EQ(shown.messages, messages);
+        EXPECT_EQ(g.geographic, c.message.empty());
+    }
+}
+
+// A PackBits run must end inside its strip. The TIFF (4 x 2 bytes, one row
+// a strip) holds strip 1's whole run, but its byte count says less: the
+// bytes that follow in the file would make the row, and must not be read.
+TEST(ElevationRead, PackBitsRunsStayInTheirStrip) {
+    const struct {
+        std::vector<std::uint8_t> run;
+        std::uint32_t count; // strip 1's byte count
+        std::uint8_t row;    // strip 1's first value; 0: refused
+    } cases[] = {
+        {{3, 20, 21, 22, 23}, 5, 20}, // a literal run of 4
+        {{3, 20, 21, 22, 23}, 3, 0},
+        {{0xFD, 30}, 2, 30}, // a repeat run of 4
+        {{0xFD, 30}, 1, 0},
+    };
+    TempFolder tmp;
+    const std::string path = tmp.file("runs.tif");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.count);
+        const auto ifd = static_cast<std::uint32_t>(13 + c.run.size()); // behind both strips
+        const std::uint32_t arrays = ifd + 2 + 11 * 12 + 4;
+        ByteWriter w;
+        w.bytes("II*\0", 4);
+        w.u32(ifd);
+        w.bytes("\x03\x0A\x0B\x0C\x0D", 5); // strip 0: 10 11 12 13
+        w.bytes(c.run.data(), c.run.size());
+        w.u16(11);
+        // Tag, type, count, value or offset (a SHORT in its first two bytes).
+        const auto entry = [&](std::uint16_t tag, std::uint16_t type, std::uint32_t n,
+                               std::uint32_t value) {
+            w.u16(tag);
+            w.u16(type);
+            w.u32(n);
+            w.u32(value);
+        };
+        entry(256, 3, 1, 4); // width
+        entry(257, 3, 1, 2); // height
+        entry(258, 3, 1, 8); // bits
+        entry(259, 3, 1, 32773);
+        entry(262, 3, 1, 1);
+        entry(273, 4, 2, arrays); // strip offsets
+        entry(277, 3, 1, 1);
+        entry(278, 3, 1, 1);          // rows per strip
+        entry(279, 4, 2, arrays + 8); // strip byte counts
+        entry(33550, 12, 3, arrays + 16);
+        entry(33922, 12, 6, arrays + 40);
+        for (std::uint32_t v : {0u, 8u, 13u, 5u, c.count}) // next IFD, offsets, counts
+            w.u32(v);
+        for (double v : {10.0, 10.0, 0.0, 0.0, 0.0, 0.0, 500000.0, 5600020.0, 0.0})
+            w.f64(v);
+        writeBytes(path, w.buffer());
+        ElevationGrid g;
+        MessageCapture shown;
+        const bool read = readElevationFile(path, g);
+        EXPECT_EQ(read, c.row != 0);
+        const std::vector<std::string> refused = {
+            formatText("Formatfehler in %s!\n", path.c_str())};
+        EXPECT_EQ(shown.messages, read ? std::vector<std::string>{} : refused);
+        EXPECT_EQ(read ? g.heights.at(4) : 0.0f, c.row);
+    }
+}
+
+// Lines end with "\n", "\r\n" or "\r" alone, also where the "\r" is the
+// last byte of a chunk read (1 MiB) and its "\n" comes with the next one.
+TEST(TextLines, EveryLineEnd) {
+    const std::string longLine(std::size_t{1} << 20, 'a');
+    const struct {
+        std::string text;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {"a\nb\r\nc\rd\r\re", {"a", "b\r", "c", "d", "", "e"}},
+        {"a\r\r\n\r", {"a", "\r", ""}},
+        {"x\n" + longLine.substr(3) + "\r\ny\r", {"x", longLine.substr(3) + "\r", "y"}},
+        {"x\n" + longLine.substr(3) + "\ry", {"x", longLine.substr(3), "y"}},
+    };
+    TempFolder tmp;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text.substr(0, 16));
+        writeText(tmp.file("lines.txt"), c.text);
+        InputFile file;
+        ASSERT_TRUE(file.open(tmp.file("lines.txt")));
+        TextLines lines(file);
+        std::vector<std::string> got;
+        for (std::string_view line; lines.next(line);)
+            got.emplace_back(line);
+        EXPECT_EQ(got, c.lines);
+        EXPECT_EQ(lines.lineNumber(), c.lines.size());
+        EXPECT_EQ(lines.consumed(), c.text.size());
+    }
 }
 
 // The fast path of the number scanner rounds as strtod does; longer texts
