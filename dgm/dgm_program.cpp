@@ -302,7 +302,7 @@ bool readInputs(const Options& o, ProgressLine& progress, Mosaic& mosaic) {
         progress.show(formatText("Lese %llu/%llu: %s", count(k + 1), count(o.inputs.size()),
                                  baseName(path).c_str()));
         ElevationGrid grid;
-        if (!readElevationFile(path, grid) || !mosaic.add(grid, path)) {
+        if (!readElevationFile(path, grid, o.read) || !mosaic.add(grid, path)) {
             progress.done();
             return false;
         }

@@ -44,5 +44,5 @@ check "dgm: summary" [ "$(printf '%s\n' "$out" | grep -E '^(Gitter|Ohne Daten|Ge
 Ohne Daten:  1 Punkte (1 als fehlend markiert, 0 unmoegliche Hoehen unter -1000 m oder ueber 9000 m, 0 mit --nodata)
 Gefuellt:    16.7 % (1 Punkte aus den Raendern ergaenzt, 0 als ebene Flaeche auf der tiefsten Randhoehe)
 Geschrieben: a.ter, A.danl" ]
-check "dgm: -q is silent" [ -z "$("$dgm" -q a.asc 2>&1)" ]
+check "dgm: -q is silent" [ -z "$("$dgm" -q b.asc 2>&1)" ]
 exit $fail
