@@ -221,10 +221,10 @@ void MainDialog::deriveMapping() {
 
 int MainDialog::runGenerator() {
     const std::string layoutPath = layoutPathFor(settingsPath);
-    // The generator works on the settings in memory; the file just written
-    // is not read back.
+    // The generator works on the settings in memory, read here once for the
+    // whole run; the file just written is not read back.
     const int result = generateTiles(
-        settings, layoutPath,
+        readTerrainValues(settings), layoutPath,
         [this](std::int64_t done, std::int64_t total) { window_.showProgress(done, total); },
         &lastOutcome);
     window_.endProgress();

@@ -166,33 +166,32 @@ std::optional<Tiling> planTiling(std::int32_t gridWidth, std::int32_t gridHeight
     return t;
 }
 
-TileLengths tileLengths(const SettingsFile& settings) {
+TileLengths tileLengths(const TerrainValues& terrain) {
     // A length beyond 32 bits is as long as any grid can use, not negative
     // (as the plain conversion would make it); NaN stays refused.
     auto centimetres = [](double metres) {
         const double cm = metres * 100.0;
         return cm >= 2147483647.0 ? INT32_MAX : truncToInt32(cm);
     };
-    const TerrainValues terrain = readTerrainValues(settings);
     TileLengths l;
     l.halfTileCm = centimetres(terrain.tileSizeMetres) / 2;
     l.spacingCm = centimetres(terrain.tileSpacingMetres);
     return l;
 }
 
-std::optional<Tiling> tilingOf(const SettingsFile& settings, const HeightSource& heights) {
-    const TileLengths lengths = tileLengths(settings);
+std::optional<Tiling> tilingOf(const TerrainValues& terrain, const HeightSource& heights) {
+    const TileLengths lengths = tileLengths(terrain);
     if (lengths.halfTileCm < 0) return std::nullopt;
     return planTiling(heights.gridWidth, heights.gridHeight, heights.pixelSize, lengths.halfTileCm,
                       lengths.spacingCm);
 }
 
-std::optional<Tiling> tilingOrReport(const SettingsFile& settings, const HeightSource& heights) {
+std::optional<Tiling> tilingOrReport(const TerrainValues& terrain, const HeightSource& heights) {
     if (heights.pixelSize <= 0)
         return report(NonPositivePixelSizeMessage, heights.pixelSize), std::nullopt;
-    if (tileLengths(settings).halfTileCm < 0)
+    if (tileLengths(terrain).halfTileCm < 0)
         return report("Kachelgroesse darf nicht negativ sein!\n"), std::nullopt;
-    std::optional<Tiling> tiling = tilingOf(settings, heights);
+    std::optional<Tiling> tiling = tilingOf(terrain, heights);
     if (!tiling)
         report("Kachelabstand muss mindestens eine Pixelgroesse (%.2f m) sein!\n",
                heights.pixelSize / 100.0);
@@ -211,8 +210,7 @@ void scaleColour(PixelColour& colour, float factor) {
     colour.blue = scale(colour.blue);
 }
 
-TileMeshSettings tileMeshSettings(const SettingsFile& settings, const HeightSource& heights) {
-    const TerrainValues terrain = readTerrainValues(settings);
+TileMeshSettings tileMeshSettings(const TerrainValues& terrain, const HeightSource& heights) {
     const TerrainMapping mapping = tileMapping(terrain, heights);
     TileMeshSettings mesh;
     mesh.factor = mapping.faktor;
@@ -290,8 +288,7 @@ struct RunPlan {
 // Reads the sources and checks, in this order, everything that would stop
 // the run: none after the message (or, for a file its reader reported,
 // without one of its own). withLayout: a layout will be written too.
-std::optional<RunPlan> planRun(const SettingsFile& settings, bool withLayout) {
-    const TerrainValues terrain = readTerrainValues(settings);
+std::optional<RunPlan> planRun(const TerrainValues& terrain, bool withLayout) {
     const std::optional<std::string>& colourFile = terrain.colourFile;
     if (!terrain.heightFile) return report(MissingHeightMessage), std::nullopt;
     if (!colourFile) return report("[Terrain1]:Farbe muss gesetzt sein!\n"), std::nullopt;
@@ -321,7 +318,7 @@ std::optional<RunPlan> planRun(const SettingsFile& settings, bool withLayout) {
 
     // Everything below would divide by zero, loop without end or write
     // models and layouts that the host cannot read: stop before any file.
-    std::optional<Tiling> tiling = tilingOrReport(settings, heights);
+    std::optional<Tiling> tiling = tilingOrReport(terrain, heights);
     if (!tiling) return std::nullopt;
     plan.tiling = *tiling;
     const std::int64_t tiles = tiling->tileCount();
@@ -338,7 +335,7 @@ std::optional<RunPlan> planRun(const SettingsFile& settings, bool withLayout) {
         return report("Keine Kachel: Kachelabstand groesser als das Gelaende!\n"), std::nullopt;
 
     // Every vertex height is trunc(Faktor x h + offset).
-    plan.mesh = tileMeshSettings(settings, heights);
+    plan.mesh = tileMeshSettings(terrain, heights);
     if (!mappedHeightsFit(TerrainMapping{plan.mesh.factor, plan.mesh.heightOffset}, heights))
         return std::nullopt;
 
@@ -389,12 +386,12 @@ void finishGeneratedLayout(Layout& layout) {
 
 } // namespace
 
-int generateTiles(const SettingsFile& settings, const std::optional<std::string>& layoutPath,
+int generateTiles(const TerrainValues& terrain, const std::optional<std::string>& layoutPath,
                   const TileProgress& progress, GenerationOutcome* outcome) {
     GenerationOutcome ignored;
     GenerationOutcome& result = outcome ? *outcome : ignored;
     result = GenerationOutcome{};
-    std::optional<RunPlan> planned = planRun(settings, layoutPath.has_value());
+    std::optional<RunPlan> planned = planRun(terrain, layoutPath.has_value());
     if (!planned) return 0;
     const RunPlan& plan = *planned;
     const Tiling& tiling = plan.tiling;

@@ -18,7 +18,7 @@
 #include "generator/mesh_model.h"
 #include "raster/colour_source.h"
 #include "raster/height_source.h"
-#include "settings/settings_file.h"
+#include "raster/terrain_settings.h"
 
 #include <cstdint>
 #include <functional>
@@ -78,14 +78,14 @@ struct TileLengths {
     std::int32_t halfTileCm = 0;
     std::int32_t spacingCm = 0;
 };
-TileLengths tileLengths(const SettingsFile& settings);
+TileLengths tileLengths(const TerrainValues& terrain);
 
 // The tiling of the settings' tile lengths over the source's grid; none when
 // they cannot make one (as planTiling; a negative tile counts too).
-std::optional<Tiling> tilingOf(const SettingsFile& settings, const HeightSource& heights);
+std::optional<Tiling> tilingOf(const TerrainValues& terrain, const HeightSource& heights);
 // The same, after saying why when there is none: a pixel size of 0 or less,
 // a negative "Kachelgroesse", or a "Kachelabstand" below one grid step.
-std::optional<Tiling> tilingOrReport(const SettingsFile& settings, const HeightSource& heights);
+std::optional<Tiling> tilingOrReport(const TerrainValues& terrain, const HeightSource& heights);
 
 // Called after each tile's model was written: done of total.
 using TileProgress = std::function<void(std::int64_t done, std::int64_t total)>;
@@ -100,14 +100,15 @@ struct GenerationOutcome {
     bool complete() const { return modelsFailed == 0 && !layoutFailed; }
 };
 
-// The whole run. Returns 1 when it reached its end (the layout may have
+// The whole run over the [Terrain1] values, which the program's entry reads
+// once. Returns 1 when it reached its end (the layout may have
 // failed, with its message: outcome tells), 0 when a check stopped it before
 // any file was written, or when a model could not be written: then the run
 // stops there with one message that names it and the tiles left, and the
 // layout is not written. With a layout path the layout of all tiles is
 // written there; a layout there that holds anything but this "Name"'s tiles
 // (or does not load) is first copied to "<path>.bak" (outcome.backupPath).
-int generateTiles(const SettingsFile& settings, const std::optional<std::string>& layoutPath,
+int generateTiles(const TerrainValues& terrain, const std::optional<std::string>& layoutPath,
                   const TileProgress& progress = {}, GenerationOutcome* outcome = nullptr);
 
 // The [Terrain1] values every tile's mesh needs, read once per run.
@@ -116,7 +117,7 @@ struct TileMeshSettings {
     float rgbFactor = 1.0f;    // "RGBFaktor"
     float heightOffset = 0.0f; // "Verschiebung" in cm; its default puts the lowest point at 2 cm
 };
-TileMeshSettings tileMeshSettings(const SettingsFile& settings, const HeightSource& heights);
+TileMeshSettings tileMeshSettings(const TerrainValues& terrain, const HeightSource& heights);
 
 // Refills model with one part holding the tile's grid of quads, vertex
 // heights and colours.

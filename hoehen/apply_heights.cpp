@@ -4,6 +4,7 @@
 #include "common/numeric.h"
 #include "layout/layout.h"
 #include "raster/height_file.h"
+#include "settings/settings_file.h"
 
 #include <cstdint>
 #include <string>
@@ -16,7 +17,7 @@ constexpr std::int32_t ObjectDrop = 100;
 
 } // namespace
 
-bool applyHeights(const SettingsFile& settings, std::string_view layoutName,
+bool applyHeights(const TerrainValues& terrain, std::string_view layoutName,
                   const HeightSource& source) {
     // An empty source has had its reader's message already. A pixel size of 0
     // would put every position infinitely far out; neither gives heights
@@ -26,7 +27,7 @@ bool applyHeights(const SettingsFile& settings, std::string_view layoutName,
     if (source.pixelSize < 0) return report(NonPositivePixelSizeMessage, source.pixelSize), false;
     // A mapping that is no number, or puts the terrain beyond what a layout
     // holds, is refused before the layout is touched.
-    const TerrainMapping mapping = terrainMapping(readTerrainValues(settings), source);
+    const TerrainMapping mapping = terrainMapping(terrain, source);
     const float faktor = mapping.faktor;
     const float offset = mapping.offset;
     if (!mappedHeightsFit(mapping, source)) return false;

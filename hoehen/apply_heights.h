@@ -28,7 +28,6 @@
 
 #include "raster/height_source.h"
 #include "raster/terrain_settings.h"
-#include "settings/settings_file.h"
 
 #include <cstdint>
 #include <string_view>
@@ -40,7 +39,7 @@ inline constexpr const char* HeightSettingsName = "hoehen.ini";
 // Terragen scale below 1 cm): every position would be divided by 0.
 inline constexpr const char* ZeroPixelSizeMessage = "Pixelgroesse der Hoehendaten ist 0!\n";
 
-// The whole job over the loaded ".danl" settings, the layout's file name
+// The whole job over the [Terrain1] values of the ".danl", the layout's file name
 // (relative to the current folder) and the height source. Returns true only
 // when the layout file was written. Otherwise the file keeps its bytes and
 // the user has seen why:
@@ -53,5 +52,5 @@ inline constexpr const char* ZeroPixelSizeMessage = "Pixelgroesse der Hoehendate
 //     when the loader stopped without a message of its own (a copy that
 //     disagrees, an impossible slot count);
 //   - a save that fails: the save's message.
-bool applyHeights(const SettingsFile& settings, std::string_view layoutName,
+bool applyHeights(const TerrainValues& terrain, std::string_view layoutName,
                   const HeightSource& source);

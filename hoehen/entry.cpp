@@ -37,10 +37,11 @@ int hoehenMain(int argc, char** argv) {
     // The height file is opened relative to the layout's folder, which is
     // the current folder now. A file that cannot be read still gives a
     // source: its reader has said what is wrong, and the source is empty.
-    std::unique_ptr<HeightSource> source = openHeightSource(readTerrainValues(settings));
+    const TerrainValues terrain = readTerrainValues(settings);
+    std::unique_ptr<HeightSource> source = openHeightSource(terrain);
     if (!source) return 1;
 
     // Exit code 0 says that the layout was written, and nothing less: a
     // script that runs the program over many layouts relies on it.
-    return applyHeights(settings, split.name, *source) ? 0 : 1;
+    return applyHeights(terrain, split.name, *source) ? 0 : 1;
 }

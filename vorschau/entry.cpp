@@ -91,7 +91,7 @@ int vorschauMain(int argc, char** argv, std::int32_t longSide) {
 
     // The tiles as the generator cuts them; settings it would refuse are
     // refused here with its words.
-    std::optional<Tiling> tiling = tilingOrReport(settings, *heights);
+    std::optional<Tiling> tiling = tilingOrReport(terrain, *heights);
     if (!tiling) return 1;
 
     // "hoehen.ini" is optional and silent, as for the height application.
