@@ -210,16 +210,7 @@ void scaleColour(PixelColour& colour, float factor) {
     colour.blue = scale(colour.blue);
 }
 
-TileMeshSettings tileMeshSettings(const TerrainValues& terrain, const HeightSource& heights) {
-    const TerrainMapping mapping = tileMapping(terrain, heights);
-    TileMeshSettings mesh;
-    mesh.factor = mapping.faktor;
-    mesh.rgbFactor = toSingle(terrain.rgbFaktor);
-    mesh.heightOffset = mapping.offset;
-    return mesh;
-}
-
-void fillTileMesh(const TileMeshSettings& mesh, MeshModel& model, const ColourSource& colours,
+void fillTileMesh(const TerrainMapping& mapping, MeshModel& model, const ColourSource& colours,
                   const HeightSource& heights, const TileRect& rect) {
     // The previous tile's arrays are refilled, not freed: every tile of a
     // run but those at the edges has the same size.
@@ -250,7 +241,7 @@ void fillTileMesh(const TileMeshSettings& mesh, MeshModel& model, const ColourSo
     std::uint8_t scaled[256];
     for (int byte = 0; byte < 256; ++byte) {
         PixelColour c{static_cast<std::uint8_t>(byte), 0, 0, 0};
-        scaleColour(c, mesh.rgbFactor);
+        scaleColour(c, mapping.rgbFaktor);
         scaled[byte] = c.red;
     }
     // The colour bitmap has one pixel per grid step, so the last grid column
@@ -268,7 +259,7 @@ void fillTileMesh(const TileMeshSettings& mesh, MeshModel& model, const ColourSo
             v->position[0] = wrapMul(c - rect.centreX, heights.pixelSize);
             v->position[1] = wrapMul(r - rect.centreY, heights.pixelSize);
             v->position[2] =
-                pointHeight(mesh.factor, heights.heightAt(c, r), mesh.heightOffset, 0.0);
+                pointHeight(mapping.faktor, heights.heightAt(c, r), mapping.offset, 0.0);
         }
     }
 }
@@ -281,8 +272,8 @@ struct RunPlan {
     std::unique_ptr<ColourBitmap> colours;
     Tiling tiling;
     std::string name;
-    std::string modelRoot; // the host's model folder, or empty for the current folder
-    TileMeshSettings mesh;
+    std::string modelRoot;  // the host's model folder, or empty for the current folder
+    TerrainMapping mapping; // tileMapping's
 };
 
 // Reads the sources and checks, in this order, everything that would stop
@@ -335,9 +326,8 @@ std::optional<RunPlan> planRun(const TerrainValues& terrain, bool withLayout) {
         return report("Keine Kachel: Kachelabstand groesser als das Gelaende!\n"), std::nullopt;
 
     // Every vertex height is trunc(Faktor x h + offset).
-    plan.mesh = tileMeshSettings(terrain, heights);
-    if (!mappedHeightsFit(TerrainMapping{plan.mesh.factor, plan.mesh.heightOffset}, heights))
-        return std::nullopt;
+    plan.mapping = tileMapping(terrain, heights);
+    if (!mappedHeightsFit(plan.mapping, heights)) return std::nullopt;
 
     std::optional<std::string> host = hostFolder();
     if (host && !hostFolderExists(*host))
@@ -413,7 +403,7 @@ int generateTiles(const TerrainValues& terrain, const std::optional<std::string>
     };
     TilePool pool(total, tileWorkers(),
                   [&](std::int64_t k, MeshModel& model, std::vector<std::uint8_t>& image) {
-                      fillTileMesh(plan.mesh, model, *plan.colours, *plan.heights,
+                      fillTileMesh(plan.mapping, model, *plan.colours, *plan.heights,
                                    tileNumber(k).rect);
                       model.serializeInto(image);
                   });

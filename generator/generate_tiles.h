@@ -111,17 +111,9 @@ struct GenerationOutcome {
 int generateTiles(const TerrainValues& terrain, const std::optional<std::string>& layoutPath,
                   const TileProgress& progress = {}, GenerationOutcome* outcome = nullptr);
 
-// The [Terrain1] values every tile's mesh needs, read once per run.
-struct TileMeshSettings {
-    float factor = 1.0f;       // "Faktor"
-    float rgbFactor = 1.0f;    // "RGBFaktor"
-    float heightOffset = 0.0f; // "Verschiebung" in cm; its default puts the lowest point at 2 cm
-};
-TileMeshSettings tileMeshSettings(const TerrainValues& terrain, const HeightSource& heights);
-
 // Refills model with one part holding the tile's grid of quads, vertex
-// heights and colours.
-void fillTileMesh(const TileMeshSettings& mesh, MeshModel& model, const ColourSource& colours,
+// heights and colours, by the run's tileMapping (its track extra unused).
+void fillTileMesh(const TerrainMapping& mapping, MeshModel& model, const ColourSource& colours,
                   const HeightSource& heights, const TileRect& rect);
 
 // red, green and blue times the factor, truncated, at most 255; the low 8

@@ -1,6 +1,7 @@
 #include "vorschau/entry.h"
 
 #include "common/message.h"
+#include "common/numeric.h"
 #include "common/paths.h"
 #include "layout/layout.h"
 #include "platform/platform.h"
@@ -108,9 +109,12 @@ int vorschauMain(int argc, char** argv, std::int32_t longSide) {
     PreviewScene scene;
     scene.heights = heights.get();
     scene.colours = colours.get();
-    scene.mapping = heightMapping(settings, hoehenIni, *heights);
+    scene.mapping = terrainMapping(terrain, *heights);
+    const auto defaultExtra = static_cast<float>(hoehenIni.getReal("Zumt", "DZ", 0.0f));
+    scene.mapping.trackExtraCm =
+        truncToInt32(hoehenIni.getReal("DZ", "Gleise", defaultExtra) * 100.0);
     // Heights that no layout can hold are refused as zumt_hoehen refuses them.
-    if (!mappedHeightsFit({scene.mapping.factor, scene.mapping.offset}, *heights)) return 1;
+    if (!mappedHeightsFit(scene.mapping, *heights)) return 1;
     scene.tiling = tiling;
     scene.layout = layout ? &*layout : nullptr;
     const PictureFrame frame = framePicture(*heights, scene.layout, longSide);

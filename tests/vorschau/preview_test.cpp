@@ -117,7 +117,7 @@ TEST_F(PreviewTiles, OutlinesAreTheTilesTheGeneratorWritesAndTheirVerticesGround
         std::vector<Rect> drawn, written;
         for (const TileOutline& t : tileOutlines(*tiling, *heights))
             drawn.push_back({t.i, t.j, t.minX, t.minY, t.maxX, t.maxY});
-        const HeightMapping mapping = heightMapping(settings, SettingsFile(), *heights);
+        const TerrainMapping mapping = terrainMapping(values, *heights);
         std::size_t off = 0;
         for (const GeneratedTile& t : generated) {
             const Point3 first = t.vertices.front(), last = t.vertices.back();
