@@ -12,18 +12,7 @@
 //                   minHeight × 0.01, which puts the lowest terrain point
 //                   2 cm above the base plate
 //
-// "hoehen.ini" in the layout's folder (optional, as is every key in it):
-//   [Zumt] "Alles"     not 0 (default 1): every track and every object whose
-//                      model path holds no backslash is adjusted; 0: only
-//                      what section [DZ] names
-//   [Zumt] "DZ"        default extra height of the [DZ] keys, metres (0.0)
-//   [DZ]   "Gleise"    extra height of the tracks; selects them when
-//                      "Alles" is 0
-//   [DZ]   "Kameras"   extra height of the five cameras; only this key
-//                      selects them
-//   [DZ]   model path  extra height of the objects with exactly this path;
-//                      selects them when "Alles" is 0
-// A key whose text is no number is present and gives an extra height of 0.
+// "hoehen.ini" in the layout's folder: HeightExtras (raster/layout_pair.h).
 #pragma once
 
 #include "raster/height_source.h"
@@ -31,9 +20,6 @@
 
 #include <cstdint>
 #include <string_view>
-
-// The settings file of the extra heights, opened in the current folder.
-inline constexpr const char* HeightSettingsName = "hoehen.ini";
 
 // Our own message for a height source whose grid points lie 0 cm apart (a
 // Terragen scale below 1 cm): every position would be divided by 0.
