@@ -10,11 +10,11 @@
 // picture's bottom row, and an ordinary bitmap appears the right way up.
 #pragma once
 
-#include "generator/generate_tiles.h"
 #include "layout/layout.h"
 #include "raster/colour_source.h"
 #include "raster/height_source.h"
 #include "raster/terrain_settings.h"
+#include "raster/terrain_tiling.h"
 #include "vorschau/png_file.h"
 
 #include <cstdint>
