@@ -21,45 +21,6 @@ constexpr std::int64_t MaxTiles = 32767;
 // A counted string of the layout holds at most 255 bytes.
 constexpr std::size_t MaxObjectPath = 255;
 
-// The widest and the tallest tile the run writes, in quads. Tiles at the
-// edges are cut off, so they can be smaller than 2 x tileHalf.
-struct TileExtent {
-    std::int64_t quadsX = 0;
-    std::int64_t quadsY = 0;
-};
-
-TileExtent largestTile(const Tiling& t) {
-    TileExtent e;
-    for (std::int32_t i = 0; i < t.countX; ++i) {
-        TileRect r = t.tile(i, 0).rect;
-        e.quadsX = std::max<std::int64_t>(e.quadsX, std::int64_t{r.maxX} - r.minX);
-    }
-    for (std::int32_t j = 0; j < t.countY; ++j) {
-        TileRect r = t.tile(0, j).rect;
-        e.quadsY = std::max<std::int64_t>(e.quadsY, std::int64_t{r.maxY} - r.minY);
-    }
-    return e;
-}
-
-bool tilesFitFormat(const Tiling& t) {
-    if (t.tileCount() == 0) return true;
-    TileExtent e = largestTile(t);
-    return quadGridFitsFormat(e.quadsX, e.quadsY);
-}
-
-// The largest tile edge in metres whose tiles fit the model format on this
-// grid: the smallest "Kachelgroesse" that gives the largest fitting tileHalf.
-// Tiles only grow with tileHalf, and tileHalf 0 always fits, so the answer
-// is found by bisection (a 2 cm grid may allow 10^9 values of tileHalf).
-double largestFittingTileMetres(Tiling t, std::int32_t pixelSize) {
-    std::int32_t fits = 0, tooLarge = t.tileHalf;
-    while (tooLarge - fits > 1) {
-        t.tileHalf = fits + (tooLarge - fits) / 2;
-        (tilesFitFormat(t) ? fits : tooLarge) = t.tileHalf;
-    }
-    return 2.0 * fits * pixelSize / 100.0;
-}
-
 // "Name" is one folder below the host's model folder, and part of every
 // model path the layout stores: no separator, no drive, nothing that starts
 // with a dot ("." and ".." name other folders).
@@ -242,7 +203,7 @@ std::optional<RunPlan> planRun(const TerrainValues& terrain, bool withLayout) {
                std::nullopt;
     if (!tilesFitFormat(*tiling))
         return report("Kacheln zu gross fuer das Modellformat! Kachelgroesse hoechstens %.2f m!\n",
-                      largestFittingTileMetres(*tiling, heights.pixelSize)),
+                      2.0 * largestFittingTileHalf(*tiling) * heights.pixelSize / 100.0),
                std::nullopt;
     // Without a tile the run would only replace the layout by an empty one.
     if (tiles == 0)

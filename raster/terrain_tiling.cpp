@@ -17,6 +17,19 @@ namespace {
 constexpr std::int64_t MaxClassNumber = 0x7FFE;
 constexpr std::int64_t MaxCount = 32767;
 
+// The largest half h from 0 to maxHalf for which fits(h) holds, where fits
+// holds for 0 and, once it fails, for no larger half (tiles only grow with
+// their half). By bisection: a 2 cm grid may allow 10^9 halves.
+template <class Fits>
+std::int32_t largestFittingHalf(std::int32_t maxHalf, Fits fits) {
+    std::int64_t good = 0, bad = std::int64_t{maxHalf} + 1;
+    while (bad - good > 1) {
+        const std::int64_t half = good + (bad - good) / 2;
+        (fits(static_cast<std::int32_t>(half)) ? good : bad) = half;
+    }
+    return static_cast<std::int32_t>(good);
+}
+
 } // namespace
 
 Tile Tiling::tile(std::int32_t i, std::int32_t j) const {
@@ -105,4 +118,39 @@ bool quadGridFitsFormat(std::int64_t quadsX, std::int64_t quadsY) {
     const std::int64_t indexClass = 4 + vertices + 1;
     const std::int64_t formatClass = indexClass + 1 + entries + 1;
     return formatClass <= MaxClassNumber;
+}
+
+TileExtent largestTile(const Tiling& t) {
+    TileExtent e;
+    for (std::int32_t i = 0; i < t.countX; ++i) {
+        TileRect r = t.tile(i, 0).rect;
+        e.quadsX = std::max<std::int64_t>(e.quadsX, std::int64_t{r.maxX} - r.minX);
+    }
+    for (std::int32_t j = 0; j < t.countY; ++j) {
+        TileRect r = t.tile(0, j).rect;
+        e.quadsY = std::max<std::int64_t>(e.quadsY, std::int64_t{r.maxY} - r.minY);
+    }
+    return e;
+}
+
+bool tilesFitFormat(const Tiling& t) {
+    if (t.tileCount() == 0) return true;
+    TileExtent e = largestTile(t);
+    return quadGridFitsFormat(e.quadsX, e.quadsY);
+}
+
+std::int32_t largestFittingTileHalf(const Tiling& tiling) {
+    return largestFittingHalf(tiling.tileHalf, [t = tiling](std::int32_t half) mutable {
+        t.tileHalf = half;
+        return tilesFitFormat(t);
+    });
+}
+
+std::int32_t largestTileSteps(std::int32_t stepCm, std::int32_t maxLengthCm) {
+    const std::int32_t maxHalf = stepCm > 0 ? maxLengthCm / 2 / stepCm : 0;
+    const std::int32_t half = largestFittingHalf(maxHalf, [](std::int32_t h) {
+        return quadGridFitsFormat(2 * std::int64_t{h}, 2 * std::int64_t{h});
+    });
+    // A square of 2 x 2 quads always fits: the least tile there is.
+    return 2 * std::max(half, 1);
 }

@@ -87,3 +87,27 @@ std::optional<Tiling> tilingOrReport(const TerrainValues& terrain, const HeightS
 // limits a tile to about 80 x 80 quads. The model writer itself checks
 // nothing; the generator refuses tiles beyond this.
 bool quadGridFitsFormat(std::int64_t quadsX, std::int64_t quadsY);
+
+// The widest and the tallest tile of a tiling, in quads. Tiles at the edges
+// are cut off at the grid, so they can be smaller than 2 x tileHalf.
+struct TileExtent {
+    std::int64_t quadsX = 0;
+    std::int64_t quadsY = 0;
+};
+TileExtent largestTile(const Tiling& tiling);
+// True when every tile of the tiling fits the model format (and when there
+// is none).
+bool tilesFitFormat(const Tiling& tiling);
+
+// The largest tiles that fit the model format, found by one search for both
+// questions asked of it.
+//
+// The largest tileHalf from 0 to tiling.tileHalf whose tiles on the tiling's
+// grid fit (tilesFitFormat): what the generator offers when the settings'
+// tiles are too large. A grid narrower than the tiles lets them grow along
+// the other axis.
+std::int32_t largestFittingTileHalf(const Tiling& tiling);
+// The largest even number of grid steps, at least 2, whose square tile is at
+// most maxLengthCm long and fits on any grid: the tile that zumt_dgm writes
+// into the settings. A step of 0 cm or less gives 2.
+std::int32_t largestTileSteps(std::int32_t stepCm, std::int32_t maxLengthCm);
