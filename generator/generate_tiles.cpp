@@ -82,10 +82,10 @@ std::string modelPath(const std::string& root, const std::string& name, std::int
 
 } // namespace
 
-void scaleColour(PixelColour& colour, float factor) {
+void scaleColour(PixelColour& colour, float rgbFaktor) {
     // A byte times a float is exact in double precision.
-    auto scale = [factor](std::uint8_t byte) {
-        std::int32_t v = truncToInt32(static_cast<double>(byte) * static_cast<double>(factor));
+    auto scale = [rgbFaktor](std::uint8_t byte) {
+        std::int32_t v = truncToInt32(static_cast<double>(byte) * static_cast<double>(rgbFaktor));
         if (v > 255) v = 255;
         return static_cast<std::uint8_t>(static_cast<std::uint32_t>(v) & 0xFF);
     };

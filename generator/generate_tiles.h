@@ -56,6 +56,6 @@ int generateTiles(const TerrainValues& terrain, const std::optional<std::string>
 void fillTileMesh(const TerrainMapping& mapping, MeshModel& model, const ColourSource& colours,
                   const HeightSource& heights, const TileRect& rect);
 
-// red, green and blue times the factor, truncated, at most 255; the low 8
-// bits are kept (a negative factor is not limited).
-void scaleColour(PixelColour& colour, float factor);
+// red, green and blue times the "RGBFaktor", truncated, at most 255; the low
+// 8 bits are kept (a negative one is not limited).
+void scaleColour(PixelColour& colour, float rgbFaktor);
