@@ -105,7 +105,7 @@ int genZumtTerConsoleMain(int argc, char** argv) {
         printField("Pixelgröße:", dialog.pixelSizeText);
         printField("Min:", dialog.minText);
         printField("Max:", dialog.maxText);
-        printField("Faktor:", dialog.factorText);
+        printField("Faktor:", dialog.faktorText);
         printField("Verschiebung:", dialog.shiftText);
     }
     std::fflush(stdout);

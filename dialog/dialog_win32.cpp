@@ -209,7 +209,7 @@ INT_PTR handle(MainDialogState& s, Handler handler) {
 INT_PTR onCommand(MainDialogState& s, int id, int code) {
     if (code == EN_CHANGE) {
         if (s.writingTexts || s.busy) return TRUE;
-        if (id == IDC_FACTOR || id == IDC_SHIFT)
+        if (id == IDC_FAKTOR || id == IDC_SHIFT)
             return handle(s, [](MainDialog& d) { d.onMappingEdited(); });
         if (id == IDC_MIN || id == IDC_MAX)
             return handle(s, [](MainDialog& d) { d.onRangeEdited(); });

@@ -19,9 +19,9 @@ constexpr const char* SettingsFilter = "erw. Anlagen|*.danl|*.*|";
 constexpr const char* HeightFilter = "Terragen Datei|*.ter|Höhenbitmap|*.bmp|*.*|";
 constexpr const char* ColourFilter = "Farbbitmap|*.bmp|*.*|";
 
-// A factor below this is no factor: Min and Max are computed with 1.0, and
+// A Faktor below this is none: Min and Max are computed with 1.0, and
 // Min and Max that give one (Max not above Min) are put back.
-constexpr double SmallestFactor = 0.001;
+constexpr double SmallestFaktor = 0.001;
 // Terrain heights (cm) closer than this make a flat terrain.
 constexpr double FlatRange = 0.001;
 
@@ -180,12 +180,12 @@ void MainDialog::deriveRange() {
         return;
     }
     const HeightSource& source = *heightSource;
-    double factor = textToReal(factorText);
-    if (factor < SmallestFactor) factor = 1.0;
+    double faktor = textToReal(faktorText);
+    if (faktor < SmallestFaktor) faktor = 1.0;
     const double shift =
-        shiftText.empty() ? defaultVerschiebung(factor, source.minHeight) : textToReal(shiftText);
-    minText = formatText("%.2lf", shift + factor * source.minHeight * 0.01);
-    maxText = formatText("%.2lf", shift + factor * source.maxHeight * 0.01);
+        shiftText.empty() ? defaultVerschiebung(faktor, source.minHeight) : textToReal(shiftText);
+    minText = formatText("%.2lf", shift + faktor * source.minHeight * 0.01);
+    maxText = formatText("%.2lf", shift + faktor * source.maxHeight * 0.01);
     window_.enableControl(IDC_MIN, true);
     window_.enableControl(IDC_MAX, true);
     // A flat terrain has no range to set.
@@ -208,23 +208,23 @@ void MainDialog::deriveMapping() {
     }
     const double low = textToReal(minText);
     const double high = textToReal(maxText);
-    const double factor = (high - low) / (source.maxHeight - source.minHeight) * 100.0;
+    const double faktor = (high - low) / (source.maxHeight - source.minHeight) * 100.0;
     // Max not above Min: Min and Max go back to what Faktor and
     // Verschiebung give.
-    if (!(factor >= SmallestFactor)) {
+    if (!(faktor >= SmallestFaktor)) {
         deriveRange();
         return;
     }
-    factorText = formatText("%.4lf", factor);
-    shiftText = formatText("%.2lf", low - factor * source.minHeight * 0.01);
+    faktorText = formatText("%.4lf", faktor);
+    shiftText = formatText("%.2lf", low - faktor * source.minHeight * 0.01);
 }
 
 int MainDialog::runGenerator() {
     const std::string layoutPath = layoutPathFor(settingsPath);
-    // The generator works on the settings in memory; the file just written
-    // is not read back.
+    // The generator works on the settings in memory, read here once for the
+    // whole run; the file just written is not read back.
     const int result = generateTiles(
-        settings, layoutPath,
+        readTerrainValues(settings), layoutPath,
         [this](std::int64_t done, std::int64_t total) { window_.showProgress(done, total); },
         &lastOutcome);
     window_.endProgress();
@@ -266,7 +266,7 @@ void MainDialog::loadSettings() {
     fill(heightPath, HeightKey, "");
     fill(colourPath, ColourKey, "");
     fill(pixelSizeText, PixelSizeKey, "");
-    fill(factorText, FaktorKey, "1.0");
+    fill(faktorText, FaktorKey, "1.0");
     fill(shiftText, VerschiebungKey, "");
 
     // Without a height file the previous source and Min and Max stay.
@@ -278,7 +278,7 @@ bool MainDialog::storeSettings() {
     storeKey(settings, TerrainSection, HeightKey, heightPath);
     storeKey(settings, TerrainSection, ColourKey, colourPath);
     storeKey(settings, TerrainSection, PixelSizeKey, pixelSizeText);
-    storeKey(settings, TerrainSection, FaktorKey, factorText);
+    storeKey(settings, TerrainSection, FaktorKey, faktorText);
     storeKey(settings, TerrainSection, VerschiebungKey, shiftText);
     return settings.write(settingsPath);
 }

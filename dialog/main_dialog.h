@@ -35,7 +35,7 @@ struct DialogTexts {
     std::string pixelSizeText; // 1007, [Terrain1] "Pixelgroesse", metres
     std::string minText;       // 1008, lowest landscape height, host metres
     std::string maxText;       // 1009, highest landscape height, host metres
-    std::string factorText;    // 1010, [Terrain1] "Faktor"
+    std::string faktorText;    // 1010, [Terrain1] "Faktor"
     std::string nameText;      // 1012, [Terrain1] "Name"
     std::string shiftText;     // 1011, [Terrain1] "Verschiebung", host metres
 };
@@ -52,7 +52,7 @@ inline constexpr TextBinding TextBindings[] = {
     {IDC_PIXEL_SIZE, &DialogTexts::pixelSizeText},
     {IDC_MIN, &DialogTexts::minText},
     {IDC_MAX, &DialogTexts::maxText},
-    {IDC_FACTOR, &DialogTexts::factorText},
+    {IDC_FAKTOR, &DialogTexts::faktorText},
     {IDC_NAME, &DialogTexts::nameText},
     {IDC_SHIFT, &DialogTexts::shiftText},
 };

@@ -23,6 +23,6 @@
 #define IDC_PIXEL_SIZE 1007
 #define IDC_MIN 1008
 #define IDC_MAX 1009
-#define IDC_FACTOR 1010
+#define IDC_FAKTOR 1010
 #define IDC_SHIFT 1011
 #define IDC_NAME 1012

@@ -8,11 +8,9 @@
 #include "generator/tile_pool.h"
 #include "layout/layout.h"
 #include "platform/platform.h"
-#include "raster/grid_placement.h"
 #include "raster/height_file.h"
 
 #include <algorithm>
-#include <climits>
 #include <memory>
 #include <string_view>
 
@@ -22,45 +20,6 @@ namespace {
 constexpr std::int64_t MaxTiles = 32767;
 // A counted string of the layout holds at most 255 bytes.
 constexpr std::size_t MaxObjectPath = 255;
-
-// The widest and the tallest tile the run writes, in quads. Tiles at the
-// edges are cut off, so they can be smaller than 2 x tileHalf.
-struct TileExtent {
-    std::int64_t quadsX = 0;
-    std::int64_t quadsY = 0;
-};
-
-TileExtent largestTile(const Tiling& t) {
-    TileExtent e;
-    for (std::int32_t i = 0; i < t.countX; ++i) {
-        TileRect r = t.tile(i, 0).rect;
-        e.quadsX = std::max<std::int64_t>(e.quadsX, std::int64_t{r.maxX} - r.minX);
-    }
-    for (std::int32_t j = 0; j < t.countY; ++j) {
-        TileRect r = t.tile(0, j).rect;
-        e.quadsY = std::max<std::int64_t>(e.quadsY, std::int64_t{r.maxY} - r.minY);
-    }
-    return e;
-}
-
-bool tilesFitFormat(const Tiling& t) {
-    if (t.tileCount() == 0) return true;
-    TileExtent e = largestTile(t);
-    return quadGridFitsFormat(e.quadsX, e.quadsY);
-}
-
-// The largest tile edge in metres whose tiles fit the model format on this
-// grid: the smallest "Kachelgroesse" that gives the largest fitting tileHalf.
-// Tiles only grow with tileHalf, and tileHalf 0 always fits, so the answer
-// is found by bisection (a 2 cm grid may allow 10^9 values of tileHalf).
-double largestFittingTileMetres(Tiling t, std::int32_t pixelSize) {
-    std::int32_t fits = 0, tooLarge = t.tileHalf;
-    while (tooLarge - fits > 1) {
-        t.tileHalf = fits + (tooLarge - fits) / 2;
-        (tilesFitFormat(t) ? fits : tooLarge) = t.tileHalf;
-    }
-    return 2.0 * fits * pixelSize / 100.0;
-}
 
 // "Name" is one folder below the host's model folder, and part of every
 // model path the layout stores: no separator, no drive, nothing that starts
@@ -123,86 +82,10 @@ std::string modelPath(const std::string& root, const std::string& name, std::int
 
 } // namespace
 
-Tile Tiling::tile(std::int32_t i, std::int32_t j) const {
-    Tile t;
-    t.i = i;
-    t.j = j;
-    const std::int32_t cx = startX + i * tileStep;
-    const std::int32_t cy = startY + j * tileStep;
-    t.rect.centreX = cx;
-    t.rect.centreY = cy;
-    t.rect.minX = std::max(cx - tileHalf, 0);
-    t.rect.maxX = std::min(cx + tileHalf, gridWidth);
-    t.rect.minY = std::max(cy - tileHalf, 0);
-    t.rect.maxY = std::min(cy + tileHalf, gridHeight);
-    return t;
-}
-
-std::vector<Tile> Tiling::tiles() const {
-    std::vector<Tile> all;
-    all.reserve(static_cast<std::size_t>(tileCount()));
-    for (std::int32_t i = 0; i < countX; ++i)
-        for (std::int32_t j = 0; j < countY; ++j)
-            all.push_back(tile(i, j));
-    return all;
-}
-
-std::optional<Tiling> planTiling(std::int32_t gridWidth, std::int32_t gridHeight,
-                                 std::int32_t pixelSize, std::int32_t halfTileCm,
-                                 std::int32_t spacingCm) {
-    if (pixelSize <= 0 || gridWidth < 0 || gridHeight < 0) return std::nullopt;
-    Tiling t;
-    t.tileStep = spacingCm / pixelSize;
-    t.tileHalf = halfTileCm / pixelSize;
-    if (t.tileStep <= 0 || t.tileHalf < 0) return std::nullopt;
-    t.gridWidth = gridWidth;
-    t.gridHeight = gridHeight;
-    t.countX = gridWidth / t.tileStep;
-    t.countY = gridHeight / t.tileStep;
-    // The centres are spread evenly: (countX - 1) steps between the first and
-    // the last, the rest of the grid split on both sides.
-    t.startX = (gridWidth - (t.countX - 1) * t.tileStep) / 2;
-    t.startY = (gridHeight - (t.countY - 1) * t.tileStep) / 2;
-    return t;
-}
-
-TileLengths tileLengths(const SettingsFile& settings) {
-    // A length beyond 32 bits is as long as any grid can use, not negative
-    // (as the plain conversion would make it); NaN stays refused.
-    auto centimetres = [](double metres) {
-        const double cm = metres * 100.0;
-        return cm >= 2147483647.0 ? INT32_MAX : truncToInt32(cm);
-    };
-    const TerrainValues terrain = readTerrainValues(settings);
-    TileLengths l;
-    l.halfTileCm = centimetres(terrain.tileSizeMetres) / 2;
-    l.spacingCm = centimetres(terrain.tileSpacingMetres);
-    return l;
-}
-
-std::optional<Tiling> tilingOf(const SettingsFile& settings, const HeightSource& heights) {
-    const TileLengths lengths = tileLengths(settings);
-    if (lengths.halfTileCm < 0) return std::nullopt;
-    return planTiling(heights.gridWidth, heights.gridHeight, heights.pixelSize, lengths.halfTileCm,
-                      lengths.spacingCm);
-}
-
-std::optional<Tiling> tilingOrReport(const SettingsFile& settings, const HeightSource& heights) {
-    if (heights.pixelSize <= 0)
-        return report(NonPositivePixelSizeMessage, heights.pixelSize), std::nullopt;
-    if (tileLengths(settings).halfTileCm < 0)
-        return report("Kachelgroesse darf nicht negativ sein!\n"), std::nullopt;
-    std::optional<Tiling> tiling = tilingOf(settings, heights);
-    if (!tiling)
-        report("Kachelabstand muss mindestens eine Pixelgroesse (%.2f m) sein!\n",
-               heights.pixelSize / 100.0);
-    return tiling;
-}
-
-void scaleColour(PixelColour& colour, float factor) {
+void scaleColour(PixelColour& colour, float rgbFaktor) {
     // A byte times a float is exact in double precision.
-    auto scale = [factor](std::uint8_t byte) {
-        std::int32_t v = truncToInt32(static_cast<double>(byte) * static_cast<double>(factor));
+    auto scale = [rgbFaktor](std::uint8_t byte) {
+        std::int32_t v = truncToInt32(static_cast<double>(byte) * static_cast<double>(rgbFaktor));
         if (v > 255) v = 255;
         return static_cast<std::uint8_t>(static_cast<std::uint32_t>(v) & 0xFF);
     };
@@ -211,17 +94,7 @@ void scaleColour(PixelColour& colour, float factor) {
     colour.blue = scale(colour.blue);
 }
 
-TileMeshSettings tileMeshSettings(const SettingsFile& settings, const HeightSource& heights) {
-    const TerrainValues terrain = readTerrainValues(settings);
-    const TerrainMapping mapping = tileMapping(terrain, heights);
-    TileMeshSettings mesh;
-    mesh.factor = mapping.faktor;
-    mesh.rgbFactor = toSingle(terrain.rgbFaktor);
-    mesh.heightOffset = mapping.offset;
-    return mesh;
-}
-
-void fillTileMesh(const TileMeshSettings& mesh, MeshModel& model, const ColourSource& colours,
+void fillTileMesh(const TerrainMapping& mapping, MeshModel& model, const ColourSource& colours,
                   const HeightSource& heights, const TileRect& rect) {
     // The previous tile's arrays are refilled, not freed: every tile of a
     // run but those at the edges has the same size.
@@ -252,7 +125,7 @@ void fillTileMesh(const TileMeshSettings& mesh, MeshModel& model, const ColourSo
     std::uint8_t scaled[256];
     for (int byte = 0; byte < 256; ++byte) {
         PixelColour c{static_cast<std::uint8_t>(byte), 0, 0, 0};
-        scaleColour(c, mesh.rgbFactor);
+        scaleColour(c, mapping.rgbFaktor);
         scaled[byte] = c.red;
     }
     // The colour bitmap has one pixel per grid step, so the last grid column
@@ -270,7 +143,7 @@ void fillTileMesh(const TileMeshSettings& mesh, MeshModel& model, const ColourSo
             v->position[0] = wrapMul(c - rect.centreX, heights.pixelSize);
             v->position[1] = wrapMul(r - rect.centreY, heights.pixelSize);
             v->position[2] =
-                pointHeight(mesh.factor, heights.heightAt(c, r), mesh.heightOffset, 0.0);
+                pointHeight(mapping.faktor, heights.heightAt(c, r), mapping.offset, 0.0);
         }
     }
 }
@@ -283,15 +156,14 @@ struct RunPlan {
     std::unique_ptr<ColourBitmap> colours;
     Tiling tiling;
     std::string name;
-    std::string modelRoot; // the host's model folder, or empty for the current folder
-    TileMeshSettings mesh;
+    std::string modelRoot;  // the host's model folder, or empty for the current folder
+    TerrainMapping mapping; // tileMapping's
 };
 
 // Reads the sources and checks, in this order, everything that would stop
 // the run: none after the message (or, for a file its reader reported,
 // without one of its own). withLayout: a layout will be written too.
-std::optional<RunPlan> planRun(const SettingsFile& settings, bool withLayout) {
-    const TerrainValues terrain = readTerrainValues(settings);
+std::optional<RunPlan> planRun(const TerrainValues& terrain, bool withLayout) {
     const std::optional<std::string>& colourFile = terrain.colourFile;
     if (!terrain.heightFile) return report(MissingHeightMessage), std::nullopt;
     if (!colourFile) return report("[Terrain1]:Farbe muss gesetzt sein!\n"), std::nullopt;
@@ -321,7 +193,7 @@ std::optional<RunPlan> planRun(const SettingsFile& settings, bool withLayout) {
 
     // Everything below would divide by zero, loop without end or write
     // models and layouts that the host cannot read: stop before any file.
-    std::optional<Tiling> tiling = tilingOrReport(settings, heights);
+    std::optional<Tiling> tiling = tilingOrReport(terrain, heights);
     if (!tiling) return std::nullopt;
     plan.tiling = *tiling;
     const std::int64_t tiles = tiling->tileCount();
@@ -331,16 +203,15 @@ std::optional<RunPlan> planRun(const SettingsFile& settings, bool withLayout) {
                std::nullopt;
     if (!tilesFitFormat(*tiling))
         return report("Kacheln zu gross fuer das Modellformat! Kachelgroesse hoechstens %.2f m!\n",
-                      largestFittingTileMetres(*tiling, heights.pixelSize)),
+                      2.0 * largestFittingTileHalf(*tiling) * heights.pixelSize / 100.0),
                std::nullopt;
     // Without a tile the run would only replace the layout by an empty one.
     if (tiles == 0)
         return report("Keine Kachel: Kachelabstand groesser als das Gelaende!\n"), std::nullopt;
 
     // Every vertex height is trunc(Faktor x h + offset).
-    plan.mesh = tileMeshSettings(settings, heights);
-    if (!mappedHeightsFit(TerrainMapping{plan.mesh.factor, plan.mesh.heightOffset}, heights))
-        return std::nullopt;
+    plan.mapping = tileMapping(terrain, heights);
+    if (!mappedHeightsFit(plan.mapping, heights)) return std::nullopt;
 
     std::optional<std::string> host = hostFolder();
     if (host && !hostFolderExists(*host))
@@ -389,12 +260,12 @@ void finishGeneratedLayout(Layout& layout) {
 
 } // namespace
 
-int generateTiles(const SettingsFile& settings, const std::optional<std::string>& layoutPath,
+int generateTiles(const TerrainValues& terrain, const std::optional<std::string>& layoutPath,
                   const TileProgress& progress, GenerationOutcome* outcome) {
     GenerationOutcome ignored;
     GenerationOutcome& result = outcome ? *outcome : ignored;
     result = GenerationOutcome{};
-    std::optional<RunPlan> planned = planRun(settings, layoutPath.has_value());
+    std::optional<RunPlan> planned = planRun(terrain, layoutPath.has_value());
     if (!planned) return 0;
     const RunPlan& plan = *planned;
     const Tiling& tiling = plan.tiling;
@@ -416,7 +287,7 @@ int generateTiles(const SettingsFile& settings, const std::optional<std::string>
     };
     TilePool pool(total, tileWorkers(),
                   [&](std::int64_t k, MeshModel& model, std::vector<std::uint8_t>& image) {
-                      fillTileMesh(plan.mesh, model, *plan.colours, *plan.heights,
+                      fillTileMesh(plan.mapping, model, *plan.colours, *plan.heights,
                                    tileNumber(k).rect);
                       model.serializeInto(image);
                   });

@@ -15,9 +15,6 @@ namespace {
 constexpr std::uint16_t NewClass = 0xFFFF;
 constexpr std::uint16_t ArrayClassRef = 0x8001; // "CObArray", number 1
 constexpr std::uint16_t PointClassRef = 0x8003; // "CObPunkt", number 3
-// The largest class number a 16-bit reference with the top bit can carry.
-constexpr std::int64_t MaxClassNumber = 0x7FFE;
-constexpr std::int64_t MaxCount = 32767;
 
 // The primitive codes of the index groups.
 constexpr std::int32_t PointsGroup = 0, LinesGroup = 1, TrianglesGroup = 4, QuadsGroup = 7,
@@ -158,17 +155,6 @@ void MeshModel::computeClassTags() {
     for (const MeshPart& p : parts)
         tag += static_cast<std::uint32_t>(p.indexEntryCount()) + 1;
     formatClassTag = static_cast<std::uint16_t>(tag);
-}
-
-bool quadGridFitsFormat(std::int64_t quadsX, std::int64_t quadsY) {
-    if (quadsX < 0 || quadsY < 0) return false;
-    const std::int64_t vertices = (quadsX + 1) * (quadsY + 1);
-    const std::int64_t faces = quadsX * quadsY;
-    const std::int64_t entries = 6 + 4 * faces;
-    if (vertices > MaxCount || faces > MaxCount || entries > MaxCount) return false;
-    const std::int64_t indexClass = 4 + vertices + 1;
-    const std::int64_t formatClass = indexClass + 1 + entries + 1;
-    return formatClass <= MaxClassNumber;
 }
 
 std::size_t MeshModel::fileSize() const {

@@ -37,6 +37,7 @@
 #pragma once
 
 #include "raster/colour_source.h"
+#include "raster/terrain_tiling.h" // quadGridFitsFormat
 
 #include <cstddef>
 #include <cstdint>
@@ -101,8 +102,3 @@ class MeshModel {
     // Releases all parts.
     void clear() { parts.clear(); }
 };
-
-// The model limits for a part of one format block with a (W + 1) x (H + 1)
-// vertex grid of W x H quads: true when such a part fits the format. The
-// writer itself checks nothing; the generator refuses tiles beyond this.
-bool quadGridFitsFormat(std::int64_t quadsX, std::int64_t quadsY);

@@ -1,9 +1,9 @@
 #include "hoehen/apply_heights.h"
 
 #include "common/message.h"
-#include "common/numeric.h"
 #include "layout/layout.h"
 #include "raster/height_file.h"
+#include "raster/layout_pair.h"
 
 #include <cstdint>
 #include <string>
@@ -16,7 +16,7 @@ constexpr std::int32_t ObjectDrop = 100;
 
 } // namespace
 
-bool applyHeights(const SettingsFile& settings, std::string_view layoutName,
+bool applyHeights(const TerrainValues& terrain, std::string_view layoutName,
                   const HeightSource& source) {
     // An empty source has had its reader's message already. A pixel size of 0
     // would put every position infinitely far out; neither gives heights
@@ -26,7 +26,7 @@ bool applyHeights(const SettingsFile& settings, std::string_view layoutName,
     if (source.pixelSize < 0) return report(NonPositivePixelSizeMessage, source.pixelSize), false;
     // A mapping that is no number, or puts the terrain beyond what a layout
     // holds, is refused before the layout is touched.
-    const TerrainMapping mapping = terrainMapping(readTerrainValues(settings), source);
+    const TerrainMapping mapping = terrainMapping(terrain, source);
     const float faktor = mapping.faktor;
     const float offset = mapping.offset;
     if (!mappedHeightsFit(mapping, source)) return false;
@@ -38,10 +38,8 @@ bool applyHeights(const SettingsFile& settings, std::string_view layoutName,
     if (loadResult == LoadResult::Inconsistent) return report("Formatfehler!\n"), false;
     if (loadResult != LoadResult::Loaded) return false;
 
-    SettingsFile extras;
-    if (extras.read(HeightSettingsName, false) == SettingsFile::ReadResult::Refused) return false;
-    const std::int32_t all = extras.getInt("Zumt", "Alles", 1);
-    const float defaultExtra = toSingle(extras.getReal("Zumt", "DZ", 0.0f));
+    HeightExtras extras;
+    if (!extras.read()) return false;
 
     // The terrain part fits (checked above); an extra height of "hoehen.ini"
     // may still carry a point beyond 32 bits, and such a layout is not saved.
@@ -61,21 +59,21 @@ bool applyHeights(const SettingsFile& settings, std::string_view layoutName,
     // when the layout is saved.
     for (ObjectRecord& object : layout.objects) {
         if (object.path.find('\\') != std::string::npos) continue;
-        if (all == 0 && !extras.find("DZ", object.path)) continue;
-        const double extra = extras.getReal("DZ", object.path, defaultExtra);
+        if (!extras.all() && !extras.names(object.path)) continue;
+        const double extra = extras.extraOf(object.path);
         object.position.z = heightAt(object.position, extra, ObjectDrop);
     }
 
-    if (all != 0 || extras.find("DZ", "Gleise")) {
-        const double extra = extras.getReal("DZ", "Gleise", defaultExtra);
+    if (extras.all() || extras.names(TracksKey)) {
+        const double extra = extras.extraOf(TracksKey);
         for (TrackRecord& track : layout.tracks) {
             track.start.z = heightAt(track.start, extra);
             track.end.z = heightAt(track.end, extra);
         }
     }
 
-    if (extras.find("DZ", "Kameras")) {
-        const double extra = extras.getReal("DZ", "Kameras", defaultExtra);
+    if (extras.names(CamerasKey)) {
+        const double extra = extras.extraOf(CamerasKey);
         for (CameraRecord& camera : layout.cameras)
             camera.position.z = heightAt(camera.position, extra);
     }

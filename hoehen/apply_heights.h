@@ -12,35 +12,20 @@
 //                   minHeight × 0.01, which puts the lowest terrain point
 //                   2 cm above the base plate
 //
-// "hoehen.ini" in the layout's folder (optional, as is every key in it):
-//   [Zumt] "Alles"     not 0 (default 1): every track and every object whose
-//                      model path holds no backslash is adjusted; 0: only
-//                      what section [DZ] names
-//   [Zumt] "DZ"        default extra height of the [DZ] keys, metres (0.0)
-//   [DZ]   "Gleise"    extra height of the tracks; selects them when
-//                      "Alles" is 0
-//   [DZ]   "Kameras"   extra height of the five cameras; only this key
-//                      selects them
-//   [DZ]   model path  extra height of the objects with exactly this path;
-//                      selects them when "Alles" is 0
-// A key whose text is no number is present and gives an extra height of 0.
+// "hoehen.ini" in the layout's folder: HeightExtras (raster/layout_pair.h).
 #pragma once
 
 #include "raster/height_source.h"
 #include "raster/terrain_settings.h"
-#include "settings/settings_file.h"
 
 #include <cstdint>
 #include <string_view>
-
-// The settings file of the extra heights, opened in the current folder.
-inline constexpr const char* HeightSettingsName = "hoehen.ini";
 
 // Our own message for a height source whose grid points lie 0 cm apart (a
 // Terragen scale below 1 cm): every position would be divided by 0.
 inline constexpr const char* ZeroPixelSizeMessage = "Pixelgroesse der Hoehendaten ist 0!\n";
 
-// The whole job over the loaded ".danl" settings, the layout's file name
+// The whole job over the [Terrain1] values of the ".danl", the layout's file name
 // (relative to the current folder) and the height source. Returns true only
 // when the layout file was written. Otherwise the file keeps its bytes and
 // the user has seen why:
@@ -53,5 +38,5 @@ inline constexpr const char* ZeroPixelSizeMessage = "Pixelgroesse der Hoehendate
 //     when the loader stopped without a message of its own (a copy that
 //     disagrees, an impossible slot count);
 //   - a save that fails: the save's message.
-bool applyHeights(const SettingsFile& settings, std::string_view layoutName,
+bool applyHeights(const TerrainValues& terrain, std::string_view layoutName,
                   const HeightSource& source);

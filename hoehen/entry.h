@@ -1,6 +1,7 @@
-// The entry of zumt_hoehen: checks the one argument (a ".anl" or ".danl"
-// path), reads the ".danl" settings, makes the layout's folder the current
-// folder and builds the height source named in [Terrain1] "Hoehe".
+// The entry of zumt_hoehen: opens the layout pair that the one argument (a
+// ".anl" or ".danl" path) names (raster/layout_pair.h: the settings read
+// once, the layout's folder made the current folder, the height source of
+// [Terrain1] "Hoehe") and fits the layout to that terrain.
 #pragma once
 
 // The program's whole run; returns the process exit code: 0 only when the

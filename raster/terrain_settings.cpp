@@ -82,12 +82,14 @@ double defaultVerschiebung(double faktor, double minHeightCm) {
 
 TerrainMapping terrainMapping(const TerrainValues& settings, const HeightSource& source) {
     return TerrainMapping{toSingle(settings.faktor),
-                          offsetCm(settings, settings.faktor, source.minHeight)};
+                          offsetCm(settings, settings.faktor, source.minHeight),
+                          toSingle(settings.rgbFaktor)};
 }
 
 TerrainMapping tileMapping(const TerrainValues& settings, const HeightSource& source) {
     const float faktor = toSingle(settings.faktor);
-    return TerrainMapping{faktor, offsetCm(settings, faktor, source.minHeight)};
+    return TerrainMapping{faktor, offsetCm(settings, faktor, source.minHeight),
+                          toSingle(settings.rgbFaktor)};
 }
 
 double interpolatedHeight(const HeightSource& source, std::int32_t x, std::int32_t y) {

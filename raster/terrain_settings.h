@@ -45,11 +45,15 @@ TerrainValues readTerrainValues(const SettingsFile& settings);
 // terrain point (minHeight, cm) 2 cm above the base plate.
 double defaultVerschiebung(double faktor, double minHeightCm);
 
-// Faktor and the offset in cm ("Verschiebung" × 100) as single-precision
-// values, which is how both programs have always stored them.
+// The one record of how terrain heights and colours become the layout's and
+// the tiles': "Faktor", the offset in cm ("Verschiebung" × 100), "RGBFaktor"
+// and the tracks' extra height of "hoehen.ini". The first three are
+// single-precision values, which is how the programs have always stored them.
 struct TerrainMapping {
-    float faktor = 1.0f;
-    float offset = 0.0f; // cm
+    float faktor = 1.0f;           // "Faktor"
+    float offset = 0.0f;           // cm: "Verschiebung" × 100, or the default shift's
+    float rgbFaktor = 1.0f;        // "RGBFaktor": scales the tiles' colours
+    std::int32_t trackExtraCm = 0; // cm, "hoehen.ini"; the mapping functions leave it 0
 };
 
 // The mapping of zumt_hoehen and zumt_vorschau: without "Verschiebung" the

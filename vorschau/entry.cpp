@@ -5,9 +5,7 @@
 #include "layout/layout.h"
 #include "platform/platform.h"
 #include "raster/colour_source.h"
-#include "raster/height_file.h"
-#include "raster/height_source.h"
-#include "settings/settings_file.h"
+#include "raster/layout_pair.h"
 #include "vorschau/preview.h"
 
 #include <cstdio>
@@ -53,29 +51,22 @@ int vorschauMain(int argc, char** argv, std::int32_t longSide) {
     if (argc < 2) return report("Aufruf: zumt_vorschau Anlage.danl [Bild.png]\n"), 1;
 
     // The settings and the layout are one pair of files that differ only in
-    // the extension; either name will do.
+    // the extension; either name will do. A wrong one is refused first (by
+    // openLayoutPair), a wrong picture name before anything is read.
     const std::string arg = argv[1];
-    std::optional<std::string> ext = extensionOf(arg);
-    if (ext != ".danl" && ext != ".anl") return report("Falscher Dateityp: %s!\n", arg.c_str()), 1;
     const std::string picture = argc >= 3 ? std::string(argv[2]) : withExtension(arg, ".png");
-    if (!isPngName(picture))
+    if (namesLayoutPair(arg) && !isPngName(picture))
         return report("Falscher Dateityp fuer Bild: %s!\n", picture.c_str()), 1;
 
-    // A missing ".danl" is reported and the run stops at the missing "Hoehe".
-    SettingsFile settings;
-    if (settings.read(withExtension(arg, ".danl"), true) == SettingsFile::ReadResult::Refused)
-        return 1;
-
-    // The files the settings name lie beside the layout.
+    // The files the settings name lie beside the layout; the picture path is
+    // the start folder's.
     FolderReturn startFolder;
-    const PathSplit split = splitPath(withExtension(arg, ".anl"));
-    if (!split.folder.empty()) changeFolder(split.folder);
-
-    const TerrainValues terrain = readTerrainValues(settings);
-    std::unique_ptr<HeightSource> heights = openHeightSource(terrain);
-    if (!heights) return 1;
+    std::optional<LayoutPair> pair = openLayoutPair(arg);
+    if (!pair) return 1;
+    const TerrainValues& terrain = pair->terrain;
+    const HeightSource& heights = *pair->heights;
     // An unreadable file has been named by its reader.
-    if (heights->gridWidth <= 0 || heights->gridHeight <= 0) return 1;
+    if (heights.gridWidth <= 0 || heights.gridHeight <= 0) return 1;
 
     // The colour bitmap is optional here: without one the heights are shown
     // on a colour ramp. One that is named must be what the generator takes.
@@ -83,37 +74,38 @@ int vorschauMain(int argc, char** argv, std::int32_t longSide) {
     if (const std::optional<std::string>& colourFile = terrain.colourFile) {
         if (extensionOf(*colourFile) != ".bmp")
             return report("Falscher Dateityp fuer farbe: %s!\n", colourFile->c_str()), 1;
-        colours = std::make_unique<ColourBitmap>(*colourFile, heights->pixelSize);
+        colours = std::make_unique<ColourBitmap>(*colourFile, heights.pixelSize);
         if (colours->width == 0) return 1;
-        if (colours->width != heights->gridWidth || colours->height != heights->gridHeight)
+        if (colours->width != heights.gridWidth || colours->height != heights.gridHeight)
             return report("Groessen stimmen nicht überein!\n"), 1;
     }
 
     // The tiles as the generator cuts them; settings it would refuse are
     // refused here with its words.
-    std::optional<Tiling> tiling = tilingOrReport(settings, *heights);
+    std::optional<Tiling> tiling = tilingOrReport(terrain, heights);
     if (!tiling) return 1;
 
     // "hoehen.ini" is optional and silent, as for the height application.
-    SettingsFile hoehenIni;
-    if (hoehenIni.read("hoehen.ini", false) == SettingsFile::ReadResult::Refused) return 1;
+    HeightExtras extras;
+    if (!extras.read()) return 1;
 
     // The layout is optional too; one that is there must load.
     std::optional<Layout> layout;
-    if (fileCanBeOpened(split.name)) {
+    if (fileCanBeOpened(pair->layoutName)) {
         layout.emplace();
-        if (layout->load(split.name) != LoadResult::Loaded) return 1;
+        if (layout->load(pair->layoutName) != LoadResult::Loaded) return 1;
     }
 
     PreviewScene scene;
-    scene.heights = heights.get();
+    scene.heights = &heights;
     scene.colours = colours.get();
-    scene.mapping = heightMapping(settings, hoehenIni, *heights);
+    scene.mapping = terrainMapping(terrain, heights);
+    scene.mapping.trackExtraCm = extras.trackExtraCm();
     // Heights that no layout can hold are refused as zumt_hoehen refuses them.
-    if (!mappedHeightsFit({scene.mapping.factor, scene.mapping.offset}, *heights)) return 1;
+    if (!mappedHeightsFit(scene.mapping, heights)) return 1;
     scene.tiling = tiling;
     scene.layout = layout ? &*layout : nullptr;
-    const PictureFrame frame = framePicture(*heights, scene.layout, longSide);
+    const PictureFrame frame = framePicture(heights, scene.layout, longSide);
     const PreviewPicture image = renderPreview(scene, frame);
 
     startFolder.back();

@@ -105,7 +105,7 @@ void drawTerrain(PreviewPicture& image, const PreviewScene& scene, const Picture
     };
 
     const double range = hs.maxHeight - hs.minHeight;
-    const double factor = scene.mapping.factor;
+    const double faktor = scene.mapping.faktor;
     std::vector<float> heights(static_cast<std::size_t>(w) * static_cast<std::size_t>(h),
                                std::numeric_limits<float>::quiet_NaN());
 
@@ -152,7 +152,7 @@ void drawTerrain(PreviewPicture& image, const PreviewScene& scene, const Picture
                          w11 = fu * fv;
             const double height = low0[k] * w00 + low1[k] * w10 + high0[k] * w01 + high1[k] * w11;
             heights[static_cast<std::size_t>(py) * static_cast<std::size_t>(w) + k] =
-                static_cast<float>(height * factor);
+                static_cast<float>(height * faktor);
             Rgb base;
             if (cs) {
                 auto mix = [&](std::uint8_t a, std::uint8_t b, std::uint8_t c, std::uint8_t d) {
@@ -376,21 +376,10 @@ void drawNorthArrow(PreviewPicture& image, const PictureFrame& frame) {
 
 } // namespace
 
-HeightMapping heightMapping(const SettingsFile& danl, const SettingsFile& hoehenIni,
-                            const HeightSource& heights) {
-    HeightMapping m;
-    const TerrainMapping terrain = terrainMapping(readTerrainValues(danl), heights);
-    m.factor = terrain.faktor;
-    m.offset = terrain.offset;
-    const auto defaultExtra = static_cast<float>(hoehenIni.getReal("Zumt", "DZ", 0.0f));
-    m.trackExtraCm = truncToInt32(hoehenIni.getReal("DZ", "Gleise", defaultExtra) * 100.0);
-    return m;
-}
-
-std::int32_t trackHeightUnder(const HeightSource& heights, const HeightMapping& mapping,
+std::int32_t trackHeightUnder(const HeightSource& heights, const TerrainMapping& mapping,
                               std::int32_t x, std::int32_t y) {
     return wrapAdd(
-        pointHeight(mapping.factor, interpolatedHeight(heights, x, y), mapping.offset, 0.0),
+        pointHeight(mapping.faktor, interpolatedHeight(heights, x, y), mapping.offset, 0.0),
         mapping.trackExtraCm);
 }
 

@@ -10,11 +10,11 @@
 // picture's bottom row, and an ordinary bitmap appears the right way up.
 #pragma once
 
-#include "generator/generate_tiles.h"
 #include "layout/layout.h"
 #include "raster/colour_source.h"
 #include "raster/height_source.h"
-#include "settings/settings_file.h"
+#include "raster/terrain_settings.h"
+#include "raster/terrain_tiling.h"
 #include "vorschau/png_file.h"
 
 #include <cstdint>
@@ -27,22 +27,10 @@ inline constexpr std::int32_t MaxPreviewSide = 2048;
 // (small terrains are enlarged so tracks and markers stay legible).
 inline constexpr std::int32_t MinAutomaticSide = 1024;
 
-// How the height application turns terrain heights into track heights:
-// z = trunc(factor × h + offset) + trackExtraCm.
-struct HeightMapping {
-    float factor = 1.0f;           // [Terrain1] "Faktor"
-    float offset = 0.0f;           // cm: [Terrain1] "Verschiebung" × 100
-    std::int32_t trackExtraCm = 0; // "hoehen.ini": [DZ] "Gleise", else [Zumt] "DZ", × 100
-};
-
-// The mapping from the ".danl" settings and "hoehen.ini" (may be empty),
-// with the height application's defaults: Faktor 1.0, Verschiebung putting
-// the lowest terrain point at 2 cm, no extra height.
-HeightMapping heightMapping(const SettingsFile& danl, const SettingsFile& hoehenIni,
-                            const HeightSource& heights);
-
-// The height the height application gives a track end at (x, y).
-std::int32_t trackHeightUnder(const HeightSource& heights, const HeightMapping& mapping,
+// The height the height application gives a track end at (x, y), by its
+// mapping (terrainMapping) and the tracks' extra height:
+// z = trunc(faktor × h + offset) + trackExtraCm, wrapping in 32 bits.
+std::int32_t trackHeightUnder(const HeightSource& heights, const TerrainMapping& mapping,
                               std::int32_t x, std::int32_t y);
 
 // How a track end sits: within GroundToleranceCm of the height the height
@@ -92,8 +80,8 @@ PictureFrame framePicture(const HeightSource& heights, const Layout* layout,
 struct PreviewScene {
     const HeightSource* heights = nullptr; // not empty, pixelSize > 0
     const ColourSource* colours = nullptr; // none: heights on a colour ramp
-    HeightMapping mapping;
-    std::optional<Tiling> tiling; // none: no tile outlines
+    TerrainMapping mapping;                // terrainMapping's, with the tracks' extra height
+    std::optional<Tiling> tiling;          // none: no tile outlines
     const Layout* layout = nullptr;
 };
 

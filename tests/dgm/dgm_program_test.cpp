@@ -204,7 +204,7 @@ TEST(DgmSettings, SetsTheTerrainAndKeepsEveryOtherLine) {
         t.stepCm = stepCm;
         applyTerrainSettings(s, t);
         const std::int32_t tile = largestTileSteps(stepCm);
-        const TileLengths back = tileLengths(s);
+        const TileLengths back = tileLengths(readTerrainValues(s));
         EXPECT_EQ(back.halfTileCm / stepCm, tile / 2);
         EXPECT_EQ(back.spacingCm / stepCm, tile / 2);
         EXPECT_TRUE(quadGridFitsFormat(tile, tile));

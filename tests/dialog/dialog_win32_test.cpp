@@ -180,9 +180,9 @@ TEST_F(RealDialog, ControlStatesAtTheStart) {
     type(IDC_MIN, "5");
     EXPECT_EQ(text(IDC_MIN), "");
     EXPECT_EQ(text(IDC_MAX), "");
-    type(IDC_FACTOR, "2");
+    type(IDC_FAKTOR, "2");
     EXPECT_EQ(text(IDC_MAX), "");
-    EXPECT_EQ(text(IDC_FACTOR), "2");
+    EXPECT_EQ(text(IDC_FAKTOR), "2");
     EXPECT_TRUE(capture.messages.empty());
 }
 
@@ -194,7 +194,7 @@ TEST_F(RealDialog, RefusedSettingsPathsLeaveTheFieldsAlone) {
         EXPECT_EQ(capture.messages,
                   std::vector<std::string>{std::string("Falsche Endung: ") + path + "\n"});
         EXPECT_EQ(text(IDC_SETTINGS_PATH), "");
-        EXPECT_EQ(text(IDC_FACTOR), "");
+        EXPECT_EQ(text(IDC_FAKTOR), "");
     }
     // A refused choice leaves what was loaded before; another ".danl" fills
     // every field afresh.
@@ -210,7 +210,7 @@ TEST_F(RealDialog, RefusedSettingsPathsLeaveTheFieldsAlone) {
     choose(IDC_CHOOSE_SETTINGS, tmp.file("Zweite.danl"));
     EXPECT_EQ(text(IDC_NAME), "B");
     EXPECT_EQ(text(IDC_COLOUR_PATH), "");
-    EXPECT_EQ(text(IDC_FACTOR), "1.0");
+    EXPECT_EQ(text(IDC_FAKTOR), "1.0");
     EXPECT_EQ(text(IDC_SHIFT), "");
 }
 
@@ -249,20 +249,20 @@ TEST_F(RealDialog, TypedRangeGivesTheMappingAndBack) {
     openDemo();
     type(IDC_MIN, "0");
     type(IDC_MAX, "40");
-    EXPECT_EQ(text(IDC_FACTOR), "2.0000");
+    EXPECT_EQ(text(IDC_FAKTOR), "2.0000");
     EXPECT_EQ(text(IDC_SHIFT), "10.00");
     EXPECT_EQ(text(IDC_MIN), "0");
     EXPECT_EQ(text(IDC_MAX), "40");
     // Writing Min and Max does not start the way back: Faktor keeps "1".
-    type(IDC_FACTOR, "1");
+    type(IDC_FAKTOR, "1");
     EXPECT_EQ(text(IDC_MIN), "5.00");
     EXPECT_EQ(text(IDC_MAX), "25.00");
-    EXPECT_EQ(text(IDC_FACTOR), "1");
+    EXPECT_EQ(text(IDC_FAKTOR), "1");
     EXPECT_EQ(text(IDC_SHIFT), "10.00");
     // A Faktor of no use computes with 1.0 and keeps its text.
-    type(IDC_FACTOR, "abc");
+    type(IDC_FAKTOR, "abc");
     EXPECT_EQ(text(IDC_MIN), "5.00");
-    EXPECT_EQ(text(IDC_FACTOR), "abc");
+    EXPECT_EQ(text(IDC_FAKTOR), "abc");
     // A Max not above Min puts back the range of the mapping.
     type(IDC_MIN, "0");
     type(IDC_MAX, "40");
@@ -270,7 +270,7 @@ TEST_F(RealDialog, TypedRangeGivesTheMappingAndBack) {
         type(IDC_MAX, max);
         EXPECT_EQ(text(IDC_MIN), "0.00") << max;
         EXPECT_EQ(text(IDC_MAX), "40.00") << max;
-        EXPECT_EQ(text(IDC_FACTOR), "2.0000") << max;
+        EXPECT_EQ(text(IDC_FAKTOR), "2.0000") << max;
     }
     EXPECT_TRUE(capture.messages.empty());
 }

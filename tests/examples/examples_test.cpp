@@ -36,7 +36,8 @@ class Examples : public ::testing::Test {
 TEST_F(Examples, GeneratedTilesCoverTheWholeTerrain) {
     SettingsFile settings;
     settings.read("Demo.danl", true);
-    ASSERT_EQ(generateTiles(settings, std::string("Demo.anl")), 1);
+    const TerrainValues terrain = readTerrainValues(settings);
+    ASSERT_EQ(generateTiles(terrain, std::string("Demo.anl")), 1);
     EXPECT_TRUE(capture.messages.empty());
     Layout layout;
     ASSERT_EQ(layout.load("Demo.anl"), LoadResult::Loaded);
@@ -45,7 +46,7 @@ TEST_F(Examples, GeneratedTilesCoverTheWholeTerrain) {
     // Every grid point lies in a tile, and every tile has its model.
     TerragenHeightSource heights("gelaende.ter");
     ASSERT_EQ(heights.gridWidth, 256);
-    auto tiling = tilingOf(settings, heights);
+    auto tiling = tilingOf(terrain, heights);
     ASSERT_TRUE(tiling);
     std::vector<char> covered(257 * 257, 0);
     for (const Tile& t : tiling->tiles()) {

@@ -105,18 +105,19 @@ TEST_F(PreviewTiles, OutlinesAreTheTilesTheGeneratorWritesAndTheirVerticesGround
                                           .bytes());
         SettingsFile settings;
         settings.parse(std::string("[Terrain1]\nFarbe=farbe.bmp\nName=Berge\n") + c.settings);
-        ASSERT_EQ(generateTiles(settings, std::string("Gen.anl")), 1);
+        const TerrainValues values = readTerrainValues(settings);
+        ASSERT_EQ(generateTiles(values, std::string("Gen.anl")), 1);
         const std::vector<GeneratedTile> generated = generatedTiles(tmp.path().string());
         EXPECT_EQ(generated.size(), c.tiles);
 
-        const std::unique_ptr<HeightSource> heights = openHeightSource(readTerrainValues(settings));
+        const std::unique_ptr<HeightSource> heights = openHeightSource(values);
         ASSERT_TRUE(heights);
-        std::optional<Tiling> tiling = tilingOf(settings, *heights);
+        std::optional<Tiling> tiling = tilingOf(values, *heights);
         ASSERT_TRUE(tiling);
         std::vector<Rect> drawn, written;
         for (const TileOutline& t : tileOutlines(*tiling, *heights))
             drawn.push_back({t.i, t.j, t.minX, t.minY, t.maxX, t.maxY});
-        const HeightMapping mapping = heightMapping(settings, SettingsFile(), *heights);
+        const TerrainMapping mapping = terrainMapping(values, *heights);
         std::size_t off = 0;
         for (const GeneratedTile& t : generated) {
             const Point3 first = t.vertices.front(), last = t.vertices.back();
