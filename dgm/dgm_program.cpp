@@ -9,8 +9,8 @@
 #include "dgm/elevation_grid.h"
 #include "dgm/terrain_grid.h"
 #include "dgm/terrain_writer.h"
-#include "generator/mesh_model.h"
 #include "platform/platform.h"
+#include "raster/terrain_tiling.h"
 
 #include <cmath>
 #include <cstdio>
@@ -18,6 +18,10 @@
 #include <vector>
 
 namespace {
+
+// The tile "--anlage" writes is at most this long, unless two grid steps
+// are longer: about what a host's model of this kind shows well.
+constexpr std::int32_t LongestTileCm = 40000;
 
 // Counts for the printf family: MinGW's C library does not know "%zu".
 unsigned long long count(std::size_t n) {
@@ -418,7 +422,7 @@ void describeTerrain(const Terrain& t, Summary& summary) {
                              "Hoehen von %.0f m bis %.0f m nur mit eigenem Hoehenmassstab "
                              "(zumt_hoehen, gen_zumt_ter und zumt_vorschau lesen sie richtig).",
                              "diesem Gelaende", step, range.low, range.high));
-    const std::int32_t tileCm = largestTileSteps(t.stepCm) * t.stepCm;
+    const std::int32_t tileCm = largestTileSteps(t.stepCm, LongestTileCm) * t.stepCm;
     if (tileCm > 40000)
         summary.add("Hinweis:", formatText("Raster %.2f m ist sehr grob fuer eine Anlage: eine "
                                            "Kachel misst %.2f m (sonst hoechstens 400 m).",
@@ -534,13 +538,6 @@ int run(const Options& o, Summary& summary) {
 
 } // namespace
 
-std::int32_t largestTileSteps(std::int32_t stepCm) {
-    std::int32_t half = stepCm > 0 ? 20000 / stepCm : 0;
-    while (half > 1 && !quadGridFitsFormat(2 * half, 2 * half))
-        --half;
-    return 2 * std::max(half, 1);
-}
-
 std::string nameForSettings(const std::string& file, const std::string& settingsFile) {
     if (folderOf(file) == folderOf(settingsFile)) return baseName(file);
     const bool absolute =
@@ -556,7 +553,7 @@ void applyTerrainSettings(SettingsFile& settings, const TerrainSettings& t) {
     if (!t.colourFile.empty()) settings.set("Terrain1", "Farbe", t.colourFile);
     const std::string* name = settings.find("Terrain1", "Name");
     if (!name || name->empty()) settings.set("Terrain1", "Name", t.modelName);
-    const std::int32_t tile = largestTileSteps(t.stepCm);
+    const std::int32_t tile = largestTileSteps(t.stepCm, LongestTileCm);
     settings.set("Terrain1", "Kachelgroesse", metresText(tile * t.stepCm));
     settings.set("Terrain1", "Kachelabstand", metresText(tile / 2 * t.stepCm));
     // Where the terrain lies in the world, for tools that place GPS tracks

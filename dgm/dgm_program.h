@@ -39,10 +39,6 @@ struct TerrainSettings {
 // exactly that many grid steps.
 void applyTerrainSettings(SettingsFile& settings, const TerrainSettings& terrain);
 
-// The largest even number of grid steps, at least 2, whose square tile is at
-// most 400 m and fits the model format.
-std::int32_t largestTileSteps(std::int32_t stepCm);
-
 // A file named in a settings file: the bare name when it lies in the
 // settings file's folder (the programs open it from there), else the full
 // path.

@@ -37,7 +37,6 @@
 #pragma once
 
 #include "raster/colour_source.h"
-#include "raster/terrain_tiling.h" // quadGridFitsFormat
 
 #include <cstddef>
 #include <cstdint>

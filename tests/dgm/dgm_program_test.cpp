@@ -2,10 +2,9 @@
 // file, and the worked example end to end.
 #include "dgm/colour_picture.h"
 #include "dgm/dgm_program.h"
-#include "generator/generate_tiles.h"
-#include "generator/mesh_model.h"
 #include "raster/bitmap_file.h"
 #include "raster/hillshade.h"
+#include "raster/terrain_tiling.h"
 #include "tests/support/test_support.h"
 
 #include <cmath>
@@ -203,7 +202,7 @@ TEST(DgmSettings, SetsTheTerrainAndKeepsEveryOtherLine) {
         SCOPED_TRACE(stepCm);
         t.stepCm = stepCm;
         applyTerrainSettings(s, t);
-        const std::int32_t tile = largestTileSteps(stepCm);
+        const std::int32_t tile = largestTileSteps(stepCm, 40000);
         const TileLengths back = tileLengths(readTerrainValues(s));
         EXPECT_EQ(back.halfTileCm / stepCm, tile / 2);
         EXPECT_EQ(back.spacingCm / stepCm, tile / 2);
