@@ -165,27 +165,41 @@ struct RunPlan {
 // without one of its own). withLayout: a layout will be written too.
 std::optional<RunPlan> planRun(const TerrainValues& terrain, bool withLayout) {
     const std::optional<std::string>& colourFile = terrain.colourFile;
-    if (!terrain.heightFile) return report(MissingHeightMessage), std::nullopt;
-    if (!colourFile) return report("[Terrain1]:Farbe muss gesetzt sein!\n"), std::nullopt;
+    if (!terrain.heightFile) {
+        report(MissingHeightMessage);
+        return std::nullopt;
+    }
+    if (!colourFile) {
+        report("[Terrain1]:Farbe muss gesetzt sein!\n");
+        return std::nullopt;
+    }
 
     RunPlan plan;
     plan.heights = openHeightSource(terrain);
     if (!plan.heights) return std::nullopt;
     const HeightSource& heights = *plan.heights;
-    if (extensionOf(*colourFile) != ".bmp")
-        return report("Falscher Dateityp fuer farbe: %s!\n", colourFile->c_str()), std::nullopt;
+    if (extensionOf(*colourFile) != ".bmp") {
+        report("Falscher Dateityp fuer farbe: %s!\n", colourFile->c_str());
+        return std::nullopt;
+    }
 
     plan.colours = std::make_unique<ColourBitmap>(*colourFile, heights.pixelSize);
     const ColourBitmap& colours = *plan.colours;
-    if (colours.width != heights.gridWidth || colours.height != heights.gridHeight)
-        return report("Groessen stimmen nicht überein!\n"), std::nullopt;
+    if (colours.width != heights.gridWidth || colours.height != heights.gridHeight) {
+        report("Groessen stimmen nicht überein!\n");
+        return std::nullopt;
+    }
 
     // An empty "Name" would put the models into the root folder.
     const std::optional<std::string>& name = terrain.name;
-    if (!name || name->empty()) return report("[Terrain1]:Name muss gesetzt sein!\n"), std::nullopt;
-    if (!isPlainFolderName(*name))
-        return report("[Terrain1]:Name muss ein einfacher Ordnername sein: %s!\n", name->c_str()),
-               std::nullopt;
+    if (!name || name->empty()) {
+        report("[Terrain1]:Name muss gesetzt sein!\n");
+        return std::nullopt;
+    }
+    if (!isPlainFolderName(*name)) {
+        report("[Terrain1]:Name muss ein einfacher Ordnername sein: %s!\n", name->c_str());
+        return std::nullopt;
+    }
     plan.name = *name;
 
     // A file that could not be read has been reported by its reader.
@@ -197,34 +211,44 @@ std::optional<RunPlan> planRun(const TerrainValues& terrain, bool withLayout) {
     if (!tiling) return std::nullopt;
     plan.tiling = *tiling;
     const std::int64_t tiles = tiling->tileCount();
-    if (tiles > MaxTiles)
-        return report("Zu viele Kacheln: %lld (hoechstens %lld)!\n", static_cast<long long>(tiles),
-                      static_cast<long long>(MaxTiles)),
-               std::nullopt;
-    if (!tilesFitFormat(*tiling))
-        return report("Kacheln zu gross fuer das Modellformat! Kachelgroesse hoechstens %.2f m!\n",
-                      2.0 * largestFittingTileHalf(*tiling) * heights.pixelSize / 100.0),
-               std::nullopt;
+    if (tiles > MaxTiles) {
+        report("Zu viele Kacheln: %lld (hoechstens %lld)!\n", static_cast<long long>(tiles),
+               static_cast<long long>(MaxTiles));
+        return std::nullopt;
+    }
+    if (!tilesFitFormat(*tiling)) {
+        report("Kacheln zu gross fuer das Modellformat! Kachelgroesse hoechstens %.2f m!\n",
+               2.0 * largestFittingTileHalf(*tiling) * heights.pixelSize / 100.0);
+        return std::nullopt;
+    }
     // Without a tile the run would only replace the layout by an empty one.
-    if (tiles == 0)
-        return report("Keine Kachel: Kachelabstand groesser als das Gelaende!\n"), std::nullopt;
+    if (tiles == 0) {
+        report("Keine Kachel: Kachelabstand groesser als das Gelaende!\n");
+        return std::nullopt;
+    }
 
     // Every vertex height is trunc(Faktor x h + offset).
     plan.mapping = tileMapping(terrain, heights);
     if (!mappedHeightsFit(plan.mapping, heights)) return std::nullopt;
 
     std::optional<std::string> host = hostFolder();
-    if (host && !hostFolderExists(*host))
-        return report("Zumt-Ordner %s nicht gefunden!\n", host->c_str()), std::nullopt;
+    if (host && !hostFolderExists(*host)) {
+        report("Zumt-Ordner %s nicht gefunden!\n", host->c_str());
+        return std::nullopt;
+    }
     plan.modelRoot = host ? *host + "Modelle\\" : std::string();
     // The longest names are those of the last tile.
     const std::int32_t lastI = tiling->countX - 1, lastJ = tiling->countY - 1;
     const std::string longest = objectPath(plan.name, lastI, lastJ);
-    if (withLayout && longest.size() > MaxObjectPath)
-        return report("Pfad zu lang: %s!\n", longest.c_str()), std::nullopt;
+    if (withLayout && longest.size() > MaxObjectPath) {
+        report("Pfad zu lang: %s!\n", longest.c_str());
+        return std::nullopt;
+    }
     const std::string model = modelPath(plan.modelRoot, plan.name, lastI, lastJ);
-    if (model.size() > maxPathLength())
-        return report("Pfad zu lang: %s!\n", model.c_str()), std::nullopt;
+    if (model.size() > maxPathLength()) {
+        report("Pfad zu lang: %s!\n", model.c_str());
+        return std::nullopt;
+    }
     return plan;
 }
 

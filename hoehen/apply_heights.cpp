@@ -22,8 +22,14 @@ bool applyHeights(const TerrainValues& terrain, std::string_view layoutName,
     // would put every position infinitely far out; neither gives heights
     // worth writing, so the layout is not even read.
     if (source.gridWidth == 0 || source.gridHeight == 0) return false;
-    if (source.pixelSize == 0) return report(ZeroPixelSizeMessage), false;
-    if (source.pixelSize < 0) return report(NonPositivePixelSizeMessage, source.pixelSize), false;
+    if (source.pixelSize == 0) {
+        report(ZeroPixelSizeMessage);
+        return false;
+    }
+    if (source.pixelSize < 0) {
+        report(NonPositivePixelSizeMessage, source.pixelSize);
+        return false;
+    }
     // A mapping that is no number, or puts the terrain beyond what a layout
     // holds, is refused before the layout is touched.
     const TerrainMapping mapping = terrainMapping(terrain, source);
@@ -35,7 +41,10 @@ bool applyHeights(const TerrainValues& terrain, std::string_view layoutName,
     const LoadResult loadResult = layout.load(layoutName);
     // A disagreeing copy ends the load with a console line at most; the
     // user must still learn that the layout was left alone.
-    if (loadResult == LoadResult::Inconsistent) return report("Formatfehler!\n"), false;
+    if (loadResult == LoadResult::Inconsistent) {
+        report("Formatfehler!\n");
+        return false;
+    }
     if (loadResult != LoadResult::Loaded) return false;
 
     HeightExtras extras;
@@ -78,6 +87,9 @@ bool applyHeights(const TerrainValues& terrain, std::string_view layoutName,
             camera.position.z = heightAt(camera.position, extra);
     }
 
-    if (beyondRange) return report("Hoehen ausserhalb des Bereichs der Anlage!\n"), false;
+    if (beyondRange) {
+        report("Hoehen ausserhalb des Bereichs der Anlage!\n");
+        return false;
+    }
     return layout.save(layoutName);
 }

@@ -5,15 +5,22 @@
 #include "common/paths.h"
 
 std::unique_ptr<HeightSource> openHeightSource(const TerrainValues& settings) {
-    if (!settings.heightFile) return report(MissingHeightMessage), nullptr;
+    if (!settings.heightFile) {
+        report(MissingHeightMessage);
+        return nullptr;
+    }
     const std::string& heightFile = *settings.heightFile;
     std::optional<std::string> ext = extensionOf(heightFile);
     if (ext == ".bmp") {
         // The setting is in metres, the source wants whole centimetres.
         std::int32_t pixelSize = truncToInt32(settings.pixelSizeMetres * 100.0);
-        if (pixelSize == 0) return report("Bitte Pixelgroesse angeben!\n"), nullptr;
+        if (pixelSize == 0) {
+            report("Bitte Pixelgroesse angeben!\n");
+            return nullptr;
+        }
         return std::make_unique<BitmapHeightSource>(heightFile, pixelSize);
     }
     if (ext == ".ter") return std::make_unique<TerragenHeightSource>(heightFile);
-    return report("Falscher Dateityp fuer Hoehe: %s!\n", heightFile.c_str()), nullptr;
+    report("Falscher Dateityp fuer Hoehe: %s!\n", heightFile.c_str());
+    return nullptr;
 }

@@ -96,10 +96,14 @@ std::optional<Tiling> tilingOf(const TerrainValues& terrain, const HeightSource&
 }
 
 std::optional<Tiling> tilingOrReport(const TerrainValues& terrain, const HeightSource& heights) {
-    if (heights.pixelSize <= 0)
-        return report(NonPositivePixelSizeMessage, heights.pixelSize), std::nullopt;
-    if (tileLengths(terrain).halfTileCm < 0)
-        return report("Kachelgroesse darf nicht negativ sein!\n"), std::nullopt;
+    if (heights.pixelSize <= 0) {
+        report(NonPositivePixelSizeMessage, heights.pixelSize);
+        return std::nullopt;
+    }
+    if (tileLengths(terrain).halfTileCm < 0) {
+        report("Kachelgroesse darf nicht negativ sein!\n");
+        return std::nullopt;
+    }
     std::optional<Tiling> tiling = tilingOf(terrain, heights);
     if (!tiling)
         report("Kachelabstand muss mindestens eine Pixelgroesse (%.2f m) sein!\n",

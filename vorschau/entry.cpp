@@ -48,15 +48,20 @@ class FolderReturn {
 } // namespace
 
 int vorschauMain(int argc, char** argv, std::int32_t longSide) {
-    if (argc < 2) return report("Aufruf: zumt_vorschau Anlage.danl [Bild.png]\n"), 1;
+    if (argc < 2) {
+        report("Aufruf: zumt_vorschau Anlage.danl [Bild.png]\n");
+        return 1;
+    }
 
     // The settings and the layout are one pair of files that differ only in
     // the extension; either name will do. A wrong one is refused first (by
     // openLayoutPair), a wrong picture name before anything is read.
     const std::string arg = argv[1];
     const std::string picture = argc >= 3 ? std::string(argv[2]) : withExtension(arg, ".png");
-    if (namesLayoutPair(arg) && !isPngName(picture))
-        return report("Falscher Dateityp fuer Bild: %s!\n", picture.c_str()), 1;
+    if (namesLayoutPair(arg) && !isPngName(picture)) {
+        report("Falscher Dateityp fuer Bild: %s!\n", picture.c_str());
+        return 1;
+    }
 
     // The files the settings name lie beside the layout; the picture path is
     // the start folder's.
@@ -72,12 +77,16 @@ int vorschauMain(int argc, char** argv, std::int32_t longSide) {
     // on a colour ramp. One that is named must be what the generator takes.
     std::unique_ptr<ColourBitmap> colours;
     if (const std::optional<std::string>& colourFile = terrain.colourFile) {
-        if (extensionOf(*colourFile) != ".bmp")
-            return report("Falscher Dateityp fuer farbe: %s!\n", colourFile->c_str()), 1;
+        if (extensionOf(*colourFile) != ".bmp") {
+            report("Falscher Dateityp fuer farbe: %s!\n", colourFile->c_str());
+            return 1;
+        }
         colours = std::make_unique<ColourBitmap>(*colourFile, heights.pixelSize);
         if (colours->width == 0) return 1;
-        if (colours->width != heights.gridWidth || colours->height != heights.gridHeight)
-            return report("Groessen stimmen nicht überein!\n"), 1;
+        if (colours->width != heights.gridWidth || colours->height != heights.gridHeight) {
+            report("Groessen stimmen nicht überein!\n");
+            return 1;
+        }
     }
 
     // The tiles as the generator cuts them; settings it would refuse are
