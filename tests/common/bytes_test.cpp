@@ -18,6 +18,15 @@ TEST(ByteReader, FailureIsStickyAndLeavesThePosition) {
     EXPECT_EQ(r.u8(), 0); // a byte is there, but the reader has failed
     EXPECT_EQ(r.position(), 2u);
 
+    // The wide getters too: 8 bytes wanted, 5 there, the position stays.
+    for (auto wide : {&ByteReader::u64, &ByteReader::u64be}) {
+        ByteReader w(data, 6);
+        w.u8();
+        EXPECT_EQ((w.*wide)(), 0u);
+        EXPECT_TRUE(w.failed());
+        EXPECT_EQ(w.position(), 1u);
+    }
+
     ByteReader cut(data + 3, 3); // a counted string cut short
     EXPECT_EQ(cut.countedString(), "");
     EXPECT_TRUE(cut.failed());
