@@ -108,12 +108,6 @@ class ByteReader {
         pos_ += n;
         return true;
     }
-    // Counted string: one length byte, then that many bytes, no terminator.
-    std::string countedString() {
-        std::uint8_t n = u8();
-        std::string_view v = view(n);
-        return std::string(v);
-    }
 
   private:
     // True when n more bytes are there; otherwise the reader fails.
@@ -175,11 +169,6 @@ class ByteEncoder {
         std::uint64_t bits;
         std::memcpy(&bits, &v, 8);
         u64(bits);
-    }
-    // Counted string: the caller has made sure the text fits in 255 bytes.
-    void countedString(std::string_view s) {
-        u8(static_cast<std::uint8_t>(s.size()));
-        sink().bytes(s.data(), s.size());
     }
 
   private:

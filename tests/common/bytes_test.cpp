@@ -27,8 +27,8 @@ TEST(ByteReader, FailureIsStickyAndLeavesThePosition) {
         EXPECT_EQ(w.position(), 1u);
     }
 
-    ByteReader cut(data + 3, 3); // a counted string cut short
-    EXPECT_EQ(cut.countedString(), "");
+    ByteReader cut(data + 3, 3); // a counted text cut short
+    EXPECT_EQ(cut.view(cut.u8()), "");
     EXPECT_TRUE(cut.failed());
 
     // Huge lengths do not wrap around.
@@ -49,7 +49,6 @@ TEST(Numeric, TruncationOutsideTheRangeGivesTheIndefiniteValue) {
     EXPECT_EQ(truncToInt32(1e300), INT32_MIN);
     EXPECT_EQ(truncToInt32(std::nan("")), INT32_MIN);
     EXPECT_EQ(wrapAdd(INT32_MAX, 1), INT32_MIN);
-    EXPECT_EQ(wrapSub(INT32_MIN, 100), INT32_MAX - 99);
 }
 
 TEST(Numeric, SinglePrecisionRoundsToNearestBeyondTheRange) {
