@@ -230,10 +230,3 @@ void Layout::removeDuplicateObjects() {
     for (auto& t : tracks)
         if (t.link && *t.link < removed.size() && removed[*t.link]) t.link.reset();
 }
-
-void Layout::removeObject(std::size_t index) {
-    if (index >= objects.size()) return;
-    objects[index].id = 0;
-    for (auto& t : tracks)
-        if (t.link == index) t.link.reset();
-}
