@@ -1,8 +1,6 @@
 #include "generator/mesh_model.h"
 
 #include "common/bytes.h"
-#include "common/file_messages.h"
-#include "platform/platform.h"
 
 #include <algorithm>
 #include <string_view>
@@ -193,12 +191,6 @@ std::size_t MeshModel::fileSize() const {
     return size;
 }
 
-std::vector<std::uint8_t> MeshModel::serialize() {
-    std::vector<std::uint8_t> image;
-    serializeInto(image);
-    return image;
-}
-
 void MeshModel::serializeInto(std::vector<std::uint8_t>& image) {
     // Sized once from the counts: a tile's model is some 40,000 small
     // values, and growing the image with them cost more than writing them.
@@ -265,12 +257,4 @@ void MeshModel::serializeInto(std::vector<std::uint8_t>& image) {
             out, part.formats, formatClassTag,
             [](ByteCursor&& c, const MeshFormat& f) { writeFormat(std::move(c), f); });
     }
-}
-
-bool MeshModel::write(std::string_view path, std::vector<std::uint8_t>* buffer) {
-    std::vector<std::uint8_t> own;
-    std::vector<std::uint8_t>& image = buffer ? *buffer : own;
-    serializeInto(image);
-    // A model is remade by every run: no need to wait for the disk.
-    return writeFileSafely(path, image, Durability::Replaceable);
 }
