@@ -44,14 +44,6 @@ void setWriteFaultForTesting(WriteFault fault, std::size_t faultBytes) {
     g_faultBytes = faultBytes;
 }
 
-std::FILE* openFile(std::string_view path, const char* mode) {
-    if (mode[0] == 'r') {
-        InputProblem problem;
-        return openInputFile(path, problem);
-    }
-    return std::fopen(osPath(path).c_str(), mode);
-}
-
 bool fileCanBeOpened(std::string_view path) {
     InputProblem problem;
     std::FILE* f = openInputFile(path, problem);

@@ -32,10 +32,6 @@ std::string osPath(std::string_view path);
 // backslash everywhere, and on POSIX the forward slash as well.
 bool isFolderSeparator(char c);
 
-// fopen of osPath(path). A mode that reads ("r...") opens regular files only,
-// as openInputFile does; anything else is refused with a null result.
-std::FILE* openFile(std::string_view path, const char* mode);
-
 // Why an input file could not be read. Only regular files are read: a
 // device (/dev/zero never ends), a FIFO (it waits for a writer) or a folder
 // is refused before anything is read from it, and without waiting. The
