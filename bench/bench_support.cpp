@@ -131,3 +131,39 @@ bool attachBenchObject(ObjectRecord& o, int j, const Layout& layout) {
     }
     return false;
 }
+
+Layout benchLayout(int tracks, int objects, int entries) {
+    Layout layout;
+    for (int i = 0; i < tracks; ++i) {
+        const std::int32_t x = (i % 200) * 1000;
+        const std::int32_t y = (i / 200) * 1000;
+        layout.tracks.push_back(
+            benchTrack(i, {x, y, 100}, {x + 600 + i % 7 * 50, y + 300 * (i % 3), 120}));
+    }
+    for (int j = 0; j < objects; ++j) {
+        ObjectRecord o;
+        o.id = static_cast<std::int16_t>(j % 32000 + 1);
+        o.param1 = o.param2 = 100;
+        if (attachBenchObject(o, j, layout)) {
+            // a bridge or a buffer stop, on its track
+        } else if (j % 50 == 11) {
+            o = layout.objects[static_cast<std::size_t>(j - 1)];
+        } else {
+            o.path = "Berge\\bmp" + std::to_string(j % 173) + "_" + std::to_string(j / 173);
+            o.position = {j * 10, -j * 10, -100};
+            o.direction = {1.0f, 0.0f, 0.0f};
+        }
+        layout.objects.push_back(o);
+    }
+    for (int e = 0; e < entries; ++e) {
+        EntryRecord r;
+        r.id = static_cast<std::int16_t>(e + 1);
+        r.name = "Eintrag " + std::to_string(e);
+        r.text2 = "zwei";
+        r.tail = {e, 1, 2};
+        layout.entries.push_back(r);
+    }
+    for (auto& camera : layout.cameras)
+        camera.setDefault();
+    return layout;
+}
