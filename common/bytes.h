@@ -128,7 +128,7 @@ class ByteReader {
     bool failed_ = false;
 };
 
-// The little-endian (and the two big-endian) encodings of ByteWriter and
+// The little-endian (and one big-endian) encodings of ByteWriter and
 // ByteCursor. Sink provides bytes(p, n), which stores n bytes where the next
 // ones go.
 template <class Sink>
@@ -154,11 +154,6 @@ class ByteEncoder {
     void u16be(std::uint16_t v) {
         std::uint8_t b[2] = {static_cast<std::uint8_t>(v >> 8), static_cast<std::uint8_t>(v)};
         sink().bytes(b, 2);
-    }
-    void u32be(std::uint32_t v) {
-        std::uint8_t b[4] = {static_cast<std::uint8_t>(v >> 24), static_cast<std::uint8_t>(v >> 16),
-                             static_cast<std::uint8_t>(v >> 8), static_cast<std::uint8_t>(v)};
-        sink().bytes(b, 4);
     }
     void f32(float v) {
         std::uint32_t bits;
