@@ -89,11 +89,11 @@ bool writeBenchBitmap(const std::string& path, int width, int height,
 }
 
 TrackRecord benchTrack(int i, Point3 start, Point3 end) {
-    static const int codes[] = {1, 2, 3, 4, 6, 7, 8, 9, 11, 2};
+    static constexpr int Codes[] = {1, 2, 3, 4, 6, 7, 8, 9, 11, 2};
     TrackRecord t;
     t.id = static_cast<std::int16_t>(i % 32000 + 1);
     t.name = "Gleis " + std::to_string(i);
-    t.type = codes[i % 10];
+    t.type = Codes[i % 10];
     t.updateConnectionCount();
     if (t.type >= 6 && t.type <= 9) t.variant = 1;
     if (t.type == 6) t.text2 = "Signal";
