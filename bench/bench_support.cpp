@@ -89,11 +89,11 @@ bool writeBenchBitmap(const std::string& path, int width, int height,
 }
 
 TrackRecord benchTrack(int i, Point3 start, Point3 end) {
-    static const int codes[] = {1, 2, 3, 4, 6, 7, 8, 9, 11, 2};
+    static constexpr int Codes[] = {1, 2, 3, 4, 6, 7, 8, 9, 11, 2};
     TrackRecord t;
     t.id = static_cast<std::int16_t>(i % 32000 + 1);
     t.name = "Gleis " + std::to_string(i);
-    t.type = codes[i % 10];
+    t.type = Codes[i % 10];
     t.updateConnectionCount();
     if (t.type >= 6 && t.type <= 9) t.variant = 1;
     if (t.type == 6) t.text2 = "Signal";
@@ -130,4 +130,40 @@ bool attachBenchObject(ObjectRecord& o, int j, const Layout& layout) {
         return true;
     }
     return false;
+}
+
+Layout benchLayout(int tracks, int objects, int entries) {
+    Layout layout;
+    for (int i = 0; i < tracks; ++i) {
+        const std::int32_t x = (i % 200) * 1000;
+        const std::int32_t y = (i / 200) * 1000;
+        layout.tracks.push_back(
+            benchTrack(i, {x, y, 100}, {x + 600 + i % 7 * 50, y + 300 * (i % 3), 120}));
+    }
+    for (int j = 0; j < objects; ++j) {
+        ObjectRecord o;
+        o.id = static_cast<std::int16_t>(j % 32000 + 1);
+        o.param1 = o.param2 = 100;
+        if (attachBenchObject(o, j, layout)) {
+            // a bridge or a buffer stop, on its track
+        } else if (j % 50 == 11) {
+            o = layout.objects[static_cast<std::size_t>(j - 1)];
+        } else {
+            o.path = "Berge\\bmp" + std::to_string(j % 173) + "_" + std::to_string(j / 173);
+            o.position = {j * 10, -j * 10, -100};
+            o.direction = {1.0f, 0.0f, 0.0f};
+        }
+        layout.objects.push_back(o);
+    }
+    for (int e = 0; e < entries; ++e) {
+        EntryRecord r;
+        r.id = static_cast<std::int16_t>(e + 1);
+        r.name = "Eintrag " + std::to_string(e);
+        r.text2 = "zwei";
+        r.tail = {e, 1, 2};
+        layout.entries.push_back(r);
+    }
+    for (auto& camera : layout.cameras)
+        camera.setDefault();
+    return layout;
 }

@@ -41,3 +41,9 @@ TrackRecord benchTrack(int i, Point3 start, Point3 end);
 // a buffer stop at the open end of a code-2 track. Returns false for any
 // other j, leaving o to the caller.
 bool attachBenchObject(ObjectRecord& o, int j, const Layout& layout);
+
+// A layout of `tracks` tracks from benchTrack, `objects` objects (every
+// tenth a bridge on a track, every tenth a buffer stop at an open end, one
+// in fifty a duplicate of the one before, the rest terrain tiles) and
+// `entries` entries with tails; the cameras in their standard view.
+Layout benchLayout(int tracks, int objects, int entries);

@@ -34,45 +34,6 @@ double medianSeconds(int runs, F&& f) {
     return median(times);
 }
 
-// tracks tracks of mixed codes, as many objects (every tenth a bridge on a
-// track, every tenth a buffer stop at an open end, one in fifty a
-// duplicate, the rest terrain tiles), entries with tails.
-Layout makeLayout(int tracks, int objects, int entries) {
-    Layout layout;
-    for (int i = 0; i < tracks; ++i) {
-        const std::int32_t x = (i % 200) * 1000;
-        const std::int32_t y = (i / 200) * 1000;
-        layout.tracks.push_back(
-            benchTrack(i, {x, y, 100}, {x + 600 + i % 7 * 50, y + 300 * (i % 3), 120}));
-    }
-    for (int j = 0; j < objects; ++j) {
-        ObjectRecord o;
-        o.id = static_cast<std::int16_t>(j % 32000 + 1);
-        o.param1 = o.param2 = 100;
-        if (attachBenchObject(o, j, layout)) {
-            // a bridge or a buffer stop, on its track
-        } else if (j % 50 == 11) {
-            o = layout.objects[static_cast<std::size_t>(j - 1)];
-        } else {
-            o.path = "Berge\\bmp" + std::to_string(j % 173) + "_" + std::to_string(j / 173);
-            o.position = {j * 10, -j * 10, -100};
-            o.direction = {1.0f, 0.0f, 0.0f};
-        }
-        layout.objects.push_back(o);
-    }
-    for (int e = 0; e < entries; ++e) {
-        EntryRecord r;
-        r.id = static_cast<std::int16_t>(e + 1);
-        r.name = "Eintrag " + std::to_string(e);
-        r.text2 = "zwei";
-        r.tail = {e, 1, 2};
-        layout.entries.push_back(r);
-    }
-    for (auto& camera : layout.cameras)
-        camera.setDefault();
-    return layout;
-}
-
 std::vector<std::uint8_t> readOnce(const std::string& path) {
     std::FILE* f = std::fopen(path.c_str(), "rb");
     std::fseek(f, 0, SEEK_END);
@@ -99,7 +60,7 @@ int main() {
     const std::string target = (folder / "ziel.anl").string();
     const std::string plain = (folder / "plain.anl").string();
 
-    Layout original = makeLayout(30000, 30000, 1000);
+    Layout original = benchLayout(30000, 30000, 1000);
     if (!original.save(source)) return 1;
     const auto size = std::filesystem::file_size(source);
     {
@@ -159,7 +120,7 @@ int main() {
     std::printf("\nfix-ups (link + place + remove duplicates), n tracks and n objects:\n");
     double previous = 0;
     for (int n : {7500, 15000, 30000, 60000, 120000}) {
-        Layout layout = makeLayout(n, n, 0);
+        Layout layout = benchLayout(n, n, 0);
         const double link = medianSeconds(5, [&] { layout.linkAttachedObjects(); });
         const double place = medianSeconds(5, [&] { layout.placeAttachedObjects(); });
         // Each run needs the duplicates back: copies made outside the clock.
@@ -176,7 +137,7 @@ int main() {
 
     // For scale: the duplicate search as the rule reads, every pair.
     for (int n : {3750, 7500, 15000}) {
-        Layout layout = makeLayout(n, n, 0);
+        Layout layout = benchLayout(n, n, 0);
         const double t = seconds([&] {
             auto& o = layout.objects;
             for (std::size_t i = 0; i + 1 < o.size(); ++i) {

@@ -55,7 +55,8 @@ bool writeBitmap(const std::string& path) {
 // The baseline: the file's bytes into a fresh buffer with one read.
 double plainRead(const std::string& path, std::size_t& sink) {
     BenchClock::time_point start = BenchClock::now();
-    std::FILE* f = openFile(path, "rb");
+    InputProblem problem;
+    std::FILE* f = openInputFile(path, problem);
     std::uint64_t size = 0;
     if (!f || !openFileSize(f, size)) std::abort();
     std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[size]);

@@ -54,10 +54,12 @@ class ByteReader {
         return static_cast<std::uint32_t>(b[0]) | (static_cast<std::uint32_t>(b[1]) << 8) |
                (static_cast<std::uint32_t>(b[2]) << 16) | (static_cast<std::uint32_t>(b[3]) << 24);
     }
+    // The whole width is checked first: a value cut short must not move the
+    // position by the half that is there.
     std::uint64_t u64() {
-        std::uint64_t lo = u32();
-        std::uint64_t hi = u32();
-        return failed_ ? 0 : (lo | (hi << 32));
+        if (!claim(8)) return 0;
+        const std::uint64_t lo = u32();
+        return lo | (std::uint64_t{u32()} << 32);
     }
     std::int16_t i16() { return static_cast<std::int16_t>(u16()); }
     std::int32_t i32() { return static_cast<std::int32_t>(u32()); }
@@ -73,9 +75,9 @@ class ByteReader {
                (static_cast<std::uint32_t>(b[2]) << 8) | static_cast<std::uint32_t>(b[3]);
     }
     std::uint64_t u64be() {
-        std::uint64_t hi = u32be();
-        std::uint64_t lo = u32be();
-        return failed_ ? 0 : (lo | (hi << 32));
+        if (!claim(8)) return 0;
+        const std::uint64_t hi = u32be();
+        return (hi << 32) | u32be();
     }
     std::int16_t i16be() { return static_cast<std::int16_t>(u16be()); }
     // Floats move by bit copy, so every pattern (NaN payloads, -0.0) survives.
@@ -96,35 +98,25 @@ class ByteReader {
     bool bytes(void* out, std::size_t n) { return take(out, n); }
     // A view of the next n bytes (empty and failed when they are not there).
     std::string_view view(std::size_t n) {
-        if (!has(n)) {
-            failed_ = true;
-            return {};
-        }
+        if (!claim(n)) return {};
         std::string_view v(reinterpret_cast<const char*>(data_ + pos_), n);
         pos_ += n;
         return v;
     }
     bool skip(std::size_t n) {
-        if (!has(n)) {
-            failed_ = true;
-            return false;
-        }
+        if (!claim(n)) return false;
         pos_ += n;
         return true;
     }
-    // Counted string: one length byte, then that many bytes, no terminator.
-    std::string countedString() {
-        std::uint8_t n = u8();
-        std::string_view v = view(n);
-        return std::string(v);
-    }
 
   private:
+    // True when n more bytes are there; otherwise the reader fails.
+    bool claim(std::size_t n) {
+        if (!has(n)) failed_ = true;
+        return !failed_;
+    }
     bool take(void* out, std::size_t n) {
-        if (!has(n)) {
-            failed_ = true;
-            return false;
-        }
+        if (!claim(n)) return false;
         if (n != 0) std::memcpy(out, data_ + pos_, n);
         pos_ += n;
         return true;
@@ -136,7 +128,7 @@ class ByteReader {
     bool failed_ = false;
 };
 
-// The little-endian (and the two big-endian) encodings of ByteWriter and
+// The little-endian (and one big-endian) encodings of ByteWriter and
 // ByteCursor. Sink provides bytes(p, n), which stores n bytes where the next
 // ones go.
 template <class Sink>
@@ -163,11 +155,6 @@ class ByteEncoder {
         std::uint8_t b[2] = {static_cast<std::uint8_t>(v >> 8), static_cast<std::uint8_t>(v)};
         sink().bytes(b, 2);
     }
-    void u32be(std::uint32_t v) {
-        std::uint8_t b[4] = {static_cast<std::uint8_t>(v >> 24), static_cast<std::uint8_t>(v >> 16),
-                             static_cast<std::uint8_t>(v >> 8), static_cast<std::uint8_t>(v)};
-        sink().bytes(b, 4);
-    }
     void f32(float v) {
         std::uint32_t bits;
         std::memcpy(&bits, &v, 4);
@@ -177,11 +164,6 @@ class ByteEncoder {
         std::uint64_t bits;
         std::memcpy(&bits, &v, 8);
         u64(bits);
-    }
-    // Counted string: the caller has made sure the text fits in 255 bytes.
-    void countedString(std::string_view s) {
-        u8(static_cast<std::uint8_t>(s.size()));
-        sink().bytes(s.data(), s.size());
     }
 
   private:

@@ -28,12 +28,9 @@ inline float toSingle(double v) {
     return static_cast<float>(v);
 }
 
-// 32-bit sums that wrap around as two's complement.
+// 32-bit sums and products that wrap around as two's complement.
 inline std::int32_t wrapAdd(std::int32_t a, std::int32_t b) {
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) + static_cast<std::uint32_t>(b));
-}
-inline std::int32_t wrapSub(std::int32_t a, std::int32_t b) {
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) - static_cast<std::uint32_t>(b));
 }
 inline std::int32_t wrapMul(std::int32_t a, std::int32_t b) {
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) * static_cast<std::uint32_t>(b));

@@ -2,6 +2,11 @@
 // whole text (folders included) to its end and is compared byte by byte, so
 // "Daten.alt\Test" has the extension ".alt\Test" and ".BMP" is not ".bmp".
 // Folders are separated by the backslash, on POSIX by the forward slash too.
+//
+// Where each rule lives: the folder separator, the drive and absolute-path
+// tests and where the last part of a path begins are in platform/platform.h
+// (isFolderSeparator, hasDrive, isAbsolutePath, nameOffset), since the
+// platform's own file services need them; everything built on them is here.
 #pragma once
 
 #include <optional>
@@ -25,3 +30,20 @@ struct PathSplit {
     std::string name;
 };
 PathSplit splitPath(std::string_view path);
+
+// The path as seen from the current folder: an absolute path as it is; any
+// other with the current folder and a separator ('\' on Windows, '/' on
+// POSIX) before it. As it is, too, when the current folder cannot be told.
+std::string anchoredPath(std::string_view path);
+
+// Letters in ASCII lower case, everything else as it is: for names and
+// keywords whose case does not count. The C library's tolower would follow
+// the locale, and a Windows-1252 letter is no ASCII letter.
+char asciiLower(char c);
+std::string asciiLower(std::string_view text);
+// True when the texts differ at most in the case of ASCII letters.
+bool sameIgnoringCase(std::string_view a, std::string_view b);
+
+// The extension (extensionOf) in ASCII lower case, "" when there is none:
+// for the names whose case does not count, such as pictures (".PNG").
+std::string lowerExtension(std::string_view path);

@@ -50,16 +50,9 @@ std::string layoutPathFor(const std::string& settingsPath) {
 }
 
 std::string anchoredSettingsPath(const std::string& path) {
-    if (path.empty() || isFolderSeparator(path[0])) return path;
-    if (path.size() >= 2 && path[1] == ':') return path; // a drive
-    bool hasFolder = false;
-    for (char c : path)
-        hasFolder = hasFolder || isFolderSeparator(c);
-    if (!hasFolder) return path;
-    std::string base = currentFolder();
-    if (base.empty()) return path;
-    if (!isFolderSeparator(base.back())) base += platformIsWindows() ? '\\' : '/';
-    return base + path;
+    // A bare name lies in the current folder before the change and after it.
+    if (nameOffset(path) == 0) return path;
+    return anchoredPath(path);
 }
 
 bool MainDialog::OnInitDialog(const std::optional<std::string>& argument) {

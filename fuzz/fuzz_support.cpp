@@ -1,8 +1,8 @@
 #include "fuzz/fuzz_support.h"
 
 #include "common/message.h"
-#include "platform/platform.h"
 
+#include <cstdio>
 #include <filesystem>
 #include <random>
 #include <system_error>
@@ -45,7 +45,8 @@ ScratchInput::ScratchInput(const std::uint8_t* data, std::size_t size, const std
     static ScratchFolder folder;
     static unsigned long counter = 0;
     path_ = folder.file("Fuzz" + std::to_string(++counter) + ending);
-    std::FILE* f = openFile(path_, "wb");
+    // A path of the system's own form: no osPath needed.
+    std::FILE* f = std::fopen(path_.c_str(), "wb");
     if (!f) return;
     ok_ = size == 0 || std::fwrite(data, 1, size, f) == size;
     if (std::fclose(f) != 0) ok_ = false;

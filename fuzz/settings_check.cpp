@@ -82,7 +82,7 @@ std::string operationProblem(const SettingsFile& read) {
         return "set of a new section did not append it";
     if (!s.renameSection("Neu]", "Neu]2") || !s.hasSection("Neu]2")) return "renameSection failed";
     s.clear();
-    if (s.count() != 0) return "clear left entries";
+    if (!s.entries.empty()) return "clear left entries";
     return {};
 }
 
@@ -109,7 +109,8 @@ std::string checkSettingsInput(const std::uint8_t* data, std::size_t size) {
     if (parsed.parse(bytes) != text) return "parse took a NUL byte for text";
     if (!sameEntries(read, parsed) || read.byteOrderMark != parsed.byteOrderMark)
         return "read and parse of the same bytes disagree";
-    if (!text && (read.count() != 0 || read.byteOrderMark)) return "a refused file left entries";
+    if (!text && (!read.entries.empty() || read.byteOrderMark))
+        return "a refused file left entries";
 
     std::string problem = entryProblem(read);
     if (problem.empty()) problem = operationProblem(read);

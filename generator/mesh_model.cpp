@@ -1,13 +1,9 @@
 #include "generator/mesh_model.h"
 
 #include "common/bytes.h"
-#include "common/file_messages.h"
-#include "platform/platform.h"
 
 #include <algorithm>
 #include <string_view>
-#include <type_traits>
-#include <utility>
 
 namespace {
 
@@ -33,8 +29,11 @@ void newClass(ByteCursor& out, std::string_view name) {
 
 constexpr std::size_t VertexSize = 48, IndexEntrySize = 8, FormatSize = 48;
 
-// Inlined, so that the record cursor's bounds fold away.
-[[gnu::always_inline]] inline void writeVertex(ByteCursor&& out, const MeshVertex& v) {
+// A record is written through a cursor of its own size (ByteCursor::take):
+// the image's bounds are tested once per record. Value by value through the
+// image's own cursor a tile took half as long again: every byte stored may
+// change that cursor, for all the compiler knows.
+void writeVertex(ByteCursor out, const MeshVertex& v) {
     out.i32(v.position[0]);
     out.i32(v.position[1]);
     out.i32(v.position[2]);
@@ -49,7 +48,7 @@ constexpr std::size_t VertexSize = 48, IndexEntrySize = 8, FormatSize = 48;
         out.i32(w);
 }
 
-[[gnu::always_inline]] inline void writeFormat(ByteCursor&& out, const MeshFormat& f) {
+void writeFormat(ByteCursor out, const MeshFormat& f) {
     for (std::uint32_t w : f.formatInts)
         out.u32(w);
     for (double d : f.formatReals)
@@ -59,19 +58,12 @@ constexpr std::size_t VertexSize = 48, IndexEntrySize = 8, FormatSize = 48;
 }
 
 // An array's records, with the class reference tag between two of them.
-// Each record goes through a cursor of its own size, so that the bounds are
-// tested once per record and not once per value.
-template <std::size_t Size, class Record, class Write>
-void writeRecords(ByteCursor& out, const std::vector<Record>& records, std::uint16_t tag,
-                  Write write) {
+template <class Record>
+void writeRecords(ByteCursor& out, const std::vector<Record>& records, std::size_t size,
+                  std::uint16_t tag, void (*write)(ByteCursor, const Record&)) {
     for (std::size_t k = 0; k < records.size(); ++k) {
-        if (k == 0) {
-            write(out.take(Size), records[k]);
-            continue;
-        }
-        ByteCursor record = out.take(2 + Size);
-        record.u16(tag);
-        write(record.take(Size), records[k]);
+        if (k != 0) out.u16(tag);
+        write(out.take(size), records[k]);
     }
 }
 
@@ -79,46 +71,47 @@ void writeRecords(ByteCursor& out, const std::vector<Record>& records, std::uint
 // of its faces, the polygons each closed by a marker, and a final marker.
 // The class reference tag stands between two entries.
 void writeIndexEntries(ByteCursor& out, const MeshPart& part, std::uint16_t tag) {
-    auto entry = [tag](ByteCursor&& e, std::int32_t value, std::int32_t kind) {
-        e.u16(tag);
-        e.i32(value);
-        e.i32(kind);
+    auto entry = [tag](ByteCursor& to, std::int32_t value, std::int32_t kind) {
+        to.u16(tag);
+        to.i32(value);
+        to.i32(kind);
     };
-    auto marker = [&](std::int32_t code) { entry(out.take(2 + IndexEntrySize), code, 1); };
-    auto index = [&](std::int16_t i) { entry(out.take(2 + IndexEntrySize), i, 0); };
+    auto marker = [&](std::int32_t code) { entry(out, code, 1); };
     // Which groups have faces at all: a tile has only quads, and the other
     // groups need no walk over its faces.
     bool present[6] = {}; // faces of 1, 2, 3, 4 and more indices
     for (const MeshFace& f : part.faces)
         if (f.indexCount > 0) present[std::min(f.indexCount, 5)] = true;
-    auto group = [&](std::int32_t code, auto count) {
-        marker(code);
+    // Faces of 1 to 4 indices: each group lists its faces' indices, a face's
+    // entries through a cursor of their own size.
+    auto group = [&](std::int32_t count) {
         if (!present[count]) return;
         for (const MeshFace& f : part.faces) {
             if (f.indexCount != count) continue;
-            ByteCursor indices = out.take(count * (2 + IndexEntrySize));
+            ByteCursor indices = out.take(static_cast<std::size_t>(count) * (2 + IndexEntrySize));
             for (int k = 0; k < count; ++k)
-                entry(indices.take(2 + IndexEntrySize), f.firstIndices[k], 0);
+                entry(indices, f.firstIndices[k], 0);
         }
     };
     // The very first entry has no reference before it.
     out.i32(PointsGroup);
     out.i32(1);
-    if (present[1])
-        for (const MeshFace& f : part.faces)
-            if (f.indexCount == 1) index(f.firstIndices[0]);
-    group(LinesGroup, std::integral_constant<int, 2>{});
-    group(TrianglesGroup, std::integral_constant<int, 3>{});
-    group(QuadsGroup, std::integral_constant<int, 4>{});
+    group(1);
+    marker(LinesGroup);
+    group(2);
+    marker(TrianglesGroup);
+    group(3);
+    marker(QuadsGroup);
+    group(4);
     marker(PolygonGroup);
     for (const MeshFace& f : part.faces) {
         if (!present[5]) break;
         if (f.indexCount <= 4) continue;
         for (int k = 0; k < 4; ++k)
-            index(f.firstIndices[k]);
+            entry(out, f.firstIndices[k], 0);
         for (std::int32_t k = 4; k < f.indexCount; ++k) {
             std::size_t at = static_cast<std::size_t>(k - 4);
-            index(at < f.moreIndices.size() ? f.moreIndices[at] : std::int16_t{0});
+            entry(out, at < f.moreIndices.size() ? f.moreIndices[at] : std::int16_t{0}, 0);
         }
         marker(PolygonGroup);
     }
@@ -179,12 +172,6 @@ std::size_t MeshModel::fileSize() const {
     return size;
 }
 
-std::vector<std::uint8_t> MeshModel::serialize() {
-    std::vector<std::uint8_t> image;
-    serializeInto(image);
-    return image;
-}
-
 void MeshModel::serializeInto(std::vector<std::uint8_t>& image) {
     // Sized once from the counts: a tile's model is some 40,000 small
     // values, and growing the image with them cost more than writing them.
@@ -219,9 +206,7 @@ void MeshModel::serializeInto(std::vector<std::uint8_t>& image) {
             out.u16(count);
             out.u16(PointClassRef);
         }
-        writeRecords<VertexSize>(
-            out, part.vertices, PointClassRef,
-            [](ByteCursor&& c, const MeshVertex& v) { writeVertex(std::move(c), v); });
+        writeRecords(out, part.vertices, VertexSize, PointClassRef, writeVertex);
     }
 
     // Index lists.
@@ -247,16 +232,6 @@ void MeshModel::serializeInto(std::vector<std::uint8_t>& image) {
             newClass(out, "CObFormat");
         else
             out.u16(formatClassTag);
-        writeRecords<FormatSize>(
-            out, part.formats, formatClassTag,
-            [](ByteCursor&& c, const MeshFormat& f) { writeFormat(std::move(c), f); });
+        writeRecords(out, part.formats, FormatSize, formatClassTag, writeFormat);
     }
-}
-
-bool MeshModel::write(std::string_view path, std::vector<std::uint8_t>* buffer) {
-    std::vector<std::uint8_t> own;
-    std::vector<std::uint8_t>& image = buffer ? *buffer : own;
-    serializeInto(image);
-    // A model is remade by every run: no need to wait for the disk.
-    return writeFileSafely(path, image, Durability::Replaceable);
 }

@@ -90,14 +90,7 @@ class MeshModel {
     void computeClassTags();
     // The length of the file image in bytes.
     std::size_t fileSize() const;
-    // The file image. Computes the class tags first.
-    std::vector<std::uint8_t> serialize();
-    // The same into out, sized once to fileSize(); its memory is reused.
+    // The file image into out, sized once to fileSize(); its memory is
+    // reused. Computes the class tags first.
     void serializeInto(std::vector<std::uint8_t>& out);
-    // Writes the file through the safe replacement; false (and the platform
-    // layer's message) when it could not be written. buffer, when given, is
-    // reused for the file image.
-    bool write(std::string_view path, std::vector<std::uint8_t>* buffer = nullptr);
-    // Releases all parts.
-    void clear() { parts.clear(); }
 };

@@ -8,12 +8,19 @@
 // 0.0, and a NaN component keeps a record out of the tables altogether: the
 // rules use float equality, under which -0.0 equals 0.0 and NaN equals
 // nothing, not even itself. The results are those of the pairwise search.
+//
+// The tables are std::unordered_map and std::unordered_set. On 30,000
+// objects they take 1.7 to 1.9 times as long as open addressing of our own
+// (bench/fixup_tables_bench.cpp), some 10 ms more per load and save: less
+// than the twice that would pay for tables of our own.
 #include "layout/layout.h"
 
 #include <bit>
 #include <cmath>
 #include <functional>
 #include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace {
@@ -45,14 +52,6 @@ bool hasNaN(const Vector3& d) {
     return std::isnan(d.x) || std::isnan(d.y) || std::isnan(d.z);
 }
 
-// A power of two at least twice the entries, so that probes stay short.
-std::size_t tableSize(std::size_t entries) {
-    std::size_t size = 16;
-    while (size < 2 * entries)
-        size *= 2;
-    return size;
-}
-
 // What linking compares: x and y of a place, and a direction.
 struct PlaceKey {
     std::int32_t x = 0;
@@ -67,59 +66,21 @@ PlaceKey placeKey(const Point3& p, const Vector3& d) {
     return {p.x, p.y, keyBits(d.x), keyBits(d.y), keyBits(d.z)};
 }
 
-std::uint64_t hashOf(const PlaceKey& k) {
-    return mix(pair(keyBits(k.x), keyBits(k.y)) * 0x9e3779b97f4a7c15ULL ^
-               pair(k.dx, k.dy) * 0xc2b2ae3d27d4eb4fULL ^ k.dz);
-}
+struct PlaceHash {
+    std::size_t operator()(const PlaceKey& k) const {
+        return mix(pair(keyBits(k.x), keyBits(k.y)) * 0x9e3779b97f4a7c15ULL ^
+                   pair(k.dx, k.dy) * 0xc2b2ae3d27d4eb4fULL ^ k.dz);
+    }
+};
 
 // The keys of the bridges (or of the buffer stops), each with the first track
-// (array order) that has it. The tracks are offered once, in array order, and
-// most of them match nothing: a byte of each key's hash in a small array of
-// its own answers those without touching the slots, which the walk over the
-// tracks keeps pushing out of the cache.
-class PlaceTable {
-  public:
-    explicit PlaceTable(std::size_t keys)
-        : tags_(tableSize(keys), 0), slots_(tags_.size()), mask_(tags_.size() - 1) {}
+// (array order) that has it, None until a track offers it.
+using PlaceTable = std::unordered_map<PlaceKey, std::size_t, PlaceHash>;
 
-    void add(const PlaceKey& key) {
-        const std::uint64_t hash = hashOf(key);
-        std::size_t at = hash & mask_;
-        for (; tags_[at] != 0; at = (at + 1) & mask_)
-            if (tags_[at] == tagOf(hash) && slots_[at].key == key) return;
-        tags_[at] = tagOf(hash);
-        slots_[at].key = key;
-    }
-    void offer(const PlaceKey& key, std::size_t track) {
-        Slot* s = find(key);
-        if (s && s->track == None) s->track = track;
-    }
-    // The first track with the key, or None.
-    std::size_t trackOf(const PlaceKey& key) {
-        const Slot* s = find(key);
-        return s ? s->track : None;
-    }
-
-  private:
-    struct Slot {
-        PlaceKey key;
-        std::size_t track = None;
-    };
-    // Never 0, which marks a free slot.
-    static std::uint8_t tagOf(std::uint64_t hash) {
-        return static_cast<std::uint8_t>((hash >> 56) | 1);
-    }
-    Slot* find(const PlaceKey& key) {
-        const std::uint64_t hash = hashOf(key);
-        for (std::size_t at = hash & mask_; tags_[at] != 0; at = (at + 1) & mask_)
-            if (tags_[at] == tagOf(hash) && slots_[at].key == key) return &slots_[at];
-        return nullptr;
-    }
-
-    std::vector<std::uint8_t> tags_;
-    std::vector<Slot> slots_;
-    std::size_t mask_;
-};
+void offer(PlaceTable& table, const PlaceKey& key, std::size_t track) {
+    const auto it = table.find(key);
+    if (it != table.end() && it->second == None) it->second = track;
+}
 
 // Exactly what ObjectRecord::sameAs compares.
 std::uint64_t hashOf(const ObjectRecord& o) {
@@ -140,42 +101,37 @@ ObjectRecord* Layout::linkedObject(const TrackRecord& track) {
 void Layout::linkAttachedObjects() {
     enum Kind : std::uint8_t { Other, Bridge, Stop };
     std::vector<Kind> kinds(objects.size(), Other);
-    std::size_t bridgeCount = 0;
-    std::size_t stopCount = 0;
+    PlaceTable bridges, stops;
     for (std::size_t j = 0; j < objects.size(); ++j) {
         const ObjectRecord& o = objects[j];
         if (hasNaN(o.direction)) continue; // equal to no direction at all
         if (isBridgePath(o.path)) {
             kinds[j] = Bridge;
-            ++bridgeCount;
+            bridges.emplace(placeKey(o.position, o.direction), None);
         } else if (isBufferStopPath(o.path)) {
             kinds[j] = Stop;
-            ++stopCount;
+            stops.emplace(placeKey(o.position, o.direction), None);
         }
-    }
-    PlaceTable bridges(bridgeCount);
-    PlaceTable stops(stopCount);
-    for (std::size_t j = 0; j < objects.size(); ++j) {
-        if (kinds[j] == Bridge) bridges.add(placeKey(objects[j].position, objects[j].direction));
-        if (kinds[j] == Stop) stops.add(placeKey(objects[j].position, objects[j].direction));
     }
 
     for (std::size_t i = 0; i < tracks.size(); ++i) {
         TrackRecord& t = tracks[i];
         t.link.reset();
-        if (bridgeCount != 0 && !hasNaN(t.direction))
-            bridges.offer(placeKey(t.midpoint(), t.direction), i);
-        if (stopCount != 0 && t.connectionCount == 1) {
+        if (!bridges.empty() && !hasNaN(t.direction))
+            offer(bridges, placeKey(t.midpoint(), t.direction), i);
+        if (!stops.empty() && t.connectionCount == 1) {
             const Vector3 d = t.endDirection();
-            if (!hasNaN(d)) stops.offer(placeKey(t.bufferStopPosition(d), d), i);
+            if (!hasNaN(d)) offer(stops, placeKey(t.bufferStopPosition(d), d), i);
         }
     }
 
     // In array order, so that a later object takes over a track it shares.
+    // Every such object's key is in its table.
     for (std::size_t j = 0; j < objects.size(); ++j) {
         if (kinds[j] == Other) continue;
-        const PlaceKey key = placeKey(objects[j].position, objects[j].direction);
-        const std::size_t track = kinds[j] == Bridge ? bridges.trackOf(key) : stops.trackOf(key);
+        const PlaceTable& table = kinds[j] == Bridge ? bridges : stops;
+        const std::size_t track =
+            table.find(placeKey(objects[j].position, objects[j].direction))->second;
         if (track != None) tracks[track].link = j;
     }
 }
@@ -198,42 +154,23 @@ void Layout::removeDuplicateObjects() {
     // An object is removed when an earlier live object is the same. Since
     // sameAs is an equivalence among objects without NaN, the first live one
     // of each kind stays and removes all later ones; it is the one in the
-    // table. The table holds object indexes with their hashes, so that only
-    // objects of equal hash are compared.
-    struct Slot {
-        std::uint64_t hash = 0;
-        std::size_t object = None;
-    };
-    std::vector<Slot> seen(tableSize(objects.size()));
-    const std::size_t mask = seen.size() - 1;
+    // set, which holds object indexes hashed and compared by their objects.
+    auto hash = [this](std::size_t j) { return static_cast<std::size_t>(hashOf(objects[j])); };
+    auto same = [this](std::size_t a, std::size_t b) { return objects[a].sameAs(objects[b]); };
+    std::unordered_set<std::size_t, decltype(hash), decltype(same)> kept(objects.size(), hash,
+                                                                         same);
     std::vector<bool> removed(objects.size(), false);
     bool anyRemoved = false;
     for (std::size_t j = 0; j < objects.size(); ++j) {
         ObjectRecord& o = objects[j];
         if (o.id == 0 || hasNaN(o.direction)) continue;
-        const std::uint64_t hash = hashOf(o);
-        for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
-            Slot& s = seen[at];
-            if (s.object == None) {
-                s = {hash, j};
-                break;
-            }
-            if (s.hash == hash && objects[s.object].sameAs(o)) {
-                o.id = 0;
-                removed[j] = true;
-                anyRemoved = true;
-                break;
-            }
+        if (!kept.insert(j).second) {
+            o.id = 0;
+            removed[j] = true;
+            anyRemoved = true;
         }
     }
     if (!anyRemoved) return;
     for (auto& t : tracks)
         if (t.link && *t.link < removed.size() && removed[*t.link]) t.link.reset();
-}
-
-void Layout::removeObject(std::size_t index) {
-    if (index >= objects.size()) return;
-    objects[index].id = 0;
-    for (auto& t : tracks)
-        if (t.link == index) t.link.reset();
 }

@@ -158,24 +158,10 @@ bool Layout::save(std::string_view path) {
     return writeFileSafely(path, image);
 }
 
-std::optional<std::size_t> Layout::nextEntryIndex(std::int32_t& key) const {
-    std::int32_t best = EntryTailLimit;
-    std::optional<std::size_t> result;
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        const std::int32_t id = entries[i].id;
-        if (id > key && id < best) {
-            best = id;
-            result = i;
-        }
-    }
-    key = best;
-    return result;
-}
-
 std::vector<std::size_t> Layout::tailOrder() const {
-    // nextEntryIndex walked from key 0 visits each id in 1..29999 once, in
-    // ascending order, taking the first entry of that id in array order: a
-    // stable sort by id and one pass that keeps the first of each id.
+    // Each id in 1..29999 once, in ascending order, with the first entry of
+    // that id in array order: a stable sort by id and one pass that keeps the
+    // first of each id.
     std::vector<std::size_t> order;
     for (std::size_t i = 0; i < entries.size(); ++i)
         if (entries[i].id > 0 && entries[i].id < EntryTailLimit) order.push_back(i);

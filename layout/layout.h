@@ -7,8 +7,9 @@
 //   3  entryCount (i16), then that many entry records              2 + variable
 //   4  five camera records                                         5 x 32
 //   5  the properties block                                        32
-//   6  one entry tail for each entry chosen by nextEntryIndex,     7 each
-//      in ascending order of id
+//   6  one entry tail for each entry with an id from 1 to 29999,   7 each
+//      in ascending order of id; of entries that share an id only
+//      the first in array order has one
 //   7  end of file: nothing may follow
 // An empty layout is 198 bytes. A negative count reads as an empty list.
 // Records are described in track_record.h and layout_records.h.
@@ -34,12 +35,11 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-// Entry ids from 1 to 29999 have a tail; 30000 also means "no further entry".
+// Entry ids from 1 to 29999 have a tail; ids from this one on have none.
 inline constexpr std::int32_t EntryTailLimit = 30000;
 
 // Path prefixes of the objects that belong to a track, compared byte for byte
@@ -64,10 +64,6 @@ struct Layout {
     std::vector<EntryRecord> entries;
     std::array<CameraRecord, 5> cameras{};
     LayoutProperties properties;
-
-    int trackCount() const { return static_cast<int>(tracks.size()); }
-    int objectCount() const { return static_cast<int>(objects.size()); }
-    int entryCount() const { return static_cast<int>(entries.size()); }
 
     // Reads the whole file into this layout, replacing its lists, cameras and
     // properties. Links the attached objects only when the file was read
@@ -97,13 +93,7 @@ struct Layout {
     // they are.
     void clear();
 
-    // The index of the entry with the smallest id above key (the first in
-    // array order among equal ids), or none; key becomes that id, or 30000
-    // when there is none. Entries with ids of 0 or below, or 30000 and above,
-    // are never chosen.
-    std::optional<std::size_t> nextEntryIndex(std::int32_t& key) const;
-    // The entries that carry a tail, in file order: what repeated calls of
-    // nextEntryIndex from key 0 yield, found in one sort.
+    // The entries that carry a tail, in file order (see the table above).
     std::vector<std::size_t> tailOrder() const;
 
     // After a load: links every bridge to the first track (array order) whose
@@ -121,8 +111,6 @@ struct Layout {
     // Removes every live object that is sameAs an earlier live object: it
     // gets id 0 and the tracks linked to it lose their link.
     void removeDuplicateObjects();
-    // Removes the object at index (id 0) and unlinks the tracks linked to it.
-    void removeObject(std::size_t index);
 
     // The object linked to a track, or null.
     ObjectRecord* linkedObject(const TrackRecord& track);

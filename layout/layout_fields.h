@@ -98,7 +98,7 @@ inline float flipSign(float v) {
 // that names each field in file order:
 //   v.value(field)    a field stored here (read, or verified inside a copy)
 //   v.again(field)    a later copy of a field read earlier (always verified)
-//   v.zero16(), v.zero32(), v.zero8()   a word that is always 0 (verified)
+//   v.zero16(), v.zero32()   a word that is always 0 (verified)
 //   v.negated(field)  a float stored with its sign inverted
 //   v.copy([&] { ... })   a block of copies: inside it every value is verified
 // FieldReader walks it over a ByteReader and stops at the first difference
@@ -164,7 +164,6 @@ class FieldReader {
     }
     void zero16() { again(std::int16_t{0}); }
     void zero32() { again(std::int32_t{0}); }
-    void zero8() { again(std::uint8_t{0}); }
     void negated(float& v) {
         if (!ok_) return;
         if (verifying_)
@@ -220,7 +219,6 @@ class FieldWriter {
     }
     void zero16() { word(0, 2); }
     void zero32() { word(0, 4); }
-    void zero8() { word(0, 1); }
     void negated(float v) { value(flipSign(v)); }
     template <class Walk>
     void copy(Walk&& walk) {
@@ -269,7 +267,6 @@ class FieldSizer {
     }
     void zero16() { size_ += 2; }
     void zero32() { size_ += 4; }
-    void zero8() { size_ += 1; }
     void negated(float v) { value(v); }
     template <class Walk>
     void copy(Walk&& walk) {

@@ -44,12 +44,19 @@ void setWriteFaultForTesting(WriteFault fault, std::size_t faultBytes) {
     g_faultBytes = faultBytes;
 }
 
-std::FILE* openFile(std::string_view path, const char* mode) {
-    if (mode[0] == 'r') {
-        InputProblem problem;
-        return openInputFile(path, problem);
-    }
-    return std::fopen(osPath(path).c_str(), mode);
+bool hasDrive(std::string_view path) {
+    return path.size() >= 2 && path[1] == ':';
+}
+
+bool isAbsolutePath(std::string_view path) {
+    return (!path.empty() && isFolderSeparator(path[0])) || hasDrive(path);
+}
+
+std::size_t nameOffset(std::string_view path) {
+    std::size_t cut = path.size();
+    while (cut > 0 && !isFolderSeparator(path[cut - 1]))
+        --cut;
+    return cut;
 }
 
 bool fileCanBeOpened(std::string_view path) {
@@ -100,8 +107,14 @@ InputProblem readWholeFile(std::string_view path, std::vector<std::uint8_t>& out
 namespace sys {
 
 void splitPath(const std::string& path, std::string& folder, std::string& name) {
-    std::size_t cut = path.find_last_of(platformIsWindows() ? "\\/:" : "/");
-    cut = cut == std::string::npos ? 0 : cut + 1;
+    // Windows hands this full paths (GetFullPathName: backslashes only, and
+    // a drive's colon always before one), which the entry points' rule
+    // splits as the system does. On POSIX the path is in the system's form:
+    // osPath has turned the user's backslashes into '/', and one that is
+    // left (from a link's target) is part of a name.
+    const std::size_t slash = path.rfind('/');
+    const std::size_t cut =
+        platformIsWindows() ? nameOffset(path) : (slash == std::string::npos ? 0 : slash + 1);
     folder = path.substr(0, cut);
     name = path.substr(cut);
 }
@@ -129,9 +142,7 @@ void currentFolderChanged() {
 
 void removeLeftovers(const std::string& folder, const std::string& name, std::size_t maxName) {
     std::string key = folder;
-    const bool absolute = !folder.empty() && (folder[0] == '/' || folder[0] == '\\' ||
-                                              (folder.size() > 1 && folder[1] == ':'));
-    if (!absolute) {
+    if (!isAbsolutePath(folder)) {
         if (g_currentFolder.empty()) g_currentFolder = currentFolder() + '/';
         key = g_currentFolder + folder;
     }
@@ -253,7 +264,7 @@ WriteOutcome replaceFile(std::string_view path, const void* data, std::size_t si
 
 std::size_t uncreatableHeadLength(std::string_view path) {
     auto separator = [](char c) { return c == '\\' || c == '/'; };
-    if (path.size() >= 2 && path[1] == ':') return std::min<std::size_t>(path.size(), 3);
+    if (hasDrive(path)) return std::min<std::size_t>(path.size(), 3);
     if (path.size() < 2 || !separator(path[0]) || !separator(path[1])) return 0;
     // Past the server name, then past the share name and its separator.
     std::size_t i = 2;

@@ -32,9 +32,19 @@ std::string osPath(std::string_view path);
 // backslash everywhere, and on POSIX the forward slash as well.
 bool isFolderSeparator(char c);
 
-// fopen of osPath(path). A mode that reads ("r...") opens regular files only,
-// as openInputFile does; anything else is refused with a null result.
-std::FILE* openFile(std::string_view path, const char* mode);
+// The path rules below the folder split of common/paths.h, here because the
+// platform's own file services need them too and the platform uses nothing
+// of common/:
+//   hasDrive        the path starts with a drive ("C:"): its second
+//                   character is a colon
+//   isAbsolutePath  the path does not depend on the current folder: it
+//                   starts with a folder separator or a drive ("C:x" counts,
+//                   as the system has always taken it)
+//   nameOffset      where the last part of a path begins: just after its
+//                   last folder separator, 0 when it has none
+bool hasDrive(std::string_view path);
+bool isAbsolutePath(std::string_view path);
+std::size_t nameOffset(std::string_view path);
 
 // Why an input file could not be read. Only regular files are read: a
 // device (/dev/zero never ends), a FIFO (it waits for a writer) or a folder

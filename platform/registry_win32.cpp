@@ -25,7 +25,7 @@ std::optional<std::string> platformHostFolder() {
     // The stored value need not carry its terminating zero.
     buf[size] = '\0';
     std::string value(buf);
-    std::size_t cut = value.rfind('\\');
-    if (cut == std::string::npos) return std::nullopt;
-    return value.substr(0, cut + 1);
+    const std::size_t cut = nameOffset(value);
+    if (cut == 0) return std::nullopt;
+    return value.substr(0, cut);
 }

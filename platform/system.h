@@ -39,8 +39,8 @@ void removeFile(const std::string& path);
 
 // --- shared by both systems (files.cpp) ---
 
-// A path cut after its last folder separator: folder (with the separator,
-// or empty) and name.
+// A path in the system's form cut after its last folder separator: folder
+// (with the separator, or empty) and name.
 void splitPath(const std::string& path, std::string& folder, std::string& name);
 
 // A fresh temporary name for the file name: the name, ".zumt-tmp-" and six

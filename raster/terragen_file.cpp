@@ -4,6 +4,7 @@
 #include "common/file_messages.h"
 #include "common/message.h"
 #include "common/numeric.h"
+#include "common/paths.h"
 #include "raster/input_file.h"
 
 #include <algorithm>
@@ -19,17 +20,6 @@ constexpr const char* FormatError = "Formatfehler in %s!\n";
 
 // The scale a file without "SCAL" has, in metres, for all three axes.
 constexpr float DefaultScale = 30.0f;
-
-// Keywords and tags are compared without regard to case, in ASCII only: the
-// C library's tolower would follow the locale.
-bool sameWord(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char ca = a[i] >= 'a' && a[i] <= 'z' ? static_cast<char>(a[i] - 'a' + 'A') : a[i];
-        if (ca != b[i]) return false;
-    }
-    return true;
-}
 
 // The samples are little-endian 16-bit values; they are read straight into
 // their array, so a big-endian host turns them round in place.
@@ -56,8 +46,8 @@ class TerragenReader {
         std::uint8_t head[16];
         std::size_t got = file_.read(head, sizeof head);
         ByteReader r(head, got);
-        if (!sameWord(r.view(8), "TERRAGEN")) return report(NoTerragen);
-        if (!sameWord(r.view(8), "TERRAIN ")) return report(NoTerrain);
+        if (!sameIgnoringCase(r.view(8), "TERRAGEN")) return report(NoTerragen);
+        if (!sameIgnoringCase(r.view(8), "TERRAIN ")) return report(NoTerrain);
 
         ter_.scaleX = ter_.scaleY = ter_.scaleZ = DefaultScale;
         for (;;) {
@@ -65,15 +55,16 @@ class TerragenReader {
             // The chunks may simply stop: "EOF " is optional.
             if (file_.read(tag, 4) < 4) return 1;
             std::string_view t(tag, 4);
-            if (sameWord(t, "EOF ")) return 1;
+            if (sameIgnoringCase(t, "EOF ")) return 1;
             int ok;
-            if (sameWord(t, "XPTS") || sameWord(t, "YPTS") || sameWord(t, "SIZE"))
+            if (sameIgnoringCase(t, "XPTS") || sameIgnoringCase(t, "YPTS") ||
+                sameIgnoringCase(t, "SIZE"))
                 ok = readCount(t);
-            else if (sameWord(t, "SCAL"))
+            else if (sameIgnoringCase(t, "SCAL"))
                 ok = readScale();
-            else if (sameWord(t, "CRAD") || sameWord(t, "CRVM"))
+            else if (sameIgnoringCase(t, "CRAD") || sameIgnoringCase(t, "CRVM"))
                 ok = chunk(4) != nullptr;
-            else if (sameWord(t, "ALTW"))
+            else if (sameIgnoringCase(t, "ALTW"))
                 ok = readSamples();
             else
                 ok = 0;
@@ -97,9 +88,9 @@ class TerragenReader {
         if (!d) return 0;
         ByteReader r(d, 4);
         std::uint16_t v = r.u16();
-        if (sameWord(tag, "SIZE")) {
+        if (sameIgnoringCase(tag, "SIZE")) {
             ter_.size = v;
-        } else if (sameWord(tag, "XPTS")) {
+        } else if (sameIgnoringCase(tag, "XPTS")) {
             declaredX_ = v;
         } else {
             declaredY_ = v;

@@ -36,8 +36,6 @@ class SettingsFile {
     std::vector<SettingsEntry> entries; // in file (or insertion) order
     bool byteOrderMark = false;         // the first file read started with one
 
-    int count() const { return static_cast<int>(entries.size()); }
-
     // Appends the entries of the file. A file that cannot be opened shows
     // "Can't open %s!\n" when report is set and otherwise does nothing
     // (CannotOpen). A file that must not be taken as settings is refused

@@ -49,24 +49,22 @@ int main(int argc, char** argv) {
 
     Layout generated, before, after;
     if (!loadQuietly(argv[2], generated) || !loadQuietly(argv[3], before) ||
-        !loadQuietly(argv[4], after) || before.trackCount() != after.trackCount() ||
-        before.objectCount() != after.objectCount()) {
+        !loadQuietly(argv[4], after) || before.tracks.size() != after.tracks.size() ||
+        before.objects.size() != after.objects.size()) {
         std::fprintf(stderr, "demo: a layout did not load as expected\n");
         return 1;
     }
 
     Change ends, objects, cameras, all;
-    for (int i = 0; i < before.trackCount(); ++i) {
-        const TrackRecord &b = before.tracks[static_cast<std::size_t>(i)],
-                          &a = after.tracks[static_cast<std::size_t>(i)];
+    for (std::size_t i = 0; i < before.tracks.size(); ++i) {
+        const TrackRecord &b = before.tracks[i], &a = after.tracks[i];
         ends.note(b.start.z, a.start.z);
         ends.note(b.end.z, a.end.z);
         all.note(b.start.z, a.start.z);
         all.note(b.end.z, a.end.z);
     }
-    for (int i = 0; i < before.objectCount(); ++i) {
-        const ObjectRecord &b = before.objects[static_cast<std::size_t>(i)],
-                           &a = after.objects[static_cast<std::size_t>(i)];
+    for (std::size_t i = 0; i < before.objects.size(); ++i) {
+        const ObjectRecord &b = before.objects[i], &a = after.objects[i];
         objects.note(b.position.z, a.position.z);
         all.note(b.position.z, a.position.z);
     }
@@ -78,11 +76,12 @@ int main(int argc, char** argv) {
     std::printf("\n== Demo summary\n");
     std::printf("Terrain tiles:    %ju model files, %.1f MB, in %s\n", files,
                 static_cast<double>(bytes) / 1e6, models.string().c_str());
-    std::printf("Generated layout: %s places %d tiles\n", argv[2], generated.objectCount());
+    std::printf("Generated layout: %s places %d tiles\n", argv[2],
+                static_cast<int>(generated.objects.size()));
     std::printf("Fitted layout:    %s\n", argv[4]);
     std::printf("  %d of %d track ends, %d of %d objects and %d of 5 cameras got new heights\n",
-                ends.count, 2 * before.trackCount(), objects.count, before.objectCount(),
-                cameras.count);
+                ends.count, 2 * static_cast<int>(before.tracks.size()), objects.count,
+                static_cast<int>(before.objects.size()), cameras.count);
     if (all.count > 0)
         std::printf("  new heights from %d cm to %d cm (%.2f m to %.2f m)\n", all.lowest,
                     all.highest, all.lowest / 100.0, all.highest / 100.0);

@@ -396,6 +396,29 @@ TEST(Paths, SplitExtensionAndFolder) {
     }
 }
 
+TEST(Paths, CaseBlindNamesAndAnchoring) {
+    // ASCII letters only ('@' and '[' stand beside 'A' and 'Z'): the
+    // Windows-1252 "\xC4" is no ASCII letter.
+    EXPECT_EQ(asciiLower("Hoehe.BMP AZ@[\xC4"), "hoehe.bmp az@[\xC4");
+    EXPECT_TRUE(sameIgnoringCase("TERRAIN ", "Terrain "));
+    EXPECT_FALSE(sameIgnoringCase("TERRAIN", "TERRAIN "));
+    EXPECT_FALSE(sameIgnoringCase("\xC4", "\xE4"));
+    EXPECT_EQ(lowerExtension("Bild.PnG"), ".png");
+    EXPECT_EQ(lowerExtension("Daten.ALT\\Test"), ".alt\\test");
+    EXPECT_EQ(lowerExtension("Test"), "");
+
+    const std::string here = currentFolder() + (platformIsWindows() ? "\\" : "/");
+    const std::pair<const char*, bool> rows[] = {
+        {"\\Anlagen\\Test.danl", true}, {"D:\\Test.danl", true}, {"C:Test.danl", true},
+        {"Anlagen\\Test.danl", false},  {"Test.danl", false},
+    };
+    for (const auto& [path, absolute] : rows) {
+        SCOPED_TRACE(path);
+        EXPECT_EQ(isAbsolutePath(path), absolute);
+        EXPECT_EQ(anchoredPath(path), absolute ? path : here + path);
+    }
+}
+
 TEST(Paths, DrivesAndSharesAreNeverCreated) {
     const std::pair<const char*, std::size_t> rows[] = {
         {"C:\\Zumt\\Modelle", 3},

@@ -41,7 +41,7 @@ TEST_F(Examples, GeneratedTilesCoverTheWholeTerrain) {
     EXPECT_TRUE(capture.messages.empty());
     Layout layout;
     ASSERT_EQ(layout.load("Demo.anl"), LoadResult::Loaded);
-    EXPECT_EQ(layout.objectCount(), 144);
+    EXPECT_EQ(layout.objects.size(), 144u);
 
     // Every grid point lies in a tile, and every tile has its model.
     TerragenHeightSource heights("gelaende.ter");

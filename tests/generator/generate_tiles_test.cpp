@@ -25,8 +25,8 @@ TerrainValues terrainOf(const std::string& text) {
     return readTerrainValues(s);
 }
 
-const char* kGrid100x60 = "[Terrain1]\nHoehe=hoehe.bmp\nFarbe=farbe.bmp\nName=Berge\n"
-                          "Pixelgroesse=10\n";
+const char* const Grid100x60 = "[Terrain1]\nHoehe=hoehe.bmp\nFarbe=farbe.bmp\nName=Berge\n"
+                               "Pixelgroesse=10\n";
 
 class Generator : public ::testing::Test {
   protected:
@@ -50,7 +50,7 @@ class Generator : public ::testing::Test {
 TEST_F(Generator, ReportsProgressPerTileAndWritesLoneVertexTiles) {
     writeRasters(tmp, 100, 60);
     std::vector<std::pair<std::int64_t, std::int64_t>> progress;
-    EXPECT_EQ(generateTiles(terrainOf(kGrid100x60), tmp.file("Gen.anl"),
+    EXPECT_EQ(generateTiles(terrainOf(Grid100x60), tmp.file("Gen.anl"),
                             [&](std::int64_t k, std::int64_t n) { progress.emplace_back(k, n); }),
               1);
     EXPECT_TRUE(capture.messages.empty());
@@ -62,7 +62,7 @@ TEST_F(Generator, ReportsProgressPerTileAndWritesLoneVertexTiles) {
     EXPECT_TRUE(fileExists(model("bmp4_2.mod")));
     // A tile of size 0 is one vertex without faces: its index and format
     // sections (with the group markers) are still written.
-    EXPECT_EQ(generateTiles(terrainOf(std::string(kGrid100x60) + "Kachelgroesse=0\n"),
+    EXPECT_EQ(generateTiles(terrainOf(std::string(Grid100x60) + "Kachelgroesse=0\n"),
                             tmp.file("Gen.anl")),
               1);
     EXPECT_EQ(readBytes(model("bmp0_0.mod")).size(), 267u);
@@ -75,12 +75,12 @@ TEST_F(Generator, ModelsGoUnderTheHostFolder) {
     writeRasters(tmp, 40, 40);
     // A host folder that is not there is a typing error: no tree is made.
     setenv("ZUMT_HOST_DIR", (tmp.path() / "Zumt").string().c_str(), 1);
-    EXPECT_EQ(generateTiles(terrainOf(kGrid100x60), std::nullopt), 0);
+    EXPECT_EQ(generateTiles(terrainOf(Grid100x60), std::nullopt), 0);
     EXPECT_EQ(capture.messages,
               std::vector<std::string>{"Zumt-Ordner " + tmp.file("Zumt/") + " nicht gefunden!\n"});
     EXPECT_FALSE(std::filesystem::exists(tmp.path() / "Zumt"));
     std::filesystem::create_directory(tmp.path() / "Zumt");
-    EXPECT_EQ(generateTiles(terrainOf(kGrid100x60), std::nullopt), 1);
+    EXPECT_EQ(generateTiles(terrainOf(Grid100x60), std::nullopt), 1);
     unsetenv("ZUMT_HOST_DIR");
     EXPECT_TRUE(fileExists((tmp.path() / "Zumt" / "Modelle" / "Berge" / "bmp1_1.mod").string()));
     EXPECT_FALSE(fileExists(tmp.file("Gen.anl")));
@@ -208,12 +208,12 @@ TEST_F(Generator, OutputIsTheSameOnEveryBuild) {
 TEST_F(Generator, AFailedModelStopsTheRunWithOneMessage) {
     writeRasters(tmp, 100, 60);
     GenerationOutcome outcome;
-    EXPECT_EQ(generateTiles(terrainOf(kGrid100x60), tmp.file("Gen.anl"), {}, &outcome), 1);
+    EXPECT_EQ(generateTiles(terrainOf(Grid100x60), tmp.file("Gen.anl"), {}, &outcome), 1);
     EXPECT_TRUE(outcome.complete());
     const std::vector<std::uint8_t> tiles = readBytes(tmp.file("Gen.anl"));
 
     setWriteFaultForTesting(WriteFault::DiskFull, 10);
-    EXPECT_EQ(generateTiles(terrainOf(kGrid100x60), tmp.file("Gen.anl"), {}, &outcome), 0);
+    EXPECT_EQ(generateTiles(terrainOf(Grid100x60), tmp.file("Gen.anl"), {}, &outcome), 0);
     EXPECT_EQ(outcome.modelsFailed, 15);
     EXPECT_EQ(capture.messages,
               std::vector<std::string>{"Fehler beim Schreiben von Berge\\bmp0_0.mod!\n"
@@ -226,7 +226,7 @@ TEST_F(Generator, AFailedModelStopsTheRunWithOneMessage) {
     std::filesystem::create_directories(tmp.path() / "Berge" / "bmp2_1.mod");
     capture.reset();
     setTileWorkersForTesting(4);
-    EXPECT_EQ(generateTiles(terrainOf(kGrid100x60), tmp.file("Gen.anl"), {}, &outcome), 0);
+    EXPECT_EQ(generateTiles(terrainOf(Grid100x60), tmp.file("Gen.anl"), {}, &outcome), 0);
     setTileWorkersForTesting(0);
     EXPECT_EQ(outcome.modelsFailed, 8);
     EXPECT_EQ(capture.messages,
@@ -268,7 +268,7 @@ TEST_F(Generator, TheUsersLayoutIsBackedUpFirst) {
         writeBytes(tmp.file("Gen.anl"), old);
         writeText(bak, "frueher");
         GenerationOutcome outcome;
-        EXPECT_EQ(generateTiles(terrainOf(kGrid100x60), tmp.file("Gen.anl"), {}, &outcome), 1);
+        EXPECT_EQ(generateTiles(terrainOf(Grid100x60), tmp.file("Gen.anl"), {}, &outcome), 1);
         EXPECT_EQ(readText(bak), backedUp ? std::string(old.begin(), old.end()) : "frueher");
         EXPECT_EQ(outcome.backupPath, backedUp ? std::optional<std::string>(bak) : std::nullopt);
     }

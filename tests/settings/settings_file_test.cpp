@@ -28,12 +28,12 @@ TEST(SettingsRead, KeysKeepTheirBlanksAndSectionsIgnoreTrailingText) {
     EXPECT_EQ(valueOf(s, "Terrain1", ""), "leer");
     EXPECT_EQ(valueOf(s, "Terrain1", "Farbe"), ""); // present but empty
     EXPECT_EQ(valueOf(s, "terrain1", "Name"), "<none>");
-    EXPECT_EQ(s.count(), 5);
+    EXPECT_EQ(s.entries.size(), 5u);
 }
 
 TEST(SettingsRead, CommentsAndMalformedLinesAreSkipped) {
     SettingsFile s = parsed("; note\n; a=b\n[ohne Klammer\n  \t\n[A]\nx=1\n");
-    ASSERT_EQ(s.count(), 3);
+    ASSERT_EQ(s.entries.size(), 3u);
     EXPECT_EQ(s.entries[0].name, "; a");
     EXPECT_EQ(*s.entries[0].value, "b");
     // A key before the first section is kept but cannot be looked up.
@@ -87,7 +87,7 @@ TEST(SettingsRead, WhatCannotBeSettingsIsRefusedWhateverTheReportFlag) {
     SettingsFile s;
     EXPECT_EQ(s.read(big, false), SettingsFile::ReadResult::Refused);
     EXPECT_EQ(s.read(Device, false), SettingsFile::ReadResult::Refused);
-    EXPECT_EQ(s.count(), 0);
+    EXPECT_TRUE(s.entries.empty());
     EXPECT_EQ(capture.messages,
               (std::vector<std::string>{big + " ist zu gross!\n",
                                         std::string(Device) + " ist keine Datei!\n"}));
@@ -101,7 +101,7 @@ TEST(SettingsRead, RepeatedSectionsAndTwoFilesInOneStore) {
     s.parse("[B]\nz=3\n[A]\nx=9\n");
     EXPECT_EQ(valueOf(s, "B", "z"), "3");
     EXPECT_EQ(valueOf(s, "A", "x"), "1");
-    EXPECT_EQ(s.count(), 8);
+    EXPECT_EQ(s.entries.size(), 8u);
 }
 
 TEST(SettingsValues, NumbersConvertLikeTheCLibrary) {

@@ -1,5 +1,6 @@
 #include "tests/support/no_file_lost.h"
 
+#include "common/paths.h"
 #include "platform/platform.h"
 #include "tests/support/test_support.h"
 
@@ -188,7 +189,7 @@ void expectNoFileLost(const std::string& fileName, const FileWriter& write, Dura
     // Where the whole path may be that long (not in Windows' ANSI calls).
     if (TempFolder folder; folder.file(std::string(255, 'L')).size() <= maxPathLength()) {
         SCOPED_TRACE("a name of 255 bytes");
-        const std::string ext = fileName.substr(fileName.rfind('.'));
+        const std::string ext = extensionOf(fileName).value_or("");
         const std::string path = folder.file(std::string(255 - ext.size(), 'L') + ext);
         writeBytes(path, OldBytes);
         expectWritesAgain(path);

@@ -13,7 +13,7 @@
 namespace {
 
 // Small pictures keep the runs quick, under Wine too.
-constexpr std::int32_t kSide = 240;
+constexpr std::int32_t PictureSide = 240;
 
 int runVorschau(std::vector<std::string> args) {
     std::vector<char*> argv;
@@ -22,11 +22,12 @@ int runVorschau(std::vector<std::string> args) {
     for (auto& a : args)
         argv.push_back(a.data());
     argv.push_back(nullptr);
-    return vorschauMain(static_cast<int>(args.size() + 1), argv.data(), kSide);
+    return vorschauMain(static_cast<int>(args.size() + 1), argv.data(), PictureSide);
 }
 
-const char* kSettings = "[Terrain1]\r\nHoehe=hoehe.bmp\r\nFarbe=farbe.bmp\r\nName=Berge\r\n"
-                        "Pixelgroesse=10\r\nVerschiebung=0\r\n";
+const char* const SettingsText =
+    "[Terrain1]\r\nHoehe=hoehe.bmp\r\nFarbe=farbe.bmp\r\nName=Berge\r\n"
+    "Pixelgroesse=10\r\nVerschiebung=0\r\n";
 
 class VorschauEntry : public ::testing::Test {
   protected:
@@ -56,7 +57,7 @@ TEST_F(VorschauEntry, RefusesWhatItCannotDrawAndWritesNothing) {
     ASSERT_TRUE(empty.writeImage(image));
     image.push_back(0);
     writeBytes(tmp.file("Kaputt.anl"), image);
-    writeText(tmp.file("Kaputt.danl"), kSettings);
+    writeText(tmp.file("Kaputt.danl"), SettingsText);
     const std::string test = file("Test.danl");
     struct Case {
         std::vector<std::string> args;
@@ -91,7 +92,7 @@ TEST_F(VorschauEntry, DrawsTheLayoutBesideTheSettings) {
     writeTerrainFiles(
         tmp, 40, 30, [](std::int32_t, std::int32_t) { return 1000; },
         [](std::int32_t, std::int32_t y) { return y == 0 ? 0x0000FF : 0x808080; });
-    writeText(tmp.file("Test.danl"), kSettings);
+    writeText(tmp.file("Test.danl"), SettingsText);
     // Tracks half a metre above the ground are what the height application
     // makes of them with this "hoehen.ini".
     writeText(tmp.file("hoehen.ini"), "[DZ]\r\nGleise=0.5\r\n");
@@ -109,7 +110,7 @@ TEST_F(VorschauEntry, DrawsTheLayoutBesideTheSettings) {
 
     // Where the picture puts the ends, by the frame the drawing used.
     BitmapHeightSource heights(tmp.file("hoehe.bmp"), 1000);
-    const PictureFrame f = framePicture(heights, &layout, kSide);
+    const PictureFrame f = framePicture(heights, &layout, PictureSide);
     ASSERT_EQ(png.width, f.width);
     auto at = [&](std::int32_t x, std::int32_t y) {
         const auto px = static_cast<std::size_t>(f.pixelX(x));
