@@ -2,6 +2,7 @@
 
 #include "common/bytes.h"
 #include "common/message.h"
+#include "common/paths.h"
 #include "platform/platform.h"
 #include "raster/hillshade.h"
 
@@ -15,12 +16,6 @@
 #include <sstream>
 
 namespace {
-
-std::string lower(std::string s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return s;
-}
 
 std::string upper(std::string s) {
     for (char& c : s)
@@ -76,7 +71,7 @@ WorldFile readWorldFile(const std::string& picturePath, GeoPlacement& placement)
     std::vector<std::uint8_t> text;
     std::string found;
     for (const std::string& n : names) {
-        for (const std::string& candidate : {lower(n), upper(n)})
+        for (const std::string& candidate : {asciiLower(n), upper(n)})
             if (readWholeFile(base + "." + candidate, text)) {
                 found = base + "." + candidate;
                 break;

@@ -71,14 +71,6 @@ struct Options {
     bool quiet = false;
 };
 
-// The extension as the other programs see it (common/paths.h), in any case.
-std::string lowerExtension(const std::string& path) {
-    std::string ext = extensionOf(path).value_or("");
-    for (char& c : ext)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return ext;
-}
-
 bool isPictureName(const std::string& path) {
     const std::string ext = lowerExtension(path);
     return ext == ".png" || ext == ".jpg" || ext == ".jpeg" || ext == ".bmp";
@@ -200,13 +192,11 @@ Parse parseArguments(int argc, char** argv, Options& o) {
         o.output = first.substr(0, cut) + ".ter";
     }
     // The other programs take a terrain only by this extension, exactly.
-    if (o.output.size() < 4 || o.output.compare(o.output.size() - 4, 4, ".ter") != 0) {
+    if (extensionOf(o.output) != ".ter") {
         report("Falscher Dateityp: %s!\n", o.output.c_str());
         return Parse::Failed;
     }
-    if (!o.settingsFile.empty() &&
-        (o.settingsFile.size() < 5 ||
-         o.settingsFile.compare(o.settingsFile.size() - 5, 5, ".danl") != 0)) {
+    if (!o.settingsFile.empty() && extensionOf(o.settingsFile) != ".danl") {
         report("Falscher Dateityp: %s!\n", o.settingsFile.c_str());
         return Parse::Failed;
     }
@@ -220,8 +210,7 @@ std::string baseName(const std::string& path) {
 // The folder as written, separator included: "a\x" and "a/x" lie in folders
 // written differently.
 std::string folderOf(const std::string& path) {
-    const std::string name = baseName(path);
-    return path.substr(0, path.size() - name.size());
+    return path.substr(0, nameOffset(path));
 }
 
 // Metres of a length in whole centimetres, as the generator reads it back:
@@ -265,13 +254,10 @@ bool readSettingsToUpdate(const std::string& path, SettingsFile& settings) {
 // A path as one key for comparing names: absolute, one separator, and on
 // Windows in one case, where "A.TER" and "a.ter" are one file.
 std::string comparablePath(const std::string& path) {
-    std::string p = path;
-    const bool absolute = (!p.empty() && isFolderSeparator(p[0])) || (p.size() > 1 && p[1] == ':');
-    if (!absolute) p = currentFolder() + "/" + p;
     std::string out;
-    for (char c : p) {
+    for (char c : anchoredPath(path)) {
         if (isFolderSeparator(c)) c = '/';
-        if (platformIsWindows() && c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (platformIsWindows()) c = asciiLower(c);
         if (c == '/' && !out.empty() && out.back() == '/') continue;
         out += c;
     }
@@ -540,12 +526,7 @@ int run(const Options& o, Summary& summary) {
 
 std::string nameForSettings(const std::string& file, const std::string& settingsFile) {
     if (folderOf(file) == folderOf(settingsFile)) return baseName(file);
-    const bool absolute =
-        (!file.empty() && isFolderSeparator(file[0])) || (file.size() > 1 && file[1] == ':');
-    if (absolute) return file;
-    std::string here = currentFolder();
-    if (!here.empty() && !isFolderSeparator(here.back())) here += platformIsWindows() ? '\\' : '/';
-    return here + file;
+    return anchoredPath(file);
 }
 
 void applyTerrainSettings(SettingsFile& settings, const TerrainSettings& t) {

@@ -19,15 +19,7 @@ namespace {
 // second argument such as the layout's own name must never be overwritten
 // with a picture.
 bool isPngName(const std::string& path) {
-    std::optional<std::string> ext = extensionOf(path);
-    if (!ext || ext->size() != 4) return false;
-    const char* want = ".png";
-    for (std::size_t k = 0; k < 4; ++k) {
-        char c = (*ext)[k];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (c != want[k]) return false;
-    }
-    return true;
+    return lowerExtension(path) == ".png";
 }
 
 // Puts the current folder back when the run ends, however it ends.
