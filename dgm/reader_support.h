@@ -70,7 +70,7 @@ class TextLines {
     bool take(std::size_t length, std::size_t ending, std::string_view& line);
 
     const ByteSource& source_;
-    std::uint64_t read_ = 0; // bytes of the source in the buffer so far
+    std::uint64_t read_ = 0; // bytes taken from the source so far
     std::vector<char> buf_;
     std::size_t begin_ = 0, end_ = 0;
     std::size_t lineNumber_ = 0;
