@@ -88,14 +88,12 @@ bool validCount(double v) {
 
 } // namespace
 
-bool readAsciiGrid(const std::string& path, ElevationGrid& out) {
-    InputFile file;
-    if (!openRegularFile(path, file)) return false;
+bool readAsciiGrid(const std::string& path, const ByteSource& source, ElevationGrid& out) {
     const auto formatError = [&] {
         report(FormatErrorIn, path.c_str());
         return false;
     };
-    TextLines lines(file);
+    TextLines lines(source);
     AsciiHeader h;
     std::string_view line;
     bool bad = false, more = false;
@@ -116,7 +114,7 @@ bool readAsciiGrid(const std::string& path, ElevationGrid& out) {
     }
     // Every value takes at least a digit and a separator: a header that
     // claims more than the file can hold is refused before the allocation.
-    if (count > file.size() / 2 + 1) return formatError();
+    if (count > source.size() / 2 + 1) return formatError();
     g.stepX = h.cellX;
     g.stepY = h.cellY;
     g.west = h.x + (h.xCorner ? h.cellX / 2 : 0.0);
@@ -144,7 +142,8 @@ bool readAsciiGrid(const std::string& path, ElevationGrid& out) {
         }
     }
     if (lines.tooLong() || n != count) return formatError();
-    readProjectionBeside(path, g.geographic, g.epsg);
+    // Bytes in memory have no folder, and so no description beside them.
+    if (source.isFile()) readProjectionBeside(path, g.geographic, g.epsg);
     out = std::move(g);
     return true;
 }

@@ -106,29 +106,35 @@ void markNoData(ElevationGrid& g, const ReadOptions& options) {
 
 bool readElevationFile(const std::string& path, ElevationGrid& out, const ReadOptions& options) {
     out = ElevationGrid();
-    InputFile file;
+    FileSource file;
     if (!openRegularFile(path, file)) return false;
+    return readElevationFile(path, file, out, options);
+}
+
+bool readElevationFile(const std::string& path, const ByteSource& source, ElevationGrid& out,
+                       const ReadOptions& options) {
+    out = ElevationGrid();
     char head[4096];
-    const std::size_t got = file.read(head, sizeof head);
-    const std::uint64_t size = file.size();
-    file.close();
+    const std::size_t got = source.readSome(0, sizeof head, head);
 
     ElevationGrid g;
     bool ok = false;
-    switch (kindOf(path, std::string_view(head, got), size)) {
+    switch (kindOf(path, std::string_view(head, got), source.size())) {
     case Kind::Tiff: {
-        std::vector<std::uint8_t> bytes;
-        ok = loadRegularFile(path, MaxBinaryFileBytes, bytes) && readGeoTiffHeights(path, bytes, g);
+        std::vector<std::uint8_t> buffer;
+        std::span<const std::uint8_t> bytes;
+        ok = wholeSourceOrReport(path, source, MaxBinaryFileBytes, buffer, bytes) &&
+             readGeoTiffHeights(path, bytes, g);
         break;
     }
     case Kind::Ascii:
-        ok = readAsciiGrid(path, g);
+        ok = readAsciiGrid(path, source, g);
         break;
     case Kind::Srtm:
-        ok = readSrtmTile(path, g);
+        ok = readSrtmTile(path, source, g);
         break;
     case Kind::Xyz:
-        ok = readXyzPoints(path, g);
+        ok = readXyzPoints(path, source, g);
         break;
     case Kind::Unknown:
         report(UnknownFormat, path.c_str());

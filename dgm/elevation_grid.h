@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+class ByteSource;
+
 // Heights no terrain on Earth has: a value outside this range, NaN or an
 // infinity is no data in every input, whatever the file declares (real
 // files hide their no-data as -9999, -32768, -3.4e38 or 2^31 without saying
@@ -81,3 +83,9 @@ struct ElevationGrid {
 // and -180..180 degrees longitude.
 [[nodiscard]] bool readElevationFile(const std::string& path, ElevationGrid& out,
                                      const ReadOptions& options = {});
+// The same over bytes at hand (a fuzz input, a file already open): name is
+// shown in the messages and its extension helps to tell the format. Files
+// beside the input (an ASCII grid's ".prj") are looked for only when the
+// source is a file.
+[[nodiscard]] bool readElevationFile(const std::string& name, const ByteSource& source,
+                                     ElevationGrid& out, const ReadOptions& options = {});

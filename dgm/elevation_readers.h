@@ -1,22 +1,25 @@
 // The readers of the single elevation formats behind readElevationFile.
-// Each takes the path, fills `out` and returns true, or returns false after
-// one message (report) and leaves `out` untouched. A reader sets NaN only
+// Each takes the name the messages show and the source of the bytes, fills
+// `out` and returns true, or returns false after one message (report) and
+// leaves `out` untouched. A reader sets NaN only
 // where the file declares that there is no height, and counts those points
 // in out.noData.declared; every other value it hands on as the file holds it
 // (rounded to single precision: 1e300 becomes infinity), so that
 // readElevationFile can tell what is no height.
 #pragma once
 
+#include "common/byte_source.h"
 #include "dgm/elevation_grid.h"
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
-bool readAsciiGrid(const std::string& path, ElevationGrid& out);
-bool readXyzPoints(const std::string& path, ElevationGrid& out);
-bool readSrtmTile(const std::string& path, ElevationGrid& out);
-bool readGeoTiffHeights(const std::string& path, const std::vector<std::uint8_t>& bytes,
+bool readAsciiGrid(const std::string& name, const ByteSource& source, ElevationGrid& out);
+bool readXyzPoints(const std::string& name, const ByteSource& source, ElevationGrid& out);
+bool readSrtmTile(const std::string& name, const ByteSource& source, ElevationGrid& out);
+bool readGeoTiffHeights(const std::string& name, std::span<const std::uint8_t> bytes,
                         ElevationGrid& out);
 
 // An SRTM tile holds 1201 × 1201 (3 arc seconds) or 3601 × 3601 (1 arc

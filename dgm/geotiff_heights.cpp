@@ -26,7 +26,7 @@ double sampleAt(const std::uint8_t* p, std::size_t i) {
 
 } // namespace
 
-bool readGeoTiffHeights(const std::string& path, const std::vector<std::uint8_t>& bytes,
+bool readGeoTiffHeights(const std::string& path, std::span<const std::uint8_t> bytes,
                         ElevationGrid& out) {
     TiffImage t;
     if (!parseTiff(path, bytes, t)) return false;

@@ -8,18 +8,19 @@
 #include <charconv>
 #include <cstring>
 
-bool openRegularFile(const std::string& path, InputFile& file) {
-    // InputFile opens regular files only, without waiting on a FIFO.
-    if (file.open(path)) return true;
-    reportInputProblem(file.problem(), path);
+bool openRegularFile(const std::string& path, FileSource& file) {
+    // FileSource opens regular files only, without waiting on a FIFO.
+    const InputProblem problem = file.open(path);
+    if (problem == InputProblem::None) return true;
+    reportInputProblem(problem, path);
     return false;
 }
 
-bool loadRegularFile(const std::string& path, std::uint64_t maxBytes,
-                     std::vector<std::uint8_t>& bytes) {
-    const InputProblem problem = readWholeFile(path, bytes, maxBytes);
+bool wholeSourceOrReport(const std::string& name, const ByteSource& source, std::uint64_t maxBytes,
+                         std::vector<std::uint8_t>& buffer, std::span<const std::uint8_t>& bytes) {
+    const InputProblem problem = wholeSource(source, maxBytes, buffer, bytes);
     if (problem == InputProblem::None) return true;
-    reportInputProblem(problem, path);
+    reportInputProblem(problem, name);
     return false;
 }
 
@@ -88,7 +89,8 @@ bool TextLines::nextLine(std::string_view& line) {
             }
             buf_.resize(buf_.size() * 2);
         }
-        const std::size_t got = file_.read(buf_.data() + end_, buf_.size() - end_);
+        const std::size_t got = source_.readSome(read_, buf_.size() - end_, buf_.data() + end_);
+        read_ += got;
         if (got == 0) eof_ = true;
         end_ += got;
     }

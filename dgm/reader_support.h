@@ -3,11 +3,12 @@
 // line reader over big chunks and a number scanner for the text formats.
 #pragma once
 
-#include "raster/input_file.h"
+#include "common/byte_source.h"
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,24 +27,30 @@ inline constexpr const char* FileTooLarge = "%s ist zu gross!\n";
 
 // Opens a regular file for reading; false after the shared message of the
 // input problem (a FIFO or a device is "ist keine Datei", never waited on).
-[[nodiscard]] bool openRegularFile(const std::string& path, InputFile& file);
+[[nodiscard]] bool openRegularFile(const std::string& path, FileSource& file);
 
-// Reads a whole regular file of at most maxBytes bytes; false after the
-// shared message ("ist zu gross" beyond maxBytes).
-[[nodiscard]] bool loadRegularFile(const std::string& path, std::uint64_t maxBytes,
-                                   std::vector<std::uint8_t>& bytes);
+// The whole source of at most maxBytes bytes as a span (wholeSource); false
+// after the shared message ("ist zu gross" beyond maxBytes, "Fehler beim
+// Lesen" when not every byte arrives).
+[[nodiscard]] bool wholeSourceOrReport(const std::string& name, const ByteSource& source,
+                                       std::uint64_t maxBytes, std::vector<std::uint8_t>& buffer,
+                                       std::span<const std::uint8_t>& bytes);
 
 // The file name's extension after its last dot, in lower case ("" if none;
 // a dot in a folder's name is no extension).
 std::string lowerExtension(const std::string& path);
 
-// Hands out the lines of a text file one by one, read in big chunks; a line
+// Hands out the lines of a text source one by one, read in big chunks; a line
 // is valid until the next call. "\r\n" ends a line as "\n" does (the "\r"
 // stays in the line: the parsers skip it as a blank); so does a "\r" alone
 // (old Mac files).
 class TextLines {
   public:
-    explicit TextLines(InputFile& file) : file_(file), buf_(1 << 20) {}
+    // The chunks are 1 MiB, or the whole source when it is smaller (a fuzz
+    // input of a few bytes takes no megabyte to clear).
+    explicit TextLines(const ByteSource& source)
+        : source_(source),
+          buf_(static_cast<std::size_t>(std::min<std::uint64_t>(source.size() + 1, 1 << 20))) {}
     // False at the end of the file, or when a line is longer than
     // MaxLineBytes (then tooLong() is set).
     bool next(std::string_view& line);
@@ -62,7 +69,8 @@ class TextLines {
     // bytes that end it.
     bool take(std::size_t length, std::size_t ending, std::string_view& line);
 
-    InputFile& file_;
+    const ByteSource& source_;
+    std::uint64_t read_ = 0; // bytes taken from the source so far
     std::vector<char> buf_;
     std::size_t begin_ = 0, end_ = 0;
     std::size_t lineNumber_ = 0;

@@ -49,9 +49,10 @@ bool srtmCorner(const std::string& path, int& latitude, int& longitude) {
     return true;
 }
 
-bool readSrtmTile(const std::string& path, ElevationGrid& out) {
-    std::vector<std::uint8_t> bytes;
-    if (!loadRegularFile(path, MaxBinaryFileBytes, bytes)) return false;
+bool readSrtmTile(const std::string& path, const ByteSource& source, ElevationGrid& out) {
+    std::vector<std::uint8_t> buffer;
+    std::span<const std::uint8_t> bytes;
+    if (!wholeSourceOrReport(path, source, MaxBinaryFileBytes, buffer, bytes)) return false;
     const std::size_t n = srtmSide(bytes.size());
     if (n == 0) {
         report(FormatErrorIn, path.c_str());

@@ -37,8 +37,18 @@ bool readTiffPicture(const std::string& path, RgbImage& image, GeoPlacement& pla
                      const BandChoice& choice) {
     image = RgbImage();
     placement = GeoPlacement();
-    std::vector<std::uint8_t> bytes;
-    if (!loadRegularFile(path, MaxBinaryFileBytes, bytes)) return false;
+    FileSource file;
+    if (!openRegularFile(path, file)) return false;
+    return readTiffPicture(path, file, image, placement, choice);
+}
+
+bool readTiffPicture(const std::string& path, const ByteSource& source, RgbImage& image,
+                     GeoPlacement& placement, const BandChoice& choice) {
+    image = RgbImage();
+    placement = GeoPlacement();
+    std::vector<std::uint8_t> buffer;
+    std::span<const std::uint8_t> bytes;
+    if (!wholeSourceOrReport(path, source, MaxBinaryFileBytes, buffer, bytes)) return false;
     TiffImage t;
     if (!parseTiff(path, bytes, t)) return false;
     const unsigned kind = t.photometric, bands = t.samplesPerPixel, bits = t.bitsPerSample;

@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+class ByteSource;
+
 struct RgbImage {
     std::size_t width = 0, height = 0; // pixels
     std::vector<std::uint8_t> rgb;     // 3 bytes a pixel, top row first
@@ -52,3 +54,7 @@ struct GeoPlacement {
 // image and placement empty.
 [[nodiscard]] bool readTiffPicture(const std::string& path, RgbImage& image,
                                    GeoPlacement& placement, const BandChoice& choice = {});
+// The same over bytes at hand; name is only shown in the messages.
+[[nodiscard]] bool readTiffPicture(const std::string& name, const ByteSource& source,
+                                   RgbImage& image, GeoPlacement& placement,
+                                   const BandChoice& choice = {});

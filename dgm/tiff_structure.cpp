@@ -89,7 +89,7 @@ std::size_t typeSize(std::uint16_t type) {
 // Reads the numbers of a TIFF file in its byte order.
 class TiffReader {
   public:
-    TiffReader(const std::vector<std::uint8_t>& file, bool bigEndian)
+    TiffReader(std::span<const std::uint8_t> file, bool bigEndian)
         : r_(file.data(), file.size()), big_(bigEndian) {}
     ByteReader& raw() { return r_; }
     std::uint16_t u16() { return big_ ? r_.u16be() : r_.u16(); }
@@ -193,7 +193,7 @@ bool looksLikeTiff(std::string_view head) {
            head.substr(0, 4) == std::string_view("MM\0+", 4);
 }
 
-bool parseTiff(const std::string& path, const std::vector<std::uint8_t>& file, TiffImage& image) {
+bool parseTiff(const std::string& path, std::span<const std::uint8_t> file, TiffImage& image) {
     image = TiffImage();
     const auto fail = [&](const char* format) {
         report(format, path.c_str());
@@ -503,7 +503,7 @@ void floatingPointRow(std::uint8_t* row, std::size_t samples, std::size_t bytesP
 
 } // namespace
 
-bool decodeTiff(const std::string& path, const std::vector<std::uint8_t>& file, const TiffImage& t,
+bool decodeTiff(const std::string& path, std::span<const std::uint8_t> file, const TiffImage& t,
                 std::vector<std::uint8_t>& pixels) {
     pixels.clear();
     const auto formatError = [&] {

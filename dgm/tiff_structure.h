@@ -23,6 +23,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -59,13 +60,13 @@ bool looksLikeTiff(std::string_view head);
 // Reads the first IFD. On failure returns false after a message naming the
 // path: "Formatfehler in %s!\n", or what is not supported (BigTIFF, a
 // compression, a predictor).
-[[nodiscard]] bool parseTiff(const std::string& path, const std::vector<std::uint8_t>& file,
+[[nodiscard]] bool parseTiff(const std::string& path, std::span<const std::uint8_t> file,
                              TiffImage& image);
 
 // Decodes every strip or tile into pixels: height rows of width pixels, top
 // row first, the bands of a pixel side by side, each sample in the host's
 // byte order (bitsPerSample must be 8, 16, 32 or 64).
-[[nodiscard]] bool decodeTiff(const std::string& path, const std::vector<std::uint8_t>& file,
+[[nodiscard]] bool decodeTiff(const std::string& path, std::span<const std::uint8_t> file,
                               const TiffImage& image, std::vector<std::uint8_t>& pixels);
 
 // Where the raster lies, from the GeoTIFF tags.

@@ -121,10 +121,8 @@ Lattice latticeStep(const std::vector<double>& v, double lo, double hi, double& 
     return onLattice(v, lo, hi, step);
 }
 
-bool readPoints(const std::string& path, Points& pts) {
-    InputFile file;
-    if (!openRegularFile(path, file)) return false;
-    TextLines lines(file);
+bool readPoints(const std::string& path, const ByteSource& source, Points& pts) {
+    TextLines lines(source);
     std::string_view line;
     bool first = true;
     while (lines.next(line)) {
@@ -151,7 +149,7 @@ bool readPoints(const std::string& path, Points& pts) {
             // Room for the whole file at the line length seen so far, so that
             // the arrays do not grow by doubling (and peak at twice the size).
             const double perLine = static_cast<double>(lines.consumed()) / 4096.0;
-            const double expected = static_cast<double>(file.size()) / perLine * 1.05;
+            const double expected = static_cast<double>(source.size()) / perLine * 1.05;
             const auto n =
                 static_cast<std::size_t>(std::min(expected, static_cast<double>(MaxGridPoints)));
             pts.x.reserve(n);
@@ -171,9 +169,9 @@ bool readPoints(const std::string& path, Points& pts) {
 
 } // namespace
 
-bool readXyzPoints(const std::string& path, ElevationGrid& out) {
+bool readXyzPoints(const std::string& path, const ByteSource& source, ElevationGrid& out) {
     Points pts;
-    if (!readPoints(path, pts)) return false;
+    if (!readPoints(path, source, pts)) return false;
     if (pts.x.size() < 2) {
         report(TooFewPoints, path.c_str());
         return false;
@@ -249,7 +247,8 @@ bool readXyzPoints(const std::string& path, ElevationGrid& out) {
     }
     // The lattice points no line gives are the file's holes.
     g.noData.declared = static_cast<long long>(count - given);
-    readProjectionBeside(path, g.geographic, g.epsg);
+    // Bytes in memory have no folder, and so no description beside them.
+    if (source.isFile()) readProjectionBeside(path, g.geographic, g.epsg);
     out = std::move(g);
     return true;
 }

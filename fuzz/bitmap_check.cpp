@@ -1,4 +1,5 @@
 // The bitmap reader and the two sources built on it over arbitrary bytes.
+#include "common/byte_source.h"
 #include "fuzz/fuzz_support.h"
 #include "fuzz/reader_checks.h"
 #include "raster/colour_source.h"
@@ -112,13 +113,12 @@ std::string colourProblem(const ColourBitmap& cb, const BitmapFile& bmp, bool ok
 } // namespace
 
 std::string checkBitmapInput(const std::uint8_t* data, std::size_t size) {
-    const ScratchInput input(data, size, ".bmp");
-    if (!input.ok()) return {}; // nothing to check without the file
-    const std::string& path = input.path();
+    const MemorySource input(data, size);
+    const std::string path = "input.bmp";
     Captured captured;
 
     BitmapFile bmp;
-    const int ok = bmp.read(path);
+    const int ok = bmp.read(path, input);
     if (ok != 0 && ok != 1) return "read gave neither 1 nor 0";
     if (ok) {
         if (!captured.messages.empty()) return "a successful read showed a message";
@@ -134,7 +134,7 @@ std::string checkBitmapInput(const std::uint8_t* data, std::size_t size) {
 
     captured.reset();
     {
-        BitmapHeightSource hs(path, 100);
+        BitmapHeightSource hs(path, input, 100);
         if (captured.messages.size() != (ok ? 0u : 1u))
             return "the height source showed other messages than the reader";
         std::string problem = heightSourceProblem(hs, bmp, ok);
@@ -142,7 +142,7 @@ std::string checkBitmapInput(const std::uint8_t* data, std::size_t size) {
     }
     captured.reset();
     {
-        ColourBitmap cb(path, 50);
+        ColourBitmap cb(path, input, 50);
         if (captured.messages.size() != (ok ? 0u : 1u))
             return "the colour bitmap showed other messages than the reader";
         std::string problem = colourProblem(cb, bmp, ok);

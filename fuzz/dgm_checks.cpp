@@ -1,4 +1,5 @@
 // The elevation readers and the TIFF picture reader over arbitrary bytes.
+#include "common/byte_source.h"
 #include "common/message.h"
 #include "dgm/elevation_grid.h"
 #include "dgm/tiff_picture.h"
@@ -29,11 +30,11 @@ bool mentions(const std::string& error, const std::string& path) {
            error.compare(error.size() - 2, 2, "!\n") == 0;
 }
 
-std::string gridProblem(const std::string& path) {
+std::string gridProblem(const std::string& path, const ByteSource& input) {
     ElevationGrid g;
     g.columns = 5; // a failed read must clear what was there
     Messages shown;
-    const bool ok = readElevationFile(path, g);
+    const bool ok = readElevationFile(path, input, g);
     if (ok != (shown.count == 0)) return "the result does not tell whether there is a message";
     if (shown.count > 1) return "more than one message for one read";
     if (!ok) {
@@ -65,13 +66,13 @@ std::string gridProblem(const std::string& path) {
     return {};
 }
 
-std::string pictureProblem(const std::string& path) {
+std::string pictureProblem(const std::string& path, const ByteSource& input) {
     RgbImage image;
     image.width = 3;
     GeoPlacement at;
     at.known = true;
     Messages shown;
-    const bool ok = readTiffPicture(path, image, at);
+    const bool ok = readTiffPicture(path, input, image, at);
     if (ok != (shown.count == 0))
         return "the picture result does not tell whether there is a message";
     if (shown.count > 1) return "more than one message for one picture";
@@ -93,17 +94,15 @@ std::string pictureProblem(const std::string& path) {
 } // namespace
 
 std::string checkGeotiffInput(const std::uint8_t* data, std::size_t size) {
-    const ScratchInput input(data, size, ".tif");
-    if (!input.ok()) return {};
-    std::string problem = gridProblem(input.path());
-    return problem.empty() ? pictureProblem(input.path()) : problem;
+    const MemorySource input(data, size);
+    std::string problem = gridProblem("input.tif", input);
+    return problem.empty() ? pictureProblem("input.tif", input) : problem;
 }
 
 std::string checkGridsInput(const std::uint8_t* data, std::size_t size) {
-    for (const char* ending : {".xyz", ".asc"}) {
-        const ScratchInput input(data, size, ending);
-        if (!input.ok()) continue;
-        const std::string problem = gridProblem(input.path());
+    const MemorySource input(data, size);
+    for (const char* name : {"input.xyz", "input.asc"}) {
+        const std::string problem = gridProblem(name, input);
         if (!problem.empty()) return problem;
     }
     return {};

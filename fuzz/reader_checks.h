@@ -2,8 +2,9 @@
 // on every input they make up, and the corpus replay test runs them on the
 // seed files and on every input that once broke a promise.
 //
-// Each check hands the bytes to a reader the way the programs do (through a
-// file, since the readers take paths), then holds the reader to the promises
+// Each check hands the bytes to a reader from memory (a MemorySource named
+// like the file they would be, "input.ter", so that the messages still name
+// one; no file is written per input), then holds the reader to the promises
 // its header makes: the messages it shows, what the record holds after a
 // failure, sizes that agree with the bytes really present, sampling that
 // stays inside the data. A crash or a sanitizer report ends the process;

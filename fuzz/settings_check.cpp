@@ -1,4 +1,5 @@
 // The settings store over arbitrary text.
+#include "common/byte_source.h"
 #include "fuzz/fuzz_support.h"
 #include "fuzz/reader_checks.h"
 #include "settings/settings_file.h"
@@ -89,9 +90,8 @@ std::string operationProblem(const SettingsFile& read) {
 } // namespace
 
 std::string checkSettingsInput(const std::uint8_t* data, std::size_t size) {
-    const ScratchInput input(data, size, ".danl");
-    if (!input.ok()) return {}; // nothing to check without the file
-    const std::string& path = input.path();
+    const MemorySource input(data, size);
+    const std::string path = "input.danl";
     Captured captured;
 
     // A NUL byte makes the whole file no text: refused, with one message
@@ -99,7 +99,7 @@ std::string checkSettingsInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     const bool text = !holds(bytes, '\0');
     SettingsFile read;
-    const SettingsFile::ReadResult result = read.read(path, true);
+    const SettingsFile::ReadResult result = read.read(path, input);
     if (result != (text ? SettingsFile::ReadResult::Read : SettingsFile::ReadResult::Refused))
         return "read gave the wrong result";
     if (captured.messages.size() != (text ? 0u : 1u) ||

@@ -1,4 +1,5 @@
 // The Terragen reader and its height source over arbitrary bytes.
+#include "common/byte_source.h"
 #include "common/numeric.h"
 #include "fuzz/fuzz_support.h"
 #include "fuzz/reader_checks.h"
@@ -88,20 +89,19 @@ std::string sourceProblem(const TerragenHeightSource& src, const TerragenFile& t
 } // namespace
 
 std::string checkTerragenInput(const std::uint8_t* data, std::size_t size) {
-    const ScratchInput input(data, size, ".ter");
-    if (!input.ok()) return {}; // nothing to check without the file
-    const std::string& path = input.path();
+    const MemorySource input(data, size);
+    const std::string path = "input.ter";
     Captured captured;
 
     TerragenFile ter;
-    const int clean = ter.read(path);
+    const int clean = ter.read(path, input);
     std::string problem = readProblem(ter, captured.messages, clean, size);
     if (!problem.empty()) return problem;
     const std::vector<std::string> readerMessages = captured.messages;
 
     captured.reset();
     {
-        TerragenHeightSource src(path);
+        TerragenHeightSource src(path, input);
         // Its own message only for a file that read cleanly but is no grid.
         const bool usable = !ter.samples.empty() && ter.xpts >= 2 && ter.ypts >= 2;
         std::vector<std::string> expected = readerMessages;

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
+#include <limits>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -348,6 +349,23 @@ bool openFileSize(std::FILE* f, std::uint64_t& size) {
     struct stat st;
     if (fstat(fileno(f), &st) != 0 || st.st_size < 0) return false;
     size = static_cast<std::uint64_t>(st.st_size);
+    return true;
+}
+
+bool readFileAt(std::FILE* f, std::uint64_t offset, void* out, std::size_t n, std::size_t& got) {
+    got = 0;
+    const int fd = fileno(f);
+    auto* to = static_cast<char*>(out);
+    while (got < n) {
+        // An offset beyond what off_t holds is beyond every file.
+        const std::uint64_t at = offset + got;
+        if (at > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) return true;
+        const ssize_t r = pread(fd, to + got, n - got, static_cast<off_t>(at));
+        if (r < 0 && errno == EINTR) continue;
+        if (r < 0) return false;
+        if (r == 0) return true;
+        got += static_cast<std::size_t>(r);
+    }
     return true;
 }
 

@@ -234,6 +234,27 @@ std::FILE* openInputFile(std::string_view path, InputProblem& problem) {
     return f;
 }
 
+bool readFileAt(std::FILE* f, std::uint64_t offset, void* out, std::size_t n, std::size_t& got) {
+    got = 0;
+    const HANDLE h = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(f)));
+    auto* to = static_cast<char*>(out);
+    while (got < n) {
+        // ReadFile takes a DWORD count; the offset goes in the OVERLAPPED
+        // record, which on a handle opened for synchronous use reads there
+        // and waits for the bytes.
+        const std::uint64_t at = offset + got;
+        const DWORD want = static_cast<DWORD>(std::min<std::size_t>(n - got, 1u << 30));
+        OVERLAPPED where = {};
+        where.Offset = static_cast<DWORD>(at & 0xFFFFFFFFu);
+        where.OffsetHigh = static_cast<DWORD>(at >> 32);
+        DWORD read = 0;
+        if (!ReadFile(h, to + got, want, &read, &where)) return GetLastError() == ERROR_HANDLE_EOF;
+        if (read == 0) return true;
+        got += read;
+    }
+    return true;
+}
+
 bool pathExists(std::string_view path) {
     return GetFileAttributesA(std::string(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }

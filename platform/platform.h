@@ -74,6 +74,12 @@ bool pathExists(std::string_view path);
 // stream position; 64 bits on every system). False when it cannot be told.
 bool openFileSize(std::FILE* f, std::uint64_t& size);
 
+// Positional read of an open input file: up to n bytes from offset on into
+// out, how many arrived in got (fewer only at the end of the file). Neither
+// uses nor moves the stream's position, so a file is read at any offset
+// without a seek. False when the system reports a read error.
+bool readFileAt(std::FILE* f, std::uint64_t offset, void* out, std::size_t n, std::size_t& got);
+
 // Reads a whole regular file of at most maxBytes bytes. Leaves out empty on
 // any problem; shows nothing.
 InputProblem readWholeFile(std::string_view path, std::vector<std::uint8_t>& out,

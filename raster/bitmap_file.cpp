@@ -1,17 +1,16 @@
 #include "raster/bitmap_file.h"
 
+#include "common/byte_source.h"
 #include "common/bytes.h"
 #include "common/file_messages.h"
 #include "common/message.h"
 #include "common/numeric.h"
-#include "raster/input_file.h"
 
 #include <climits>
 #include <string>
 
 namespace {
 
-constexpr const char* CantOpen = "Can't open %s!\n";
 constexpr const char* WrongFormat = "Falsches Bitmapformat: %s!\n";
 constexpr const char* ReadError = "Fehler beim Lesen von %s!\n";
 
@@ -25,18 +24,11 @@ std::uint64_t rowBytes(std::int32_t width) {
     return (3 * static_cast<std::uint64_t>(width) + 3) / 4 * 4;
 }
 
-// The read proper; the caller releases the record when it fails.
-int readBitmap(BitmapFile& bmp, std::string_view path) {
-    const std::string shown(path);
-    InputFile file;
-    if (!file.open(path)) {
-        if (file.problem() == InputProblem::NotAFile)
-            return reportInputProblem(file.problem(), path);
-        return report(CantOpen, shown.c_str());
-    }
-
+// The parse proper; the caller releases the record when it fails. The
+// headers are read at their offsets, the rows in one read after them.
+int parseBitmap(BitmapFile& bmp, const std::string& shown, const ByteSource& source) {
     std::uint8_t head[FileHeaderBytes];
-    std::size_t got = file.read(head, sizeof head);
+    std::size_t got = source.readSome(0, sizeof head, head);
     ByteReader fh(head, got);
     std::string_view magic = fh.view(2);
     bmp.fileSize = fh.u32();
@@ -58,7 +50,7 @@ int readBitmap(BitmapFile& bmp, std::string_view path) {
     // version, neither of which a 24-bit height or colour bitmap needs.
     std::uint8_t info[InfoHeaderBytes];
     if (bmp.dataOffset == FileHeaderBytes + InfoHeaderBytes) {
-        got = file.read(info, InfoHeaderBytes);
+        got = source.readSome(FileHeaderBytes, InfoHeaderBytes, info);
         ByteReader ih(info, got);
         bmp.headerSize = ih.u32();
         bmp.width = ih.i32();
@@ -73,7 +65,7 @@ int readBitmap(BitmapFile& bmp, std::string_view path) {
         bmp.coloursImportant = ih.u32();
         if (ih.failed()) return report(ReadError, shown.c_str());
     } else if (bmp.dataOffset == FileHeaderBytes + CoreHeaderBytes) {
-        got = file.read(info, CoreHeaderBytes);
+        got = source.readSome(FileHeaderBytes, CoreHeaderBytes, info);
         ByteReader ch(info, got);
         bmp.headerSize = ch.u32();
         bmp.width = ch.i16();
@@ -94,16 +86,18 @@ int readBitmap(BitmapFile& bmp, std::string_view path) {
     // The file must really hold what the header claims before a single byte
     // is allocated: a 100-byte file may claim 65535 × 65535 pixels.
     const std::uint64_t stride = rowBytes(bmp.width);
+    const std::uint64_t rowsAt = bmp.dataOffset;
+    const std::uint64_t present = source.size() > rowsAt ? source.size() - rowsAt : 0;
     std::size_t bytes = 0;
     if (!checkedMul(static_cast<std::size_t>(stride), static_cast<std::size_t>(bmp.height),
                     bytes) ||
-        bytes > file.remaining())
+        bytes > present)
         return report(ReadError, shown.c_str());
     if (stride > INT32_MAX) return report(WrongFormat, shown.c_str());
     bmp.stride = static_cast<std::int32_t>(stride);
 
     // One read straight into the block that the record keeps.
-    if (!bmp.pixels.allocate(bytes) || file.read(bmp.pixels.data(), bytes) != bytes)
+    if (!bmp.pixels.allocate(bytes) || !source.read(rowsAt, bytes, bmp.pixels.data()))
         return report(ReadError, shown.c_str());
     return 1;
 }
@@ -111,8 +105,18 @@ int readBitmap(BitmapFile& bmp, std::string_view path) {
 } // namespace
 
 int BitmapFile::read(std::string_view path) {
+    FileSource file;
+    const InputProblem problem = file.open(path);
+    if (problem != InputProblem::None) {
+        release();
+        return reportInputProblem(problem, path);
+    }
+    return read(path, file);
+}
+
+int BitmapFile::read(std::string_view name, const ByteSource& source) {
     *this = BitmapFile();
-    int ok = readBitmap(*this, path);
+    int ok = parseBitmap(*this, std::string(name), source);
     if (!ok) release();
     return ok;
 }

@@ -47,6 +47,8 @@
 #include <cstdint>
 #include <string_view>
 
+class ByteSource;
+
 struct BitmapFile {
     char magic[2] = {'B', 'M'};         // signature
     std::uint32_t fileSize = 0;         // bytes, as stored
@@ -79,6 +81,10 @@ struct BitmapFile {
     //                                  fewer pixel bytes than height × stride,
     //                                  or the rows cannot be held in memory.
     int read(std::string_view path);
+    // The same over bytes at hand (a fuzz input, a file already open); name
+    // is only shown in the messages. The source outlives nothing of the
+    // record: the pixels are copied.
+    int read(std::string_view name, const ByteSource& source);
 
     // 1 when magic is "BM", planes 1, bitCount 24 and compression 0.
     int isValid() const;

@@ -1,7 +1,14 @@
 #include "raster/colour_source.h"
 
 ColourBitmap::ColourBitmap(std::string_view path, std::int32_t size) {
-    if (!bitmap.read(path)) return;
+    if (bitmap.read(path)) take(size);
+}
+
+ColourBitmap::ColourBitmap(std::string_view name, const ByteSource& source, std::int32_t size) {
+    if (bitmap.read(name, source)) take(size);
+}
+
+void ColourBitmap::take(std::int32_t size) {
     width = bitmap.width;
     height = bitmap.height;
     pixelSize = size;

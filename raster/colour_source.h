@@ -36,10 +36,15 @@ class ColourBitmap : public ColourSource {
     // Reads the bitmap; on failure the reader has shown its message and
     // width, height and pixelSize stay 0.
     ColourBitmap(std::string_view path, std::int32_t pixelSize);
+    // The same over bytes at hand; name is only shown in the messages.
+    ColourBitmap(std::string_view name, const ByteSource& source, std::int32_t pixelSize);
 
     // Rows count in file order (y = 0 is the first stored row). A pixel
     // outside the picture has no colour: the result is all zeros.
     PixelColour colourAt(std::int32_t x, std::int32_t y) const override;
 
     BitmapFile bitmap;
+
+  private:
+    void take(std::int32_t pixelSize);
 };

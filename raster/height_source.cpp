@@ -21,7 +21,15 @@ constexpr std::int32_t ZeroScalePixelSize = 781;
 } // namespace
 
 BitmapHeightSource::BitmapHeightSource(std::string_view path, std::int32_t size) {
-    if (!bitmap.read(path)) return;
+    if (bitmap.read(path)) scan(size);
+}
+
+BitmapHeightSource::BitmapHeightSource(std::string_view name, const ByteSource& source,
+                                       std::int32_t size) {
+    if (bitmap.read(name, source)) scan(size);
+}
+
+void BitmapHeightSource::scan(std::int32_t size) {
     gridWidth = bitmap.width;
     gridHeight = bitmap.height;
     if (gridWidth == 0 || gridHeight == 0) return;
@@ -62,7 +70,14 @@ double BitmapHeightSource::heightAt(std::int32_t x, std::int32_t y) const {
 }
 
 TerragenHeightSource::TerragenHeightSource(std::string_view path) {
-    const int clean = terrain.read(path);
+    scan(path, terrain.read(path));
+}
+
+TerragenHeightSource::TerragenHeightSource(std::string_view name, const ByteSource& source) {
+    scan(name, terrain.read(name, source));
+}
+
+void TerragenHeightSource::scan(std::string_view path, int clean) {
     gridWidth = terrain.xpts - 1;
     gridHeight = terrain.ypts - 1;
     if (gridWidth <= 0 || gridHeight <= 0 || terrain.samples.empty()) {

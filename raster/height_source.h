@@ -40,10 +40,15 @@ class BitmapHeightSource : public HeightSource {
     // Reads the bitmap (path as given: a relative one is taken from the
     // current folder) and scans it. pixelSize is in centimetres.
     BitmapHeightSource(std::string_view path, std::int32_t pixelSize);
+    // The same over bytes at hand; name is only shown in the messages.
+    BitmapHeightSource(std::string_view name, const ByteSource& source, std::int32_t pixelSize);
 
     double heightAt(std::int32_t x, std::int32_t y) const override;
 
     BitmapFile bitmap;
+
+  private:
+    void scan(std::int32_t pixelSize);
 };
 
 // A Terragen terrain: the grid points are the samples (gridWidth = xpts - 1)
@@ -55,8 +60,14 @@ class BitmapHeightSource : public HeightSource {
 class TerragenHeightSource : public HeightSource {
   public:
     explicit TerragenHeightSource(std::string_view path);
+    // The same over bytes at hand; name is only shown in the messages.
+    TerragenHeightSource(std::string_view name, const ByteSource& source);
 
     double heightAt(std::int32_t x, std::int32_t y) const override;
 
     TerragenFile terrain;
+
+  private:
+    // Checks and scans what the read left (clean: it showed no message).
+    void scan(std::string_view path, int clean);
 };

@@ -1,11 +1,11 @@
 #include "raster/terragen_file.h"
 
+#include "common/byte_source.h"
 #include "common/bytes.h"
 #include "common/file_messages.h"
 #include "common/message.h"
 #include "common/numeric.h"
 #include "common/paths.h"
-#include "raster/input_file.h"
 
 #include <algorithm>
 #include <bit>
@@ -13,7 +13,6 @@
 
 namespace {
 
-constexpr const char* CantOpen = "Can't open %s!\n";
 constexpr const char* NoTerragen = "Keyword TERRAGEN missing!\n";
 constexpr const char* NoTerrain = "Keyword TERRAIN missing!\n";
 constexpr const char* FormatError = "Formatfehler in %s!\n";
@@ -34,17 +33,12 @@ void samplesToHostOrder(OwnedArray<std::int16_t>& samples) {
 
 class TerragenReader {
   public:
-    TerragenReader(TerragenFile& ter, std::string_view path) : ter_(ter), path_(path) {}
+    TerragenReader(TerragenFile& ter, std::string_view name, const ByteSource& source)
+        : ter_(ter), path_(name), source_(source) {}
 
     int run() {
-        if (!file_.open(path_)) {
-            if (file_.problem() == InputProblem::NotAFile)
-                return reportInputProblem(file_.problem(), path_);
-            return report(CantOpen, path_.c_str());
-        }
-
         std::uint8_t head[16];
-        std::size_t got = file_.read(head, sizeof head);
+        std::size_t got = take(head, sizeof head);
         ByteReader r(head, got);
         if (!sameIgnoringCase(r.view(8), "TERRAGEN")) return report(NoTerragen);
         if (!sameIgnoringCase(r.view(8), "TERRAIN ")) return report(NoTerrain);
@@ -53,7 +47,7 @@ class TerragenReader {
         for (;;) {
             char tag[4];
             // The chunks may simply stop: "EOF " is optional.
-            if (file_.read(tag, 4) < 4) return 1;
+            if (take(tag, 4) < 4) return 1;
             std::string_view t(tag, 4);
             if (sameIgnoringCase(t, "EOF ")) return 1;
             int ok;
@@ -79,9 +73,19 @@ class TerragenReader {
     }
 
   private:
+    // The next n bytes, or as many as the source still holds; the chunks are
+    // walked in order, so the reader keeps its own position.
+    std::size_t take(void* out, std::size_t n) {
+        const std::size_t got = source_.readSome(at_, n, out);
+        at_ += got;
+        return got;
+    }
+    // Bytes the source still holds after what was taken.
+    std::uint64_t remaining() const { return at_ < source_.size() ? source_.size() - at_ : 0; }
+
     // Reads the n data bytes of a chunk; null when the file does not hold
     // them.
-    const std::uint8_t* chunk(std::size_t n) { return file_.read(data_, n) == n ? data_ : nullptr; }
+    const std::uint8_t* chunk(std::size_t n) { return take(data_, n) == n ? data_ : nullptr; }
 
     int readCount(std::string_view tag) {
         const std::uint8_t* d = chunk(4);
@@ -135,23 +139,24 @@ class TerragenReader {
         // file may claim 65535 × 65535 of them.
         std::size_t count = 0, bytes = 0;
         if (!checkedMul(ter_.xpts, ter_.ypts, count) || !checkedMul(count, 2, bytes) ||
-            bytes > file_.remaining())
+            bytes > remaining())
             return 0;
         if (!ter_.samples.allocate(count)) return 0;
-        if (file_.read(ter_.samples.data(), bytes) != bytes) {
+        if (take(ter_.samples.data(), bytes) != bytes) {
             ter_.samples.reset();
             return 0;
         }
         samplesToHostOrder(ter_.samples);
         // An odd count is padded to keep the next tag on a 4-byte boundary.
         // A file that ends here (and writers do end files here) is complete.
-        if (count % 2 != 0) file_.read(data_, 2);
+        if (count % 2 != 0) take(data_, 2);
         return 1;
     }
 
     TerragenFile& ter_;
     std::string path_;
-    InputFile file_;
+    const ByteSource& source_;
+    std::uint64_t at_ = 0; // bytes taken so far
     std::uint8_t data_[12] = {};
     std::uint16_t declaredX_ = 0; // the latest "XPTS", before the samples
     std::uint16_t declaredY_ = 0;
@@ -161,7 +166,15 @@ class TerragenReader {
 
 int TerragenFile::read(std::string_view path) {
     release();
-    TerragenReader reader(*this, path);
+    FileSource file;
+    const InputProblem problem = file.open(path);
+    if (problem != InputProblem::None) return reportInputProblem(problem, path);
+    return read(path, file);
+}
+
+int TerragenFile::read(std::string_view name, const ByteSource& source) {
+    release();
+    TerragenReader reader(*this, name, source);
     return reader.run();
 }
 

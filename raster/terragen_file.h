@@ -39,6 +39,8 @@
 #include <cstdint>
 #include <string_view>
 
+class ByteSource;
+
 struct TerragenFile {
     std::uint16_t xpts = 0;           // sample points along x
     std::uint16_t ypts = 0;           // sample points along y
@@ -66,6 +68,8 @@ struct TerragenFile {
     // Returns 1 when no message was shown, else 0; callers judge the
     // outcome by xpts, ypts and samples.
     int read(std::string_view path);
+    // The same over bytes at hand; name is only shown in the messages.
+    int read(std::string_view name, const ByteSource& source);
 
     // The height in centimetres at the sample (x, y), clamped into the grid:
     // scaleZ × (s × heightScale / 65536 + baseHeight) × 100. Without

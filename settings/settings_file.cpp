@@ -1,5 +1,6 @@
 #include "settings/settings_file.h"
 
+#include "common/byte_source.h"
 #include "common/file_messages.h"
 #include "common/message.h"
 #include "platform/platform.h"
@@ -31,8 +32,8 @@ double textToReal(std::string_view text) {
 }
 
 SettingsFile::ReadResult SettingsFile::read(std::string_view path, bool reportFailure) {
-    std::vector<std::uint8_t> bytes;
-    const InputProblem problem = readWholeFile(path, bytes, LargestFile);
+    FileSource file;
+    const InputProblem problem = file.open(path);
     if (problem == InputProblem::CannotOpen) {
         if (reportFailure) reportInputProblem(problem, path);
         return ReadResult::CannotOpen;
@@ -41,8 +42,19 @@ SettingsFile::ReadResult SettingsFile::read(std::string_view path, bool reportFa
         reportInputProblem(problem, path);
         return ReadResult::Refused;
     }
+    return read(path, file);
+}
+
+SettingsFile::ReadResult SettingsFile::read(std::string_view name, const ByteSource& source) {
+    std::vector<std::uint8_t> buffer;
+    std::span<const std::uint8_t> bytes;
+    const InputProblem problem = wholeSource(source, LargestFile, buffer, bytes);
+    if (problem != InputProblem::None) {
+        reportInputProblem(problem, name);
+        return ReadResult::Refused;
+    }
     if (!parse(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()))) {
-        report("%s ist keine Textdatei!\n", std::string(path).c_str());
+        report("%s ist keine Textdatei!\n", std::string(name).c_str());
         return ReadResult::Refused;
     }
     return ReadResult::Read;

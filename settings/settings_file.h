@@ -25,6 +25,8 @@
 #include <string_view>
 #include <vector>
 
+class ByteSource;
+
 struct SettingsEntry {
     std::string name;                 // section name or key
     std::optional<std::string> value; // none for a section entry
@@ -47,6 +49,9 @@ class SettingsFile {
     enum class ReadResult { Read, CannotOpen, Refused };
     static constexpr std::uint64_t LargestFile = 1 << 20;
     ReadResult read(std::string_view path, bool report);
+    // The same over bytes at hand (Read or Refused, with the messages above);
+    // name is only shown in the messages.
+    ReadResult read(std::string_view name, const ByteSource& source);
     // Appends the entries of a text already in memory (the file's bytes).
     // False, and nothing appended, when it holds a NUL byte.
     bool parse(std::string_view text);

@@ -490,8 +490,8 @@ TEST(TextLines, EveryLineEnd) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text.substr(0, 16));
         writeText(tmp.file("lines.txt"), c.text);
-        InputFile file;
-        ASSERT_TRUE(file.open(tmp.file("lines.txt")));
+        FileSource file;
+        ASSERT_EQ(file.open(tmp.file("lines.txt")), InputProblem::None);
         TextLines lines(file);
         std::vector<std::string> got;
         for (std::string_view line; lines.next(line);)
