@@ -44,6 +44,12 @@ void makeReadOnly(const std::string& path) {
                                  std::filesystem::perm_options::remove);
 }
 
+// The path of an old file of that name in the folder.
+std::string oldFile(const TempFolder& folder, const std::string& fileName) {
+    writeBytes(folder.file(fileName), OldBytes);
+    return folder.file(fileName);
+}
+
 // One failing write over an old file: it must report failure, keep the old
 // bytes, show exactly the message expected and leave nothing behind.
 void expectKept(const TempFolder& folder, const std::string& path, const FileWriter& write,
@@ -69,8 +75,7 @@ bool holdsTemporary(const std::filesystem::path& folder) {
 void expectRefusedToUser(const std::string& fileName, const FileWriter& write, uid_t owner,
                          gid_t group, const char* message) {
     TempFolder folder;
-    const std::string path = folder.file(fileName);
-    writeBytes(path, OldBytes);
+    const std::string path = oldFile(folder, fileName);
     ASSERT_EQ(chmod(folder.path().c_str(), 0777), 0);
     ASSERT_EQ(chown(path.c_str(), owner, group), 0);
     ASSERT_EQ(chmod(path.c_str(), 0666 & ~(owner == 0 ? 0022 : 0)), 0);
@@ -101,8 +106,7 @@ void expectNoFileLost(const std::string& fileName, const FileWriter& write, Dura
     {
         TempFolder folder;
         MessageCapture capture;
-        const std::string path = folder.file(fileName);
-        writeBytes(path, OldBytes);
+        const std::string path = oldFile(folder, fileName);
         ASSERT_TRUE(write(path)) << "the writer fails without a fault";
         EXPECT_TRUE(capture.messages.empty());
         newBytes = readBytes(path);
@@ -135,8 +139,7 @@ void expectNoFileLost(const std::string& fileName, const FileWriter& write, Dura
         SCOPED_TRACE(testing::Message()
                      << "fault " << static_cast<int>(fault) << " after " << bytes);
         TempFolder folder;
-        const std::string path = folder.file(fileName);
-        writeBytes(path, OldBytes);
+        const std::string path = oldFile(folder, fileName);
         setWriteFaultForTesting(fault, bytes);
         if (!message) {
             expectWritesAgain(path);
@@ -151,8 +154,7 @@ void expectNoFileLost(const std::string& fileName, const FileWriter& write, Dura
     {
         SCOPED_TRACE("read-only old file");
         TempFolder folder;
-        const std::string path = folder.file(fileName);
-        writeBytes(path, OldBytes);
+        const std::string path = oldFile(folder, fileName);
         makeReadOnly(path);
         expectKept(folder, path, write, formatText("Can't open %s!\n", path.c_str()));
         std::filesystem::permissions(path, std::filesystem::perms::owner_write,
@@ -189,8 +191,7 @@ void expectNoFileLost(const std::string& fileName, const FileWriter& write, Dura
     if (TempFolder folder; folder.file(std::string(255, 'L')).size() <= maxPathLength()) {
         SCOPED_TRACE("a name of 255 bytes");
         const std::string ext = fileName.substr(fileName.rfind('.'));
-        const std::string path = folder.file(std::string(255 - ext.size(), 'L') + ext);
-        writeBytes(path, OldBytes);
+        const std::string path = oldFile(folder, std::string(255 - ext.size(), 'L') + ext);
         expectWritesAgain(path);
         EXPECT_EQ(filesIn(folder.path()).size(), 1u);
     }
@@ -199,8 +200,7 @@ void expectNoFileLost(const std::string& fileName, const FileWriter& write, Dura
     {
         SCOPED_TRACE("attributes kept");
         TempFolder folder;
-        const std::string path = folder.file(fileName);
-        writeBytes(path, OldBytes);
+        const std::string path = oldFile(folder, fileName);
         const DWORD set = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE;
         ASSERT_TRUE(SetFileAttributesA(path.c_str(), set));
         expectWritesAgain(path);
@@ -238,8 +238,7 @@ void expectNoFileLost(const std::string& fileName, const FileWriter& write, Dura
     {
         SCOPED_TRACE("a termination signal during the write");
         TempFolder folder;
-        const std::string path = folder.file(fileName);
-        writeBytes(path, OldBytes);
+        const std::string path = oldFile(folder, fileName);
         const pid_t child = fork();
         if (child == 0) {
             setWriteFaultForTesting(WriteFault::Stalls, 1);
