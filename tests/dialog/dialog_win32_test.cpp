@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <utility>
 
 namespace {
 
@@ -23,75 +24,51 @@ constexpr const wchar_t* Caption = L"ZUMT Landschaftgenerierung";
 
 // ---- a modal window answered from a timer ---------------------------------
 
-// What the timer does with the first visible dialog window owned by owner.
-struct ModalScript {
-    HWND owner = nullptr;
-    std::function<void(HWND)> answer;
-    bool answered = false;
-    int ticks = 0;
-};
-ModalScript* g_script = nullptr;
-
+// The first visible dialog window that owner owns.
 HWND ownedDialog(HWND owner) {
-    struct Search {
-        HWND owner;
-        HWND found;
-    } search{owner, nullptr};
+    std::pair<HWND, HWND> search{owner, nullptr}; // the owner, the window found
     EnumThreadWindows(
         GetCurrentThreadId(),
         [](HWND w, LPARAM p) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(p);
+            auto* s = reinterpret_cast<std::pair<HWND, HWND>*>(p);
             wchar_t cls[16] = {};
             GetClassNameW(w, cls, 16);
-            if (GetWindow(w, GW_OWNER) == s->owner && IsWindowVisible(w) &&
-                lstrcmpW(cls, L"#32770") == 0) {
-                s->found = w;
-                return FALSE;
-            }
-            return TRUE;
+            if (GetWindow(w, GW_OWNER) != s->first || !IsWindowVisible(w) ||
+                lstrcmpW(cls, L"#32770") != 0)
+                return TRUE;
+            s->second = w;
+            return FALSE;
         },
         reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    return search.second;
 }
 
-void CALLBACK onTimer(HWND, UINT, UINT_PTR id, DWORD) {
-    if (!g_script || g_script->answered) return;
-    HWND modal = ownedDialog(g_script->owner);
-    if (!modal) {
-        // Give up after half a minute: cancel whatever is open.
-        if (++g_script->ticks > 300) {
-            g_script->answered = true;
-            KillTimer(nullptr, id);
-        }
-        return;
-    }
-    g_script->answered = true;
-    KillTimer(nullptr, id);
-    g_script->answer(modal);
+// The answer to the modal window that the dialog opens next, given from a
+// timer, which the modal window's own message loop runs.
+HWND g_owner = nullptr;
+std::function<void(HWND)> g_answer;
+
+void CALLBACK onTimer(HWND, UINT, UINT_PTR, DWORD) {
+    if (HWND modal = g_answer ? ownedDialog(g_owner) : nullptr)
+        std::exchange(g_answer, nullptr)(modal);
 }
 
 // Runs action (which opens a modal window) while the timer answers it.
 void answerModal(HWND owner, const std::function<void(HWND)>& answer,
                  const std::function<void()>& action) {
-    ModalScript script{owner, answer};
-    g_script = &script;
-    SetTimer(nullptr, 0, 100, onTimer);
+    g_owner = owner;
+    g_answer = answer;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 100, onTimer);
     action();
-    g_script = nullptr;
-    EXPECT_TRUE(script.answered);
+    KillTimer(nullptr, timer);
+    EXPECT_FALSE(g_answer) << "no modal window was answered";
+    g_answer = nullptr;
 }
 
 std::wstring windowText(HWND w) {
     wchar_t buf[512] = {};
     GetWindowTextW(w, buf, 512);
     return buf;
-}
-
-// The file name field of the file-open dialog: a combo box in the Explorer
-// form, an edit in the older one.
-HWND fileNameField(HWND fileDialog) {
-    HWND field = GetDlgItem(fileDialog, cmb13);
-    return field ? field : GetDlgItem(fileDialog, edt1);
 }
 
 std::vector<std::wstring> fileTypes(HWND fileDialog) {
@@ -155,7 +132,11 @@ class RealDialog : public ::testing::Test {
             hwnd,
             [&](HWND files) {
                 types = fileTypes(files);
-                if (!path.empty()) SetWindowTextA(fileNameField(files), path.c_str());
+                // The file name: a combo box in the Explorer form, an edit in
+                // the older one.
+                const HWND name = GetDlgItem(files, cmb13);
+                if (!path.empty())
+                    SetWindowTextA(name ? name : GetDlgItem(files, edt1), path.c_str());
                 PostMessageW(files, WM_COMMAND, path.empty() ? IDCANCEL : IDOK, 0);
             },
             [&] { click(button); });
@@ -379,13 +360,9 @@ TEST_F(RealDialog, FileDialogsOfTheChoosers) {
     EXPECT_EQ(text(IDC_COLOUR_PATH), "farbe.bmp");
     EXPECT_EQ(text(IDC_MAX), "20.02");
     EXPECT_TRUE(capture.messages.empty());
-}
-
-TEST_F(RealDialog, WrongHeightFileIsReportedAndEmptied) {
-    openDemo();
+    // A height file of another kind is reported and emptied.
     choose(IDC_CHOOSE_HEIGHT, tmp.file("gelaende.png"));
-    ASSERT_EQ(capture.messages.size(), 1u);
-    EXPECT_EQ(capture.messages[0], "Falsche Endung: gelaende.png\n");
+    EXPECT_EQ(capture.messages, std::vector<std::string>{"Falsche Endung: gelaende.png\n"});
     EXPECT_EQ(text(IDC_HEIGHT_PATH), "");
     EXPECT_FALSE(enabled(IDC_PIXEL_SIZE));
 }
