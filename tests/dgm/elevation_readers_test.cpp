@@ -65,6 +65,17 @@ constexpr const char* DegreesPrj = "GEOGCS[\"WGS 84\",DATUM[\"WGS_1984\",SPHEROI
                                    "6378137,298.257223563]],PRIMEM[\"Greenwich\",0],"
                                    "UNIT[\"degree\",0.0174532925199433]]";
 
+// Writes a text grid; one named "*_deg.asc" gets a ".prj" that says degrees.
+void writeGrid(const std::string& path, const std::string& text) {
+    writeText(path, text);
+    if (path.ends_with("_deg.asc")) writeText(path.substr(0, path.size() - 4) + ".prj", DegreesPrj);
+}
+
+// 3 x 3 points, 0.25 (degrees) apart, from the corner given.
+std::string quarters(const char* corner) {
+    return std::string("ncols 3\nnrows 3\n") + corner + "\ncellsize 0.25\n1 2 3\n4 5 6\n7 8 9\n";
+}
+
 } // namespace
 
 // Every file GDAL wrote reads as GDAL read it: shape, first point, spacing,
@@ -146,6 +157,11 @@ TEST(ElevationRead, TextGridsAndTheirNoData) {
          "1 2 0 0 0"},
         {"given.asc", asc + "0 12.5 12.50001\n-9999 4 5\n", "0 12.5", "",
          "nan nan 12.50001 nan 4 5", "0 1 2 0 0"},
+        // A grid in degrees may touch the poles and the date line.
+        {"south_west_deg.asc", quarters("xllcenter -180\nyllcenter -90"), "",
+         "3 3 -180 -89.5 0.25 0.25 4326 1", "1 2 3 4 5 6 7 8 9", "0 0 0 0 0"},
+        {"north_east_deg.asc", quarters("xllcenter 179.5\nyllcenter 89.5"), "",
+         "3 3 179.5 90 0.25 0.25 4326 1", "1 2 3 4 5 6 7 8 9", "0 0 0 0 0"},
         // A placeholder such as -32768 is no height to keep.
         {"twice.xyz", "0 0 1\n1 0 2\n0 0 1.005\n1 0 5\n0 1 -32768\n0 1 7\n1 1 4\n1 1 4.5\n", "",
          "2 2 0 1 1 1", "7 4 1 2", "0 0 0 2 3"},
@@ -153,7 +169,7 @@ TEST(ElevationRead, TextGridsAndTheirNoData) {
     TempFolder tmp;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        writeText(tmp.file(c.name), c.text);
+        writeGrid(tmp.file(c.name), c.text);
         ElevationGrid g;
         ASSERT_TRUE(readElevationFile(tmp.file(c.name), g, {numbers(c.given)}));
         expectShape(g, numbers(c.shape), 1e-9);
@@ -221,6 +237,8 @@ TEST(ElevationRead, RefusesWithAMessage) {
     const char* const asc = "ncols 2\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 1\n";
     const char* const far =
         "%s: die Punkte spannen ein zu grosses Raster auf (ein Punkt weit abseits?)!\n";
+    const char* const latitude = "%s: Breite ausserhalb von -90 bis 90 Grad!\n";
+    const char* const longitude = "%s: Laenge ausserhalb von -180 bis 180 Grad!\n";
     const struct {
         std::string path;
         std::string text; // written there unless empty
@@ -245,6 +263,11 @@ TEST(ElevationRead, RefusesWithAMessage) {
          "Formatfehler in %s!\n"},
         {tmp.file("long.asc"), "ncols 1\nnrows 1\nxllcorner 0\nyllcorner 0\ncellsize 1\n1 2\n",
          "Formatfehler in %s, Zeile 6!\n"},
+        // A grid in degrees must lie on the globe.
+        {tmp.file("south_deg.asc"), quarters("xllcorner 10\nyllcorner -105"), latitude},
+        {tmp.file("north_deg.asc"), quarters("xllcorner 10\nyllcorner 89.5"), latitude},
+        {tmp.file("east_deg.asc"), quarters("xllcorner 179.5\nyllcorner 0"), longitude},
+        {tmp.file("west_deg.asc"), quarters("xllcorner -181\nyllcorner 0"), longitude},
         {tmp.file("tile.hgt"), std::string(2 * 1201 * 1201, '\0'),
          "%s: der Name gibt die Lage nicht an (z.B. N47E011.hgt)!\n"},
         {tmp.file("nothing.bin"), std::string("\0\1\2\3", 4), "%s: unbekanntes Format!\n"},
@@ -261,7 +284,7 @@ TEST(ElevationRead, RefusesWithAMessage) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);
-        if (!c.text.empty()) writeText(c.path, c.text);
+        if (!c.text.empty()) writeGrid(c.path, c.text);
         ElevationGrid g;
         g.columns = 3;
         MessageCapture shown;
@@ -323,35 +346,6 @@ TEST(ElevationRead, WhatIsNoHeightIsNoData) {
     ElevationGrid g;
     ASSERT_TRUE(readElevationFile(testDataFile("dgm/f64_outliers.tif"), g, {{8999.999, 100}}));
     expectNoData(g, 0, 5, 2);
-}
-
-// A grid in degrees must lie on the globe; its edges may touch the poles and
-// the date line. (3 x 3 points, 0.25 degrees apart.)
-TEST(ElevationRead, DegreesBeyondTheGlobeRefused) {
-    const char* const latitude = "%s: Breite ausserhalb von -90 bis 90 Grad!\n";
-    const char* const longitude = "%s: Laenge ausserhalb von -180 bis 180 Grad!\n";
-    const struct {
-        const char* corner;
-        const char* message; // nullptr: read
-    } cases[] = {
-        {"xllcorner 10\nyllcorner -105", latitude},  {"xllcorner 10\nyllcorner 89.5", latitude},
-        {"xllcorner 179.5\nyllcorner 0", longitude}, {"xllcorner -181\nyllcorner 0", longitude},
-        {"xllcenter -180\nyllcenter -90", nullptr},  {"xllcenter 179.5\nyllcenter 89.5", nullptr},
-    };
-    TempFolder tmp;
-    const std::string path = tmp.file("grid.asc");
-    writeText(tmp.file("grid.prj"), DegreesPrj);
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.corner);
-        writeText(path, std::string("ncols 3\nnrows 3\n") + c.corner +
-                            "\ncellsize 0.25\n1 2 3\n4 5 6\n7 8 9\n");
-        ElevationGrid g;
-        MessageCapture shown;
-        EXPECT_EQ(readElevationFile(path, g), !c.message);
-        EXPECT_EQ(shown.messages, c.message ? std::vector{formatText(c.message, path.c_str())}
-                                            : std::vector<std::string>{});
-        EXPECT_EQ(g.geographic, !c.message);
-    }
 }
 
 // A PackBits run must end inside its strip. The TIFF (4 x 2 bytes, one row
