@@ -5,19 +5,14 @@
 #include "tests/support/no_file_lost.h"
 #include "tests/support/test_support.h"
 
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
 #include <sstream>
-#include <thread>
 
 #ifndef _WIN32
-#include <csignal>
-#include <grp.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
@@ -278,16 +273,11 @@ TEST(StagedReplacement, TheCheckTellsWhatStagingMeets) {
 #ifndef _WIN32
         if (geteuid() != 0) continue; // only root can be another user
         const std::string path = row.target(folder);
-        const pid_t child = fork();
-        if (child == 0) {
-            if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0) _exit(9);
+        EXPECT_TRUE(asOrdinaryUser([&] {
             const std::string found = surprises(folder, path, row.expected, row.reason);
             std::fprintf(stderr, "%s\n", found.c_str());
-            _exit(found.empty() ? 0 : 1);
-        }
-        int status = 0;
-        ASSERT_EQ(waitpid(child, &status, 0), child);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "see the child's lines";
+            return found.empty();
+        })) << "see the child's lines";
 #endif
     }
 }
@@ -298,21 +288,12 @@ TEST(StagedReplacement, TerminationRemovesEveryStagedTemporary) {
     const std::string ter = folder.file("Demo.ter"), bmp = folder.file("Demo_farbe.bmp");
     writeBytes(ter, OldBytes);
     writeBytes(bmp, OldBytes);
-    const pid_t child = fork();
-    if (child == 0) {
+    EXPECT_TRUE(terminatedWhileWriting(folder.path(), 2, [&] {
         StagedFile first, second;
-        if (stage(ter, first) != WriteOutcome::Written) _exit(1);
+        if (stage(ter, first) != WriteOutcome::Written) return;
         setWriteFaultForTesting(WriteFault::Stalls, 1);
         (void)stage(bmp, second);
-        _exit(2);
-    }
-    for (int i = 0; i < 1000 && temporariesIn(folder.path()) < 2; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    EXPECT_EQ(temporariesIn(folder.path()), 2u) << "the second output never started";
-    kill(child, SIGTERM);
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
+    }));
     EXPECT_EQ(filesIn(folder.path()), 2u);
     EXPECT_EQ(readBytes(ter), OldBytes);
     EXPECT_EQ(readBytes(bmp), OldBytes);

@@ -63,15 +63,16 @@ void expectKept(const TempFolder& folder, const std::string& path, const FileWri
 }
 
 #ifndef _WIN32
-bool holdsTemporary(const std::filesystem::path& folder) {
+std::size_t temporariesIn(const std::filesystem::path& folder) {
+    std::size_t n = 0;
     for (const std::string& name : filesIn(folder))
-        if (name.find(".zumt-tmp-") != std::string::npos) return true;
-    return false;
+        n += name.find(".zumt-tmp-") != std::string::npos;
+    return n;
 }
 
-// Runs the writer in a child as an ordinary user (uid and gid 65534) over
-// an old file of the given owner and mode in a folder anyone may write;
-// the old file must stay and the one message must be the one expected.
+// Runs the writer as an ordinary user over an old file of the given owner
+// and mode in a folder anyone may write; the old file must stay and the one
+// message must be the one expected.
 void expectRefusedToUser(const std::string& fileName, const FileWriter& write, uid_t owner,
                          gid_t group, const char* message) {
     TempFolder folder;
@@ -79,22 +80,11 @@ void expectRefusedToUser(const std::string& fileName, const FileWriter& write, u
     ASSERT_EQ(chmod(folder.path().c_str(), 0777), 0);
     ASSERT_EQ(chown(path.c_str(), owner, group), 0);
     ASSERT_EQ(chmod(path.c_str(), 0666 & ~(owner == 0 ? 0022 : 0)), 0);
-    const pid_t child = fork();
-    if (child == 0) {
+    EXPECT_TRUE(asOrdinaryUser([&] {
         MessageCapture capture;
-        if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0) _exit(9);
-        const bool kept =
-            !write(path) && readBytes(path) == OldBytes && filesIn(folder.path()).size() == 1;
-        _exit(!kept                                                      ? 1
-              : capture.messages.size() != 1                             ? 2
-              : capture.messages[0] != formatText(message, path.c_str()) ? 3
-                                                                         : 0);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status));
-    // 1: replaced, or something left beside it; 2, 3: not the one message.
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+        return !write(path) && readBytes(path) == OldBytes && filesIn(folder.path()).size() == 1 &&
+               capture.messages == std::vector{formatText(message, path.c_str())};
+    })) << "replaced, something left beside it, or not the one message";
 }
 #endif
 
@@ -239,21 +229,40 @@ void expectNoFileLost(const std::string& fileName, const FileWriter& write, Dura
         SCOPED_TRACE("a termination signal during the write");
         TempFolder folder;
         const std::string path = oldFile(folder, fileName);
-        const pid_t child = fork();
-        if (child == 0) {
+        EXPECT_TRUE(terminatedWhileWriting(folder.path(), 1, [&] {
             setWriteFaultForTesting(WriteFault::Stalls, 1);
             write(path);
-            _exit(0);
-        }
-        for (int i = 0; i < 1000 && !holdsTemporary(folder.path()); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        EXPECT_TRUE(holdsTemporary(folder.path())) << "the write never started";
-        kill(child, SIGTERM);
-        int status = 0;
-        ASSERT_EQ(waitpid(child, &status, 0), child);
-        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
+        }));
         EXPECT_EQ(filesIn(folder.path()), std::vector<std::string>{fileName});
         EXPECT_EQ(readBytes(path), OldBytes);
     }
 #endif
 }
+
+#ifndef _WIN32
+bool asOrdinaryUser(const std::function<bool()>& check) {
+    const pid_t child = fork();
+    if (child == 0) {
+        if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0) _exit(9);
+        _exit(check() ? 0 : 1);
+    }
+    int status = 0;
+    return waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+bool terminatedWhileWriting(const std::filesystem::path& folder, std::size_t temporaries,
+                            const std::function<void()>& write) {
+    const pid_t child = fork();
+    if (child == 0) {
+        write();
+        _exit(0);
+    }
+    for (int i = 0; i < 1000 && temporariesIn(folder) < temporaries; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(temporariesIn(folder), temporaries) << "the write never reached its stall";
+    kill(child, SIGTERM);
+    int status = 0;
+    return waitpid(child, &status, 0) == child && WIFSIGNALED(status) &&
+           WTERMSIG(status) == SIGTERM;
+}
+#endif
