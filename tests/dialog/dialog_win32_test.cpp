@@ -118,6 +118,15 @@ class RealDialog : public ::testing::Test {
         SendMessageA(item(id), WM_GETTEXT, sizeof buf, reinterpret_cast<LPARAM>(buf));
         return buf;
     }
+    // The texts of the fields, joined by "|"; by default Min, Max, Faktor and
+    // Verschiebung.
+    std::string texts(std::initializer_list<int> ids = {IDC_MIN, IDC_MAX, IDC_FACTOR,
+                                                        IDC_SHIFT}) const {
+        std::string joined;
+        for (int id : ids)
+            joined += (joined.empty() ? "" : "|") + text(id);
+        return joined;
+    }
     // As typed: the edit's text changes and it notifies the dialog.
     void type(int id, const char* value) {
         SendMessageA(item(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(value));
@@ -159,11 +168,9 @@ TEST_F(RealDialog, ControlStatesAtTheStart) {
     EXPECT_EQ(LOWORD(SendMessageW(hwnd, DM_GETDEFID, 0, 0)), IDOK);
     // Without a height file Min and Max give nothing and stay empty.
     type(IDC_MIN, "5");
-    EXPECT_EQ(text(IDC_MIN), "");
-    EXPECT_EQ(text(IDC_MAX), "");
+    EXPECT_EQ(texts(), "|||");
     type(IDC_FACTOR, "2");
-    EXPECT_EQ(text(IDC_MAX), "");
-    EXPECT_EQ(text(IDC_FACTOR), "2");
+    EXPECT_EQ(texts(), "||2|");
     EXPECT_TRUE(capture.messages.empty());
 }
 
@@ -174,8 +181,7 @@ TEST_F(RealDialog, RefusedSettingsPathsLeaveTheFieldsAlone) {
         open(std::string(path));
         EXPECT_EQ(capture.messages,
                   std::vector<std::string>{std::string("Falsche Endung: ") + path + "\n"});
-        EXPECT_EQ(text(IDC_SETTINGS_PATH), "");
-        EXPECT_EQ(text(IDC_FACTOR), "");
+        EXPECT_EQ(texts({IDC_SETTINGS_PATH, IDC_FACTOR}), "|");
     }
     // A refused choice leaves what was loaded before; another ".danl" fills
     // every field afresh.
@@ -185,73 +191,55 @@ TEST_F(RealDialog, RefusedSettingsPathsLeaveTheFieldsAlone) {
     writeText(tmp.file("Neu.txt"), "");
     choose(IDC_CHOOSE_SETTINGS, tmp.file("Neu.txt"));
     EXPECT_EQ(capture.messages.size(), 1u);
-    EXPECT_EQ(text(IDC_NAME), "Demo");
-    EXPECT_EQ(text(IDC_SHIFT), "1.50");
+    EXPECT_EQ(texts({IDC_NAME, IDC_SHIFT}), "Demo|1.50");
     writeText(tmp.file("Zweite.danl"), "[Terrain1]\r\nName=B\r\n");
     choose(IDC_CHOOSE_SETTINGS, tmp.file("Zweite.danl"));
-    EXPECT_EQ(text(IDC_NAME), "B");
-    EXPECT_EQ(text(IDC_COLOUR_PATH), "");
-    EXPECT_EQ(text(IDC_FACTOR), "1.0");
-    EXPECT_EQ(text(IDC_SHIFT), "");
+    EXPECT_EQ(texts({IDC_NAME, IDC_COLOUR_PATH, IDC_FACTOR, IDC_SHIFT}), "B||1.0|");
 }
 
 TEST_F(RealDialog, OlderTerrainSectionIsRenamedOnlyWhenAlone) {
     writeDemoTerrain(tmp.file(""), "");
     writeText(tmp.file("Demo.danl"), "[Terrain]\r\nHoehe=hoehe.bmp\r\n");
     open(tmp.file("Demo.danl"));
-    EXPECT_EQ(text(IDC_HEIGHT_PATH), "hoehe.bmp");
-    EXPECT_EQ(text(IDC_MIN), "0.02");
+    EXPECT_EQ(texts({IDC_HEIGHT_PATH, IDC_MIN}), "hoehe.bmp|0.02");
     click(IDC_APPLY);
     EXPECT_EQ(readText(tmp.file("Demo.danl")), "[Terrain1]\r\nHoehe=hoehe.bmp\r\nFaktor=1.0\r\n");
 
     writeText(tmp.file("Demo.danl"),
               "[Terrain]\r\nHoehe=alt.bmp\r\n\r\n[Terrain1]\r\nName=Neu\r\n");
     choose(IDC_CHOOSE_SETTINGS, tmp.file("Demo.danl"));
-    EXPECT_EQ(text(IDC_HEIGHT_PATH), "");
-    EXPECT_EQ(text(IDC_NAME), "Neu");
+    EXPECT_EQ(texts({IDC_HEIGHT_PATH, IDC_NAME}), "|Neu");
 }
 
 TEST_F(RealDialog, FlatTerrainDisablesMinAndMax) {
     writeDemoTerrain(tmp.file(""));
     writeTerrainFiles(tmp, 8, 6, [](std::int32_t, std::int32_t) { return 300; });
     open(tmp.file("Demo.danl"));
-    EXPECT_EQ(text(IDC_MIN), "0.02");
-    EXPECT_EQ(text(IDC_MAX), "0.02");
-    EXPECT_FALSE(enabled(IDC_MIN));
-    EXPECT_FALSE(enabled(IDC_MAX));
+    EXPECT_EQ(texts({IDC_MIN, IDC_MAX}), "0.02|0.02");
+    EXPECT_FALSE(enabled(IDC_MIN) || enabled(IDC_MAX));
     // A terrain with a range enables them again.
     writeDemoTerrain(tmp.file(""));
     choose(IDC_CHOOSE_HEIGHT, tmp.file("hoehe.bmp"));
-    EXPECT_TRUE(enabled(IDC_MIN));
-    EXPECT_TRUE(enabled(IDC_MAX));
+    EXPECT_TRUE(enabled(IDC_MIN) && enabled(IDC_MAX));
 }
 
 TEST_F(RealDialog, TypedRangeGivesTheMappingAndBack) {
     openDemo();
     type(IDC_MIN, "0");
     type(IDC_MAX, "40");
-    EXPECT_EQ(text(IDC_FACTOR), "2.0000");
-    EXPECT_EQ(text(IDC_SHIFT), "10.00");
-    EXPECT_EQ(text(IDC_MIN), "0");
-    EXPECT_EQ(text(IDC_MAX), "40");
+    EXPECT_EQ(texts(), "0|40|2.0000|10.00");
     // Writing Min and Max does not start the way back: Faktor keeps "1".
     type(IDC_FACTOR, "1");
-    EXPECT_EQ(text(IDC_MIN), "5.00");
-    EXPECT_EQ(text(IDC_MAX), "25.00");
-    EXPECT_EQ(text(IDC_FACTOR), "1");
-    EXPECT_EQ(text(IDC_SHIFT), "10.00");
+    EXPECT_EQ(texts(), "5.00|25.00|1|10.00");
     // A Faktor of no use computes with 1.0 and keeps its text.
     type(IDC_FACTOR, "abc");
-    EXPECT_EQ(text(IDC_MIN), "5.00");
-    EXPECT_EQ(text(IDC_FACTOR), "abc");
+    EXPECT_EQ(texts(), "5.00|25.00|abc|10.00");
     // A Max not above Min puts back the range of the mapping.
     type(IDC_MIN, "0");
     type(IDC_MAX, "40");
     for (const char* max : {"-3", "0", "abc"}) {
         type(IDC_MAX, max);
-        EXPECT_EQ(text(IDC_MIN), "0.00") << max;
-        EXPECT_EQ(text(IDC_MAX), "40.00") << max;
-        EXPECT_EQ(text(IDC_FACTOR), "2.0000") << max;
+        EXPECT_EQ(texts(), "0.00|40.00|2.0000|10.00") << max;
     }
     EXPECT_TRUE(capture.messages.empty());
 }
@@ -356,9 +344,8 @@ TEST_F(RealDialog, FileDialogsOfTheChoosers) {
     // The settings file: chosen, loaded and shown.
     EXPECT_EQ(choose(IDC_CHOOSE_SETTINGS, tmp.file("Demo.danl")),
               (std::vector<std::wstring>{L"erw. Anlagen", L"*.*"}));
-    EXPECT_EQ(text(IDC_SETTINGS_PATH), tmp.file("Demo.danl"));
-    EXPECT_EQ(text(IDC_COLOUR_PATH), "farbe.bmp");
-    EXPECT_EQ(text(IDC_MAX), "20.02");
+    EXPECT_EQ(texts({IDC_SETTINGS_PATH, IDC_COLOUR_PATH, IDC_MAX}),
+              tmp.file("Demo.danl") + "|farbe.bmp|20.02");
     EXPECT_TRUE(capture.messages.empty());
     // A height file of another kind is reported and emptied.
     choose(IDC_CHOOSE_HEIGHT, tmp.file("gelaende.png"));
