@@ -86,27 +86,22 @@ class HoehenRun : public ::testing::Test {
 
 // ---- the terrain under a layout position -----------------------------------
 
-class Interpolation : public ::testing::Test {
-  protected:
+TEST(Interpolation, GridLiesCentredOnTheOriginAndItsEdgeLinesHoldBeyond) {
     TempFolder tmp;
     MessageCapture capture;
     // (width + 1) × (height + 1) points one metre apart; the point (i, j)
     // lies 25 × (i + 10 j) cm high, so the bilinear value anywhere is that
     // plane exactly.
-    std::unique_ptr<TerragenHeightSource> plane(std::int32_t width, std::int32_t height) {
+    const auto plane = [&](std::int32_t width, std::int32_t height) {
         writeBytes(tmp.file("p.ter"),
                    terragenGrid(width, height, 1, [](int i, int j) { return i + 10 * j; }));
-        auto source = std::make_unique<TerragenHeightSource>(tmp.file("p.ter"));
-        EXPECT_EQ(source->pixelSize, 100);
-        return source;
-    }
-};
-
-TEST_F(Interpolation, GridLiesCentredOnTheOriginAndItsEdgeLinesHoldBeyond) {
+        return std::make_unique<TerragenHeightSource>(tmp.file("p.ter"));
+    };
     // 5 × 3 points: x runs from -200 to 200 cm, y from -100 to 100 cm, and
     // the origin is grid point (2, 1). The last cell interpolates towards
     // the last line like any other; beyond either edge that line holds.
-    auto even = plane(4, 2);
+    const auto even = plane(4, 2);
+    ASSERT_EQ(even->pixelSize, 100);
     const std::tuple<std::int32_t, std::int32_t, double> cases[] = {
         {0, 0, 12},
         {-130, 90, 0.7 + 19.0},
@@ -116,10 +111,8 @@ TEST_F(Interpolation, GridLiesCentredOnTheOriginAndItsEdgeLinesHoldBeyond) {
         {INT32_MIN, INT32_MIN, 0},
         {INT32_MIN, INT32_MAX, 20},
     };
-    for (const auto& [x, y, plane] : cases) {
-        SCOPED_TRACE(testing::Message() << x << "," << y);
-        EXPECT_EQ(interpolatedHeight(*even, x, y), 25.0 * plane);
-    }
+    for (const auto& [x, y, height] : cases)
+        EXPECT_EQ(interpolatedHeight(*even, x, y), 25.0 * height) << x << "," << y;
     // 3 × 3 steps: grid point (1, 1) lies at the origin, as the generated
     // tiles put it, not the middle amid four points.
     EXPECT_EQ(interpolatedHeight(*plane(3, 3), 0, 0), 25.0 * (1 + 10));
