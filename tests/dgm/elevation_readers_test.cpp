@@ -25,10 +25,33 @@ std::vector<double> numbers(const std::string& text) {
     return v;
 }
 
-void expectEmpty(const ElevationGrid& g) {
-    EXPECT_EQ(g.columns, 0u);
-    EXPECT_EQ(g.rows, 0u);
-    EXPECT_TRUE(g.heights.empty());
+// The heights against the words of want ("nan": no data), as single
+// precision stores them, within the tolerance.
+void expectHeights(const ElevationGrid& g, const std::string& want, double tolerance = 0) {
+    const std::vector<double> v = numbers(want);
+    ASSERT_EQ(g.heights.size(), v.size());
+    for (std::size_t i = 0; i < v.size(); ++i)
+        if (std::isnan(v[i]))
+            EXPECT_TRUE(std::isnan(g.heights[i])) << i;
+        else
+            EXPECT_NEAR(g.heights[i], toSingle(v[i]), tolerance) << i;
+}
+
+// The grid's columns, rows, west, north, stepX, stepY, and as far as given
+// its EPSG code and whether it is in degrees.
+void expectShape(const ElevationGrid& g, const std::vector<double>& want, double tolerance) {
+    const double got[] = {double(g.columns), double(g.rows), g.west,         g.north,
+                          g.stepX,           g.stepY,        double(g.epsg), double(g.geographic)};
+    for (std::size_t i = 0; i < want.size(); ++i)
+        EXPECT_NEAR(got[i], want[i], tolerance) << "field " << i;
+}
+
+// Columns from..to of a table row, as numbers.
+std::vector<double> cells(const std::vector<std::string>& row, std::size_t from, std::size_t to) {
+    std::vector<double> v;
+    for (std::size_t i = from; i <= to; ++i)
+        v.push_back(std::stod(row[i]));
+    return v;
 }
 
 void expectNoData(const ElevationGrid& g, long long declared, long long impossible,
@@ -42,6 +65,17 @@ constexpr const char* DegreesPrj = "GEOGCS[\"WGS 84\",DATUM[\"WGS_1984\",SPHEROI
                                    "6378137,298.257223563]],PRIMEM[\"Greenwich\",0],"
                                    "UNIT[\"degree\",0.0174532925199433]]";
 
+// Writes a text grid; one named "*_deg.asc" gets a ".prj" that says degrees.
+void writeGrid(const std::string& path, const std::string& text) {
+    writeText(path, text);
+    if (path.ends_with("_deg.asc")) writeText(path.substr(0, path.size() - 4) + ".prj", DegreesPrj);
+}
+
+// 3 x 3 points, 0.25 (degrees) apart, from the corner given.
+std::string quarters(const char* corner) {
+    return std::string("ncols 3\nnrows 3\n") + corner + "\ncellsize 0.25\n1 2 3\n4 5 6\n7 8 9\n";
+}
+
 } // namespace
 
 // Every file GDAL wrote reads as GDAL read it: shape, first point, spacing,
@@ -53,26 +87,8 @@ TEST(ElevationRead, GivesWhatGdalReads) {
         SCOPED_TRACE(row[0]);
         ElevationGrid g;
         ASSERT_TRUE(readElevationFile(testDataFile("dgm/" + row[0]), g));
-        EXPECT_EQ(g.columns, std::stoul(row[1]));
-        EXPECT_EQ(g.rows, std::stoul(row[2]));
-        const double tolerance = row[8] == "1" ? 1e-9 : 1e-6;
-        EXPECT_NEAR(g.west, std::stod(row[3]), tolerance);
-        EXPECT_NEAR(g.north, std::stod(row[4]), tolerance);
-        EXPECT_NEAR(g.stepX, std::stod(row[5]), tolerance);
-        EXPECT_NEAR(g.stepY, std::stod(row[6]), tolerance);
-        EXPECT_EQ(g.epsg, std::stoi(row[7]));
-        EXPECT_EQ(g.geographic, row[8] == "1");
-        const std::vector<double> want = numbers(row[10]);
-        ASSERT_EQ(g.heights.size(), want.size());
-        std::size_t holes = 0;
-        for (std::size_t i = 0; i < want.size(); ++i) {
-            holes += std::isnan(g.heights[i]) ? 1 : 0;
-            if (std::isnan(want[i]))
-                EXPECT_TRUE(std::isnan(g.heights[i])) << i;
-            else
-                EXPECT_NEAR(g.heights[i], want[i], 1e-3) << i;
-        }
-        EXPECT_EQ(holes, std::stoul(row[9]));
+        expectShape(g, cells(row, 1, 8), row[8] == "1" ? 1e-9 : 1e-6);
+        expectHeights(g, row[10], 1e-3);
     }
 }
 
@@ -84,13 +100,10 @@ TEST(TiffPictureRead, GivesWhatGdalReads) {
         RgbImage image;
         GeoPlacement at;
         ASSERT_TRUE(readTiffPicture(testDataFile("dgm/" + row[0]), image, at));
-        EXPECT_EQ(image.width, std::stoul(row[1]));
-        EXPECT_EQ(image.height, std::stoul(row[2]));
         EXPECT_TRUE(at.known);
-        EXPECT_EQ(at.west, std::stod(row[3]));
-        EXPECT_EQ(at.north, std::stod(row[4]));
-        EXPECT_EQ(at.stepX, std::stod(row[5]));
-        EXPECT_EQ(at.stepY, std::stod(row[6]));
+        const std::vector<double> got = {
+            double(image.width), double(image.height), at.west, at.north, at.stepX, at.stepY};
+        EXPECT_EQ(got, cells(row, 1, 6));
         EXPECT_EQ(at.epsg, 25832);
         std::string hex;
         for (std::uint8_t b : image.rgb)
@@ -99,50 +112,72 @@ TEST(TiffPictureRead, GivesWhatGdalReads) {
     }
 }
 
-// Text grids in the forms people write by hand or other tools write.
-TEST(ElevationRead, TextGridsInTheirForms) {
+// Text grids in the forms people write by hand or other tools write, and
+// what of them is no data, by cause: what the file declares, what is no
+// possible height (below -1000 or above 9000 m), what --nodata names (also
+// where it is a possible height). A point given twice keeps its first
+// height; heights more than a centimetre apart count as conflicts.
+TEST(ElevationRead, TextGridsAndTheirNoData) {
+    const std::string asc = "ncols 3\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 1\n";
     const struct {
-        const char *name, *text;
-        const char* shape; // columns, rows, west, north, stepX, stepY
+        const char* name;
+        std::string text;
+        const char* given; // --nodata
+        const char* shape; // columns, rows, west, north, stepX, stepY; "": any
         const char* heights;
+        const char* counts; // declared, impossible, given, conflicts, the largest
     } cases[] = {
         // Known by its keys behind a byte-order mark, whatever the ending.
         {"centre.txt",
          "\xEF\xBB\xBFNCOLS 2\r\nNRows 2\r\nXLLCENTER 10\r\nyllcenter 20\r\ndx 2\r\ndy 5\r\n"
          "1 2\r\n3 -9999\r\n",
-         "2 2 10 25 2 5", "1 2 3 nan"},
+         "", "2 2 10 25 2 5", "1 2 3 nan", "0 1 0 0 0"},
         {"values.asc",
-         "ncols 3\nnrows 1\nxllcorner 0\nyllcorner 0\ncellsize 4\nnodata_value -1\n"
-         "1.5e2\n-1\n+7\n",
-         "3 1 2 2 4 4", "150 nan 7"},
+         "ncols 3\nnrows 1\nxllcorner 0\nyllcorner 0\ncellsize 4\nnodata_value -1\n1.5e2\n-1\n+7\n",
+         "", "3 1 2 2 4 4", "150 nan 7", "1 0 0 0 0"},
         {"row.xyz",
          "\xEF\xBB\xBF"
          "0.0,5,1\n0.5,5,2\n\n1.5,5,4\n",
-         "4 1 0 5 0.5 0.5", "1 2 nan 4"},
+         "", "4 1 0 5 0.5 0.5", "1 2 nan 4", "1 0 0 0 0"},
         // A third of a metre, printed with three decimals.
-        {"thirds.txt", "x y z\n0 0 1\n0.333 0 2\n0.667 0 3\n1 0 4\n0 0.333 5\n1 0.333 6\n",
-         "4 2 0 0.333 0.333333333333333333 0.333", "5 nan nan 6 1 2 3 4"},
+        {"thirds.txt", "x y z\n0 0 1\n0.333 0 2\n0.667 0 3\n1 0 4\n0 0.333 5\n1 0.333 6\n", "",
+         "4 2 0 0.333 0.333333333333333333 0.333", "5 nan nan 6 1 2 3 4", "2 0 0 0 0"},
         // Old Mac line ends, alone and mixed with the others.
-        {"mac.xyz", "x y z\r0 0 1\r1 0 2\r0 1 3\r\n1 1 4\n", "2 2 0 1 1 1", "3 4 1 2"},
-        {"mac.asc", "ncols 2\rnrows 1\rxllcenter 0\ryllcenter 0\rcellsize 1\r5\r6\r", "2 1 0 0 1 1",
-         "5 6"},
+        {"mac.xyz", "x y z\r0 0 1\r1 0 2\r0 1 3\r\n1 1 4\n", "", "2 2 0 1 1 1", "3 4 1 2",
+         "0 0 0 0 0"},
+        {"mac.asc", "ncols 2\rnrows 1\rxllcenter 0\ryllcenter 0\rcellsize 1\r5\r6\r", "",
+         "2 1 0 0 1 1", "5 6", "0 0 0 0 0"},
+        {"undeclared.asc", asc + "-9999 1e300 -2147483648\n100 -1000 9000\n", "", "",
+         "nan nan nan 100 -1000 9000", "0 3 0 0 0"},
+        {"declared.asc", asc + "NODATA_value -9999\n-9999 -32768 5\n1 2 3", "", "",
+         "nan nan 5 1 2 3", "1 1 0 0 0"},
+        // GDAL's XYZ export writes its no-data value (-32768 for Int16) as a
+        // height; a lattice point without a line is the file's hole.
+        {"gdal.xyz", "0 1 -32768\n1 1 5\n2 1 6\n0 0 7\n2 0 -3.4e38\n", "", "", "nan 5 6 7 nan nan",
+         "1 2 0 0 0"},
+        {"given.asc", asc + "0 12.5 12.50001\n-9999 4 5\n", "0 12.5", "",
+         "nan nan 12.50001 nan 4 5", "0 1 2 0 0"},
+        // A grid in degrees may touch the poles and the date line.
+        {"south_west_deg.asc", quarters("xllcenter -180\nyllcenter -90"), "",
+         "3 3 -180 -89.5 0.25 0.25 4326 1", "1 2 3 4 5 6 7 8 9", "0 0 0 0 0"},
+        {"north_east_deg.asc", quarters("xllcenter 179.5\nyllcenter 89.5"), "",
+         "3 3 179.5 90 0.25 0.25 4326 1", "1 2 3 4 5 6 7 8 9", "0 0 0 0 0"},
+        // A placeholder such as -32768 is no height to keep.
+        {"twice.xyz", "0 0 1\n1 0 2\n0 0 1.005\n1 0 5\n0 1 -32768\n0 1 7\n1 1 4\n1 1 4.5\n", "",
+         "2 2 0 1 1 1", "7 4 1 2", "0 0 0 2 3"},
     };
     TempFolder tmp;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        writeText(tmp.file(c.name), c.text);
+        writeGrid(tmp.file(c.name), c.text);
         ElevationGrid g;
-        ASSERT_TRUE(readElevationFile(tmp.file(c.name), g));
-        const std::vector<double> shape = numbers(c.shape);
-        const std::vector<double> got = {double(g.columns), double(g.rows), g.west,
-                                         g.north,           g.stepX,        g.stepY};
-        for (std::size_t i = 0; i < 6; ++i)
-            EXPECT_NEAR(got[i], shape[i], 1e-9) << i;
-        const std::vector<double> want = numbers(c.heights);
-        ASSERT_EQ(g.heights.size(), want.size());
-        for (std::size_t i = 0; i < want.size(); ++i)
-            EXPECT_TRUE(std::isnan(want[i]) ? std::isnan(g.heights[i]) : g.heights[i] == want[i])
-                << i;
+        ASSERT_TRUE(readElevationFile(tmp.file(c.name), g, {numbers(c.given)}));
+        expectShape(g, numbers(c.shape), 1e-9);
+        expectHeights(g, c.heights);
+        const std::vector<double> found = {double(g.noData.declared), double(g.noData.impossible),
+                                           double(g.noData.given), double(g.conflicts.points),
+                                           g.conflicts.largest};
+        EXPECT_EQ(found, numbers(c.counts));
     }
 }
 
@@ -160,19 +195,14 @@ TEST(ElevationRead, SrtmTilePlacedByItsName) {
         ElevationGrid g;
         ASSERT_TRUE(readElevationFile(tmp.file(name), g));
         const bool north = name[0] == 'N';
-        EXPECT_EQ(g.columns, 1201u);
-        EXPECT_EQ(g.rows, 1201u);
-        EXPECT_EQ(g.west, north ? 11 : -77);
-        EXPECT_EQ(g.north, north ? 48 : -11);
-        EXPECT_EQ(g.stepX, 1.0 / 1200);
-        EXPECT_TRUE(g.geographic);
-        EXPECT_EQ(g.epsg, 4326);
+        expectShape(
+            g, {1201, 1201, north ? 11. : -77., north ? 48. : -11., 1. / 1200, 1. / 1200, 4326, 1},
+            0);
         EXPECT_EQ(g.heights[2 * 1201 + 1000], 2 * 3 - 1000);
         EXPECT_TRUE(std::isnan(g.heights[5 * 1201 + 7]));
         // The void is declared; below -1000 m, where c > 1000 + 3r, is
         // impossible: 200 - 3r points in each of the rows 0 to 66.
-        EXPECT_EQ(g.noData.declared, 1);
-        EXPECT_EQ(g.noData.impossible, 67 * 200 - 3 * (66 * 67 / 2));
+        expectNoData(g, 1, 67 * 200 - 3 * (66 * 67 / 2), 0);
     }
 }
 
@@ -203,64 +233,64 @@ TEST(ElevationRead, SrtmNamesOnTheGlobe) {
 // what is wrong, and leaves the grid empty.
 TEST(ElevationRead, RefusesWithAMessage) {
     TempFolder tmp;
-    writeText(tmp.file("gap.xyz"), "0 0 1\n1 0 2\n2.5 0 3\n");
-    writeText(tmp.file("word.xyz"), "x y z\n0 0 1\n0 1 zwei\n");
-    writeText(tmp.file("four.csv"), "0;0;1\n0;1;1;9\n");
-    writeText(tmp.file("one.xyz"), "0 0 1\n");
-    writeText(tmp.file("stray.xyz"), "0 0 1\n1 0 1\n0 1 1\n1 1 1\n1000 1000 1\n");
-    // One point 10^15 m away: 10^15 columns at the 1 m of the others.
-    writeText(tmp.file("far.xyz"), "0 0 1\n1 0 2\n0 1 3\n1 1 4\n1e15 0 5\n");
-    // Two columns 10^15 m apart, the rows 1 m: as wide at 1 m.
-    writeText(tmp.file("farcolumn.xyz"), "0 0 1\n0 1 2\n0 2 3\n0 3 4\n1e15 3 5\n");
-    writeText(tmp.file("short.asc"),
-              "ncols 2\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 1\n1 2 3\n");
-    writeText(tmp.file("claims.asc"),
-              "ncols 10000\nnrows 1000\nxllcorner 0\nyllcorner 0\ncellsize 1\n1\n");
-    writeText(tmp.file("long.asc"),
-              "ncols 1\nnrows 1\nxllcorner 0\nyllcorner 0\ncellsize 1\n1 2\n");
-    writeBytes(tmp.file("N47E011.hgt"), std::vector<std::uint8_t>(2 * 1201 * 1201));
-    writeBytes(tmp.file("tile.hgt"), std::vector<std::uint8_t>(2 * 1201 * 1201));
-    writeBytes(tmp.file("nothing.bin"), {0, 1, 2, 3});
     const std::string data = testDataFile("dgm/");
+    const char* const asc = "ncols 2\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 1\n";
+    const char* const far =
+        "%s: die Punkte spannen ein zu grosses Raster auf (ein Punkt weit abseits?)!\n";
+    const char* const latitude = "%s: Breite ausserhalb von -90 bis 90 Grad!\n";
+    const char* const longitude = "%s: Laenge ausserhalb von -180 bis 180 Grad!\n";
     const struct {
-        std::string path, message;
+        std::string path;
+        std::string text; // written there unless empty
+        const char* message;
     } cases[] = {
-        {tmp.file("missing.tif"), "Can't open %s!\n"},
-        {tmp.path().string(), "Can't open %s!\n"},
-        {tmp.file("gap.xyz"), "%s: die Punkte liegen auf keinem regelmaessigen Raster!\n"},
-        {tmp.file("word.xyz"), "Formatfehler in %s, Zeile 3!\n"},
-        {tmp.file("four.csv"), "Formatfehler in %s, Zeile 2!\n"},
-        {tmp.file("one.xyz"), "%s: zu wenig Punkte fuer ein Raster!\n"},
-        {tmp.file("stray.xyz"), "%s: die Punkte fuellen ihr Raster nicht einmal zu 1 %%!\n"},
-        {tmp.file("far.xyz"),
-         "%s: die Punkte spannen ein zu grosses Raster auf (ein Punkt weit abseits?)!\n"},
-        {tmp.file("farcolumn.xyz"),
-         "%s: die Punkte spannen ein zu grosses Raster auf (ein Punkt weit abseits?)!\n"},
-        {tmp.file("short.asc"), "Formatfehler in %s!\n"},
-        {tmp.file("claims.asc"), "Formatfehler in %s!\n"},
-        {tmp.file("long.asc"), "Formatfehler in %s, Zeile 6!\n"},
-        {tmp.file("tile.hgt"), "%s: der Name gibt die Lage nicht an (z.B. N47E011.hgt)!\n"},
-        {tmp.file("nothing.bin"), "%s: unbekanntes Format!\n"},
-        {data + "bad_N47E011.hgt", "Formatfehler in %s!\n"},
-        {data + "bad_bigtiff.tif", "%s: BigTIFF wird nicht unterstuetzt!\n"},
-        {data + "bad_three_bands.tif", "%s: mehrere Baender (3) werden nicht unterstuetzt!\n"},
-        {data + "bad_jpeg.tif", "%s: JPEG-Kompression wird nicht unterstuetzt!\n"},
-        {data + "bad_rotated.tif",
+        {tmp.file("missing.tif"), "", "Can't open %s!\n"},
+        {tmp.path().string(), "", "Can't open %s!\n"},
+        {tmp.file("gap.xyz"), "0 0 1\n1 0 2\n2.5 0 3\n",
+         "%s: die Punkte liegen auf keinem regelmaessigen Raster!\n"},
+        {tmp.file("word.xyz"), "x y z\n0 0 1\n0 1 zwei\n", "Formatfehler in %s, Zeile 3!\n"},
+        {tmp.file("four.csv"), "0;0;1\n0;1;1;9\n", "Formatfehler in %s, Zeile 2!\n"},
+        {tmp.file("one.xyz"), "0 0 1\n", "%s: zu wenig Punkte fuer ein Raster!\n"},
+        {tmp.file("stray.xyz"), "0 0 1\n1 0 1\n0 1 1\n1 1 1\n1000 1000 1\n",
+         "%s: die Punkte fuellen ihr Raster nicht einmal zu 1 %%!\n"},
+        // One point 10^15 m away: 10^15 columns at the 1 m of the others.
+        {tmp.file("far.xyz"), "0 0 1\n1 0 2\n0 1 3\n1 1 4\n1e15 0 5\n", far},
+        // Two columns 10^15 m apart, the rows 1 m: as wide at 1 m.
+        {tmp.file("farcolumn.xyz"), "0 0 1\n0 1 2\n0 2 3\n0 3 4\n1e15 3 5\n", far},
+        {tmp.file("short.asc"), std::string(asc) + "1 2 3\n", "Formatfehler in %s!\n"},
+        {tmp.file("claims.asc"),
+         "ncols 10000\nnrows 1000\nxllcorner 0\nyllcorner 0\ncellsize 1\n1\n",
+         "Formatfehler in %s!\n"},
+        {tmp.file("long.asc"), "ncols 1\nnrows 1\nxllcorner 0\nyllcorner 0\ncellsize 1\n1 2\n",
+         "Formatfehler in %s, Zeile 6!\n"},
+        // A grid in degrees must lie on the globe.
+        {tmp.file("south_deg.asc"), quarters("xllcorner 10\nyllcorner -105"), latitude},
+        {tmp.file("north_deg.asc"), quarters("xllcorner 10\nyllcorner 89.5"), latitude},
+        {tmp.file("east_deg.asc"), quarters("xllcorner 179.5\nyllcorner 0"), longitude},
+        {tmp.file("west_deg.asc"), quarters("xllcorner -181\nyllcorner 0"), longitude},
+        {tmp.file("tile.hgt"), std::string(2 * 1201 * 1201, '\0'),
+         "%s: der Name gibt die Lage nicht an (z.B. N47E011.hgt)!\n"},
+        {tmp.file("nothing.bin"), std::string("\0\1\2\3", 4), "%s: unbekanntes Format!\n"},
+        {data + "bad_N47E011.hgt", "", "Formatfehler in %s!\n"},
+        {data + "bad_bigtiff.tif", "", "%s: BigTIFF wird nicht unterstuetzt!\n"},
+        {data + "bad_three_bands.tif", "", "%s: mehrere Baender (3) werden nicht unterstuetzt!\n"},
+        {data + "bad_jpeg.tif", "", "%s: JPEG-Kompression wird nicht unterstuetzt!\n"},
+        {data + "bad_rotated.tif", "",
          "%s: gedrehtes oder gespiegeltes Raster wird nicht unterstuetzt!\n"},
-        {data + "bad_no_georeference.tif", "%s: keine Georeferenz!\n"},
-        {data + "bad_complex.tif",
+        {data + "bad_no_georeference.tif", "", "%s: keine Georeferenz!\n"},
+        {data + "bad_complex.tif", "",
          "%s: Werte mit 32 Bit im Sampleformat 5 werden nicht unterstuetzt!\n"},
-        {data + "bad_zstd.tif", "%s: Kompression 50000 wird nicht unterstuetzt!\n"},
+        {data + "bad_zstd.tif", "", "%s: Kompression 50000 wird nicht unterstuetzt!\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);
+        if (!c.text.empty()) writeGrid(c.path, c.text);
         ElevationGrid g;
         g.columns = 3;
         MessageCapture shown;
         EXPECT_FALSE(readElevationFile(c.path, g));
-        EXPECT_EQ(shown.messages,
-                  std::vector<std::string>{formatText(c.message.c_str(), c.path.c_str())});
-        expectEmpty(g);
+        EXPECT_EQ(shown.messages, std::vector<std::string>{formatText(c.message, c.path.c_str())});
+        EXPECT_TRUE(g.columns == 0 && g.rows == 0 && g.heights.empty());
     }
     // Heights are no picture; the picture given is cleared.
     RgbImage image;
@@ -282,11 +312,11 @@ TEST(ElevationRead, RefusesWithAMessage) {
 #endif
 }
 
-// What is no height is no data, whatever the file declares, counted by its
-// cause: GDAL's mask tells what the file declares (a Float32 no-data value
-// only matches in single precision), every other value outside -1000 to
-// 9000 m (-3.4e38, NaN, infinities, 1e300, -2^31, -32768, -9999) is
-// impossible.
+// What is no height in a GeoTIFF is no data, whatever the file declares,
+// counted by its cause: GDAL's mask tells what the file declares (a Float32
+// no-data value only matches in single precision), every other value
+// outside -1000 to 9000 m (-3.4e38, NaN, infinities, 1e300, -2^31, -32768,
+// -9999) is impossible.
 TEST(ElevationRead, WhatIsNoHeightIsNoData) {
     const auto table = readTable("dgm/gdal_outliers.csv");
     ASSERT_EQ(table.size(), 4u);
@@ -318,114 +348,18 @@ TEST(ElevationRead, WhatIsNoHeightIsNoData) {
     expectNoData(g, 0, 5, 2);
 }
 
-TEST(ElevationRead, NoDataOfTheTextFormats) {
-    const std::string asc = "ncols 3\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 1\n";
-    const struct {
-        const char* name;
-        std::string text;
-        std::vector<double> given;
-        const char *heights, *counts; // counts: declared, impossible, given
-    } cases[] = {
-        {"undeclared.asc",
-         asc + "-9999 1e300 -2147483648\n100 -1000 9000\n",
-         {},
-         "nan nan nan 100 -1000 9000",
-         "0 3 0"},
-        {"declared.asc",
-         asc + "NODATA_value -9999\n-9999 -32768 5\n1 2 3",
-         {},
-         "nan nan 5 1 2 3",
-         "1 1 0"},
-        // GDAL's XYZ export writes its no-data value (-32768 for Int16) as a
-        // height; a lattice point without a line is the file's hole.
-        {"gdal.xyz",
-         "0 1 -32768\n1 1 5\n2 1 6\n0 0 7\n2 0 -3.4e38\n",
-         {},
-         "nan 5 6 7 nan nan",
-         "1 2 0"},
-        // --nodata: the values given, also where they are possible heights.
-        {"given.asc",
-         asc + "0 12.5 12.50001\n-9999 4 5\n",
-         {0, 12.5},
-         "nan nan 12.50001 nan 4 5",
-         "0 1 2"},
-    };
-    TempFolder tmp;
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        writeText(tmp.file(c.name), c.text);
-        ElevationGrid g;
-        ASSERT_TRUE(readElevationFile(tmp.file(c.name), g, {c.given}));
-        const std::vector<double> want = numbers(c.heights), counts = numbers(c.counts);
-        ASSERT_EQ(g.heights.size(), want.size());
-        for (std::size_t i = 0; i < want.size(); ++i)
-            EXPECT_TRUE(std::isnan(want[i]) ? std::isnan(g.heights[i])
-                                            : g.heights[i] == toSingle(want[i]))
-                << i;
-        expectNoData(g, static_cast<long long>(counts[0]), static_cast<long long>(counts[1]),
-                     static_cast<long long>(counts[2]));
-    }
-}
-
-// A point given twice keeps its first height; heights more than a
-// centimetre apart are counted as conflicts. A placeholder such as -32768
-// is no height to keep.
-TEST(ElevationRead, PointGivenTwiceKeepsItsFirstHeight) {
-    TempFolder tmp;
-    writeText(tmp.file("twice.xyz"),
-              "0 0 1\n1 0 2\n0 0 1.005\n1 0 5\n0 1 -32768\n0 1 7\n1 1 4\n1 1 4.5\n");
-    ElevationGrid g;
-    ASSERT_TRUE(readElevationFile(tmp.file("twice.xyz"), g));
-    EXPECT_EQ(g.heights, (std::vector<float>{7, 4, 1, 2}));
-    EXPECT_EQ(g.conflicts.points, 2);
-    EXPECT_EQ(g.conflicts.largest, 3.0);
-    expectNoData(g, 0, 0, 0);
-}
-
-// A grid in degrees must lie on the globe; its edges may touch the poles and
-// the date line. (3 x 3 points, 0.25 degrees apart.)
-TEST(ElevationRead, DegreesBeyondTheGlobeRefused) {
-    const std::string latitude = "%s: Breite ausserhalb von -90 bis 90 Grad!\n";
-    const std::string longitude = "%s: Laenge ausserhalb von -180 bis 180 Grad!\n";
-    const struct {
-        const char* corner;
-        std::string message; // empty: read
-    } cases[] = {
-        {"xllcorner 10\nyllcorner -105", latitude},  {"xllcorner 10\nyllcorner 89.5", latitude},
-        {"xllcorner 179.5\nyllcorner 0", longitude}, {"xllcorner -181\nyllcorner 0", longitude},
-        {"xllcenter -180\nyllcenter -90", ""},       {"xllcenter 179.5\nyllcenter 89.5", ""},
-    };
-    TempFolder tmp;
-    writeText(tmp.file("grid.prj"), DegreesPrj);
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.corner);
-        writeText(tmp.file("grid.asc"), std::string("ncols 3\nnrows 3\n") + c.corner +
-                                            "\ncellsize 0.25\n1 2 3\n4 5 6\n7 8 9\n");
-        ElevationGrid g;
-        MessageCapture shown;
-        EXPECT_EQ(readElevationFile(tmp.file("grid.asc"), g), c.message.empty());
-        std::vector<std::string> messages;
-        if (!c.message.empty())
-            messages.push_back(formatText(c.message.c_str(), tmp.file("grid.asc").c_str()));
-        EXPECT_EQ(shown.messages, messages);
-        EXPECT_EQ(g.geographic, c.message.empty());
-    }
-}
-
 // A PackBits run must end inside its strip. The TIFF (4 x 2 bytes, one row
 // a strip) holds strip 1's whole run, but its byte count says less: the
 // bytes that follow in the file would make the row, and must not be read.
 TEST(ElevationRead, PackBitsRunsStayInTheirStrip) {
     const struct {
-        std::vector<std::uint8_t> run;
+        std::string run;     // a literal run of 4 (20 to 23), a repeat run of 4 (30)
         std::uint32_t count; // strip 1's byte count
         std::uint8_t row;    // strip 1's first value; 0: refused
-    } cases[] = {
-        {{3, 20, 21, 22, 23}, 5, 20}, // a literal run of 4
-        {{3, 20, 21, 22, 23}, 3, 0},
-        {{0xFD, 30}, 2, 30}, // a repeat run of 4
-        {{0xFD, 30}, 1, 0},
-    };
+    } cases[] = {{"\x03\x14\x15\x16\x17", 5, 20},
+                 {"\x03\x14\x15\x16\x17", 3, 0},
+                 {"\xFD\x1E", 2, 30},
+                 {"\xFD\x1E", 1, 0}};
     TempFolder tmp;
     const std::string path = tmp.file("runs.tif");
     for (const auto& c : cases) {
@@ -464,12 +398,10 @@ TEST(ElevationRead, PackBitsRunsStayInTheirStrip) {
         writeBytes(path, w.buffer());
         ElevationGrid g;
         MessageCapture shown;
-        const bool read = readElevationFile(path, g);
-        EXPECT_EQ(read, c.row != 0);
-        const std::vector<std::string> refused = {
-            formatText("Formatfehler in %s!\n", path.c_str())};
-        EXPECT_EQ(shown.messages, read ? std::vector<std::string>{} : refused);
-        EXPECT_EQ(read ? g.heights.at(4) : 0.0f, c.row);
+        EXPECT_EQ(readElevationFile(path, g) ? g.heights.at(4) : 0.0f, c.row);
+        EXPECT_EQ(shown.messages,
+                  c.row ? std::vector<std::string>{}
+                        : std::vector{formatText("Formatfehler in %s!\n", path.c_str())});
     }
 }
 

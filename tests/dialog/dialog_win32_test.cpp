@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <utility>
 
 namespace {
 
@@ -23,75 +24,51 @@ constexpr const wchar_t* Caption = L"ZUMT Landschaftgenerierung";
 
 // ---- a modal window answered from a timer ---------------------------------
 
-// What the timer does with the first visible dialog window owned by owner.
-struct ModalScript {
-    HWND owner = nullptr;
-    std::function<void(HWND)> answer;
-    bool answered = false;
-    int ticks = 0;
-};
-ModalScript* g_script = nullptr;
-
+// The first visible dialog window that owner owns.
 HWND ownedDialog(HWND owner) {
-    struct Search {
-        HWND owner;
-        HWND found;
-    } search{owner, nullptr};
+    std::pair<HWND, HWND> search{owner, nullptr}; // the owner, the window found
     EnumThreadWindows(
         GetCurrentThreadId(),
         [](HWND w, LPARAM p) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(p);
+            auto* s = reinterpret_cast<std::pair<HWND, HWND>*>(p);
             wchar_t cls[16] = {};
             GetClassNameW(w, cls, 16);
-            if (GetWindow(w, GW_OWNER) == s->owner && IsWindowVisible(w) &&
-                lstrcmpW(cls, L"#32770") == 0) {
-                s->found = w;
-                return FALSE;
-            }
-            return TRUE;
+            if (GetWindow(w, GW_OWNER) != s->first || !IsWindowVisible(w) ||
+                lstrcmpW(cls, L"#32770") != 0)
+                return TRUE;
+            s->second = w;
+            return FALSE;
         },
         reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    return search.second;
 }
 
-void CALLBACK onTimer(HWND, UINT, UINT_PTR id, DWORD) {
-    if (!g_script || g_script->answered) return;
-    HWND modal = ownedDialog(g_script->owner);
-    if (!modal) {
-        // Give up after half a minute: cancel whatever is open.
-        if (++g_script->ticks > 300) {
-            g_script->answered = true;
-            KillTimer(nullptr, id);
-        }
-        return;
-    }
-    g_script->answered = true;
-    KillTimer(nullptr, id);
-    g_script->answer(modal);
+// The answer to the modal window that the dialog opens next, given from a
+// timer, which the modal window's own message loop runs.
+HWND g_owner = nullptr;
+std::function<void(HWND)> g_answer;
+
+void CALLBACK onTimer(HWND, UINT, UINT_PTR, DWORD) {
+    if (HWND modal = g_answer ? ownedDialog(g_owner) : nullptr)
+        std::exchange(g_answer, nullptr)(modal);
 }
 
 // Runs action (which opens a modal window) while the timer answers it.
 void answerModal(HWND owner, const std::function<void(HWND)>& answer,
                  const std::function<void()>& action) {
-    ModalScript script{owner, answer};
-    g_script = &script;
-    SetTimer(nullptr, 0, 100, onTimer);
+    g_owner = owner;
+    g_answer = answer;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 100, onTimer);
     action();
-    g_script = nullptr;
-    EXPECT_TRUE(script.answered);
+    KillTimer(nullptr, timer);
+    EXPECT_FALSE(g_answer) << "no modal window was answered";
+    g_answer = nullptr;
 }
 
 std::wstring windowText(HWND w) {
     wchar_t buf[512] = {};
     GetWindowTextW(w, buf, 512);
     return buf;
-}
-
-// The file name field of the file-open dialog: a combo box in the Explorer
-// form, an edit in the older one.
-HWND fileNameField(HWND fileDialog) {
-    HWND field = GetDlgItem(fileDialog, cmb13);
-    return field ? field : GetDlgItem(fileDialog, edt1);
 }
 
 std::vector<std::wstring> fileTypes(HWND fileDialog) {
@@ -141,6 +118,15 @@ class RealDialog : public ::testing::Test {
         SendMessageA(item(id), WM_GETTEXT, sizeof buf, reinterpret_cast<LPARAM>(buf));
         return buf;
     }
+    // The texts of the fields, joined by "|"; by default Min, Max, Faktor and
+    // Verschiebung.
+    std::string texts(std::initializer_list<int> ids = {IDC_MIN, IDC_MAX, IDC_FAKTOR,
+                                                        IDC_SHIFT}) const {
+        std::string joined;
+        for (int id : ids)
+            joined += (joined.empty() ? "" : "|") + text(id);
+        return joined;
+    }
     // As typed: the edit's text changes and it notifies the dialog.
     void type(int id, const char* value) {
         SendMessageA(item(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(value));
@@ -155,7 +141,11 @@ class RealDialog : public ::testing::Test {
             hwnd,
             [&](HWND files) {
                 types = fileTypes(files);
-                if (!path.empty()) SetWindowTextA(fileNameField(files), path.c_str());
+                // The file name: a combo box in the Explorer form, an edit in
+                // the older one.
+                const HWND name = GetDlgItem(files, cmb13);
+                if (!path.empty())
+                    SetWindowTextA(name ? name : GetDlgItem(files, edt1), path.c_str());
                 PostMessageW(files, WM_COMMAND, path.empty() ? IDCANCEL : IDOK, 0);
             },
             [&] { click(button); });
@@ -178,11 +168,9 @@ TEST_F(RealDialog, ControlStatesAtTheStart) {
     EXPECT_EQ(LOWORD(SendMessageW(hwnd, DM_GETDEFID, 0, 0)), IDOK);
     // Without a height file Min and Max give nothing and stay empty.
     type(IDC_MIN, "5");
-    EXPECT_EQ(text(IDC_MIN), "");
-    EXPECT_EQ(text(IDC_MAX), "");
+    EXPECT_EQ(texts(), "|||");
     type(IDC_FAKTOR, "2");
-    EXPECT_EQ(text(IDC_MAX), "");
-    EXPECT_EQ(text(IDC_FAKTOR), "2");
+    EXPECT_EQ(texts(), "||2|");
     EXPECT_TRUE(capture.messages.empty());
 }
 
@@ -193,8 +181,7 @@ TEST_F(RealDialog, RefusedSettingsPathsLeaveTheFieldsAlone) {
         open(std::string(path));
         EXPECT_EQ(capture.messages,
                   std::vector<std::string>{std::string("Falsche Endung: ") + path + "\n"});
-        EXPECT_EQ(text(IDC_SETTINGS_PATH), "");
-        EXPECT_EQ(text(IDC_FAKTOR), "");
+        EXPECT_EQ(texts({IDC_SETTINGS_PATH, IDC_FAKTOR}), "|");
     }
     // A refused choice leaves what was loaded before; another ".danl" fills
     // every field afresh.
@@ -204,73 +191,55 @@ TEST_F(RealDialog, RefusedSettingsPathsLeaveTheFieldsAlone) {
     writeText(tmp.file("Neu.txt"), "");
     choose(IDC_CHOOSE_SETTINGS, tmp.file("Neu.txt"));
     EXPECT_EQ(capture.messages.size(), 1u);
-    EXPECT_EQ(text(IDC_NAME), "Demo");
-    EXPECT_EQ(text(IDC_SHIFT), "1.50");
+    EXPECT_EQ(texts({IDC_NAME, IDC_SHIFT}), "Demo|1.50");
     writeText(tmp.file("Zweite.danl"), "[Terrain1]\r\nName=B\r\n");
     choose(IDC_CHOOSE_SETTINGS, tmp.file("Zweite.danl"));
-    EXPECT_EQ(text(IDC_NAME), "B");
-    EXPECT_EQ(text(IDC_COLOUR_PATH), "");
-    EXPECT_EQ(text(IDC_FAKTOR), "1.0");
-    EXPECT_EQ(text(IDC_SHIFT), "");
+    EXPECT_EQ(texts({IDC_NAME, IDC_COLOUR_PATH, IDC_FAKTOR, IDC_SHIFT}), "B||1.0|");
 }
 
 TEST_F(RealDialog, OlderTerrainSectionIsRenamedOnlyWhenAlone) {
     writeDemoTerrain(tmp.file(""), "");
     writeText(tmp.file("Demo.danl"), "[Terrain]\r\nHoehe=hoehe.bmp\r\n");
     open(tmp.file("Demo.danl"));
-    EXPECT_EQ(text(IDC_HEIGHT_PATH), "hoehe.bmp");
-    EXPECT_EQ(text(IDC_MIN), "0.02");
+    EXPECT_EQ(texts({IDC_HEIGHT_PATH, IDC_MIN}), "hoehe.bmp|0.02");
     click(IDC_APPLY);
     EXPECT_EQ(readText(tmp.file("Demo.danl")), "[Terrain1]\r\nHoehe=hoehe.bmp\r\nFaktor=1.0\r\n");
 
     writeText(tmp.file("Demo.danl"),
               "[Terrain]\r\nHoehe=alt.bmp\r\n\r\n[Terrain1]\r\nName=Neu\r\n");
     choose(IDC_CHOOSE_SETTINGS, tmp.file("Demo.danl"));
-    EXPECT_EQ(text(IDC_HEIGHT_PATH), "");
-    EXPECT_EQ(text(IDC_NAME), "Neu");
+    EXPECT_EQ(texts({IDC_HEIGHT_PATH, IDC_NAME}), "|Neu");
 }
 
 TEST_F(RealDialog, FlatTerrainDisablesMinAndMax) {
     writeDemoTerrain(tmp.file(""));
     writeTerrainFiles(tmp, 8, 6, [](std::int32_t, std::int32_t) { return 300; });
     open(tmp.file("Demo.danl"));
-    EXPECT_EQ(text(IDC_MIN), "0.02");
-    EXPECT_EQ(text(IDC_MAX), "0.02");
-    EXPECT_FALSE(enabled(IDC_MIN));
-    EXPECT_FALSE(enabled(IDC_MAX));
+    EXPECT_EQ(texts({IDC_MIN, IDC_MAX}), "0.02|0.02");
+    EXPECT_FALSE(enabled(IDC_MIN) || enabled(IDC_MAX));
     // A terrain with a range enables them again.
     writeDemoTerrain(tmp.file(""));
     choose(IDC_CHOOSE_HEIGHT, tmp.file("hoehe.bmp"));
-    EXPECT_TRUE(enabled(IDC_MIN));
-    EXPECT_TRUE(enabled(IDC_MAX));
+    EXPECT_TRUE(enabled(IDC_MIN) && enabled(IDC_MAX));
 }
 
 TEST_F(RealDialog, TypedRangeGivesTheMappingAndBack) {
     openDemo();
     type(IDC_MIN, "0");
     type(IDC_MAX, "40");
-    EXPECT_EQ(text(IDC_FAKTOR), "2.0000");
-    EXPECT_EQ(text(IDC_SHIFT), "10.00");
-    EXPECT_EQ(text(IDC_MIN), "0");
-    EXPECT_EQ(text(IDC_MAX), "40");
+    EXPECT_EQ(texts(), "0|40|2.0000|10.00");
     // Writing Min and Max does not start the way back: Faktor keeps "1".
     type(IDC_FAKTOR, "1");
-    EXPECT_EQ(text(IDC_MIN), "5.00");
-    EXPECT_EQ(text(IDC_MAX), "25.00");
-    EXPECT_EQ(text(IDC_FAKTOR), "1");
-    EXPECT_EQ(text(IDC_SHIFT), "10.00");
+    EXPECT_EQ(texts(), "5.00|25.00|1|10.00");
     // A Faktor of no use computes with 1.0 and keeps its text.
     type(IDC_FAKTOR, "abc");
-    EXPECT_EQ(text(IDC_MIN), "5.00");
-    EXPECT_EQ(text(IDC_FAKTOR), "abc");
+    EXPECT_EQ(texts(), "5.00|25.00|abc|10.00");
     // A Max not above Min puts back the range of the mapping.
     type(IDC_MIN, "0");
     type(IDC_MAX, "40");
     for (const char* max : {"-3", "0", "abc"}) {
         type(IDC_MAX, max);
-        EXPECT_EQ(text(IDC_MIN), "0.00") << max;
-        EXPECT_EQ(text(IDC_MAX), "40.00") << max;
-        EXPECT_EQ(text(IDC_FAKTOR), "2.0000") << max;
+        EXPECT_EQ(texts(), "0.00|40.00|2.0000|10.00") << max;
     }
     EXPECT_TRUE(capture.messages.empty());
 }
@@ -375,17 +344,12 @@ TEST_F(RealDialog, FileDialogsOfTheChoosers) {
     // The settings file: chosen, loaded and shown.
     EXPECT_EQ(choose(IDC_CHOOSE_SETTINGS, tmp.file("Demo.danl")),
               (std::vector<std::wstring>{L"erw. Anlagen", L"*.*"}));
-    EXPECT_EQ(text(IDC_SETTINGS_PATH), tmp.file("Demo.danl"));
-    EXPECT_EQ(text(IDC_COLOUR_PATH), "farbe.bmp");
-    EXPECT_EQ(text(IDC_MAX), "20.02");
+    EXPECT_EQ(texts({IDC_SETTINGS_PATH, IDC_COLOUR_PATH, IDC_MAX}),
+              tmp.file("Demo.danl") + "|farbe.bmp|20.02");
     EXPECT_TRUE(capture.messages.empty());
-}
-
-TEST_F(RealDialog, WrongHeightFileIsReportedAndEmptied) {
-    openDemo();
+    // A height file of another kind is reported and emptied.
     choose(IDC_CHOOSE_HEIGHT, tmp.file("gelaende.png"));
-    ASSERT_EQ(capture.messages.size(), 1u);
-    EXPECT_EQ(capture.messages[0], "Falsche Endung: gelaende.png\n");
+    EXPECT_EQ(capture.messages, std::vector<std::string>{"Falsche Endung: gelaende.png\n"});
     EXPECT_EQ(text(IDC_HEIGHT_PATH), "");
     EXPECT_FALSE(enabled(IDC_PIXEL_SIZE));
 }

@@ -97,6 +97,8 @@ TEST_F(Generator, EveryCheckInItsOrder) {
     other.width = other.height = 200;
     writeBytes(tmp.file("gross_h.bmp"), makeBitmap(other));
     writeBytes(tmp.file("gross_f.bmp"), makeBitmap(other));
+    // Settings that start with a section are whole; the others follow these.
+    const std::string base = "[Terrain1]\nHoehe=hoehe.bmp\nFarbe=farbe.bmp\nPixelgroesse=10\n";
     struct Case {
         const char* settings;
         const char* message;
@@ -110,24 +112,16 @@ TEST_F(Generator, EveryCheckInItsOrder) {
          "Falscher Dateityp fuer farbe: farbe.png!\n"},
         {"[Terrain1]\nHoehe=hoehe.bmp\nFarbe=klein.bmp\nPixelgroesse=10\nName=B\n",
          "Groessen stimmen nicht überein!\n"},
-        {"[Terrain1]\nHoehe=hoehe.bmp\nFarbe=farbe.bmp\nPixelgroesse=10\n",
-         "[Terrain1]:Name muss gesetzt sein!\n"},
-        {"[Terrain1]\nHoehe=hoehe.bmp\nFarbe=farbe.bmp\nPixelgroesse=10\nName=\n",
-         "[Terrain1]:Name muss gesetzt sein!\n"},
-        {"[Terrain1]\nHoehe=hoehe.bmp\nFarbe=farbe.bmp\nPixelgroesse=10\nName=..\\B\n",
-         "[Terrain1]:Name muss ein einfacher Ordnername sein: ..\\B!\n"},
-        {"[Terrain1]\nHoehe=hoehe.bmp\nFarbe=farbe.bmp\nPixelgroesse=10\nName=/tmp/B\n",
-         "[Terrain1]:Name muss ein einfacher Ordnername sein: /tmp/B!\n"},
-        {"[Terrain1]\nHoehe=hoehe.bmp\nFarbe=farbe.bmp\nPixelgroesse=10\nName=C:B\n",
-         "[Terrain1]:Name muss ein einfacher Ordnername sein: C:B!\n"},
+        {"", "[Terrain1]:Name muss gesetzt sein!\n"},
+        {"Name=\n", "[Terrain1]:Name muss gesetzt sein!\n"},
+        {"Name=..\\B\n", "[Terrain1]:Name muss ein einfacher Ordnername sein: ..\\B!\n"},
+        {"Name=/tmp/B\n", "[Terrain1]:Name muss ein einfacher Ordnername sein: /tmp/B!\n"},
+        {"Name=C:B\n", "[Terrain1]:Name muss ein einfacher Ordnername sein: C:B!\n"},
         {"[Terrain1]\nHoehe=hoehe.bmp\nFarbe=farbe.bmp\nPixelgroesse=-10\nName=B\n",
          "Pixelgroesse muss groesser als 0 sein: -1000 cm!\n"},
-        {"[Terrain1]\nHoehe=hoehe.bmp\nFarbe=farbe.bmp\nPixelgroesse=10\nName=B\n"
-         "Kachelabstand=5\n",
+        {"Name=B\nKachelabstand=5\n",
          "Kachelabstand muss mindestens eine Pixelgroesse (10.00 m) sein!\n"},
-        {"[Terrain1]\nHoehe=hoehe.bmp\nFarbe=farbe.bmp\nPixelgroesse=10\nName=B\n"
-         "Kachelgroesse=-400\n",
-         "Kachelgroesse darf nicht negativ sein!\n"},
+        {"Name=B\nKachelgroesse=-400\n", "Kachelgroesse darf nicht negativ sein!\n"},
         // A 200 x 200 grid of 1 m: 400 m tiles every 20 m are far too large.
         {"[Terrain1]\nHoehe=gross_h.bmp\nFarbe=gross_f.bmp\nPixelgroesse=1\nName=B\n"
          "Kachelabstand=20\n",
@@ -137,15 +131,10 @@ TEST_F(Generator, EveryCheckInItsOrder) {
          "Kachelabstand=1\nKachelgroesse=20000000\n",
          "Kacheln zu gross fuer das Modellformat! Kachelgroesse hoechstens 1.60 m!\n"},
         // No tile would fit into the 600 m of the grid.
-        {"[Terrain1]\nHoehe=hoehe.bmp\nFarbe=farbe.bmp\nPixelgroesse=10\nName=B\n"
-         "Kachelabstand=700\n",
-         "Keine Kachel: Kachelabstand groesser als das Gelaende!\n"},
+        {"Name=B\nKachelabstand=700\n", "Keine Kachel: Kachelabstand groesser als das Gelaende!\n"},
         // Heights that neither the models nor the layout can hold.
-        {"[Terrain1]\nHoehe=hoehe.bmp\nFarbe=farbe.bmp\nPixelgroesse=10\nName=B\nFaktor=inf\n",
-         "Faktor und Verschiebung muessen Zahlen sein!\n"},
-        {"[Terrain1]\nHoehe=hoehe.bmp\nFarbe=farbe.bmp\nPixelgroesse=10\nName=B\n"
-         "Verschiebung=-30000000\n",
-         "Hoehen ausserhalb des Bereichs der Anlage!\n"},
+        {"Name=B\nFaktor=inf\n", "Faktor und Verschiebung muessen Zahlen sein!\n"},
+        {"Name=B\nVerschiebung=-30000000\n", "Hoehen ausserhalb des Bereichs der Anlage!\n"},
         // A tile at every grid point of 200 x 200.
         {"[Terrain1]\nHoehe=gross_h.bmp\nFarbe=gross_f.bmp\nPixelgroesse=0.01\nName=B\n"
          "Kachelabstand=0.01\nKachelgroesse=0\n",
@@ -155,7 +144,8 @@ TEST_F(Generator, EveryCheckInItsOrder) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.settings);
         capture.reset();
-        EXPECT_EQ(generateTiles(terrainOf(c.settings), tmp.file("Gen.anl")), 0);
+        const std::string settings = c.settings[0] == '[' ? c.settings : base + c.settings;
+        EXPECT_EQ(generateTiles(terrainOf(settings), tmp.file("Gen.anl")), 0);
         EXPECT_EQ(capture.messages, std::vector<std::string>{c.message});
         EXPECT_EQ(readText(tmp.file("Gen.anl")), "alt");
         EXPECT_FALSE(std::filesystem::exists(tmp.path() / "B"));

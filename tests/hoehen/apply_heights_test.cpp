@@ -86,34 +86,22 @@ class HoehenRun : public ::testing::Test {
 
 // ---- the terrain under a layout position -----------------------------------
 
-class Interpolation : public ::testing::Test {
-  protected:
+TEST(Interpolation, GridLiesCentredOnTheOriginAndItsEdgeLinesHoldBeyond) {
     TempFolder tmp;
     MessageCapture capture;
-    // xpts × ypts points one metre apart; the point (i, j) lies 25 × (i + 10
-    // j) cm high, so the bilinear value anywhere is that plane exactly.
-    std::unique_ptr<TerragenHeightSource> plane(std::uint16_t xpts, std::uint16_t ypts) {
-        std::vector<std::int16_t> samples;
-        for (int j = 0; j < ypts; ++j)
-            for (int i = 0; i < xpts; ++i)
-                samples.push_back(static_cast<std::int16_t>(i + 10 * j));
-        TerragenBuilder b;
-        b.count("XPTS", xpts)
-            .count("YPTS", ypts)
-            .scale(1.0f, 1.0f, 1.0f)
-            .heights(16384, 0, samples);
-        writeBytes(tmp.file("p.ter"), b.bytes());
-        auto source = std::make_unique<TerragenHeightSource>(tmp.file("p.ter"));
-        EXPECT_EQ(source->pixelSize, 100);
-        return source;
-    }
-};
-
-TEST_F(Interpolation, GridLiesCentredOnTheOriginAndItsEdgeLinesHoldBeyond) {
+    // (width + 1) × (height + 1) points one metre apart; the point (i, j)
+    // lies 25 × (i + 10 j) cm high, so the bilinear value anywhere is that
+    // plane exactly.
+    const auto plane = [&](std::int32_t width, std::int32_t height) {
+        writeBytes(tmp.file("p.ter"),
+                   terragenGrid(width, height, 1, [](int i, int j) { return i + 10 * j; }));
+        return std::make_unique<TerragenHeightSource>(tmp.file("p.ter"));
+    };
     // 5 × 3 points: x runs from -200 to 200 cm, y from -100 to 100 cm, and
     // the origin is grid point (2, 1). The last cell interpolates towards
     // the last line like any other; beyond either edge that line holds.
-    auto even = plane(5, 3);
+    const auto even = plane(4, 2);
+    ASSERT_EQ(even->pixelSize, 100);
     const std::tuple<std::int32_t, std::int32_t, double> cases[] = {
         {0, 0, 12},
         {-130, 90, 0.7 + 19.0},
@@ -123,13 +111,11 @@ TEST_F(Interpolation, GridLiesCentredOnTheOriginAndItsEdgeLinesHoldBeyond) {
         {INT32_MIN, INT32_MIN, 0},
         {INT32_MIN, INT32_MAX, 20},
     };
-    for (const auto& [x, y, plane] : cases) {
-        SCOPED_TRACE(testing::Message() << x << "," << y);
-        EXPECT_EQ(interpolatedHeight(*even, x, y), 25.0 * plane);
-    }
+    for (const auto& [x, y, height] : cases)
+        EXPECT_EQ(interpolatedHeight(*even, x, y), 25.0 * height) << x << "," << y;
     // 3 × 3 steps: grid point (1, 1) lies at the origin, as the generated
     // tiles put it, not the middle amid four points.
-    EXPECT_EQ(interpolatedHeight(*plane(4, 4), 0, 0), 25.0 * (1 + 10));
+    EXPECT_EQ(interpolatedHeight(*plane(3, 3), 0, 0), 25.0 * (1 + 10));
     EXPECT_TRUE(capture.messages.empty());
 }
 
@@ -219,36 +205,20 @@ TEST_F(HoehenRun, HeightSettingsChooseWhatIsAdjusted) {
 }
 
 TEST_F(HoehenRun, TrackEndsOnTileVerticesGetTheVertexHeights) {
-    // Grids of odd and even numbers of steps along each axis, as height
-    // bitmaps (one point per pixel corner) and Terragen files (one per
-    // sample), 2 m a step, steep enough that half a step off shows.
+    // Grids of an odd number of steps along one axis and an even one along
+    // the other, as height bitmaps (one point per pixel corner) and Terragen
+    // files (one per sample), 2 m a step, steep enough that half a step off
+    // shows.
     auto terrain = [](std::int32_t x, std::int32_t y) { return 300 * x + 70 * y * y; };
     for (const bool ter : {false, true})
-        for (const auto& [width, height] : {std::pair{5, 3}, std::pair{4, 2}}) {
+        for (const auto& [width, height] : {std::pair{5, 2}, std::pair{4, 3}}) {
             SCOPED_TRACE(testing::Message() << (ter ? "ter " : "bmp ") << width << "x" << height);
             capture.reset();
-            std::string danl = "[Terrain1]\nFaktor=1.5\n";
-            std::unique_ptr<HeightSource> source;
-            if (ter) {
-                std::vector<std::int16_t> samples;
-                for (std::int32_t y = 0; y <= height; ++y)
-                    for (std::int32_t x = 0; x <= width; ++x)
-                        samples.push_back(static_cast<std::int16_t>(terrain(x, y)));
-                TerragenBuilder file;
-                file.count("XPTS", static_cast<std::uint16_t>(width + 1))
-                    .count("YPTS", static_cast<std::uint16_t>(height + 1))
-                    .scale(2, 2, 1)
-                    .heights(16384, 0, samples);
-                writeBytes(tmp.file("g.ter"), file.bytes());
-                danl += "Hoehe=g.ter\n";
-                source = std::make_unique<TerragenHeightSource>(tmp.file("g.ter"));
-            } else {
-                writeTerrainFiles(tmp, width, height, terrain);
-                danl += "Hoehe=hoehe.bmp\nPixelgroesse=2\n";
-                source = std::make_unique<BitmapHeightSource>(tmp.file("hoehe.bmp"), 200);
-            }
+            writeTerrainFiles(tmp, width, height, terrain);
+            writeBytes(tmp.file("g.ter"), terragenGrid(width, height, 2, terrain));
+            const std::string danl = std::string("[Terrain1]\nFaktor=1.5\n") +
+                                     (ter ? "Hoehe=g.ter\n" : "Hoehe=hoehe.bmp\nPixelgroesse=2\n");
             writeText(tmp.file("Test.danl"), danl);
-            ASSERT_EQ(source->pixelSize, 200);
             // One track from each grid point to the origin. The point lies
             // where the generated layout puts its vertex: the tile object at
             // (centre - size / 2) steps, the halves rounded down, and the
@@ -264,7 +234,10 @@ TEST_F(HoehenRun, TrackEndsOnTileVerticesGetTheVertexHeights) {
 
             // The vertex's height by the height program's own mapping.
             SettingsFile settings;
-            ASSERT_TRUE(settings.parse(danl));
+            ASSERT_TRUE(settings.parse(danl) && changeFolder(tmp.path().string()));
+            const std::unique_ptr<HeightSource> source =
+                openHeightSource(readTerrainValues(settings));
+            ASSERT_EQ(source->pixelSize, 200);
             const TerrainMapping m = terrainMapping(readTerrainValues(settings), *source);
             const Layout out = written();
             ASSERT_EQ(out.tracks.size(), layout.tracks.size());

@@ -1,7 +1,7 @@
 #include "layout/layout.h"
 
-#include <bit>
 #include <cmath>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <limits>
 #include <random>
@@ -29,9 +29,8 @@ ObjectRecord object(std::int16_t id, const char* path, Point3 position, Vector3 
 }
 
 bool sameBits(const Vector3& a, const Vector3& b) {
-    return std::bit_cast<std::uint32_t>(a.x) == std::bit_cast<std::uint32_t>(b.x) &&
-           std::bit_cast<std::uint32_t>(a.y) == std::bit_cast<std::uint32_t>(b.y) &&
-           std::bit_cast<std::uint32_t>(a.z) == std::bit_cast<std::uint32_t>(b.z);
+    const float x[] = {a.x, a.y, a.z}, y[] = {b.x, b.y, b.z};
+    return std::memcmp(x, y, sizeof x) == 0;
 }
 
 bool equalFloats(const Vector3& a, const Vector3& b) {

@@ -1,4 +1,3 @@
-#include "raster/grid_placement.h"
 #include "raster/height_source.h"
 #include "raster/terrain_settings.h"
 #include "tests/raster/raster_test_files.h"
@@ -87,11 +86,9 @@ TEST_F(HeightSourceTest, TerragenPixelSizeAndBounds) {
     for (auto [scale, size] :
          {std::pair{30.0f, 3000}, {0.29f, 28}, {0.0f, 781}, {-0.0f, 781}, {-1.5f, -150}}) {
         SCOPED_TRACE(scale);
-        TerragenHeightSource src(put("s.ter", TerragenBuilder()
-                                                  .count("SIZE", 1)
-                                                  .scale(scale, 7, 1)
-                                                  .heights(0, 0, {0, 0, 0, 0})
-                                                  .bytes()));
+        TerragenBuilder file;
+        file.count("SIZE", 1).scale(scale, 7, 1).heights(0, 0, {0, 0, 0, 0});
+        TerragenHeightSource src(put("s.ter", file.bytes()));
         EXPECT_EQ(src.pixelSize, size);
     }
     // The bounds are the lowest and highest height for every sign of
@@ -100,11 +97,9 @@ TEST_F(HeightSourceTest, TerragenPixelSizeAndBounds) {
     for (auto [heightScale, scaleZ] :
          {std::pair<std::int16_t, float>{300, 2.0f}, {-300, 2.0f}, {300, -2.0f}, {0, 1.0f}}) {
         SCOPED_TRACE(heightScale);
-        TerragenHeightSource src(put("b.ter", TerragenBuilder()
-                                                  .count("SIZE", 2)
-                                                  .scale(1, 1, scaleZ)
-                                                  .heights(heightScale, -3, samples)
-                                                  .bytes()));
+        TerragenBuilder file;
+        file.count("SIZE", 2).scale(1, 1, scaleZ).heights(heightScale, -3, samples);
+        TerragenHeightSource src(put("b.ter", file.bytes()));
         double lo = src.heightAt(0, 0), hi = lo;
         for (std::int32_t y = 0; y <= src.gridHeight; ++y)
             for (std::int32_t x = 0; x <= src.gridWidth; ++x) {
@@ -133,30 +128,4 @@ TEST_F(HeightSourceTest, TerragenWithoutAGridGivesOurMessage) {
         EXPECT_EQ(capture.messages,
                   std::vector<std::string>{"Zu wenig Hoehendaten in " + tmp.file("g.ter") + "!\n"});
     }
-}
-
-TEST_F(HeightSourceTest, UnderEveryGridPointLiesItsHeight) {
-    // Files of the independent tools, odd and even numbers of grid steps
-    // along each axis. A grid point lies where the generated layout puts its
-    // vertex: the tile object at (centre - size / 2) steps, the halves
-    // rounded down, and the vertex (point - centre) steps from it.
-    std::unique_ptr<HeightSource> sources[] = {
-        std::make_unique<BitmapHeightSource>(testDataFile("im_height_4x3.bmp"), 250),
-        std::make_unique<BitmapHeightSource>(testDataFile("im_bmp3_w5.bmp"), 250), // 5 x 4
-        std::make_unique<TerragenHeightSource>(testDataFile("gdal_4x2_12m5.ter")), // 3 x 1
-        std::make_unique<TerragenHeightSource>(testDataFile("gdal_5x3_2m.ter")),   // 4 x 2
-    };
-    for (const auto& src : sources) {
-        const std::int32_t w = src->gridWidth, h = src->gridHeight, size = src->pixelSize;
-        ASSERT_GT(w, 0);
-        for (std::int32_t r = 0; r <= h; ++r)
-            for (std::int32_t c = 0; c <= w; ++c) {
-                SCOPED_TRACE(testing::Message() << w << "x" << h << " at " << c << "," << r);
-                const std::int32_t x = (c - w / 2) * size, y = (r - h / 2) * size;
-                EXPECT_EQ(gridLineCm(c, w, size), x);
-                EXPECT_EQ(gridStepsAt(y, h, size), r);
-                EXPECT_EQ(interpolatedHeight(*src, x, y), src->heightAt(c, r));
-            }
-    }
-    EXPECT_TRUE(capture.messages.empty());
 }

@@ -98,6 +98,20 @@ TerragenBuilder& TerragenBuilder::end(const char* tag) {
     return *this;
 }
 
+std::vector<std::uint8_t> terragenGrid(std::int32_t width, std::int32_t height, float step,
+                                       const PixelValue& sample) {
+    std::vector<std::int16_t> samples;
+    for (std::int32_t y = 0; y <= height; ++y)
+        for (std::int32_t x = 0; x <= width; ++x)
+            samples.push_back(static_cast<std::int16_t>(sample(x, y)));
+    return TerragenBuilder()
+        .count("XPTS", static_cast<std::uint16_t>(width + 1))
+        .count("YPTS", static_cast<std::uint16_t>(height + 1))
+        .scale(step, step, 1)
+        .heights(16384, 0, samples)
+        .bytes();
+}
+
 std::vector<std::vector<std::string>> readTable(const std::string& name) {
     std::istringstream in(readText(testDataFile(name)));
     std::vector<std::vector<std::string>> rows;

@@ -57,5 +57,10 @@ class TerragenBuilder {
     ByteWriter w_;
 };
 
+// A Terragen file of (width + 1) x (height + 1) points `step` metres apart,
+// point (x, y) (y from the south) a quarter of sample(x, y) metres high.
+std::vector<std::uint8_t> terragenGrid(std::int32_t width, std::int32_t height, float step,
+                                       const PixelValue& sample);
+
 // A comma-separated table under tests/data, without its heading line.
 std::vector<std::vector<std::string>> readTable(const std::string& name);

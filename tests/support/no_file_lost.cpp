@@ -45,6 +45,12 @@ void makeReadOnly(const std::string& path) {
                                  std::filesystem::perm_options::remove);
 }
 
+// The path of an old file of that name in the folder.
+std::string oldFile(const TempFolder& folder, const std::string& fileName) {
+    writeBytes(folder.file(fileName), OldBytes);
+    return folder.file(fileName);
+}
+
 // One failing write over an old file: it must report failure, keep the old
 // bytes, show exactly the message expected and leave nothing behind.
 void expectKept(const TempFolder& folder, const std::string& path, const FileWriter& write,
@@ -58,39 +64,28 @@ void expectKept(const TempFolder& folder, const std::string& path, const FileWri
 }
 
 #ifndef _WIN32
-bool holdsTemporary(const std::filesystem::path& folder) {
+std::size_t temporariesIn(const std::filesystem::path& folder) {
+    std::size_t n = 0;
     for (const std::string& name : filesIn(folder))
-        if (name.find(".zumt-tmp-") != std::string::npos) return true;
-    return false;
+        n += name.find(".zumt-tmp-") != std::string::npos;
+    return n;
 }
 
-// Runs the writer in a child as an ordinary user (uid and gid 65534) over
-// an old file of the given owner and mode in a folder anyone may write;
-// the old file must stay and the one message must be the one expected.
+// Runs the writer as an ordinary user over an old file of the given owner
+// and mode in a folder anyone may write; the old file must stay and the one
+// message must be the one expected.
 void expectRefusedToUser(const std::string& fileName, const FileWriter& write, uid_t owner,
                          gid_t group, const char* message) {
     TempFolder folder;
-    const std::string path = folder.file(fileName);
-    writeBytes(path, OldBytes);
+    const std::string path = oldFile(folder, fileName);
     ASSERT_EQ(chmod(folder.path().c_str(), 0777), 0);
     ASSERT_EQ(chown(path.c_str(), owner, group), 0);
     ASSERT_EQ(chmod(path.c_str(), 0666 & ~(owner == 0 ? 0022 : 0)), 0);
-    const pid_t child = fork();
-    if (child == 0) {
+    EXPECT_TRUE(asOrdinaryUser([&] {
         MessageCapture capture;
-        if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0) _exit(9);
-        const bool kept =
-            !write(path) && readBytes(path) == OldBytes && filesIn(folder.path()).size() == 1;
-        _exit(!kept                                                      ? 1
-              : capture.messages.size() != 1                             ? 2
-              : capture.messages[0] != formatText(message, path.c_str()) ? 3
-                                                                         : 0);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status));
-    // 1: replaced, or something left beside it; 2, 3: not the one message.
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+        return !write(path) && readBytes(path) == OldBytes && filesIn(folder.path()).size() == 1 &&
+               capture.messages == std::vector{formatText(message, path.c_str())};
+    })) << "replaced, something left beside it, or not the one message";
 }
 #endif
 
@@ -102,8 +97,7 @@ void expectNoFileLost(const std::string& fileName, const FileWriter& write, Dura
     {
         TempFolder folder;
         MessageCapture capture;
-        const std::string path = folder.file(fileName);
-        writeBytes(path, OldBytes);
+        const std::string path = oldFile(folder, fileName);
         ASSERT_TRUE(write(path)) << "the writer fails without a fault";
         EXPECT_TRUE(capture.messages.empty());
         newBytes = readBytes(path);
@@ -136,8 +130,7 @@ void expectNoFileLost(const std::string& fileName, const FileWriter& write, Dura
         SCOPED_TRACE(testing::Message()
                      << "fault " << static_cast<int>(fault) << " after " << bytes);
         TempFolder folder;
-        const std::string path = folder.file(fileName);
-        writeBytes(path, OldBytes);
+        const std::string path = oldFile(folder, fileName);
         setWriteFaultForTesting(fault, bytes);
         if (!message) {
             expectWritesAgain(path);
@@ -152,8 +145,7 @@ void expectNoFileLost(const std::string& fileName, const FileWriter& write, Dura
     {
         SCOPED_TRACE("read-only old file");
         TempFolder folder;
-        const std::string path = folder.file(fileName);
-        writeBytes(path, OldBytes);
+        const std::string path = oldFile(folder, fileName);
         makeReadOnly(path);
         expectKept(folder, path, write, formatText("Can't open %s!\n", path.c_str()));
         std::filesystem::permissions(path, std::filesystem::perms::owner_write,
@@ -190,8 +182,7 @@ void expectNoFileLost(const std::string& fileName, const FileWriter& write, Dura
     if (TempFolder folder; folder.file(std::string(255, 'L')).size() <= maxPathLength()) {
         SCOPED_TRACE("a name of 255 bytes");
         const std::string ext = extensionOf(fileName).value_or("");
-        const std::string path = folder.file(std::string(255 - ext.size(), 'L') + ext);
-        writeBytes(path, OldBytes);
+        const std::string path = oldFile(folder, std::string(255 - ext.size(), 'L') + ext);
         expectWritesAgain(path);
         EXPECT_EQ(filesIn(folder.path()).size(), 1u);
     }
@@ -200,8 +191,7 @@ void expectNoFileLost(const std::string& fileName, const FileWriter& write, Dura
     {
         SCOPED_TRACE("attributes kept");
         TempFolder folder;
-        const std::string path = folder.file(fileName);
-        writeBytes(path, OldBytes);
+        const std::string path = oldFile(folder, fileName);
         const DWORD set = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE;
         ASSERT_TRUE(SetFileAttributesA(path.c_str(), set));
         expectWritesAgain(path);
@@ -239,23 +229,41 @@ void expectNoFileLost(const std::string& fileName, const FileWriter& write, Dura
     {
         SCOPED_TRACE("a termination signal during the write");
         TempFolder folder;
-        const std::string path = folder.file(fileName);
-        writeBytes(path, OldBytes);
-        const pid_t child = fork();
-        if (child == 0) {
+        const std::string path = oldFile(folder, fileName);
+        EXPECT_TRUE(terminatedWhileWriting(folder.path(), 1, [&] {
             setWriteFaultForTesting(WriteFault::Stalls, 1);
             write(path);
-            _exit(0);
-        }
-        for (int i = 0; i < 1000 && !holdsTemporary(folder.path()); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        EXPECT_TRUE(holdsTemporary(folder.path())) << "the write never started";
-        kill(child, SIGTERM);
-        int status = 0;
-        ASSERT_EQ(waitpid(child, &status, 0), child);
-        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
+        }));
         EXPECT_EQ(filesIn(folder.path()), std::vector<std::string>{fileName});
         EXPECT_EQ(readBytes(path), OldBytes);
     }
 #endif
 }
+
+#ifndef _WIN32
+bool asOrdinaryUser(const std::function<bool()>& check) {
+    const pid_t child = fork();
+    if (child == 0) {
+        if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0) _exit(9);
+        _exit(check() ? 0 : 1);
+    }
+    int status = 0;
+    return waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+bool terminatedWhileWriting(const std::filesystem::path& folder, std::size_t temporaries,
+                            const std::function<void()>& write) {
+    const pid_t child = fork();
+    if (child == 0) {
+        write();
+        _exit(0);
+    }
+    for (int i = 0; i < 1000 && temporariesIn(folder) < temporaries; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(temporariesIn(folder), temporaries) << "the write never reached its stall";
+    kill(child, SIGTERM);
+    int status = 0;
+    return waitpid(child, &status, 0) == child && WIFSIGNALED(status) &&
+           WTERMSIG(status) == SIGTERM;
+}
+#endif

@@ -7,6 +7,7 @@
 
 #include "platform/platform.h"
 
+#include <filesystem>
 #include <functional>
 #include <string>
 
@@ -34,3 +35,13 @@ using FileWriter = std::function<bool(const std::string& path)>;
 // Every check is a GoogleTest expectation.
 void expectNoFileLost(const std::string& fileName, const FileWriter& write,
                       Durability durability = Durability::Flushed);
+
+#ifndef _WIN32
+// Runs check as an ordinary user (uid and gid 65534; root only) in a child.
+bool asOrdinaryUser(const std::function<bool()>& check);
+
+// Runs write in a child, ended by SIGTERM once the folder holds that many
+// temporary files (the last stalls, WriteFault::Stalls); true if it ended so.
+bool terminatedWhileWriting(const std::filesystem::path& folder, std::size_t temporaries,
+                            const std::function<void()>& write);
+#endif

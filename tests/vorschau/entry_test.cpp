@@ -62,17 +62,17 @@ TEST_F(VorschauEntry, RefusesWhatItCannotDrawAndWritesNothing) {
     struct Case {
         std::vector<std::string> args;
         const char* danl; // the rest of [Terrain1] in Test.danl
-        std::vector<std::string> messages;
+        std::string message;
     } cases[] = {
         // A mistyped picture name must not overwrite the layout. (No
         // arguments and missing settings: console_test.sh.)
         {{test, file("Strecke.anl")},
          "",
-         {"Falscher Dateityp fuer Bild: " + file("Strecke.anl") + "!\n"}},
-        {{test}, "Farbe=farbe.png\n", {"Falscher Dateityp fuer farbe: farbe.png!\n"}},
-        {{test}, "Farbe=fehlt.bmp\n", {"Can't open fehlt.bmp!\n"}},
-        {{test}, "Farbe=klein.bmp\n", {"Groessen stimmen nicht überein!\n"}},
-        {{file("Kaputt.danl")}, "", {"Datei zu lang!\n"}},
+         "Falscher Dateityp fuer Bild: " + file("Strecke.anl") + "!\n"},
+        {{test}, "Farbe=farbe.png\n", "Falscher Dateityp fuer farbe: farbe.png!\n"},
+        {{test}, "Farbe=fehlt.bmp\n", "Can't open fehlt.bmp!\n"},
+        {{test}, "Farbe=klein.bmp\n", "Groessen stimmen nicht überein!\n"},
+        {{file("Kaputt.danl")}, "", "Datei zu lang!\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args[0] + c.danl);
@@ -80,7 +80,7 @@ TEST_F(VorschauEntry, RefusesWhatItCannotDrawAndWritesNothing) {
                   std::string("[Terrain1]\nHoehe=hoehe.bmp\nPixelgroesse=10\n") + c.danl);
         capture.reset();
         EXPECT_EQ(runVorschau(c.args), 1);
-        EXPECT_EQ(capture.messages, c.messages);
+        EXPECT_EQ(capture.messages, std::vector{c.message});
         EXPECT_EQ(readText(tmp.file("Strecke.anl")), "alt");
         EXPECT_FALSE(fileExists(tmp.file("Test.png")) || fileExists(tmp.file("Kaputt.png")));
     }
