@@ -1,8 +1,9 @@
 #include "bench/bench_support.h"
 
-#include "common/bytes.h"
 #include "common/file_messages.h"
 #include "platform/platform.h"
+#include "raster/bitmap_writer.h"
+#include "raster/terragen_writer.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -37,55 +38,30 @@ bool resetResidentPeak() {
 
 bool writeBenchTerrain(const std::string& path, int points, float scaleMetres,
                        const std::function<std::int16_t(int, int)>& sample) {
-    ByteWriter w;
-    w.reserve(64 + 2u * static_cast<std::size_t>(points) * static_cast<std::size_t>(points));
-    w.bytes("TERRAGENTERRAIN ", 16);
-    w.bytes("SIZE", 4);
-    w.u16(static_cast<std::uint16_t>(points - 1));
-    w.u16(0);
-    w.bytes("SCAL", 4);
-    w.f32(scaleMetres);
-    w.f32(scaleMetres);
-    w.f32(1.0f);
-    w.bytes("ALTW", 4);
-    w.i16(2000);
-    w.i16(100);
-    for (int y = 0; y < points; ++y)
-        for (int x = 0; x < points; ++x)
-            w.i16(sample(x, y));
-    if ((points * points) % 2 != 0) w.u16(0);
-    w.bytes("EOF ", 4);
-    return writeFileSafely(path, w.buffer());
+    TerragenHeader h;
+    h.xpts = h.ypts = static_cast<std::uint16_t>(points);
+    h.scaleX = h.scaleY = scaleMetres;
+    h.scaleZ = 1.0f;
+    h.heightScale = 2000;
+    h.baseHeight = 100;
+    h.pointChunks = false; // square: "SIZE" alone gives the shape
+    return writeFileSafely(path, encodeTerragenFile(h, [&](std::size_t y, std::int16_t* samples) {
+                               for (int x = 0; x < points; ++x)
+                                   samples[x] = sample(x, static_cast<int>(y));
+                           }));
 }
 
 bool writeBenchBitmap(const std::string& path, int width, int height,
                       const std::function<std::uint32_t(int, int)>& pixel) {
-    const std::uint32_t stride = (3u * static_cast<std::uint32_t>(width) + 3u) / 4u * 4u;
-    const std::uint32_t rows = static_cast<std::uint32_t>(height);
-    ByteWriter w;
-    w.reserve(54 + std::size_t{stride} * rows);
-    w.bytes("BM", 2);
-    w.u32(54 + stride * rows);
-    w.u32(0);
-    w.u32(54);
-    w.u32(40);
-    w.i32(width);
-    w.i32(height);
-    w.u16(1);
-    w.u16(24);
-    for (int i = 0; i < 6; ++i)
-        w.u32(0);
-    for (int y = 0; y < height; ++y) {
+    const auto rows = [&](std::int32_t y, std::uint8_t* bytes) {
         for (int x = 0; x < width; ++x) {
             const std::uint32_t v = pixel(x, y);
-            w.u8(static_cast<std::uint8_t>(v >> 16));
-            w.u8(static_cast<std::uint8_t>(v >> 8));
-            w.u8(static_cast<std::uint8_t>(v));
+            *bytes++ = static_cast<std::uint8_t>(v >> 16);
+            *bytes++ = static_cast<std::uint8_t>(v >> 8);
+            *bytes++ = static_cast<std::uint8_t>(v);
         }
-        for (std::uint32_t pad = 3u * static_cast<std::uint32_t>(width); pad < stride; ++pad)
-            w.u8(0);
-    }
-    return writeFileSafely(path, w.buffer());
+    };
+    return writeFileSafely(path, encodeBitmapFile(width, height, rows, BitmapExtras{false, 0}));
 }
 
 TrackRecord benchTrack(int i, Point3 start, Point3 end) {

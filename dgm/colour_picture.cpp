@@ -1,9 +1,9 @@
 #include "dgm/colour_picture.h"
 
-#include "common/bytes.h"
 #include "common/message.h"
 #include "common/paths.h"
 #include "platform/platform.h"
+#include "raster/bitmap_writer.h"
 #include "raster/hillshade.h"
 
 #include <stb/stb_image.h>
@@ -306,37 +306,17 @@ ColourCanvas shadedRelief(const RowGrid& terrain) {
 }
 
 std::vector<std::uint8_t> encodeBitmap(const ColourCanvas& canvas) {
-    const std::size_t stride = (canvas.width * 3 + 3) / 4 * 4;
-    const std::size_t pixelBytes = stride * canvas.height;
-    // The header's sizes are 32 bits.
-    if (canvas.width == 0 || canvas.height == 0 || pixelBytes > 0xFFFFFFFFu - 54) return {};
-    ByteWriter w;
-    w.reserve(54 + pixelBytes);
-    // File header, then the 40-byte info header.
-    w.bytes("BM", 2);
-    w.u32(static_cast<std::uint32_t>(54 + pixelBytes));
-    w.u16(0);
-    w.u16(0);
-    w.u32(54);
-    w.u32(40);
-    w.i32(static_cast<std::int32_t>(canvas.width));
-    w.i32(static_cast<std::int32_t>(canvas.height)); // positive: bottom-up
-    w.u16(1);
-    w.u16(24);
-    w.u32(0);
-    w.u32(static_cast<std::uint32_t>(pixelBytes));
-    w.i32(2835); // 72 dpi, as image tools write it; not used
-    w.i32(2835);
-    w.u32(0);
-    w.u32(0);
-    const std::uint8_t padding[3] = {0, 0, 0};
-    for (std::size_t r = 0; r < canvas.height; ++r) {
-        const std::uint8_t* p = canvas.rgb.data() + r * canvas.width * 3;
-        for (std::size_t c = 0; c < canvas.width; ++c, p += 3) {
-            const std::uint8_t bgr[3] = {p[2], p[1], p[0]};
-            w.bytes(bgr, 3);
-        }
-        w.bytes(padding, stride - canvas.width * 3);
-    }
-    return std::move(w.buffer());
+    // The header's sizes are 32 bits; the writer refuses what does not fit.
+    if (canvas.width > 0x7FFFFFFF || canvas.height > 0x7FFFFFFF) return {};
+    return encodeBitmapFile(
+        static_cast<std::int32_t>(canvas.width), static_cast<std::int32_t>(canvas.height),
+        [&](std::int32_t r, std::uint8_t* bgr) {
+            const std::uint8_t* p =
+                canvas.rgb.data() + static_cast<std::size_t>(r) * canvas.width * 3;
+            for (std::size_t c = 0; c < canvas.width; ++c, p += 3, bgr += 3) {
+                bgr[0] = p[2];
+                bgr[1] = p[1];
+                bgr[2] = p[0];
+            }
+        });
 }

@@ -92,5 +92,6 @@ std::size_t shadeUncovered(ColourCanvas& canvas, const RowGrid& terrain);
 ColourCanvas shadedRelief(const RowGrid& terrain);
 
 // The canvas as an uncompressed 24-bit bottom-up BMP with the 40-byte info
-// header, the form raster/bitmap_file.h reads.
+// header (raster/bitmap_writer.h), the form raster/bitmap_file.h reads; empty
+// when it has no pixels or does not fit the header's 32-bit sizes.
 std::vector<std::uint8_t> encodeBitmap(const ColourCanvas& canvas);

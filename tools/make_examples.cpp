@@ -10,10 +10,11 @@
 // pixels, with its world file) that carries a red marker on the ridge.
 //
 //   zumt_make_examples FOLDER
-#include "common/bytes.h"
 #include "common/file_messages.h"
 #include "layout/layout.h"
 #include "platform/platform.h"
+#include "raster/bitmap_writer.h"
+#include "raster/terragen_writer.h"
 #include "settings/settings_file.h"
 
 #include <stb/stb_image_write.h>
@@ -57,30 +58,16 @@ double sampleMetres(int x, int y) {
 }
 
 std::vector<std::uint8_t> terragenFile() {
-    ByteWriter w;
-    w.bytes("TERRAGENTERRAIN ", 16);
-    w.bytes("SIZE", 4);
-    w.u16(Points - 1);
-    w.u16(0);
-    w.bytes("XPTS", 4);
-    w.u16(Points);
-    w.u16(0);
-    w.bytes("YPTS", 4);
-    w.u16(Points);
-    w.u16(0);
-    w.bytes("SCAL", 4);
-    w.f32(GridMetres);
-    w.f32(GridMetres);
-    w.f32(1.0f);
-    w.bytes("ALTW", 4);
-    w.i16(HeightScale);
-    w.i16(BaseHeight);
-    for (int y = 0; y < Points; ++y)
+    TerragenHeader h;
+    h.xpts = h.ypts = Points;
+    h.scaleX = h.scaleY = GridMetres;
+    h.scaleZ = 1.0f;
+    h.heightScale = HeightScale;
+    h.baseHeight = BaseHeight;
+    return encodeTerragenFile(h, [](std::size_t y, std::int16_t* samples) {
         for (int x = 0; x < Points; ++x)
-            w.i16(sampleOf(terrainMetres(x, y)));
-    if ((Points * Points) % 2 != 0) w.u16(0);
-    w.bytes("EOF ", 4);
-    return std::move(w.buffer());
+            samples[x] = sampleOf(terrainMetres(x, static_cast<double>(y)));
+    });
 }
 
 // A 24-bit bitmap, rows in file order; pixel gives blue, green, red.
@@ -88,37 +75,21 @@ struct Rgb {
     std::uint8_t blue, green, red;
 };
 
+// 96 dpi (3780 pixels a metre) in the resolution fields, as the examples
+// were first written.
 template <class Pixel>
 std::vector<std::uint8_t> bitmapFile(int width, int height, Pixel pixel) {
-    const std::uint32_t stride = (3u * static_cast<std::uint32_t>(width) + 3u) / 4u * 4u;
-    const auto size = 54u + stride * static_cast<std::uint32_t>(height);
-    ByteWriter w;
-    w.bytes("BM", 2);
-    w.u32(size);
-    w.u32(0);
-    w.u32(54);
-    w.u32(40);
-    w.i32(width);
-    w.i32(height);
-    w.u16(1);
-    w.u16(24);
-    w.u32(0);
-    w.u32(stride * static_cast<std::uint32_t>(height));
-    w.i32(3780);
-    w.i32(3780);
-    w.u32(0);
-    w.u32(0);
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            Rgb c = pixel(x, y);
-            w.u8(c.blue);
-            w.u8(c.green);
-            w.u8(c.red);
-        }
-        for (std::uint32_t pad = 3u * static_cast<std::uint32_t>(width); pad < stride; ++pad)
-            w.u8(0);
-    }
-    return std::move(w.buffer());
+    return encodeBitmapFile(
+        width, height,
+        [&](std::int32_t y, std::uint8_t* bytes) {
+            for (int x = 0; x < width; ++x) {
+                const Rgb c = pixel(x, y);
+                *bytes++ = c.blue;
+                *bytes++ = c.green;
+                *bytes++ = c.red;
+            }
+        },
+        BitmapExtras{true, 3780});
 }
 
 // The height of a pixel: the mean of the four samples at its corners.

@@ -1,5 +1,6 @@
 #include "tests/raster/raster_test_files.h"
 
+#include "raster/bitmap_writer.h"
 #include "tests/support/test_support.h"
 
 #include <sstream>
@@ -48,12 +49,20 @@ std::vector<std::uint8_t> makeBitmap(const BitmapPlan& plan) {
 
 void writeTerrainFiles(const TempFolder& folder, std::int32_t width, std::int32_t height,
                        const PixelValue& heightCm, const PixelValue& colour) {
-    BitmapPlan heights(width, height);
-    heights.pixel = [&](std::int32_t x, std::int32_t y) { return 10000 + heightCm(x, y); };
-    writeBytes(folder.file("hoehe.bmp"), makeBitmap(heights));
-    BitmapPlan colours(width, height);
-    colours.pixel = colour ? colour : [](std::int32_t, std::int32_t) { return 0x3C8C46; };
-    writeBytes(folder.file("farbe.bmp"), makeBitmap(colours));
+    const auto write = [&](const char* name, const PixelValue& value) {
+        writeBytes(folder.file(name),
+                   encodeBitmapFile(width, height, [&](std::int32_t y, std::uint8_t* bytes) {
+                       for (std::int32_t x = 0; x < width; ++x) {
+                           const std::int32_t v = value(x, y);
+                           *bytes++ = static_cast<std::uint8_t>(v >> 16);
+                           *bytes++ = static_cast<std::uint8_t>(v >> 8);
+                           *bytes++ = static_cast<std::uint8_t>(v);
+                       }
+                   }));
+    };
+    write("hoehe.bmp", [&](std::int32_t x, std::int32_t y) { return 10000 + heightCm(x, y); });
+    write(
+        "farbe.bmp", colour ? colour : [](std::int32_t, std::int32_t) { return 0x3C8C46; });
 }
 
 TerragenBuilder::TerragenBuilder(const char* first, const char* second) {

@@ -32,10 +32,11 @@ struct BitmapPlan {
 };
 std::vector<std::uint8_t> makeBitmap(const BitmapPlan& plan);
 
-// Writes "hoehe.bmp" (pixel (x, y) holds heightCm(x, y)) and "farbe.bmp"
-// (pixel (x, y) stores colour(x, y) as above: blue × 65536 + green × 256 +
-// red; a plain green without one) into the folder, both width × height
-// pixels, y counted in file order.
+// Writes with the bitmap writer (raster/bitmap_writer.h) "hoehe.bmp" (pixel
+// (x, y) holds the height heightCm(x, y)) and "farbe.bmp" (pixel (x, y)
+// stores colour(x, y) as above: blue × 65536 + green × 256 + red; a plain
+// green without one) into the folder, both width × height pixels, y counted
+// in file order.
 using PixelValue = std::function<std::int32_t(std::int32_t, std::int32_t)>;
 void writeTerrainFiles(const TempFolder& folder, std::int32_t width, std::int32_t height,
                        const PixelValue& heightCm, const PixelValue& colour = {});
