@@ -356,7 +356,6 @@ TEST(DgmTerrainFile, ReadsBackNorthUpWithinItsPrecision) {
         ASSERT_EQ(t.ypts, 3);
         EXPECT_EQ(static_cast<std::int32_t>(static_cast<double>(t.scaleX) * 100.0), k.stepCm);
         EXPECT_EQ(t.scaleZ == t.scaleX, k.gdalAlike);
-        EXPECT_EQ(chooseTerrainEncoding(k.low, k.high, k.stepCm).gdalReadsAlike(), k.gdalAlike);
         for (std::int32_t r = 0; r < 3; ++r) // the file's row 0 is the south
             for (std::int32_t c = 0; c < 4; ++c)
                 ASSERT_NEAR(t.heightAt(c, 2 - r) / 100.0, g.rows[r][c], k.tolerance) << c << r;

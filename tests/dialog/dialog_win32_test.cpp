@@ -43,26 +43,40 @@ HWND ownedDialog(HWND owner) {
     return search.second;
 }
 
-// The answer to the modal window that the dialog opens next, given from a
-// timer, which the modal window's own message loop runs.
-HWND g_owner = nullptr;
-std::function<void(HWND)> g_answer;
+// What the timer does with the first visible dialog window owned by owner.
+struct ModalScript {
+    HWND owner = nullptr;
+    std::function<void(HWND)> answer;
+    bool answered = false;
+    int ticks = 0;
+};
+ModalScript* g_script = nullptr;
 
-void CALLBACK onTimer(HWND, UINT, UINT_PTR, DWORD) {
-    if (HWND modal = g_answer ? ownedDialog(g_owner) : nullptr)
-        std::exchange(g_answer, nullptr)(modal);
+void CALLBACK onTimer(HWND, UINT, UINT_PTR id, DWORD) {
+    if (!g_script || g_script->answered) return;
+    HWND modal = ownedDialog(g_script->owner);
+    if (!modal) {
+        // Give up after half a minute: cancel whatever is open.
+        if (++g_script->ticks > 300) {
+            g_script->answered = true;
+            KillTimer(nullptr, id);
+        }
+        return;
+    }
+    g_script->answered = true;
+    KillTimer(nullptr, id);
+    g_script->answer(modal);
 }
 
 // Runs action (which opens a modal window) while the timer answers it.
 void answerModal(HWND owner, const std::function<void(HWND)>& answer,
                  const std::function<void()>& action) {
-    g_owner = owner;
-    g_answer = answer;
-    const UINT_PTR timer = SetTimer(nullptr, 0, 100, onTimer);
+    ModalScript script{owner, answer};
+    g_script = &script;
+    SetTimer(nullptr, 0, 100, onTimer);
     action();
-    KillTimer(nullptr, timer);
-    EXPECT_FALSE(g_answer) << "no modal window was answered";
-    g_answer = nullptr;
+    g_script = nullptr;
+    EXPECT_TRUE(script.answered);
 }
 
 std::wstring windowText(HWND w) {
@@ -124,8 +138,8 @@ class RealDialog : public ::testing::Test {
                                                         IDC_SHIFT}) const {
         std::string joined;
         for (int id : ids)
-            joined += (joined.empty() ? "" : "|") + text(id);
-        return joined;
+            (joined += '|') += text(id);
+        return joined.substr(1);
     }
     // As typed: the edit's text changes and it notifies the dialog.
     void type(int id, const char* value) {
