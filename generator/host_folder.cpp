@@ -2,9 +2,6 @@
 
 #include "platform/platform.h"
 
-#include <filesystem>
-#include <system_error>
-
 namespace {
 
 std::string& cache() {
@@ -28,6 +25,5 @@ void forgetHostFolder() {
 
 bool hostFolderExists(const std::string& folder) {
     if (platformIsWindows()) return true;
-    std::error_code error;
-    return std::filesystem::is_directory(osPath(folder), error);
+    return folderExists(folder);
 }

@@ -59,6 +59,10 @@ std::size_t nameOffset(std::string_view path) {
     return cut;
 }
 
+bool folderExists(std::string_view path) {
+    return sys::isFolder(osPath(path));
+}
+
 bool fileCanBeOpened(std::string_view path) {
     InputProblem problem;
     std::FILE* f = openInputFile(path, problem);

@@ -70,6 +70,9 @@ bool fileCanBeOpened(std::string_view path);
 // read must not be taken for a new one.
 bool pathExists(std::string_view path);
 
+// True when the path names an existing folder (links followed).
+bool folderExists(std::string_view path);
+
 // The size in bytes of an open file as the file system reports it (not the
 // stream position; 64 bits on every system). False when it cannot be told.
 bool openFileSize(std::FILE* f, std::uint64_t& size);
