@@ -3,6 +3,8 @@
 #include "generator/tile_pool.h"
 #include "layout/layout.h"
 #include "platform/platform.h"
+#include "raster/height_file.h"
+#include "raster/job_forecast.h"
 #include "tests/raster/raster_test_files.h"
 #include "tests/support/test_support.h"
 
@@ -191,6 +193,32 @@ TEST_F(Generator, OutputIsTheSameOnEveryBuild) {
             EXPECT_EQ(written, readBytes(golden));
         }
     }
+}
+
+// The forecast the programs print before a run is what the run writes, also
+// where the tiles at the edges are cut off.
+TEST_F(Generator, WritesWhatTheForecastSays) {
+    for (auto [w, h] : {std::pair{100, 60}, std::pair{97, 61}}) {
+        SCOPED_TRACE(testing::Message() << w << "x" << h);
+        writeRasters(tmp, w, h);
+        std::filesystem::remove_all(tmp.path() / "Berge");
+        const TerrainValues terrain =
+            terrainOf(std::string(Grid100x60) + "Kachelgroesse=170\nKachelabstand=90\n");
+        const std::unique_ptr<HeightSource> heights = openHeightSource(terrain);
+        const JobForecast forecast = forecastJob(*tilingOf(terrain, *heights), heights->pixelSize);
+        ASSERT_EQ(generateTiles(terrain, tmp.file("Gen.anl")), 1);
+        std::int64_t models = 0;
+        std::uint64_t bytes = 0;
+        for (const auto& e : std::filesystem::directory_iterator(tmp.path() / "Berge")) {
+            ++models;
+            bytes += e.file_size();
+        }
+        EXPECT_EQ(models, forecast.tiles);
+        EXPECT_EQ(bytes, forecast.modelBytes);
+        EXPECT_DOUBLE_EQ(forecast.areaKm2, w * 10.0 * h * 10.0 / 1e6);
+    }
+    EXPECT_EQ(forecastText({2401, 1'412'345'678, 4.0}), "2401 Kacheln, 1.4 GB Modelle, 4.00 km2");
+    EXPECT_EQ(bytesText(372'400'000), "372 MB");
 }
 
 // The first model that cannot be written stops the run with one message
