@@ -676,7 +676,9 @@ TileChoice chooseTileLengths(const SettingsFile& settings, const TerrainSettings
     if (t.gridWidth > 0 && t.gridHeight > 0) {
         const std::optional<Tiling> tiling = planTiling(t.gridWidth, t.gridHeight, t.stepCm,
                                                         c.before.halfTileCm, c.before.spacingCm);
-        fits = c.before.halfTileCm >= 0 && tiling && tilesFitFormat(*tiling);
+        // Tiles wider apart than the grid make no model at all.
+        fits = c.before.halfTileCm >= 0 && tiling && tiling->tileCount() > 0 &&
+               tilesFitFormat(*tiling);
     } else if (t.stepCm > 0) {
         const std::int64_t quads = 2 * std::int64_t{c.before.halfTileCm / t.stepCm};
         fits = c.before.halfTileCm >= 0 && c.before.spacingCm >= t.stepCm &&

@@ -2,13 +2,18 @@
 // file, and the worked example end to end.
 #include "dgm/colour_picture.h"
 #include "dgm/dgm_program.h"
+#include "generator/generate_tiles.h"
+#include "generator/host_folder.h"
+#include "platform/platform.h"
 #include "raster/bitmap_file.h"
 #include "raster/hillshade.h"
 #include "raster/terrain_tiling.h"
 #include "tests/support/test_support.h"
 
 #include <cmath>
+#include <cstdlib>
 #include <gtest/gtest.h>
+#include <sstream>
 
 namespace {
 
@@ -28,9 +33,11 @@ PlacedPicture picture(std::size_t w, std::size_t h, const std::uint8_t* fill) {
     return p;
 }
 
-// Runs zumt_dgm quietly with these arguments; the exit code.
-int runDgm(std::vector<std::string> args) {
-    args.insert(args.begin(), {"zumt_dgm", "-q"});
+// Runs zumt_dgm (quietly) with these arguments; the exit code.
+int runDgm(std::vector<std::string> args, bool quiet = true) {
+    args.insert(args.begin(), quiet ? "-q" : "--raster");
+    if (!quiet) args.insert(args.begin() + 1, "10");
+    args.insert(args.begin(), "zumt_dgm");
     std::vector<char*> argv;
     for (std::string& a : args)
         argv.push_back(a.data());
@@ -39,6 +46,17 @@ int runDgm(std::vector<std::string> args) {
 
 const char* const SmallGrid =
     "ncols 3\nnrows 2\nxllcorner 100\nyllcorner 200\ncellsize 10\n1 2 3\n4 5 6\n";
+
+// An ASCII grid of w x h points of `cell` metres.
+std::string ascGrid(int w, int h, double cell) {
+    std::string s = formatText("ncols %d\nnrows %d\nxllcorner 1000\nyllcorner 2000\ncellsize "
+                               "%g\n",
+                               w, h, cell);
+    for (int r = 0; r < h; ++r, s += "\n")
+        for (int c = 0; c < w; ++c)
+            s += formatText("%d ", 100 + c * r % 7);
+    return s;
+}
 
 } // namespace
 
@@ -323,4 +341,131 @@ TEST(DgmProgram, OutputsChangeAsOneSet) {
                                 std::filesystem::directory_iterator()),
                   5);
     }
+}
+
+TEST(DgmSettings, KeepsTheUsersTileLengthsWhileTheyFit) {
+    const struct {
+        const char* keys;
+        std::int32_t stepCm;
+        TileSource source;
+        const char* size; // written or kept
+    } cases[] = {
+        {"", 100, TileSource::Ours, "80.00"},
+        {"Kachelgroesse=60\nKachelabstand=30\n", 100, TileSource::Kept, "60"},
+        {"Kachelgroesse=120\nKachelabstand=60\n", 100, TileSource::Replaced, "80.00"},
+        {"Kachelgroesse=400\n", 10, TileSource::Replaced, "8.00"},  // 4000 quads
+        {"Kachelabstand=0.05\n", 10, TileSource::Replaced, "8.00"}, // below a step
+        // What an earlier run wrote for its 20 m step is ours to change.
+        {"Kachelgroesse=400.00\nKachelabstand=200.00\n[Georeferenz]\nRaster=20.00\n", 100,
+         TileSource::Ours, "80.00"},
+    };
+    for (const auto& k : cases) {
+        SCOPED_TRACE(k.keys);
+        SettingsFile s;
+        s.parse(std::string("[Terrain1]\n") + k.keys);
+        TerrainSettings t{"g.ter", "", "g", k.stepCm};
+        t.gridWidth = t.gridHeight = 1000;
+        EXPECT_EQ(applyTerrainSettings(s, t).source, k.source);
+        EXPECT_EQ(*s.find("Terrain1", "Kachelgroesse"), k.size);
+    }
+}
+
+// Without a photo the colour is the shaded relief, and the settings are
+// named after the dropped ".danl": the generator runs on them and writes
+// what the summary forecast, for tiles cut off at the edges too.
+TEST(DgmProgram, ForecastsWhatTheGeneratorWritesFromTheShadedColour) {
+    const std::filesystem::path before = std::filesystem::current_path();
+#ifndef _WIN32
+    unsetenv("ZUMT_HOST_DIR");
+#endif
+    for (auto [w, h] : {std::pair{61, 41}, std::pair{58, 37}}) {
+        SCOPED_TRACE(testing::Message() << w << "x" << h);
+        TempFolder dir;
+        writeText(dir.file("dgm_no.asc"), ascGrid(w, h, 10.0));
+        testing::internal::CaptureStdout();
+        ASSERT_EQ(runDgm({dir.file("dgm_no.asc"), dir.file("Meine.danl")}, false), 0);
+        const std::string summary = testing::internal::GetCapturedStdout();
+        SettingsFile s;
+        ASSERT_EQ(s.read(dir.file("Meine.danl"), true), SettingsFile::ReadResult::Read);
+        for (auto [key, value] :
+             {std::pair{"Hoehe", "Meine.ter"}, {"Farbe", "Meine_farbe.bmp"}, {"Name", "Meine"}})
+            EXPECT_EQ(*s.find("Terrain1", key), value);
+        changeFolder(dir.path().string());
+        forgetHostFolder();
+        EXPECT_EQ(generateTiles(readTerrainValues(s), std::nullopt), 1);
+        changeFolder(before.string());
+        JobForecast made{0, 0, (w - 1) * (h - 1) / 1e4};
+        for (const auto& e : std::filesystem::directory_iterator(dir.path() / "Meine"))
+            ++made.tiles, made.modelBytes += e.file_size();
+        EXPECT_EQ(terrainForecast(w - 1, h - 1, 1000, ourTileLengths(1000))->modelBytes,
+                  made.modelBytes);
+        EXPECT_NE(summary.find("Vorhersage:  " + forecastText(made) + " ("), std::string::npos)
+            << summary;
+    }
+}
+
+TEST(DgmProgram, LargeJobsNameAWayDownThatWorks) {
+    // 2.56 km at 1 m make 4096 tiles of 80 m; 2.5 m is the first step with
+    // fewer than 1000 (2 m makes 1024).
+    const JobReduction coarser =
+        reduceJob(2560, 2560, 100, {ourTileLengths(100), TileSource::Ours, {}});
+    EXPECT_EQ(coarser.rasterCm, 250);
+    EXPECT_FALSE(isLargeJob(*terrainForecast(1024, 1024, 250, ourTileLengths(250))));
+    EXPECT_TRUE(isLargeJob(*terrainForecast(1280, 1280, 200, ourTileLengths(200))));
+    // Tiles of 400 m already: only a smaller area helps.
+    const JobReduction smaller =
+        reduceJob(2000, 1000, 1000, {ourTileLengths(1000), TileSource::Ours, {}});
+    EXPECT_EQ(smaller.rasterCm, 0);
+    EXPECT_EQ(smaller.cutWidth / 2, smaller.cutHeight);
+    EXPECT_FALSE(isLargeJob(
+        *terrainForecast(smaller.cutWidth + 1, smaller.cutHeight + 1, 1000, ourTileLengths(1000))));
+    EXPECT_TRUE(isLargeJob(
+        *terrainForecast(smaller.cutWidth + 4, smaller.cutHeight + 2, 1000, ourTileLengths(1000))));
+    // The user's tiles of 2 m make 1600 on 40 m; the cut suggested, applied.
+    TempFolder dir;
+    writeText(dir.file("a.asc"), ascGrid(41, 41, 1.0));
+    writeText(dir.file("X.danl"), "[Terrain1]\nKachelgroesse=2\nKachelabstand=1\n");
+    MessageCapture shown;
+    ASSERT_EQ(runDgm({dir.file("a.asc"), dir.file("X.danl")}), 0);
+    ASSERT_EQ(shown.warnings.size(), 1u);
+    const std::size_t at = shown.warnings[0].find("--ausschnitt ");
+    ASSERT_NE(at, std::string::npos) << shown.warnings[0];
+    std::istringstream words(shown.warnings[0].substr(at + 13));
+    std::vector<std::string> args = {
+        dir.file("a.asc"), dir.file("X.danl"), "--ausschnitt", "", "", "", ""};
+    words >> args[3] >> args[4] >> args[5] >> args[6];
+    shown.reset();
+    EXPECT_EQ(runDgm(args), 0);
+    EXPECT_TRUE(shown.warnings.empty()) << shown.warnings[0];
+}
+
+// A shading replaces an earlier one, never a bitmap painted from a photo; a
+// "Farbe" the settings name that fits stays.
+TEST(DgmProgram, AShadedColourNeverReplacesAPhoto) {
+    TempFolder dir;
+    writeText(dir.file("a.asc"), SmallGrid);
+    const std::string a = dir.file("a.asc"), danl = dir.file("X.danl"),
+                      bmp = dir.file("X_farbe.bmp");
+    ASSERT_EQ(runDgm({a, "--anlage", danl}), 0);
+    BitmapHead head;
+    ASSERT_TRUE(readBitmapHead(bmp, head));
+    EXPECT_TRUE(head.shaded && head.width == 2 && head.height == 1);
+    ColourCanvas photo;
+    photo.width = photo.height = 3;
+    photo.rgb.assign(27, 90);
+    writeBytes(bmp, encodeBitmap(photo));
+    MessageCapture shown;
+    EXPECT_EQ(runDgm({a, "--anlage", danl}), 1);
+    EXPECT_EQ(shown.messages.size(), 1u);
+    EXPECT_EQ(readBytes(bmp), encodeBitmap(photo));
+    // A photo of the right size the settings name.
+    std::filesystem::remove(bmp);
+    photo.width = 2, photo.height = 1, photo.rgb.resize(6);
+    writeBytes(dir.file("foto.bmp"), encodeBitmap(photo));
+    writeText(danl, "[Terrain1]\nFarbe=foto.bmp\n");
+    EXPECT_EQ(runDgm({a, danl}), 0);
+    SettingsFile s;
+    s.read(danl, true);
+    EXPECT_EQ(*s.find("Terrain1", "Farbe"), "foto.bmp");
+    EXPECT_FALSE(fileExists(bmp));
 }
