@@ -37,12 +37,14 @@ const char* const Usage =
     "XYZ-Punkte (.xyz, .txt, .csv), SRTM (.hgt); mehrere aneinander grenzende\n"
     "Kacheln werden zusammengesetzt, Luecken gefuellt.\n"
     "\n"
-    "  -o DATEI.ter              das Gelaende (sonst neben der ersten Eingabe)\n"
+    "  -o DATEI.ter              das Gelaende (sonst nach der .danl benannt, ohne\n"
+    "                            sie neben der ersten Eingabe)\n"
     "  --ausschnitt X1 Y1 X2 Y2  nur dieses Gebiet, in den Koordinaten der Eingaben\n"
     "  --raster M                Rasterweite in Metern (sonst die der Eingaben)\n"
     "  --farbe BILD              Luftbild (PNG, JPEG, BMP, TIFF; mit Georeferenz\n"
     "                            oder Worlddatei eingepasst, sonst gestreckt):\n"
-    "                            schreibt DATEI_farbe.bmp; mehrfach moeglich\n"
+    "                            schreibt DATEI_farbe.bmp; mehrfach moeglich;\n"
+    "                            ohne Bild wird es die Schummerung der Hoehen\n"
     "  --anlage X.danl           traegt Gelaende, Farbe und Kachelgroesse in\n"
     "                            [Terrain1] dieser Einstellungsdatei ein\n"
     "  --nodata WERT             dieser Wert ist keine Hoehe (mehrfach moeglich);\n"
@@ -57,7 +59,8 @@ const char* const Usage =
     "  --version                 Programmversion\n"
     "\n"
     "Ohne Optionen (Dateien auf zumt_dgm.exe gezogen): Bilder werden zur Farbe,\n"
-    "eine .danl zur Anlage, das Gelaende kommt neben die erste Hoehendatei.\n";
+    "eine .danl zur Anlage, nach der Gelaende und Farbe benannt werden (sonst nach\n"
+    "der ersten Hoehendatei).\n";
 
 struct Options {
     std::vector<std::string> inputs;
@@ -460,9 +463,12 @@ bool makeColours(const Options& o, const Terrain& t, Summary& summary,
     // black that would look like data.
     const std::size_t shaded = shadeUncovered(canvas, t.grid);
     const double covered = coveredPercent(canvas);
-    summary.add("Abdeckung:", formatText("%.1f %% des Gelaendes von Bildern bedeckt, %llu "
-                                         "Punkte als Schummerung der Hoehen",
-                                         covered, count(shaded)));
+    if (o.pictures.empty())
+        summary.add("Farbe:", "Schummerung der Hoehen (ohne Luftbild)");
+    else
+        summary.add("Abdeckung:", formatText("%.1f %% des Gelaendes von Bildern bedeckt, %llu "
+                                             "Punkte als Schummerung der Hoehen",
+                                             covered, count(shaded)));
     bytes = encodeBitmap(canvas);
     if (o.pictures.empty()) markShaded(bytes);
     return true;

@@ -7,7 +7,10 @@
 // ".danl" is the settings file to update (as --anlage), ".png", ".jpg",
 // ".jpeg" and ".bmp" are colour pictures (as --farbe), everything else is an
 // elevation file. So files dropped onto the program together are converted
-// with the defaults: the terrain beside the first elevation file.
+// with the defaults: the terrain named after the ".danl" beside it
+// ("Meine.danl": "Meine.ter", "Meine_farbe.bmp"), without one beside the
+// first elevation file. Without pictures the colour bitmap is the shaded
+// relief of the heights.
 //
 // Exit code 0 only when every file was written, 1 otherwise.
 #pragma once
