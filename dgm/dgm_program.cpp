@@ -478,7 +478,8 @@ bool makeColours(const Options& o, const Terrain& t, Summary& summary,
 // so that the generator always has one. A "Farbe" the settings name that
 // fits the terrain stays, as does a bitmap of that size where the shading
 // would go; one painted from a photo (or anything but an earlier shading)
-// is never replaced: the run stops before writing.
+// is never replaced: the run stops before writing. An earlier shading is
+// shaded anew: the heights may have changed.
 struct KeptColour {
     std::string path;   // empty: shade into the target
     bool named = false; // the one the settings name, which stay as they are
@@ -487,21 +488,26 @@ bool chooseShadedColour(const Options& o, const SettingsFile& settings, const Te
                         const std::string& target, Summary& summary, KeptColour& keep) {
     const auto width = static_cast<std::int32_t>(t.grid.columns - 1);
     const auto height = static_cast<std::int32_t>(t.grid.rowCount() - 1);
+    BitmapHead head;
     auto fits = [&](const std::string& path) {
-        BitmapHead head;
+        head = {};
         return readBitmapHead(path, head) && head.width == width && head.height == height;
     };
     const std::string* named = settings.find("Terrain1", "Farbe");
     if (!o.settingsFile.empty() && named && !named->empty()) {
         const std::string path =
             isAbsolutePath(*named) ? *named : folderOf(o.settingsFile) + *named;
-        if (fits(path)) {
+        if (fits(path) && !head.shaded) {
             keep = {path, true};
             summary.add("Farbe:", formatText("%s bleibt (passt zum Gelaende)", named->c_str()));
             return true;
         }
+        if (!head.shaded)
+            summary.add("Hinweis:", formatText("%s fehlt oder passt nicht zum Gelaende (%d x "
+                                               "%d Pixel), die Farbe wird die Schummerung",
+                                               named->c_str(), width, height));
     }
-    BitmapHead head;
+    head = {};
     if (!pathExists(target) || (readBitmapHead(target, head) && head.shaded)) return true;
     if (fits(target)) {
         keep = {target, false};
