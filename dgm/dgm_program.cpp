@@ -535,8 +535,9 @@ void describeForecast(const TerrainSettings& ts, const TileChoice& tiles, const 
     const MetricFrame& frame = t.frame;
     const double step = ts.stepCm / 100.0;
     if (tiles.source == TileSource::Replaced)
-        summary.add("Hinweis:", formatText("%s der Anlage passen bei Raster %.2f m nicht ins "
-                                           "Modellformat, ersetzt durch %s",
+        summary.add("Hinweis:", formatText("%s der Anlage passen bei Raster %.2f m nicht "
+                                           "(Modellformat oder keine Kachel im Gelaende), "
+                                           "ersetzt durch %s",
                                            lengthsText(tiles.before).c_str(), step,
                                            lengthsText(tiles.lengths).c_str()));
     const std::optional<JobForecast> forecast =
