@@ -320,3 +320,28 @@ std::vector<std::uint8_t> encodeBitmap(const ColourCanvas& canvas) {
             }
         });
 }
+
+void markShaded(std::vector<std::uint8_t>& bytes) {
+    if (bytes.size() < 8) return;
+    bytes[6] = static_cast<std::uint8_t>(ShadedBitmapMark & 0xFF);
+    bytes[7] = static_cast<std::uint8_t>(ShadedBitmapMark >> 8);
+}
+
+bool readBitmapHead(const std::string& path, BitmapHead& head) {
+    InputProblem problem = InputProblem::None;
+    std::FILE* f = openInputFile(path, problem);
+    if (!f) return false;
+    std::uint8_t b[54] = {};
+    std::size_t got = 0;
+    const bool read = readFileAt(f, 0, b, sizeof b, got) && got == sizeof b;
+    std::fclose(f);
+    auto u16 = [&](int at) { return static_cast<std::uint32_t>(b[at] | b[at + 1] << 8); };
+    auto u32 = [&](int at) { return u16(at) | u16(at + 2) << 16; };
+    if (!read || b[0] != 'B' || b[1] != 'M' || u32(10) != 54 || u16(26) != 1 || u16(28) != 24 ||
+        u32(30) != 0)
+        return false;
+    head.width = static_cast<std::int32_t>(u32(18));
+    head.height = static_cast<std::int32_t>(u32(22));
+    head.shaded = u16(6) == ShadedBitmapMark;
+    return head.width > 0 && head.height > 0;
+}

@@ -95,3 +95,21 @@ ColourCanvas shadedRelief(const RowGrid& terrain);
 // header (raster/bitmap_writer.h), the form raster/bitmap_file.h reads; empty
 // when it has no pixels or does not fit the header's 32-bit sizes.
 std::vector<std::uint8_t> encodeBitmap(const ColourCanvas& canvas);
+
+// The shaded relief a run without pictures writes carries this value in the
+// bitmap's first reserved field (bytes 6 and 7, "SR"), which readers
+// ignore: a later run may replace such a bitmap, but never one painted from
+// a photo.
+inline constexpr std::uint16_t ShadedBitmapMark = 0x5253;
+
+// Sets the mark in an encoded bitmap.
+void markShaded(std::vector<std::uint8_t>& bitmap);
+
+// The head of a 24-bit uncompressed bitmap, read quietly: false when the
+// file cannot be read or is no such bitmap.
+struct BitmapHead {
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    bool shaded = false; // carries ShadedBitmapMark
+};
+bool readBitmapHead(const std::string& path, BitmapHead& head);

@@ -10,6 +10,7 @@
 #include "dgm/terrain_grid.h"
 #include "dgm/terrain_writer.h"
 #include "platform/platform.h"
+#include "raster/terrain_settings.h"
 #include "raster/terrain_tiling.h"
 
 #include <cmath>
@@ -36,12 +37,14 @@ const char* const Usage =
     "XYZ-Punkte (.xyz, .txt, .csv), SRTM (.hgt); mehrere aneinander grenzende\n"
     "Kacheln werden zusammengesetzt, Luecken gefuellt.\n"
     "\n"
-    "  -o DATEI.ter              das Gelaende (sonst neben der ersten Eingabe)\n"
+    "  -o DATEI.ter              das Gelaende (sonst nach der .danl benannt, ohne\n"
+    "                            sie neben der ersten Eingabe)\n"
     "  --ausschnitt X1 Y1 X2 Y2  nur dieses Gebiet, in den Koordinaten der Eingaben\n"
     "  --raster M                Rasterweite in Metern (sonst die der Eingaben)\n"
     "  --farbe BILD              Luftbild (PNG, JPEG, BMP, TIFF; mit Georeferenz\n"
     "                            oder Worlddatei eingepasst, sonst gestreckt):\n"
-    "                            schreibt DATEI_farbe.bmp; mehrfach moeglich\n"
+    "                            schreibt DATEI_farbe.bmp; mehrfach moeglich;\n"
+    "                            ohne Bild wird es die Schummerung der Hoehen\n"
     "  --anlage X.danl           traegt Gelaende, Farbe und Kachelgroesse in\n"
     "                            [Terrain1] dieser Einstellungsdatei ein\n"
     "  --nodata WERT             dieser Wert ist keine Hoehe (mehrfach moeglich);\n"
@@ -56,7 +59,8 @@ const char* const Usage =
     "  --version                 Programmversion\n"
     "\n"
     "Ohne Optionen (Dateien auf zumt_dgm.exe gezogen): Bilder werden zur Farbe,\n"
-    "eine .danl zur Anlage, das Gelaende kommt neben die erste Hoehendatei.\n";
+    "eine .danl zur Anlage, nach der Gelaende und Farbe benannt werden (sonst nach\n"
+    "der ersten Hoehendatei).\n";
 
 struct Options {
     std::vector<std::string> inputs;
@@ -180,6 +184,10 @@ Parse parseArguments(int argc, char** argv, Options& o) {
         report("Keine Hoehendatei angegeben!\n");
         return Parse::Failed;
     }
+    // A settings file names the terrain beside it: "Meine.danl" gets
+    // "Meine.ter", whatever name Explorer passes first.
+    if (o.output.empty() && lowerExtension(o.settingsFile) == ".danl")
+        o.output = o.settingsFile.substr(0, o.settingsFile.size() - 5) + ".ter";
     if (o.output.empty()) {
         const std::string& first = o.inputs.front();
         const std::size_t dot = first.rfind('.');
@@ -455,11 +463,116 @@ bool makeColours(const Options& o, const Terrain& t, Summary& summary,
     // black that would look like data.
     const std::size_t shaded = shadeUncovered(canvas, t.grid);
     const double covered = coveredPercent(canvas);
-    summary.add("Abdeckung:", formatText("%.1f %% des Gelaendes von Bildern bedeckt, %llu "
-                                         "Punkte als Schummerung der Hoehen",
-                                         covered, count(shaded)));
+    if (o.pictures.empty())
+        summary.add("Farbe:", "Schummerung der Hoehen (ohne Luftbild)");
+    else
+        summary.add("Abdeckung:", formatText("%.1f %% des Gelaendes von Bildern bedeckt, %llu "
+                                             "Punkte als Schummerung der Hoehen",
+                                             covered, count(shaded)));
     bytes = encodeBitmap(canvas);
+    if (o.pictures.empty()) markShaded(bytes);
     return true;
+}
+
+// Without pictures the colour bitmap is the shaded relief of the heights,
+// so that the generator always has one. A "Farbe" the settings name that
+// fits the terrain stays, as does a bitmap of that size where the shading
+// would go; one painted from a photo (or anything but an earlier shading)
+// is never replaced: the run stops before writing. An earlier shading is
+// shaded anew: the heights may have changed.
+struct KeptColour {
+    std::string path;   // empty: shade into the target
+    bool named = false; // the one the settings name, which stay as they are
+};
+bool chooseShadedColour(const Options& o, const SettingsFile& settings, const Terrain& t,
+                        const std::string& target, Summary& summary, KeptColour& keep) {
+    const auto width = static_cast<std::int32_t>(t.grid.columns - 1);
+    const auto height = static_cast<std::int32_t>(t.grid.rowCount() - 1);
+    BitmapHead head;
+    auto fits = [&](const std::string& path) {
+        head = {};
+        return readBitmapHead(path, head) && head.width == width && head.height == height;
+    };
+    const std::string* named = settings.find("Terrain1", "Farbe");
+    if (!o.settingsFile.empty() && named && !named->empty()) {
+        const std::string path =
+            isAbsolutePath(*named) ? *named : folderOf(o.settingsFile) + *named;
+        if (fits(path) && !head.shaded) {
+            keep = {path, true};
+            summary.add("Farbe:", formatText("%s bleibt (passt zum Gelaende)", named->c_str()));
+            return true;
+        }
+        if (!head.shaded)
+            summary.add("Hinweis:", formatText("%s fehlt oder passt nicht zum Gelaende (%d x "
+                                               "%d Pixel), die Farbe wird die Schummerung",
+                                               named->c_str(), width, height));
+    }
+    head = {};
+    if (!pathExists(target) || (readBitmapHead(target, head) && head.shaded)) return true;
+    if (fits(target)) {
+        keep = {target, false};
+        summary.add("Farbe:",
+                    formatText("%s bleibt (passt zum Gelaende)", baseName(target).c_str()));
+        return true;
+    }
+    report("%s passt nicht zum Gelaende und ist keine Schummerung von zumt_dgm: mit --farbe neu "
+           "malen oder die Datei entfernen!\n",
+           target.c_str());
+    return false;
+}
+
+std::string lengthsText(const TileLengths& l) {
+    return formatText("Kachelgroesse %s m, Kachelabstand %s m",
+                      metresText(static_cast<std::int32_t>(std::min<std::int64_t>(
+                                     2 * std::int64_t{l.halfTileCm}, INT32_MAX)))
+                          .c_str(),
+                      metresText(l.spacingCm).c_str());
+}
+
+// The forecast of the generator's run, and a way down when it is large.
+void describeForecast(const TerrainSettings& ts, const TileChoice& tiles, const Terrain& t,
+                      double south, Summary& summary) {
+    const MetricFrame& frame = t.frame;
+    const double step = ts.stepCm / 100.0;
+    if (tiles.source == TileSource::Replaced)
+        summary.add("Hinweis:", formatText("%s der Anlage passen bei Raster %.2f m nicht "
+                                           "(Modellformat oder keine Kachel im Gelaende), "
+                                           "ersetzt durch %s",
+                                           lengthsText(tiles.before).c_str(), step,
+                                           lengthsText(tiles.lengths).c_str()));
+    const std::optional<JobForecast> forecast =
+        terrainForecast(ts.gridWidth, ts.gridHeight, ts.stepCm, tiles.lengths);
+    if (!forecast) return;
+    summary.add("Vorhersage:", formatText("%s (%s)", forecastText(*forecast).c_str(),
+                                          lengthsText(tiles.lengths).c_str()));
+    if (!isLargeJob(*forecast)) return;
+    std::string way;
+    const JobReduction down = reduceJob(ts.gridWidth, ts.gridHeight, ts.stepCm, tiles);
+    if (down.rasterCm > 0) {
+        way = formatText(" Mit --raster %g werden es etwa %s.", down.rasterCm / 100.0,
+                         forecastText(down.forecast).c_str());
+    } else if (down.cutWidth > 0) {
+        // Around the centre, rounded inwards: the cut holds at most as many
+        // steps as reckoned.
+        const double cx = t.grid.west + ts.gridWidth * step / 2;
+        const double cy = south + ts.gridHeight * step / 2;
+        const double hx = down.cutWidth * step / 2, hy = down.cutHeight * step / 2;
+        const double unit = ts.degrees ? 1e6 : 1.0;
+        auto in = [&](double v, bool up) {
+            return (up ? std::ceil(v * unit) : std::floor(v * unit)) / unit;
+        };
+        const char* format = ts.degrees ? " Mit --ausschnitt %.6f %.6f %.6f %.6f (um die Mitte) "
+                                          "werden es etwa %s."
+                                        : " Mit --ausschnitt %.0f %.0f %.0f %.0f (um die Mitte) "
+                                          "werden es etwa %s.";
+        way = formatText(format, in(frame.toInputX(cx - hx), true),
+                         in(frame.toInputY(cy - hy), true), in(frame.toInputX(cx + hx), false),
+                         in(frame.toInputY(cy + hy), false), forecastText(down.forecast).c_str());
+    }
+    summary.warn(warning("Grosser Auftrag fuer gen_zumt_ter: %s (ab %lld Kacheln oder %s Modellen "
+                         "hat der Simulator viel zu laden).%s",
+                         forecastText(*forecast).c_str(), static_cast<long long>(ManyTiles),
+                         bytesText(ManyModelBytes).c_str(), way.c_str()));
 }
 
 int run(const Options& o, Summary& summary) {
@@ -467,7 +580,8 @@ int run(const Options& o, Summary& summary) {
     if (!o.settingsFile.empty() && !readSettingsToUpdate(o.settingsFile, settings)) return 1;
     Outputs out;
     out.terrain = o.output;
-    if (!o.pictures.empty()) out.colour = o.output.substr(0, o.output.size() - 4) + "_farbe.bmp";
+    const std::string colourTarget = o.output.substr(0, o.output.size() - 4) + "_farbe.bmp";
+    if (!o.pictures.empty()) out.colour = colourTarget;
     out.settings = o.settingsFile;
     if (!outputsAreNoInputs(o, out)) return 1;
     // Every output is checked before the long work and the first byte.
@@ -482,6 +596,35 @@ int run(const Options& o, Summary& summary) {
     describeTerrain(t, summary);
     describeData(mosaic, t.fill, t.degrees, summary);
 
+    const double west = t.grid.west;
+    const double south =
+        t.grid.north - static_cast<double>(t.grid.rowCount() - 1) * (t.stepCm / 100.0);
+    TerrainSettings ts;
+    const std::string name = baseName(out.terrain);
+    ts.modelName = name.substr(0, name.size() - 4);
+    ts.stepCm = t.stepCm;
+    ts.east = t.frame.toInputX(west);
+    ts.north = t.frame.toInputY(south);
+    ts.degrees = t.degrees;
+    ts.epsg = t.epsg;
+    ts.gridWidth = static_cast<std::int32_t>(t.grid.columns - 1);
+    ts.gridHeight = static_cast<std::int32_t>(t.grid.rowCount() - 1);
+    const TileChoice tiles = o.settingsFile.empty()
+                                 ? TileChoice{ourTileLengths(t.stepCm), TileSource::Ours, {}}
+                                 : chooseTileLengths(settings, ts);
+    describeForecast(ts, tiles, t, south, summary);
+
+    // Without pictures the colours are the shaded heights, unless a fitting
+    // bitmap stays.
+    KeptColour kept;
+    if (o.pictures.empty()) {
+        if (!chooseShadedColour(o, settings, t, colourTarget, summary, kept)) return 1;
+        if (kept.path.empty()) {
+            out.colour = colourTarget;
+            if (!files.check(out.colour)) return 1;
+        }
+    }
+
     // The terrain and its colours are made again from the data by the next
     // run: like the generator's models they skip the wait for the disk (a
     // second for a large terrain); the move still never shows a
@@ -494,23 +637,16 @@ int run(const Options& o, Summary& summary) {
             !files.stage(out.colour, bytes, Durability::Replaceable))
             return 1;
     }
-    const double west = t.grid.west;
-    const double south =
-        t.grid.north - static_cast<double>(t.grid.rowCount() - 1) * (t.stepCm / 100.0);
     if (!files.stage(out.terrain, encodeTerrain(std::move(t.grid), t.stepCm),
                      Durability::Replaceable))
         return 1;
     if (!out.settings.empty()) {
-        TerrainSettings ts;
         ts.heightFile = nameForSettings(out.terrain, out.settings);
-        if (!out.colour.empty()) ts.colourFile = nameForSettings(out.colour, out.settings);
-        const std::string name = baseName(out.terrain);
-        ts.modelName = name.substr(0, name.size() - 4);
-        ts.stepCm = t.stepCm;
-        ts.east = t.frame.toInputX(west);
-        ts.north = t.frame.toInputY(south);
-        ts.degrees = t.degrees;
-        ts.epsg = t.epsg;
+        // A kept bitmap the settings name stays as named.
+        if (!out.colour.empty())
+            ts.colourFile = nameForSettings(out.colour, out.settings);
+        else if (!kept.named)
+            ts.colourFile = nameForSettings(kept.path, out.settings);
         applyTerrainSettings(settings, ts);
         const std::string text = settings.serialize();
         if (!files.stage(out.settings, std::vector<std::uint8_t>(text.begin(), text.end()),
@@ -529,14 +665,53 @@ std::string nameForSettings(const std::string& file, const std::string& settings
     return anchoredPath(file);
 }
 
-void applyTerrainSettings(SettingsFile& settings, const TerrainSettings& t) {
+TileLengths ourTileLengths(std::int32_t stepCm) {
+    const std::int32_t half = largestTileSteps(stepCm, LongestTileCm) / 2 * std::max(stepCm, 1);
+    return {half, half};
+}
+
+TileChoice chooseTileLengths(const SettingsFile& settings, const TerrainSettings& t) {
+    TileChoice c{ourTileLengths(t.stepCm), TileSource::Ours, {}};
+    const std::string* size = settings.find("Terrain1", "Kachelgroesse");
+    const std::string* spacing = settings.find("Terrain1", "Kachelabstand");
+    if ((!size || size->empty()) && (!spacing || spacing->empty())) return c;
+    // Those an earlier run wrote for its step are ours to change.
+    const std::string* raster = settings.find("Georeferenz", "Raster");
+    if (raster && size && spacing) {
+        const std::int32_t before = truncToInt32(textToReal(*raster) * 100.0);
+        const std::int32_t tile = largestTileSteps(before, LongestTileCm);
+        if (before > 0 && before <= LongestTileCm && *size == metresText(tile * before) &&
+            *spacing == metresText(tile / 2 * before))
+            return c;
+    }
+    c.before = tileLengths(readTerrainValues(settings));
+    bool fits = false;
+    if (t.gridWidth > 0 && t.gridHeight > 0) {
+        const std::optional<Tiling> tiling = planTiling(t.gridWidth, t.gridHeight, t.stepCm,
+                                                        c.before.halfTileCm, c.before.spacingCm);
+        // Tiles wider apart than the grid make no model at all.
+        fits = c.before.halfTileCm >= 0 && tiling && tiling->tileCount() > 0 &&
+               tilesFitFormat(*tiling);
+    } else if (t.stepCm > 0) {
+        const std::int64_t quads = 2 * std::int64_t{c.before.halfTileCm / t.stepCm};
+        fits = c.before.halfTileCm >= 0 && c.before.spacingCm >= t.stepCm &&
+               quadGridFitsFormat(quads, quads);
+    }
+    c.source = fits ? TileSource::Kept : TileSource::Replaced;
+    if (fits) c.lengths = c.before;
+    return c;
+}
+
+TileChoice applyTerrainSettings(SettingsFile& settings, const TerrainSettings& t) {
+    const TileChoice tiles = chooseTileLengths(settings, t);
     settings.set("Terrain1", "Hoehe", t.heightFile);
     if (!t.colourFile.empty()) settings.set("Terrain1", "Farbe", t.colourFile);
     const std::string* name = settings.find("Terrain1", "Name");
     if (!name || name->empty()) settings.set("Terrain1", "Name", t.modelName);
-    const std::int32_t tile = largestTileSteps(t.stepCm, LongestTileCm);
-    settings.set("Terrain1", "Kachelgroesse", metresText(tile * t.stepCm));
-    settings.set("Terrain1", "Kachelabstand", metresText(tile / 2 * t.stepCm));
+    if (tiles.source != TileSource::Kept) {
+        settings.set("Terrain1", "Kachelgroesse", metresText(2 * tiles.lengths.halfTileCm));
+        settings.set("Terrain1", "Kachelabstand", metresText(tiles.lengths.spacingCm));
+    }
     // Where the terrain lies in the world, for tools that place GPS tracks
     // or other georeferenced data on it.
     const char* format = t.degrees ? "%.8f" : "%.3f";
@@ -548,6 +723,68 @@ void applyTerrainSettings(SettingsFile& settings, const TerrainSettings& t) {
     else
         settings.remove("Georeferenz", "EPSG");
     settings.set("Georeferenz", "Raster", metresText(t.stepCm));
+    return tiles;
+}
+
+std::optional<JobForecast> terrainForecast(std::int32_t gridWidth, std::int32_t gridHeight,
+                                           std::int32_t stepCm, const TileLengths& tiles) {
+    const std::optional<Tiling> tiling =
+        planTiling(gridWidth, gridHeight, stepCm, tiles.halfTileCm, tiles.spacingCm);
+    if (!tiling) return std::nullopt;
+    return forecastJob(*tiling, stepCm);
+}
+
+JobReduction reduceJob(std::int32_t gridWidth, std::int32_t gridHeight, std::int32_t stepCm,
+                       const TileChoice& tiles) {
+    JobReduction r;
+    auto under = [](const std::optional<JobForecast>& f) { return f && !isLargeJob(*f); };
+    auto tileCm = [](std::int64_t cm) {
+        return largestTileSteps(static_cast<std::int32_t>(cm), LongestTileCm) * cm;
+    };
+    // Our tiles grow with the step up to 400 m. At a coarser step the grid
+    // has at most the old extent over it, and that extent lies within one
+    // old step beyond the grid.
+    bool grows = tiles.source != TileSource::Kept && stepCm > 0 &&
+                 tileCm(stepCm) + 2 * std::int64_t{stepCm} <= LongestTileCm;
+    static constexpr int Nice[] = {10, 15, 20, 25, 30, 40, 50, 60, 80}; // tenths
+    for (std::int64_t decade = 1; grows && decade <= 10000; decade *= 10)
+        for (int n : Nice) {
+            if (n * decade % 10 != 0 || n * decade / 10 <= stepCm) continue;
+            const std::int64_t cm = n * decade / 10;
+            const auto w = static_cast<std::int32_t>((std::int64_t{gridWidth} + 1) * stepCm / cm);
+            const auto h = static_cast<std::int32_t>((std::int64_t{gridHeight} + 1) * stepCm / cm);
+            const auto step = static_cast<std::int32_t>(cm);
+            const std::optional<JobForecast> f = terrainForecast(w, h, step, ourTileLengths(step));
+            if (under(f)) {
+                r.rasterCm = step;
+                r.forecast = *f;
+                return r;
+            }
+            if (tileCm(cm) + 2 * cm > LongestTileCm) {
+                grows = false;
+                break;
+            }
+        }
+    // The count follows the area: the largest cut of the grid's proportions,
+    // reckoned one step larger each way for the cut's rounding.
+    if (gridWidth <= 0 || gridHeight <= 0) return r;
+    auto heightOf = [&](std::int32_t w) {
+        return std::max<std::int32_t>(
+            1, static_cast<std::int32_t>(std::int64_t{gridHeight} * w / gridWidth));
+    };
+    auto fits = [&](std::int32_t w) {
+        return under(terrainForecast(w + 1, heightOf(w) + 1, stepCm, tiles.lengths));
+    };
+    std::int32_t good = 0, bad = gridWidth + 1;
+    while (bad - good > 1) {
+        const std::int32_t w = good + (bad - good) / 2;
+        (fits(w) ? good : bad) = w;
+    }
+    if (good == 0) return r;
+    r.cutWidth = good;
+    r.cutHeight = heightOf(good);
+    r.forecast = *terrainForecast(good, r.cutHeight, stepCm, tiles.lengths);
+    return r;
 }
 
 int dgmMain(int argc, char** argv) {

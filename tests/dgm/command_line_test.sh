@@ -39,10 +39,10 @@ mkdir D.danl
 expect "dgm: an unreadable settings file is not replaced" 1 "Vodudad Avar: Can't open D.danl!" "$dgm" a.asc --anlage D.danl
 check "dgm: nothing written on failure" [ "$(ls)" = "$(printf 'D.danl\na.asc\nb.asc')" ]
 out=$("$dgm" a.asc --anlage A.danl)
-check "dgm: converted with a summary, no progress in a log" [ $? = 0 -a -s a.ter -a -s A.danl ]
+check "dgm: converted with a summary, no progress in a log" [ $? = 0 -a -s A.ter -a -s A_farbe.bmp -a -s A.danl ]
 check "dgm: summary" [ "$(printf '%s\n' "$out" | grep -E '^(Gitter|Ohne Daten|Gefuellt|Geschrieben):')" = "Gitter:      3 x 2 Punkte, Raster 10.00 m
 Ohne Daten:  1 Punkte (1 als fehlend markiert, 0 unmoegliche Hoehen unter -1000 m oder ueber 9000 m, 0 mit --nodata)
 Gefuellt:    16.7 % (1 Punkte aus den Raendern ergaenzt, 0 als ebene Flaeche auf der tiefsten Randhoehe)
-Geschrieben: a.ter, A.danl" ]
+Geschrieben: A_farbe.bmp, A.ter, A.danl" ]
 check "dgm: -q is silent" [ -z "$("$dgm" -q b.asc 2>&1)" ]
 exit $fail

@@ -2,13 +2,18 @@
 // file, and the worked example end to end.
 #include "dgm/colour_picture.h"
 #include "dgm/dgm_program.h"
+#include "generator/generate_tiles.h"
+#include "generator/host_folder.h"
+#include "platform/platform.h"
 #include "raster/bitmap_file.h"
 #include "raster/hillshade.h"
 #include "raster/terrain_tiling.h"
 #include "tests/support/test_support.h"
 
 #include <cmath>
+#include <cstdlib>
 #include <gtest/gtest.h>
+#include <sstream>
 
 namespace {
 
@@ -28,9 +33,11 @@ PlacedPicture picture(std::size_t w, std::size_t h, const std::uint8_t* fill) {
     return p;
 }
 
-// Runs zumt_dgm quietly with these arguments; the exit code.
-int runDgm(std::vector<std::string> args) {
-    args.insert(args.begin(), {"zumt_dgm", "-q"});
+// Runs zumt_dgm (quietly) with these arguments; the exit code.
+int runDgm(std::vector<std::string> args, bool quiet = true) {
+    args.insert(args.begin(), quiet ? "-q" : "--raster");
+    if (!quiet) args.insert(args.begin() + 1, "10");
+    args.insert(args.begin(), "zumt_dgm");
     std::vector<char*> argv;
     for (std::string& a : args)
         argv.push_back(a.data());
@@ -39,6 +46,16 @@ int runDgm(std::vector<std::string> args) {
 
 const char* const SmallGrid =
     "ncols 3\nnrows 2\nxllcorner 100\nyllcorner 200\ncellsize 10\n1 2 3\n4 5 6\n";
+
+// An ASCII grid of w x h points of `cell` metres.
+std::string ascGrid(int w, int h, double cell) {
+    std::string s =
+        formatText("ncols %d\nnrows %d\nxllcorner 0\nyllcorner 0\ncellsize %g\n", w, h, cell);
+    for (int r = 0; r < h; ++r, s += "\n")
+        for (int c = 0; c < w; ++c)
+            s += formatText("%d ", 100 + c * r % 7);
+    return s;
+}
 
 } // namespace
 
@@ -323,4 +340,106 @@ TEST(DgmProgram, OutputsChangeAsOneSet) {
                                 std::filesystem::directory_iterator()),
                   5);
     }
+}
+
+TEST(DgmSettings, KeepsTheUsersTileLengthsWhileTheyFit) {
+    using enum TileSource;
+    for (auto [keys, stepCm, source, size] :
+         {std::tuple{"", 100, Ours, "80.00"},
+          {"Kachelgroesse=60\nKachelabstand=30\n", 100, Kept, "60"},
+          {"Kachelgroesse=120\nKachelabstand=60\n", 100, Replaced, "80.00"},
+          {"Kachelgroesse=400\n", 10, Replaced, "8.00"},  // no tile on 100 m
+          {"Kachelabstand=0.05\n", 10, Replaced, "8.00"}, // below a step
+          // What an earlier run wrote for its 20 m step is ours to change.
+          {"Kachelgroesse=400.00\nKachelabstand=200.00\n[Georeferenz]\nRaster=20.00", 100, Ours,
+           "80.00"}}) {
+        SCOPED_TRACE(keys);
+        SettingsFile s;
+        s.parse(std::string("[Terrain1]\n") + keys);
+        TerrainSettings t{"g.ter", "", "g", stepCm};
+        t.gridWidth = t.gridHeight = 1000;
+        EXPECT_EQ(applyTerrainSettings(s, t).source, source);
+        EXPECT_EQ(*s.find("Terrain1", "Kachelgroesse"), size);
+    }
+}
+
+// Without a photo the colour is the shaded relief, and the settings are
+// named after the dropped ".danl": the generator runs on them and writes
+// what the summary forecast, for tiles cut off at the edges too.
+TEST(DgmProgram, ForecastsWhatTheGeneratorWritesFromTheShadedColour) {
+    const std::filesystem::path before = std::filesystem::current_path();
+#ifndef _WIN32
+    unsetenv("ZUMT_HOST_DIR");
+#endif
+    for (auto [w, h] : {std::pair{61, 41}, std::pair{58, 37}}) {
+        SCOPED_TRACE(testing::Message() << w << "x" << h);
+        TempFolder dir;
+        writeText(dir.file("dgm_no.asc"), ascGrid(w, h, 10.0));
+        testing::internal::CaptureStdout();
+        ASSERT_EQ(runDgm({dir.file("dgm_no.asc"), dir.file("Meine.danl")}, false), 0);
+        const std::string summary = testing::internal::GetCapturedStdout();
+        SettingsFile s;
+        s.read(dir.file("Meine.danl"), true);
+        EXPECT_EQ(s.serialize().find("[Terrain1]\r\nHoehe=Meine.ter\r\nFarbe=Meine_farbe.bmp\r\n"
+                                     "Name=Meine\r\n"),
+                  0u);
+        changeFolder(dir.path().string());
+        forgetHostFolder();
+        EXPECT_EQ(generateTiles(readTerrainValues(s), std::nullopt), 1);
+        changeFolder(before.string());
+        JobForecast made{0, 0, (w - 1) * (h - 1) / 1e4};
+        for (const auto& e : std::filesystem::directory_iterator(dir.path() / "Meine"))
+            ++made.tiles, made.modelBytes += e.file_size();
+        EXPECT_EQ(terrainForecast(w - 1, h - 1, 1000, ourTileLengths(1000))->modelBytes,
+                  made.modelBytes);
+        EXPECT_NE(summary.find("Vorhersage:  " + forecastText(made)), std::string::npos) << summary;
+    }
+}
+
+TEST(DgmProgram, LargeJobsNameAWayDownThatWorks) {
+    // 2.56 km at 1 m make 4096 tiles of 80 m; 2.5 m is the first step with
+    // fewer than 1000 (2 m makes 1024). Tiles of 400 m: only a smaller area.
+    EXPECT_EQ(reduceJob(2560, 2560, 100, {ourTileLengths(100), TileSource::Ours, {}}).rasterCm,
+              250);
+    // Applied: the user's tiles of 2 m make 1600 on 40 m, the cut fewer.
+    TempFolder dir;
+    writeText(dir.file("a.asc"), ascGrid(41, 41, 1.0));
+    writeText(dir.file("X.danl"), "[Terrain1]\nKachelgroesse=2\nKachelabstand=1\n");
+    std::vector<std::string> args = {dir.file("a.asc"), dir.file("X.danl"), "--raster", "1"};
+    MessageCapture shown;
+    ASSERT_EQ(runDgm(args), 0);
+    ASSERT_EQ(shown.warnings.size(), 1u);
+    std::istringstream words(shown.warnings[0].substr(shown.warnings[0].find("--ausschnitt")));
+    args.resize(args.size() + 5);
+    for (auto k = args.size() - 5; k < args.size(); ++k)
+        words >> args[k];
+    shown.reset();
+    EXPECT_EQ(runDgm(args), 0);
+    EXPECT_TRUE(shown.warnings.empty()) << shown.warnings[0];
+}
+
+// A shading never replaces a bitmap painted from a photo; a "Farbe" the
+// settings name that fits stays.
+TEST(DgmProgram, AShadedColourNeverReplacesAPhoto) {
+    TempFolder dir;
+    writeText(dir.file("a.asc"), SmallGrid);
+    const std::string a = dir.file("a.asc"), danl = dir.file("X.danl");
+    // An earlier shading is shaded anew: the heights may have changed.
+    ASSERT_EQ(runDgm({a, danl}), 0);
+    const std::vector<std::uint8_t> shading = readBytes(dir.file("X_farbe.bmp"));
+    std::string other = SmallGrid;
+    writeText(a, other.replace(other.size() - 6, 1, "9"));
+    ASSERT_EQ(runDgm({a, danl}), 0);
+    EXPECT_NE(readBytes(dir.file("X_farbe.bmp")), shading);
+    ColourCanvas photo{3, 3, std::vector<std::uint8_t>(27, 90), {}};
+    writeBytes(dir.file("X_farbe.bmp"), encodeBitmap(photo));
+    MessageCapture shown;
+    EXPECT_EQ(runDgm({a, danl}), 1);
+    EXPECT_EQ(readBytes(dir.file("X_farbe.bmp")), encodeBitmap(photo));
+    std::filesystem::remove(dir.file("X_farbe.bmp"));
+    writeBytes(dir.file("foto.bmp"), encodeBitmap({2, 1, std::vector<std::uint8_t>(6, 90), {}}));
+    writeText(danl, "[Terrain1]\nFarbe=foto.bmp\n");
+    EXPECT_EQ(runDgm({a, danl}), 0);
+    EXPECT_NE(readText(danl).find("Farbe=foto.bmp"), std::string::npos);
+    EXPECT_FALSE(fileExists(dir.file("X_farbe.bmp")));
 }
