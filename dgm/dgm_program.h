@@ -31,6 +31,10 @@ struct TerrainSettings {
     double north = 0.0;
     bool degrees = false;
     int epsg = 0; // 0 = unknown
+    // The same corner in degrees (WGS 84), when the system is known.
+    bool inDegrees = false;
+    double longitude = 0.0;
+    double latitude = 0.0;
 };
 
 // Sets the keys, keeping every other line. "Kachelgroesse" is the largest

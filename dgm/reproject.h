@@ -50,7 +50,7 @@ class LatticeMapping {
 
 // The largest distance (in the target's units) between the lattice's
 // interpolation and the exact transform over the frame's points (all of
-// them up to a million, else a sample).
+// them up to 250000, else a sample).
 double latticeError(const CoordinateTransform& transform, const GridFrame& frame,
                     std::size_t spacing = LatticeSpacing);
 
