@@ -351,18 +351,19 @@ bool readInputs(const Options& o, ProgressLine& progress, InputSystems& systems,
                                  baseName(path).c_str()));
         ElevationGrid grid;
         bool ok = readElevationFile(path, grid, o.read) && systems.prepare(grid, path);
-        if (ok && !mosaic) {
+        if (ok && !mosaic && grid.columns > 0 && grid.rows > 0) {
             std::optional<Area> cut = o.cut;
             ok = systems.cut(grid, cut);
             if (ok) mosaic.emplace(cut);
         }
-        ok = ok && mosaic->add(grid, path);
+        ok = ok && (!mosaic || mosaic->add(grid, path));
         if (!ok) {
             progress.done();
             return false;
         }
         systems.latticeFrom(grid);
     }
+    if (!mosaic) mosaic.emplace(o.cut); // no input held a point
     return true;
 }
 

@@ -102,11 +102,11 @@ double latticeError(const CoordinateTransform& transform, const GridFrame& frame
                     std::size_t spacing) {
     const LatticeMapping mapping(transform, frame, spacing);
     const double points = static_cast<double>(frame.columns) * static_cast<double>(frame.rows);
-    // Every point up to 250000, else every k-th row and column (k odd, so
+    // Every point up to 40000, else every k-th row and column (k odd, so
     // prime to the spacing's powers of two: the sample meets every offset
     // within a cell).
     std::size_t every = 1;
-    while (points / static_cast<double>(every * every) > 250000.0)
+    while (points / static_cast<double>(every * every) > 40000.0)
         every += 2;
     double largest = 0.0;
     for (std::size_t r = 0; r < frame.rows; r += every)

@@ -50,7 +50,7 @@ class LatticeMapping {
 
 // The largest distance (in the target's units) between the lattice's
 // interpolation and the exact transform over the frame's points (all of
-// them up to 250000, else a sample).
+// them up to 40000, else a sample of every k-th row and column, k odd).
 double latticeError(const CoordinateTransform& transform, const GridFrame& frame,
                     std::size_t spacing = LatticeSpacing);
 

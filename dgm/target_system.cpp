@@ -59,7 +59,7 @@ bool checkSystemOptions(const SystemOptions& o) {
 
 bool InputSystems::fixTarget(const ElevationGrid& grid, const std::string& name) {
     target_ = options_.target != 0 ? options_.target : grid.epsg;
-    targetFrom_ = options_.target != 0 ? std::string("--ziel") : name;
+    targetFrom_ = options_.target != 0 ? std::string("--ziel") : splitPath(name).name;
     const std::optional<CoordinateSystem> s = findCoordinateSystem(target_);
     targetGeographic_ = s ? s->geographic : grid.geographic;
     return true;
@@ -203,11 +203,11 @@ std::vector<std::pair<std::string, std::string>> InputSystems::notes() const {
             text += (text.empty() ? "" : ", ") + n;
         return text;
     };
-    if (!assumed_.empty()) {
-        const std::string why =
-            options_.source != 0 ? formatText("in EPSG %d (--quelle)", options_.source)
-            : target_ != 0       ? formatText("in EPSG %d wie %s", target_, targetFrom_.c_str())
-                                 : std::string("in ihren eigenen Metern");
+    // Without any system declared the inputs are taken as always, unsaid.
+    if (!assumed_.empty() && target_ != 0) {
+        const std::string why = options_.source != 0
+                                    ? formatText("in EPSG %d (--quelle)", options_.source)
+                                    : formatText("in EPSG %d wie %s", target_, targetFrom_.c_str());
         lines.emplace_back("System:", formatText("ohne Angabe, genommen %s: %s", why.c_str(),
                                                  joined(assumed_).c_str()));
     }

@@ -516,6 +516,32 @@ TEST(Reproject, LatticeStaysWithinAMillimetre) {
     }
 }
 
+// Onto a coarser lattice a grid gives the mean over each step (a pattern
+// alternating 0 and 10 m gives 5 m, where a bilinear pick would give 0 to
+// 10); a hole stays a hole.
+TEST(Reproject, CoarserTargetTakesTheMeanAndKeepsHoles) {
+    ElevationGrid g = tile(285000, 5545000, 200, 200, 1.0, [](double x, double y) {
+        return (long long)(x + y) % 2 == 0 ? 0.0 : 10.0;
+    });
+    g.epsg = 25833;
+    for (std::size_t r = 100; r < 140; ++r)
+        for (std::size_t c = 100; c < 140; ++c)
+            g.heights[r * 200 + c] = ElevationGrid::NoData;
+    ElevationGrid out;
+    ASSERT_TRUE(warpHeights(g, "fine", {25832, false, 0, 0, 10, 10}, out));
+    int holes = 0, means = 0;
+    for (float h : out.heights) {
+        if (std::isnan(h)) {
+            ++holes;
+            continue;
+        }
+        ++means;
+        EXPECT_NEAR(h, 5.0, 0.6);
+    }
+    EXPECT_GT(means, 250);
+    EXPECT_GT(holes, 9); // the 40 m hole: at least 3 x 3 points of 10 m
+}
+
 // --ausschnitt-grad and --mitte/--groesse: the smallest rectangle of the
 // first tile's lattice holding the corners as PROJ projects them.
 TEST(Reproject, DegreeAreasCutTheSmallestRectangleAroundTheirCorners) {
