@@ -176,24 +176,27 @@ struct Sampler {
     double sample(double fc, double fr) const {
         const double cols = static_cast<double>(g.columns), rows = static_cast<double>(g.rows);
         if (!(fc >= -0.5 && fc <= cols - 0.5 && fr >= -0.5 && fr <= rows - 0.5)) return NaN;
-        const long long nc = std::clamp(std::llround(fc), 0LL, static_cast<long long>(cols) - 1);
-        const long long nr = std::clamp(std::llround(fr), 0LL, static_cast<long long>(rows) - 1);
-        const float nearest = at(nc, nr);
-        if (std::isnan(nearest)) return NaN;
-        if (halfX > 0.0 || halfY > 0.0) return mean(fc, fr);
-        // Bilinear in the cell holding the point; half a step beyond the
-        // border points it goes on linearly, so that tiles meet without a seam.
-        const long long c0 = std::clamp(static_cast<long long>(std::floor(fc)), 0LL,
-                                        std::max(0LL, static_cast<long long>(cols) - 2));
-        const long long r0 = std::clamp(static_cast<long long>(std::floor(fr)), 0LL,
-                                        std::max(0LL, static_cast<long long>(rows) - 2));
-        const long long c1 = std::min(c0 + 1, static_cast<long long>(cols) - 1);
-        const long long r1 = std::min(r0 + 1, static_cast<long long>(rows) - 1);
+        // The cell holding the point (fc, fr >= -0.5: truncation is the floor
+        // or the clamp to 0); half a step beyond the border points bilinear
+        // goes on linearly, so that tiles meet without a seam.
+        const long long lastC = static_cast<long long>(g.columns) - 1;
+        const long long lastR = static_cast<long long>(g.rows) - 1;
+        const long long c0 =
+            std::min(static_cast<long long>(std::max(fc, 0.0)), std::max(0LL, lastC - 1));
+        const long long r0 =
+            std::min(static_cast<long long>(std::max(fr, 0.0)), std::max(0LL, lastR - 1));
+        const long long c1 = std::min(c0 + 1, lastC), r1 = std::min(r0 + 1, lastR);
         const double u = c1 > c0 ? fc - static_cast<double>(c0) : 0.0;
         const double v = r1 > r0 ? fr - static_cast<double>(r0) : 0.0;
+        if (halfX > 0.0 || halfY > 0.0) {
+            if (std::isnan(at(u < 0.5 ? c0 : c1, v < 0.5 ? r0 : r1))) return NaN;
+            return mean(fc, fr);
+        }
         const double h00 = at(c0, r0), h10 = at(c1, r0), h01 = at(c0, r1), h11 = at(c1, r1);
         const double h = (h00 * (1 - u) + h10 * u) * (1 - v) + (h01 * (1 - u) + h11 * u) * v;
-        return std::isnan(h) ? double{nearest} : h;
+        if (!std::isnan(h)) return h;
+        // A neighbour without data: the nearest point's height, or none.
+        return at(u < 0.5 ? c0 : c1, v < 0.5 ? r0 : r1);
     }
 
     double mean(double fc, double fr) const {
