@@ -201,12 +201,16 @@ struct Sampler {
 
     double mean(double fc, double fr) const {
         const double hx = std::max(halfX, 0.5), hy = std::max(halfY, 0.5);
-        const long long last = static_cast<long long>(g.columns) - 1;
-        const long long lastRow = static_cast<long long>(g.rows) - 1;
-        const long long cFrom = std::max(0LL, static_cast<long long>(std::ceil(fc - hx)));
-        const long long cTo = std::min(last, static_cast<long long>(std::floor(fc + hx)));
-        const long long rFrom = std::max(0LL, static_cast<long long>(std::ceil(fr - hy)));
-        const long long rTo = std::min(lastRow, static_cast<long long>(std::floor(fr + hy)));
+        // Clamped as doubles: a footprint may be wider than any integer.
+        const double lastC = static_cast<double>(g.columns) - 1,
+                     lastR = static_cast<double>(g.rows) - 1;
+        auto index = [](double v, double last) {
+            return static_cast<long long>(std::clamp(v, -1.0, last + 1.0));
+        };
+        const long long cFrom = index(std::max(0.0, std::ceil(fc - hx)), lastC);
+        const long long cTo = index(std::min(lastC, std::floor(fc + hx)), lastC);
+        const long long rFrom = index(std::max(0.0, std::ceil(fr - hy)), lastR);
+        const long long rTo = index(std::min(lastR, std::floor(fr + hy)), lastR);
         double sum = 0.0;
         long long n = 0;
         for (long long r = rFrom; r <= rTo; ++r)

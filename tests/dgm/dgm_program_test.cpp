@@ -365,4 +365,10 @@ TEST(DgmProgram, SystemOutsideTheTableWorksAloneAndIsRefusedMixed) {
     ASSERT_EQ(capture.messages.size(), 1u);
     EXPECT_NE(capture.messages[0].find("EPSG 3035"), std::string::npos);
     EXPECT_NE(capture.messages[0].find("gdalwarp -t_srs EPSG:25832 laea.asc"), std::string::npos);
+    // A cut in degrees needs the table as well.
+    EXPECT_EQ(runDgm({dir.file("laea.asc"), "--ausschnitt-grad", "50", "12", "51", "13", "-o",
+                      dir.file("c.ter")}),
+              1);
+    ASSERT_EQ(capture.messages.size(), 2u);
+    EXPECT_NE(capture.messages[1].find("EPSG 3035"), std::string::npos);
 }
