@@ -40,7 +40,7 @@ const char* const Usage =
     "Kacheln werden zusammengesetzt, Luecken gefuellt.\n"
     "\n"
     "  -o DATEI.ter              das Gelaende (sonst neben der ersten Eingabe)\n"
-    "  --ausschnitt X1 Y1 X2 Y2  nur dieses Gebiet, in den Koordinaten der Eingaben\n"
+    "  --ausschnitt X1 Y1 X2 Y2  nur dieses Gebiet, in den Koordinaten des Gelaendes\n"
     "  --ausschnitt-grad B1 L1 B2 L2  nur dieses Gebiet, Ecken in Grad Breite und\n"
     "                            Laenge (47.55 11.2, 47,55N 11,2E)\n"
     "  --mitte B L --groesse M   ein Quadrat von M Metern um diesen Punkt (Grad)\n"
