@@ -8,7 +8,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . tools/packages.sh
-ensure_packages cmake ninja-build g++ libstb-dev gdal-bin time
+ensure_packages cmake ninja-build g++ libstb-dev libboost-dev gdal-bin time
 
 build=build/release
 cmake --preset release >/dev/null

@@ -6,7 +6,10 @@
 #include "common/numeric.h"
 #include "common/paths.h"
 #include "dgm/colour_picture.h"
+#include "dgm/coordinate_systems.h"
 #include "dgm/elevation_grid.h"
+#include "dgm/reproject.h"
+#include "dgm/target_system.h"
 #include "dgm/terrain_grid.h"
 #include "dgm/terrain_writer.h"
 #include "platform/platform.h"
@@ -39,7 +42,14 @@ const char* const Usage =
     "\n"
     "  -o DATEI.ter              das Gelaende (sonst nach der .danl benannt, ohne\n"
     "                            sie neben der ersten Eingabe)\n"
-    "  --ausschnitt X1 Y1 X2 Y2  nur dieses Gebiet, in den Koordinaten der Eingaben\n"
+    "  --ausschnitt X1 Y1 X2 Y2  nur dieses Gebiet, in den Koordinaten des Gelaendes\n"
+    "  --ausschnitt-grad B1 L1 B2 L2  nur dieses Gebiet, Ecken in Grad Breite und\n"
+    "                            Laenge (47.55 11.2, 47,55N 11,2E)\n"
+    "  --mitte B L --groesse M   ein Quadrat von M Metern um diesen Punkt (Grad)\n"
+    "  --ziel EPSG:N             das Gelaende in diesem System (UTM, Gauss-Krueger;\n"
+    "                            sonst das der ersten Hoehendatei)\n"
+    "  --quelle EPSG:N           System der Eingaben, die keines nennen (XYZ, .asc\n"
+    "                            ohne .prj, Worlddatei)\n"
     "  --raster M                Rasterweite in Metern (sonst die der Eingaben)\n"
     "  --farbe BILD              Luftbild (PNG, JPEG, BMP, TIFF; mit Georeferenz\n"
     "                            oder Worlddatei eingepasst, sonst gestreckt):\n"
@@ -72,6 +82,8 @@ struct Options {
     ReadOptions read;        // --nodata
     int smallHoleSteps = 10; // --fuellen
     BandChoice bands;        // --baender
+    SystemOptions systems;   // --ziel, --quelle, --ausschnitt-grad, --mitte/--groesse
+    double centreSize = 0.0; // --groesse
     bool quiet = false;
 };
 
@@ -169,6 +181,37 @@ Parse parseArguments(int argc, char** argv, Options& o) {
                 return Parse::Failed;
             }
             o.cut = a;
+        } else if (arg == "--ziel" || arg == "--quelle") {
+            if (!need(1)) return Parse::Failed;
+            const int code = parseEpsgText(argv[++i]);
+            if (code <= 0) {
+                report("%s braucht einen EPSG-Code wie EPSG:25832: %s!\n", arg.c_str(), argv[i]);
+                return Parse::Failed;
+            }
+            (arg == "--ziel" ? o.systems.target : o.systems.source) = code;
+        } else if (arg == "--ausschnitt-grad" || arg == "--mitte") {
+            const int n = arg == "--mitte" ? 2 : 4;
+            if (!need(n)) return Parse::Failed;
+            DegreeArea a;
+            a.centred = n == 2;
+            double* values[4] = {&a.lat1, &a.lon1, &a.lat2, &a.lon2};
+            for (int k = 0; k < n; ++k)
+                if (!parseDegrees(argv[++i], k % 2 == 0, *values[k])) {
+                    report("Keine %s in Grad fuer %s: %s!\n", k % 2 == 0 ? "Breite" : "Laenge",
+                           arg.c_str(), argv[i]);
+                    return Parse::Failed;
+                }
+            if (!a.centred && (a.lat1 == a.lat2 || a.lon1 == a.lon2)) {
+                report("Ausschnitt ohne Flaeche!\n");
+                return Parse::Failed;
+            }
+            o.systems.area = a;
+        } else if (arg == "--groesse") {
+            if (!need(1) || !number(o.centreSize)) return Parse::Failed;
+            if (!(o.centreSize > 0.0)) {
+                report("--groesse braucht eine Laenge in Metern: %s!\n", argv[i]);
+                return Parse::Failed;
+            }
         } else if (arg.size() > 1 && arg[0] == '-') {
             report("Unbekannte Option: %s!\n", arg.c_str());
             return Parse::Failed;
@@ -184,6 +227,18 @@ Parse parseArguments(int argc, char** argv, Options& o) {
         report("Keine Hoehendatei angegeben!\n");
         return Parse::Failed;
     }
+    const bool centred = o.systems.area && o.systems.area->centred;
+    if (centred != (o.centreSize > 0.0)) {
+        report("--mitte und --groesse gehoeren zusammen!\n");
+        return Parse::Failed;
+    }
+    if (centred) o.systems.area->size = o.centreSize;
+    if (o.cut && o.systems.area) {
+        report("Nur ein Ausschnitt: --ausschnitt oder %s!\n",
+               centred ? "--mitte" : "--ausschnitt-grad");
+        return Parse::Failed;
+    }
+    if (!checkSystemOptions(o.systems)) return Parse::Failed;
     // A settings file names the terrain beside it: "Meine.danl" gets
     // "Meine.ter", whatever name Explorer passes first.
     if (o.output.empty() && lowerExtension(o.settingsFile) == ".danl")
@@ -293,18 +348,30 @@ bool outputsAreNoInputs(const Options& o, const Outputs& out) {
     return true;
 }
 
-// Reads every input into the mosaic, each freed once it is joined.
-bool readInputs(const Options& o, ProgressLine& progress, Mosaic& mosaic) {
+// Reads every input into the mosaic, each brought into the target system
+// (dgm/target_system.h) and freed once it is joined. The mosaic is made
+// with the first input, whose system and lattice a cut in degrees needs.
+bool readInputs(const Options& o, ProgressLine& progress, InputSystems& systems,
+                std::optional<Mosaic>& mosaic) {
     for (std::size_t k = 0; k < o.inputs.size(); ++k) {
         const std::string& path = o.inputs[k];
         progress.show(formatText("Lese %llu/%llu: %s", count(k + 1), count(o.inputs.size()),
                                  baseName(path).c_str()));
         ElevationGrid grid;
-        if (!readElevationFile(path, grid, o.read) || !mosaic.add(grid, path)) {
+        bool ok = readElevationFile(path, grid, o.read) && systems.prepare(grid, path);
+        if (ok && !mosaic && grid.columns > 0 && grid.rows > 0) {
+            std::optional<Area> cut = o.cut;
+            ok = systems.cut(grid, cut);
+            if (ok) mosaic.emplace(cut);
+        }
+        ok = ok && (!mosaic || mosaic->add(grid, path));
+        if (!ok) {
             progress.done();
             return false;
         }
+        systems.latticeFrom(grid);
     }
+    if (!mosaic) mosaic.emplace(o.cut); // no input held a point
     return true;
 }
 
@@ -441,9 +508,23 @@ bool makeColours(const Options& o, const Terrain& t, Summary& summary,
     for (const std::string& path : o.pictures) {
         PlacedPicture picture;
         if (!readPlacedPicture(path, picture, o.bands)) return false;
-        if (picture.placement.known &&
-            ((picture.placement.epsg != 0 && t.epsg != 0 && picture.placement.epsg != t.epsg) ||
-             (picture.placement.epsg != 0 && picture.placement.geographic != t.degrees))) {
+        // A picture that names no system is taken in --quelle's, else in
+        // the terrain's; one in another system of the table is warped.
+        GeoPlacement& at = picture.placement;
+        if (at.known && at.epsg == 0 && o.systems.source != 0) {
+            at.epsg = o.systems.source;
+            if (const std::optional<CoordinateSystem> s = findCoordinateSystem(at.epsg))
+                at.geographic = s->geographic;
+        }
+        const bool otherSystem = at.known && at.epsg != 0 && t.epsg != 0 && at.epsg != t.epsg;
+        if (otherSystem && (!findCoordinateSystem(at.epsg) || !findCoordinateSystem(t.epsg))) {
+            const int unknown = findCoordinateSystem(at.epsg) ? t.epsg : at.epsg;
+            report("%s passt nicht zu den Hoehen (EPSG %d und %d; EPSG %d rechnet zumt_dgm nicht "
+                   "um): mit GDAL umwandeln: gdalwarp -t_srs EPSG:%d %s bild_%d.tif\n",
+                   path.c_str(), at.epsg, t.epsg, unknown, t.epsg, baseName(path).c_str(), t.epsg);
+            return false;
+        }
+        if (!otherSystem && at.known && at.epsg != 0 && at.geographic != t.degrees) {
             report("%s passt nicht zu den Hoehen (anderes Koordinatensystem)!\n", path.c_str());
             return false;
         }
@@ -456,8 +537,12 @@ bool makeColours(const Options& o, const Terrain& t, Summary& summary,
             summary.add("Farbbild:", formatText("%s: %u Baender, Rot/Gruen/Blau aus Band %d/%d/%d",
                                                 baseName(path).c_str(), image.bands, o.bands.red,
                                                 o.bands.green, o.bands.blue));
-        if (paintPicture(canvas, place, picture) == 0)
-            summary.warn(warning("%s liegt ausserhalb des Gelaendes.", path.c_str()));
+        if (otherSystem)
+            summary.add("Farbbild:", formatText("%s von EPSG %d nach EPSG %d umgerechnet",
+                                                baseName(path).c_str(), at.epsg, t.epsg));
+        const std::size_t painted = otherSystem ? paintWarpedPicture(canvas, place, picture, t.epsg)
+                                                : paintPicture(canvas, place, picture);
+        if (painted == 0) summary.warn(warning("%s liegt ausserhalb des Gelaendes.", path.c_str()));
     }
     // Ground no picture covers shows the shaded relief of its heights, not
     // black that would look like data.
@@ -590,11 +675,15 @@ int run(const Options& o, Summary& summary) {
         if (!target->empty() && !files.check(*target)) return 1;
 
     ProgressLine progress(o.quiet);
-    Mosaic mosaic(o.cut);
+    InputSystems systems(o.systems);
+    std::optional<Mosaic> mosaic;
     Terrain t;
-    if (!readInputs(o, progress, mosaic) || !makeTerrain(o, progress, mosaic, summary, t)) return 1;
+    if (!readInputs(o, progress, systems, mosaic) || !makeTerrain(o, progress, *mosaic, summary, t))
+        return 1;
+    for (const auto& [label, text] : systems.notes())
+        summary.add(label.c_str(), text);
     describeTerrain(t, summary);
-    describeData(mosaic, t.fill, t.degrees, summary);
+    describeData(*mosaic, t.fill, t.degrees, summary);
 
     const double west = t.grid.west;
     const double south =
@@ -609,6 +698,13 @@ int run(const Options& o, Summary& summary) {
     ts.epsg = t.epsg;
     ts.gridWidth = static_cast<std::int32_t>(t.grid.columns - 1);
     ts.gridHeight = static_cast<std::int32_t>(t.grid.rowCount() - 1);
+    if (t.degrees) {
+        ts.longitude = ts.east;
+        ts.latitude = ts.north;
+        ts.inDegrees = true;
+    } else if (t.epsg != 0) {
+        ts.inDegrees = cornerInDegrees(t.epsg, ts.east, ts.north, ts.longitude, ts.latitude);
+    }
     const TileChoice tiles = o.settingsFile.empty()
                                  ? TileChoice{ourTileLengths(t.stepCm), TileSource::Ours, {}}
                                  : chooseTileLengths(settings, ts);
@@ -723,6 +819,14 @@ TileChoice applyTerrainSettings(SettingsFile& settings, const TerrainSettings& t
     else
         settings.remove("Georeferenz", "EPSG");
     settings.set("Georeferenz", "Raster", metresText(t.stepCm));
+    // The corner in degrees, for the user's orientation on a map.
+    if (t.inDegrees) {
+        settings.set("Georeferenz", "Laenge", formatText("%.8f", t.longitude));
+        settings.set("Georeferenz", "Breite", formatText("%.8f", t.latitude));
+    } else {
+        settings.remove("Georeferenz", "Laenge");
+        settings.remove("Georeferenz", "Breite");
+    }
     return tiles;
 }
 

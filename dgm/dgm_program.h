@@ -41,6 +41,10 @@ struct TerrainSettings {
     // square tile must fit.
     std::int32_t gridWidth = 0;
     std::int32_t gridHeight = 0;
+    // The same corner in degrees (WGS 84), when the system is known.
+    bool inDegrees = false;
+    double longitude = 0.0;
+    double latitude = 0.0;
 };
 
 // The tile lengths of the settings: kept as the user set them, or ours (the

@@ -3,6 +3,7 @@
 #include "common/file_messages.h"
 #include "common/message.h"
 #include "common/paths.h"
+#include "dgm/coordinate_systems.h"
 #include "platform/platform.h"
 
 #include <charconv>
@@ -104,21 +105,6 @@ const char* scanNumberSlowly(const char* first, const char* last, bool negative,
     return last;
 }
 
-namespace {
-
-// The number after the last `key` in text, or 0.
-int numberAfterLast(const std::string& text, const std::string& key) {
-    const std::size_t at = text.rfind(key);
-    if (at == std::string::npos) return 0;
-    int v = 0;
-    for (std::size_t i = at + key.size(); i < text.size() && scan::isDigit(text[i]) && v < 1000000;
-         ++i)
-        v = v * 10 + (text[i] - '0');
-    return v;
-}
-
-} // namespace
-
 void readProjectionBeside(const std::string& path, bool& geographic, int& epsg) {
     const std::size_t dot = path.size() - lowerExtension(path).size();
     if (dot == 0 || dot > path.size() || path[dot - 1] != '.') return;
@@ -135,19 +121,6 @@ void readProjectionBeside(const std::string& path, bool& geographic, int& epsg) 
     const bool degrees = wkt.rfind("GEOGCS[", 0) == 0 || wkt.rfind("GEOGCRS[", 0) == 0;
     if (!projected && !degrees) return;
     geographic = degrees;
-    int code = numberAfterLast(wkt, "AUTHORITY[\"EPSG\",\"");
-    if (code == 0) code = numberAfterLast(wkt, "ID[\"EPSG\",");
-    // ESRI's descriptions carry names only: those of WGS 84, ETRS89 and
-    // their UTM zones are known.
-    const int zone = numberAfterLast(wkt, "_UTM_ZONE_");
-    const bool south = wkt.find("_UTM_ZONE_" + std::to_string(zone) + "S") != std::string::npos;
-    if (code == 0 && projected && zone >= 1 && zone <= 60) {
-        if (wkt.find("ETRS_1989_UTM") != std::string::npos && !south) code = 25800 + zone;
-        if (wkt.find("WGS_1984_UTM") != std::string::npos) code = (south ? 32700 : 32600) + zone;
-    }
-    if (code == 0 && degrees) {
-        if (wkt.find("WGS_1984") != std::string::npos) code = 4326;
-        if (wkt.find("ETRS_1989") != std::string::npos) code = 4258;
-    }
+    const int code = epsgFromWkt(wkt);
     if (code > 0) epsg = code;
 }

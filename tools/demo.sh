@@ -13,7 +13,7 @@ cd "$(dirname "$0")/.."
 root=$(pwd)
 out=${1:-demo-output}
 
-packages=(cmake ninja-build g++ libstb-dev)
+packages=(cmake ninja-build g++ libstb-dev libboost-dev)
 ensure_packages "${packages[@]}"
 
 echo "== Building the programs"

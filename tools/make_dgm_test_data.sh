@@ -406,3 +406,144 @@ PY
     done
 } > "$out/gdal_outliers.csv"
 echo "made the no-data test files in $out"
+
+# --- coordinate systems ------------------------------------------------------
+# A terrain given by a formula of the zone-32 coordinates (below), cut into
+# three tiles in three systems near the zone border at 12 degrees east:
+#   sys_utm32.tif  EPSG:25832, 30 x 30 points from (X0, Y0) north-east, 10 m;
+#   sys_utm33.tif  EPSG:25833, on its own 10 m lattice, covering the 300 m
+#                  east of it (and 20 m more round about);
+#   sys_gk4.asc    EPSG:31468 (Gauss-Krueger on DHDN, ".prj" as GDAL writes
+#                  it, names only), covering the 300 m south of the first;
+# every point's height is the formula at the point carried into zone 32 by
+# PROJ (the GK tile with the seven-parameter shift given explicitly, not the
+# official grid PROJ would pick by itself). Further:
+#   sys_photo_deg.tif  an RGB picture in EPSG:4326 over the first tile, grey
+#                  green with a red square of 12 m round the marker;
+#   sys_points.csv from,to,x,y,x_expected,y_expected: points of every family
+#                  forward and back as PROJ carries them (degrees lon/lat);
+#   sys_places.csv what,lat1,lon1,lat2,lon2,size,x1,y1,x2,y2: the marker's
+#                  grid point and its latitude/longitude, and the smallest
+#                  rectangles of the first tile's lattice holding the
+#                  corners PROJ projects for --ausschnitt-grad and
+#                  --mitte/--groesse.
+# The formula, also in tests/dgm/terrain_grid_test.cpp:
+#   h = 300 + 0.02 (x - X0) - 0.015 (y - Y0) + 4 sin((x - X0) / 150) cos((y - Y0) / 120)
+"$PYTHON" - "$work" "$out" <<'PY'
+import math, os, subprocess, sys
+work, out = sys.argv[1], sys.argv[2]
+X0, Y0, STEP = 715000.0, 5543000.0, 10.0
+GK4 = ("+proj=tmerc +lat_0=0 +lon_0=12 +k=1 +x_0=4500000 +y_0=0 +ellps=bessel "
+       "+towgs84=598.1,73.7,418.2,0.202,0.045,-2.455,6.7 +units=m +no_defs")
+GK2 = GK4.replace("+lon_0=12", "+lon_0=6").replace("+x_0=4500000", "+x_0=2500000")
+def srs(code):
+    return {31468: GK4, 31466: GK2}.get(code, "EPSG:%d" % code)
+def transform(points, src, dst):
+    text = "".join("%.10f %.10f\n" % p for p in points)
+    res = subprocess.run(["gdaltransform", "-s_srs", srs(src), "-t_srs", srs(dst)],
+                         input=text, capture_output=True, text=True, check=True).stdout
+    return [tuple(float(v) for v in line.split()[:2]) for line in res.strip().splitlines()]
+def height(x, y):
+    return (300 + 0.02 * (x - X0) - 0.015 * (y - Y0)
+            + 4 * math.sin((x - X0) / 150) * math.cos((y - Y0) / 120))
+
+def tile(code, x1, y1, x2, y2, name):
+    # The zone-32 rectangle's border in the tile's system, 20 m wider.
+    border = []
+    for k in range(11):
+        t = k / 10
+        border += [(x1 - 20 + t * (x2 - x1 + 40), y1 - 20), (x1 - 20 + t * (x2 - x1 + 40), y2 + 20),
+                   (x1 - 20, y1 - 20 + t * (y2 - y1 + 40)), (x2 + 20, y1 - 20 + t * (y2 - y1 + 40))]
+    there = transform(border, 25832, code)
+    west = math.floor(min(p[0] for p in there) / STEP) * STEP
+    east = math.ceil(max(p[0] for p in there) / STEP) * STEP
+    south = math.floor(min(p[1] for p in there) / STEP) * STEP
+    north = math.ceil(max(p[1] for p in there) / STEP) * STEP
+    cols, rows = int((east - west) / STEP) + 1, int((north - south) / STEP) + 1
+    pts = [(west + c * STEP, north - r * STEP) for r in range(rows) for c in range(cols)]
+    here = transform(pts, code, 25832)
+    with open(os.path.join(work, name + ".asc"), "w") as f:
+        f.write("ncols %d\nnrows %d\nxllcenter %.1f\nyllcenter %.1f\ncellsize %g\n"
+                % (cols, rows, west, south, STEP))
+        for r in range(rows):
+            f.write(" ".join("%.2f" % height(*here[r * cols + c]) for c in range(cols)) + "\n")
+
+# The zone-32 tile lies on the formula's own lattice.
+with open(os.path.join(work, "sys_utm32.asc"), "w") as f:
+    f.write("ncols 30\nnrows 30\nxllcenter %.1f\nyllcenter %.1f\ncellsize 10\n" % (X0, Y0))
+    for r in range(30):
+        f.write(" ".join("%.3f" % height(X0 + c * STEP, Y0 + (29 - r) * STEP)
+                         for c in range(30)) + "\n")
+tile(25833, X0 + 300, Y0, X0 + 590, Y0 + 290, "sys_utm33")
+tile(31468, X0, Y0 - 300, X0 + 290, Y0 - 10, "sys_gk4")
+
+# The photo in degrees over the first tile, the marker at grid point (12, 17).
+mx, my = X0 + 120, Y0 + 170
+(mlon, mlat), = transform([(mx, my)], 25832, 4326)
+corners = transform([(X0 - 30, Y0 - 30), (X0 + 320, Y0 + 320)], 25832, 4326)
+lon1, lat1 = corners[0]
+lon2, lat2 = corners[1]
+PIX = 0.00002
+w, h = int((lon2 - lon1) / PIX), int((lat2 - lat1) / PIX)
+dlon, dlat = 6 / (111320 * math.cos(math.radians(mlat))), 6 / 111200
+with open(os.path.join(work, "photo.ppm"), "wb") as f:
+    f.write(b"P6 %d %d 255\n" % (w, h))
+    for r in range(h):
+        lat = lat2 - (r + 0.5) * PIX
+        row = bytearray()
+        for c in range(w):
+            lon = lon1 + (c + 0.5) * PIX
+            red = abs(lon - mlon) <= dlon and abs(lat - mlat) <= dlat
+            row += bytes((250, 0, 0) if red else (90, 120, 80))
+        f.write(row)
+with open(os.path.join(work, "photo_corners"), "w") as f:
+    f.write("%.10f %.10f %.10f %.10f\n" % (lon1, lat2, lon1 + w * PIX, lat2 - h * PIX))
+
+# Points of every family forward and back.
+rows = []
+def check(src, dst, pts):
+    for p, q in zip(pts, transform(pts, src, dst)):
+        rows.append("%d,%d,%.10f,%.10f,%.10f,%.10f" % (src, dst, p[0], p[1], q[0], q[1]))
+check(4326, 25832, [(12.0, 50.0), (6.5, 47.3)])
+check(25832, 4326, [(715000.0, 5543000.0), (320000.0, 6100000.0)])
+check(4258, 25828, [(-14.0, 28.1)])
+check(25838, 4258, [(400000.0, 4400000.0)])
+check(4326, 32601, [(-178.5, 10.0)])
+check(32660, 4326, [(600000.0, 7000000.0)])
+check(4326, 32733, [(15.5, -20.0)])
+check(32722, 4326, [(300000.0, 7400000.0)])
+check(25833, 25832, [(285000.0, 5543000.0)])
+check(31468, 25832, [(4500000.0, 5540000.0)])
+check(25832, 31466, [(330000.0, 5700000.0)])
+check(31466, 4326, [(2600000.0, 5600000.0)])
+with open(os.path.join(out, "sys_points.csv"), "w") as f:
+    f.write("from,to,x,y,x_expected,y_expected\n" + "\n".join(rows) + "\n")
+
+# The cuts: corners as PROJ projects them, outward onto the first tile's
+# lattice (first point X0, Y0 + 290, 10 m).
+def outward(xs, ys):
+    n = Y0 + 290
+    return (X0 + math.floor((min(xs) - X0) / STEP) * STEP, n - math.ceil((n - min(ys)) / STEP) * STEP,
+            X0 + math.ceil((max(xs) - X0) / STEP) * STEP, n - math.floor((n - max(ys)) / STEP) * STEP)
+places = ["marker,%.10f,%.10f,,,,%.1f,%.1f,," % (mlat, mlon, mx, my)]
+(alon, alat), (blon, blat) = transform([(X0 + 52.3, Y0 + 33.1), (X0 + 231.7, Y0 + 248.4)], 25832, 4326)
+cs = transform([(alon, alat), (blon, alat), (alon, blat), (blon, blat)], 4326, 25832)
+places.append("grad,%.8f,%.8f,%.8f,%.8f,,%.2f,%.2f,%.2f,%.2f"
+              % ((alat, alon, blat, blon) + outward([p[0] for p in cs], [p[1] for p in cs])))
+(clon, clat), = transform([(X0 + 150.3, Y0 + 140.7)], 25832, 4326)
+(cx, cy), = transform([(clon, clat)], 4326, 25832)
+places.append("mitte,%.8f,%.8f,,,100,%.2f,%.2f,%.2f,%.2f"
+              % ((clat, clon) + outward([cx - 50, cx + 50], [cy - 50, cy + 50])))
+with open(os.path.join(out, "sys_places.csv"), "w") as f:
+    f.write("what,lat1,lon1,lat2,lon2,size,x1,y1,x2,y2\n" + "\n".join(places) + "\n")
+PY
+gdal_translate -q -a_srs EPSG:25832 -ot Float32 -co COMPRESS=DEFLATE -co PREDICTOR=3 \
+    "$work/sys_utm32.asc" "$out/sys_utm32.tif"
+gdal_translate -q -a_srs EPSG:25833 -ot Float32 -co COMPRESS=DEFLATE -co PREDICTOR=3 \
+    "$work/sys_utm33.asc" "$out/sys_utm33.tif"
+gdal_translate -q -a_srs EPSG:31468 -of AAIGrid -co DECIMAL_PRECISION=2 "$work/sys_gk4.asc" "$out/sys_gk4.asc"
+rm -f "$out/sys_gk4.asc.aux.xml"
+read -r ulx uly lrx lry < "$work/photo_corners"
+gdal_translate -q -a_srs EPSG:4326 -a_ullr "$ulx" "$uly" "$lrx" "$lry" -co COMPRESS=DEFLATE \
+    "$work/photo.ppm" "$out/sys_photo_deg.tif"
+echo "made the coordinate system test files in $out"

@@ -9,7 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 . tools/packages.sh
 
-packages=(cmake ninja-build g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 libstb-dev zip)
+packages=(cmake ninja-build g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 libstb-dev libboost-dev zip)
 ensure_packages "${packages[@]}"
 
 version=$(sed -n 's/^project(zumt_tools VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)

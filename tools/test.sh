@@ -13,7 +13,7 @@ cd "$(dirname "$0")/.."
 native_only=0
 [ "${1:-}" = "--native" ] && native_only=1
 
-packages=(cmake ninja-build g++ libgtest-dev googletest libstb-dev clang-format clang)
+packages=(cmake ninja-build g++ libgtest-dev googletest libstb-dev libboost-dev clang-format clang)
 [ $native_only = 1 ] || packages+=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 xvfb xdotool)
 
 ensure_packages "${packages[@]}"

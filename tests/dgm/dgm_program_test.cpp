@@ -8,6 +8,7 @@
 #include "raster/bitmap_file.h"
 #include "raster/hillshade.h"
 #include "raster/terrain_tiling.h"
+#include "tests/raster/raster_test_files.h"
 #include "tests/support/test_support.h"
 
 #include <cmath>
@@ -442,4 +443,51 @@ TEST(DgmProgram, AShadedColourNeverReplacesAPhoto) {
     EXPECT_EQ(runDgm({a, danl}), 0);
     EXPECT_NE(readText(danl).find("Farbe=foto.bmp"), std::string::npos);
     EXPECT_FALSE(fileExists(dir.file("X_farbe.bmp")));
+}
+
+// A photo in degrees over a zone-32 terrain: its red marker, at a latitude
+// and longitude PROJ gives for grid point (12, 17) from the south-west,
+// colours that grid point; [Georeferenz] gives the corner in degrees too.
+TEST(DgmProgram, PhotoInDegreesLandsOnTheTerrainsGridPoints) {
+    TempFolder dir;
+    MessageCapture capture;
+    ASSERT_EQ(
+        runDgm({testDataFile("dgm/sys_utm32.tif"), "--farbe", testDataFile("dgm/sys_photo_deg.tif"),
+                "--anlage", dir.file("a.danl"), "-o", dir.file("a.ter")}),
+        0);
+    BitmapFile bmp;
+    ASSERT_EQ(bmp.read(dir.file("a_farbe.bmp")), 1);
+    ASSERT_EQ(bmp.width, 29);
+    auto redAt = [&](int c, int r) { return bmp.pixels.data()[r * bmp.stride + c * 3 + 2]; };
+    EXPECT_GT(redAt(12, 17), 200);
+    for (const auto& [c, r] : {std::pair{11, 17}, {13, 17}, {12, 16}, {12, 18}})
+        EXPECT_LT(redAt(c, r), 200) << c << " " << r;
+    SettingsFile s;
+    s.read(dir.file("a.danl"), true);
+    // The corner 715000 5543000 as PROJ gives it (dgm/sys_points.csv).
+    EXPECT_NEAR(std::stod(*s.find("Georeferenz", "Laenge")), 12.0002509691, 1e-8);
+    EXPECT_NEAR(std::stod(*s.find("Georeferenz", "Breite")), 50.0004971252, 1e-8);
+}
+
+// A system outside the table serves alone, in its own metres; mixed with
+// another it is refused with its code and the command that converts it.
+TEST(DgmProgram, SystemOutsideTheTableWorksAloneAndIsRefusedMixed) {
+    TempFolder dir;
+    writeText(dir.file("laea.asc"), SmallGrid);
+    writeText(dir.file("laea.prj"),
+              "PROJCS[\"ETRS89-extended / LAEA Europe\",AUTHORITY[\"EPSG\",\"3035\"]]");
+    MessageCapture capture;
+    EXPECT_EQ(runDgm({dir.file("laea.asc"), "-o", dir.file("a.ter")}), 0);
+    EXPECT_EQ(
+        runDgm({testDataFile("dgm/sys_utm32.tif"), dir.file("laea.asc"), "-o", dir.file("b.ter")}),
+        1);
+    ASSERT_EQ(capture.messages.size(), 1u);
+    EXPECT_NE(capture.messages[0].find("EPSG 3035"), std::string::npos);
+    EXPECT_NE(capture.messages[0].find("gdalwarp -t_srs EPSG:25832 laea.asc"), std::string::npos);
+    // A cut in degrees needs the table as well.
+    EXPECT_EQ(runDgm({dir.file("laea.asc"), "--ausschnitt-grad", "50", "12", "51", "13", "-o",
+                      dir.file("c.ter")}),
+              1);
+    ASSERT_EQ(capture.messages.size(), 2u);
+    EXPECT_NE(capture.messages[1].find("EPSG 3035"), std::string::npos);
 }

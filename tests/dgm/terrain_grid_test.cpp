@@ -1,6 +1,9 @@
 // The converter between the readers and the files: mosaic, holes,
 // resampling, the ".ter" read back by our own reader.
+#include "dgm/coordinate_systems.h"
 #include "dgm/reader_support.h"
+#include "dgm/reproject.h"
+#include "dgm/target_system.h"
 #include "dgm/terrain_grid.h"
 #include "dgm/terrain_writer.h"
 #include "raster/terragen_file.h"
@@ -399,5 +402,189 @@ TEST(DgmResample, RefusesTerrainsBeyondTheLimitsNamingTheStepThatFits) {
         RowGrid source = g;
         EXPECT_TRUE(resampleToMetric(std::move(source), MetricFrame{}, 1).empty());
         EXPECT_EQ(source.rows, g.rows); // left as it was
+    }
+}
+
+// --- coordinate systems ------------------------------------------------------
+
+// Points of every family, forward and back, as PROJ carries them (made by
+// tools/make_dgm_test_data.sh): within a millimetre; Gauss-Krueger with the
+// same seven parameters within a centimetre.
+TEST(CoordinateSystems, CarryPointsAsProjDoes) {
+    const auto table = readTable("dgm/sys_points.csv");
+    ASSERT_GE(table.size(), 14u);
+    for (const auto& row : table) {
+        SCOPED_TRACE(row[0] + " -> " + row[1] + " " + row[2] + " " + row[3]);
+        const auto t = CoordinateTransform::between(std::stoi(row[0]), std::stoi(row[1]));
+        ASSERT_TRUE(t);
+        double x = std::stod(row[2]), y = std::stod(row[3]);
+        ASSERT_TRUE(t->apply(x, y));
+        const bool gk = t->from().semiMajor != t->to().semiMajor;
+        const double tolerance = t->to().geographic ? 1e-8 : gk ? 0.01 : 0.001; // 1e-8 deg ~ 1 mm
+        EXPECT_NEAR(x, std::stod(row[4]), tolerance);
+        EXPECT_NEAR(y, std::stod(row[5]), tolerance);
+    }
+    EXPECT_FALSE(CoordinateTransform::between(25832, 3035)); // outside the table
+}
+
+// ESRI descriptions carry names only; GDAL's Gauss-Krueger ".prj" (read with
+// the tile below) its parameters.
+TEST(CoordinateSystems, PrjTextsGiveTheirCodes) {
+    const struct {
+        const char* wkt;
+        int epsg;
+    } cases[] = {
+        {"PROJCS[\"ETRS_1989_UTM_ZONE_32N\",GEOGCS[\"GCS_ETRS_1989\"]]", 25832},
+        {"PROJCS[\"WGS_1984_UTM_ZONE_33S\",GEOGCS[\"GCS_WGS_1984\"]]", 32733},
+        {"GEOGCS[\"GCS_ETRS_1989\",DATUM[\"D_ETRS_1989\",SPHEROID[\"GRS_1980\"]]]", 4258},
+        {"PROJCS[\"X\",GEOGCS[\"GCS_WGS_1984\"],PROJECTION[\"TRANSVERSE_MERCATOR\"],PARAMETER["
+         "\"FALSE_EASTING\",500000.0],PARAMETER[\"CENTRAL_MERIDIAN\",-75.0],PARAMETER[\"SCALE_"
+         "FACTOR\",0.9996]]",
+         32618},
+        {"PROJCS[\"ETRS89-EXTENDED/LAEA\",AUTHORITY[\"EPSG\",\"3035\"]]", 3035},
+        {"PROJCS[\"LAMBERT\",GEOGCS[\"GCS_ETRS_1989\"],PROJECTION[\"LAMBERT\"]]", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.wkt);
+        EXPECT_EQ(epsgFromWkt(c.wkt), c.epsg);
+    }
+}
+
+// Tiles in zone 32, zone 33 and Gauss-Krueger zone 4 of one terrain (a
+// formula of the zone-32 coordinates) join on the first tile's lattice, and
+// every point of the three tiles' areas holds the formula within 5 cm.
+TEST(Reproject, TilesOfThreeSystemsJoinOnTheFormula) {
+    const double x0 = 715000, y0 = 5543000;
+    auto formula = [&](double x, double y) {
+        return 300 + 0.02 * (x - x0) - 0.015 * (y - y0) +
+               4 * std::sin((x - x0) / 150) * std::cos((y - y0) / 120);
+    };
+    InputSystems systems{SystemOptions{}};
+    Mosaic mosaic;
+    for (const char* name : {"sys_utm32.tif", "sys_utm33.tif", "sys_gk4.asc"}) {
+        ElevationGrid g;
+        ASSERT_TRUE(readElevationFile(testDataFile(std::string("dgm/") + name), g));
+        ASSERT_TRUE(systems.prepare(g, name));
+        ASSERT_TRUE(mosaic.add(g, name));
+        systems.latticeFrom(g);
+    }
+    EXPECT_EQ(systems.target(), 25832);
+    const RowGrid grid = mosaic.take();
+    ASSERT_EQ(grid.epsg, 25832);
+    // The first tile, the 300 m east of it (zone 33), the 300 m south (GK).
+    const Area areas[] = {{x0, y0, x0 + 290, y0 + 290},
+                          {x0 + 300, y0, x0 + 590, y0 + 290},
+                          {x0, y0 - 300, x0 + 290, y0 - 10}};
+    int checked = 0;
+    double largest = 0;
+    for (std::size_t r = 0; r < grid.rowCount(); ++r)
+        for (std::size_t c = 0; c < grid.columns; ++c) {
+            const double x = grid.west + double(c) * grid.stepX,
+                         y = grid.north - double(r) * grid.stepY;
+            if (std::none_of(std::begin(areas), std::end(areas), [&](const Area& a) {
+                    return x >= a.x1 - 1e-6 && x <= a.x2 + 1e-6 && y >= a.y1 - 1e-6 &&
+                           y <= a.y2 + 1e-6;
+                }))
+                continue;
+            ++checked;
+            SCOPED_TRACE(testing::Message() << x << " " << y);
+            ASSERT_FALSE(std::isnan(grid.rows[r][c]));
+            largest = std::max(largest, std::fabs(grid.rows[r][c] - formula(x, y)));
+        }
+    EXPECT_EQ(checked, 3 * 30 * 30);
+    EXPECT_LT(largest, 0.05);
+}
+
+// The lattice's bilinear interpolation against the exact transform over a
+// 2000 x 2000 grid at 1 m: between zones, from Gauss-Krueger, from degrees.
+TEST(Reproject, LatticeStaysWithinAMillimetre) {
+    const struct {
+        int from, to;
+        GridFrame frame;
+    } cases[] = {
+        {25832, 25833, {2000, 2000, 714000, 5545000, 1, 1}},
+        {25832, 31468, {2000, 2000, 714000, 5545000, 1, 1}},
+        {25832, 4326, {2000, 2000, 714000, 5545000, 1, 1}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.from << " -> " << c.to);
+        const auto t = CoordinateTransform::between(c.from, c.to);
+        ASSERT_TRUE(t);
+        const double error = latticeError(*t, c.frame) * (t->to().geographic ? 111000.0 : 1.0);
+        std::printf("largest lattice error %d -> %d: %.6f mm\n", c.from, c.to, error * 1000);
+        EXPECT_LT(error, 0.001);
+    }
+}
+
+// Onto a coarser lattice a grid gives the mean over each step (a pattern
+// alternating 0 and 10 m gives 5 m, where a bilinear pick would give 0 to
+// 10); a hole stays a hole.
+TEST(Reproject, CoarserTargetTakesTheMeanAndKeepsHoles) {
+    ElevationGrid g = tile(285000, 5545000, 200, 200, 1.0, [](double x, double y) {
+        return (long long)(x + y) % 2 == 0 ? 0.0 : 10.0;
+    });
+    g.epsg = 25833;
+    for (std::size_t r = 100; r < 140; ++r)
+        for (std::size_t c = 100; c < 140; ++c)
+            g.heights[r * 200 + c] = ElevationGrid::NoData;
+    ElevationGrid out;
+    ASSERT_TRUE(warpHeights(g, "fine", {25832, false, 0, 0, 10, 10}, out));
+    int holes = 0, means = 0;
+    for (float h : out.heights) {
+        if (std::isnan(h)) {
+            ++holes;
+            continue;
+        }
+        ++means;
+        EXPECT_NEAR(h, 5.0, 0.6);
+    }
+    EXPECT_GT(means, 250);
+    EXPECT_GT(holes, 9); // the 40 m hole: at least 3 x 3 points of 10 m
+}
+
+// --ausschnitt-grad and --mitte/--groesse: the smallest rectangle of the
+// first tile's lattice holding the corners as PROJ projects them.
+TEST(Reproject, DegreeAreasCutTheSmallestRectangleAroundTheirCorners) {
+    for (const auto& row : readTable("dgm/sys_places.csv")) {
+        if (row[0] == "marker") continue;
+        SCOPED_TRACE(row[0]);
+        DegreeArea a;
+        a.centred = row[0] == "mitte";
+        a.lat1 = std::stod(row[1]), a.lon1 = std::stod(row[2]);
+        if (a.centred)
+            a.size = std::stod(row[5]);
+        else
+            a.lat2 = std::stod(row[3]), a.lon2 = std::stod(row[4]);
+        InputSystems systems{SystemOptions{0, 0, a}};
+        ElevationGrid g;
+        ASSERT_TRUE(readElevationFile(testDataFile("dgm/sys_utm32.tif"), g));
+        ASSERT_TRUE(systems.prepare(g, "sys_utm32.tif"));
+        std::optional<Area> cut;
+        ASSERT_TRUE(systems.cut(g, cut));
+        ASSERT_TRUE(cut);
+        EXPECT_NEAR(cut->x1, std::stod(row[6]), 0.01);
+        EXPECT_NEAR(cut->y1, std::stod(row[7]), 0.01);
+        EXPECT_NEAR(cut->x2, std::stod(row[8]), 0.01);
+        EXPECT_NEAR(cut->y2, std::stod(row[9]), 0.01);
+    }
+}
+
+TEST(Reproject, ReadsDegreesWithSuffixesAndDecimalCommas) {
+    const struct {
+        const char* text;
+        bool latitude, ok;
+        double value;
+    } cases[] = {{"47.5", true, true, 47.5},     {"47,5N", true, true, 47.5},
+                 {"12.25s", true, true, -12.25}, {"11,2E", false, true, 11.2},
+                 {"8W", false, true, -8},        {"11.2O", false, true, 11.2},
+                 {"-47S", true, false, 0},       {"91", true, false, 0},
+                 {"11E", true, false, 0},        {"1,2,3", false, false, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        double v = 0;
+        EXPECT_EQ(parseDegrees(c.text, c.latitude, v), c.ok);
+        if (c.ok) {
+            EXPECT_DOUBLE_EQ(v, c.value);
+        }
     }
 }
