@@ -120,13 +120,9 @@ bool readElevationFile(const std::string& path, const ByteSource& source, Elevat
     ElevationGrid g;
     bool ok = false;
     switch (kindOf(path, std::string_view(head, got), source.size())) {
-    case Kind::Tiff: {
-        std::vector<std::uint8_t> buffer;
-        std::span<const std::uint8_t> bytes;
-        ok = wholeSourceOrReport(path, source, MaxBinaryFileBytes, buffer, bytes) &&
-             readGeoTiffHeights(path, bytes, g);
+    case Kind::Tiff:
+        ok = readGeoTiffHeights(path, source, g);
         break;
-    }
     case Kind::Ascii:
         ok = readAsciiGrid(path, source, g);
         break;

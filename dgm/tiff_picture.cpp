@@ -10,8 +10,32 @@
 
 namespace {
 
-constexpr const char* OtherColours =
-    "%s: Farbmodell %u mit %u Baendern zu %u Bit wird nicht unterstuetzt!\n";
+constexpr const char* OtherColours = "%s: Farbmodell %s mit %u Baendern zu %u Bit wird nicht "
+                                     "unterstuetzt (umwandeln mit: %s)!\n";
+std::string colourModelName(unsigned photometric) {
+    switch (photometric) {
+    case 0:
+    case 1:
+        return "Grau";
+    case 2:
+        return "RGB";
+    case 3:
+        return "Palette";
+    case 4:
+        return "Maske";
+    case 5:
+        return "CMYK";
+    case 6:
+        return "YCbCr ohne JPEG";
+    case 8:
+    case 9:
+    case 10:
+        return "Lab";
+    default:
+        return formatText("Nr. %u", photometric);
+    }
+}
+
 constexpr const char* NoSuchBand = "%s: Band %d gibt es nicht (Baender: %u)!\n";
 
 } // namespace
@@ -46,17 +70,17 @@ bool readTiffPicture(const std::string& path, const ByteSource& source, RgbImage
                      GeoPlacement& placement, const BandChoice& choice) {
     image = RgbImage();
     placement = GeoPlacement();
-    std::vector<std::uint8_t> buffer;
-    std::span<const std::uint8_t> bytes;
-    if (!wholeSourceOrReport(path, source, MaxBinaryFileBytes, buffer, bytes)) return false;
     TiffImage t;
-    if (!parseTiff(path, bytes, t)) return false;
+    if (!parseTiff(path, source, t)) return false;
     const unsigned kind = t.photometric, bands = t.samplesPerPixel, bits = t.bitsPerSample;
-    // Grey and RGB alike: the bands are the picture's samples.
-    const bool bandwise = (kind == 0 || kind == 1 || kind == 2) && bands >= 1;
+    // Grey and RGB alike: the bands are the picture's samples. YCbCr comes
+    // out of the JPEG decoder as RGB.
+    const bool bandwise =
+        (kind == 0 || kind == 1 || kind == 2 || (kind == 6 && t.compression == 7)) && bands >= 1;
     const bool palette = kind == 3 && bands == 1 && bits == 8 && t.colourMap.size() == 3 * 256;
     if (!(bandwise || palette) || t.sampleFormat != 1 || (bits != 8 && bits != 16)) {
-        report(OtherColours, path.c_str(), kind, bands, bits);
+        report(OtherColours, path.c_str(), colourModelName(kind).c_str(), bands, bits,
+               tiffRecipe(TiffFix::Byte, path).c_str());
         return false;
     }
     unsigned picked[3];
@@ -64,7 +88,7 @@ bool readTiffPicture(const std::string& path, const ByteSource& source, RgbImage
     TiffGeoreference geo;
     if (!tiffGeoreference(path, t, geo)) return false;
     std::vector<std::uint8_t> pixels;
-    if (!decodeTiff(path, bytes, t, pixels)) return false;
+    if (!decodeTiff(path, source, t, pixels)) return false;
 
     RgbImage img;
     img.width = t.width;

@@ -4,11 +4,14 @@
 #include "dgm/elevation_readers.h"
 #include "dgm/reader_support.h"
 #include "dgm/tiff_picture.h"
+#include "dgm/tiff_structure.h"
 #include "tests/raster/raster_test_files.h"
 #include "tests/support/test_support.h"
 
 #include <cmath>
+#include <cstring>
 #include <gtest/gtest.h>
+#include <optional>
 #include <sstream>
 
 #ifndef _WIN32
@@ -243,6 +246,7 @@ TEST(ElevationRead, RefusesWithAMessage) {
         std::string path;
         std::string text; // written there unless empty
         const char* message;
+        std::optional<TiffFix> fix = {}; // the command the message names
     } cases[] = {
         {tmp.file("missing.tif"), "", "Can't open %s!\n"},
         {tmp.path().string(), "", "Can't open %s!\n"},
@@ -272,15 +276,22 @@ TEST(ElevationRead, RefusesWithAMessage) {
          "%s: der Name gibt die Lage nicht an (z.B. N47E011.hgt)!\n"},
         {tmp.file("nothing.bin"), std::string("\0\1\2\3", 4), "%s: unbekanntes Format!\n"},
         {data + "bad_N47E011.hgt", "", "Formatfehler in %s!\n"},
-        {data + "bad_bigtiff.tif", "", "%s: BigTIFF wird nicht unterstuetzt!\n"},
-        {data + "bad_three_bands.tif", "", "%s: mehrere Baender (3) werden nicht unterstuetzt!\n"},
-        {data + "bad_jpeg.tif", "", "%s: JPEG-Kompression wird nicht unterstuetzt!\n"},
+        {data + "bad_three_bands.tif", "",
+         "%s: mehrere Baender (3) werden nicht unterstuetzt (umwandeln mit: %s)!\n",
+         TiffFix::OneBand},
+        {data + "bad_jpeg.tif", "",
+         "%s: JPEG-Kompression ist fuer Hoehen zu ungenau und wird nicht unterstuetzt!\n"},
         {data + "bad_rotated.tif", "",
-         "%s: gedrehtes oder gespiegeltes Raster wird nicht unterstuetzt!\n"},
+         "%s: gedrehtes oder gespiegeltes Raster wird nicht unterstuetzt (umwandeln mit: %s)!\n",
+         TiffFix::NorthUp},
         {data + "bad_no_georeference.tif", "", "%s: keine Georeferenz!\n"},
         {data + "bad_complex.tif", "",
-         "%s: Werte mit 32 Bit im Sampleformat 5 werden nicht unterstuetzt!\n"},
-        {data + "bad_zstd.tif", "", "%s: Kompression 50000 wird nicht unterstuetzt!\n"},
+         "%s: Werte mit 32 Bit im Sampleformat komplex werden nicht unterstuetzt (umwandeln mit: "
+         "%s)!\n",
+         TiffFix::Float32},
+        {data + "bad_zstd.tif", "",
+         "%s: Kompression ZSTD wird nicht unterstuetzt (umwandeln mit: %s)!\n",
+         TiffFix::Recompress},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);
@@ -289,7 +300,10 @@ TEST(ElevationRead, RefusesWithAMessage) {
         g.columns = 3;
         MessageCapture shown;
         EXPECT_FALSE(readElevationFile(c.path, g));
-        EXPECT_EQ(shown.messages, std::vector<std::string>{formatText(c.message, c.path.c_str())});
+        const std::string want =
+            c.fix ? formatText(c.message, c.path.c_str(), tiffRecipe(*c.fix, c.path).c_str())
+                  : formatText(c.message, c.path.c_str());
+        EXPECT_EQ(shown.messages, std::vector<std::string>{want});
         EXPECT_TRUE(g.columns == 0 && g.rows == 0 && g.heights.empty());
     }
     // Heights are no picture; the picture given is cleared.
@@ -299,8 +313,13 @@ TEST(ElevationRead, RefusesWithAMessage) {
     MessageCapture shown;
     EXPECT_FALSE(readTiffPicture(data + "f32_strips.tif", image, at));
     EXPECT_EQ(shown.messages.back(),
-              data + "f32_strips.tif: Farbmodell 1 mit 1 Baendern zu 32 Bit wird nicht "
-                     "unterstuetzt!\n");
+              data +
+                  "f32_strips.tif: Farbmodell Grau mit 1 Baendern zu 32 Bit wird nicht "
+                  "unterstuetzt (umwandeln mit: " +
+                  tiffRecipe(TiffFix::Byte, data + "f32_strips.tif") + ")!\n");
+    // The command names the file and a new one beside it.
+    EXPECT_EQ(tiffRecipe(TiffFix::Recompress, "a b/z.tif"),
+              "gdal_translate -co COMPRESS=DEFLATE \"a b/z.tif\" \"a b/z_neu.tif\"");
     EXPECT_EQ(image.width, 0u);
 #ifndef _WIN32
     // A FIFO would block the reader until someone writes to it.
@@ -450,4 +469,57 @@ TEST(ElevationRead, NumbersAsStrtodReadsThem) {
         double v = 0;
         EXPECT_EQ(scanNumber(s.data(), s.data() + s.size(), v), nullptr) << text;
     }
+}
+
+// JPEG-compressed pictures decode as GDAL decodes them (JPEG decoders may
+// differ by a level or two in their colour conversion and upsampling), and
+// the white marker stays on its pixel of the uncompressed twin.
+TEST(TiffPictureRead, JpegAsGdalDecodesIt) {
+    const auto table = readTable("dgm/gdal_jpeg_pictures.csv");
+    ASSERT_EQ(table.size(), 5u);
+    // The pixel under the centre of what is near white (the 2 x 2 marker,
+    // blurred by JPEG): column 13, row 9 as in the twin.
+    const auto marker = [](const RgbImage& image) {
+        double x = 0, y = 0, n = 0;
+        for (std::size_t i = 0; i < image.width * image.height; ++i)
+            if (image.rgb[3 * i] + image.rgb[3 * i + 1] + image.rgb[3 * i + 2] > 650) {
+                x += double(i % image.width);
+                y += double(i / image.width);
+                ++n;
+            }
+        return std::vector<double>{std::floor(x / n), std::floor(y / n)};
+    };
+    for (const auto& row : table) {
+        SCOPED_TRACE(row[0]);
+        RgbImage image;
+        GeoPlacement at;
+        ASSERT_TRUE(readTiffPicture(testDataFile("dgm/" + row[0]), image, at));
+        EXPECT_EQ((std::vector<double>{double(image.width), double(image.height), at.west, at.north,
+                                       at.stepX, at.stepY}),
+                  cells(row, 1, 6));
+        ASSERT_EQ(row[7].size(), image.rgb.size() * 2);
+        double off[3] = {};
+        for (std::size_t i = 0; i < image.rgb.size(); ++i)
+            off[i % 3] += std::abs(std::stoi(row[7].substr(2 * i, 2), nullptr, 16) - image.rgb[i]);
+        for (double sum : off)
+            EXPECT_LE(sum / double(image.width * image.height), 3.0);
+        EXPECT_EQ(marker(image), (std::vector<double>{13, 9}));
+    }
+}
+
+// A BigTIFF reads as its classic twin.
+TEST(ElevationRead, BigTiffAsItsClassicTwin) {
+    ElevationGrid big, classic;
+    ASSERT_TRUE(readElevationFile(testDataFile("dgm/big_f32_msb.tif"), big));
+    ASSERT_TRUE(readElevationFile(testDataFile("dgm/f32_strips.tif"), classic));
+    EXPECT_EQ(big.columns, classic.columns);
+    EXPECT_EQ(big.west, classic.west);
+    EXPECT_EQ(0, std::memcmp(big.heights.data(), classic.heights.data(),
+                             classic.heights.size() * sizeof(float)));
+    RgbImage bigPicture, picture;
+    GeoPlacement at, twinAt;
+    ASSERT_TRUE(readTiffPicture(testDataFile("dgm/big_pic_rgb_tiled.tif"), bigPicture, at));
+    ASSERT_TRUE(readTiffPicture(testDataFile("dgm/pic_rgb.tif"), picture, twinAt));
+    EXPECT_EQ(bigPicture.rgb, picture.rgb);
+    EXPECT_EQ(at.north, twinAt.north);
 }
