@@ -57,6 +57,30 @@ bool pickBands(const std::string& path, unsigned bands, const BandChoice& choice
     return true;
 }
 
+InputRole roleOf(const std::string& name, const ByteSource& source) {
+    unsigned char head[8] = {};
+    const std::size_t got = source.readSome(0, sizeof head, head);
+    const std::string_view text(reinterpret_cast<const char*>(head), got);
+    if (looksLikeTiff(text)) {
+        TiffImage t;
+        if (!parseTiffQuietly(source, t)) return InputRole::Unknown;
+        const bool picture = t.samplesPerPixel >= 2 || t.photometric == 2 || t.photometric == 3 ||
+                             t.photometric == 6 || t.compression == 7;
+        return picture ? InputRole::Picture : InputRole::Heights;
+    }
+    if (text.starts_with("\x89PNG") || text.starts_with("\xFF\xD8\xFF") || text.starts_with("BM"))
+        return InputRole::Picture;
+    const std::string ext = lowerExtension(name);
+    const bool pictureName = ext == "png" || ext == "jpg" || ext == "jpeg" || ext == "bmp";
+    return pictureName ? InputRole::Picture : InputRole::Heights;
+}
+
+InputRole roleOf(const std::string& path) {
+    FileSource file;
+    if (file.open(path) != InputProblem::None) return roleOf(path, MemorySource(nullptr, 0));
+    return roleOf(path, file);
+}
+
 bool readTiffPicture(const std::string& path, RgbImage& image, GeoPlacement& placement,
                      const BandChoice& choice) {
     image = RgbImage();

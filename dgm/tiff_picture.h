@@ -58,3 +58,19 @@ struct GeoPlacement {
 [[nodiscard]] bool readTiffPicture(const std::string& name, const ByteSource& source,
                                    RgbImage& image, GeoPlacement& placement,
                                    const BandChoice& choice = {});
+
+// What an input is for: the program's arguments and the entries of an
+// archive are sorted by it.
+enum class InputRole { Heights, Picture, Unknown };
+
+// Told by the content first: a TIFF is a picture when it says so (two or
+// more bands, a palette, photometric RGB or YCbCr, JPEG compression) and
+// heights when it has one band (a single 8-bit grey band too: given as
+// --farbe it is a picture after all); a PNG, JPEG or BMP is a picture. Else
+// by the name: ".png", ".jpg", ".jpeg", ".bmp" are pictures, every other
+// content Heights (the elevation reader judges it). Unknown for a TIFF
+// whose first IFD cannot be read. Shows no message; reads only the head and
+// the IFD.
+InputRole roleOf(const std::string& name, const ByteSource& source);
+// The same for a file; one that cannot be opened is judged by its name.
+InputRole roleOf(const std::string& path);

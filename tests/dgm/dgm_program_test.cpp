@@ -250,6 +250,18 @@ TEST(DgmProgram, TurnsTheWorkedExampleIntoTerrainColoursAndSettings) {
     EXPECT_EQ(*s.find("Georeferenz", "Hoch"), "5400000.000");
 }
 
+// Dropped together, a JPEG orthophoto ".tif" goes to the colours, the
+// GeoTIFF of heights to the terrain.
+TEST(DgmProgram, DroppedTiffsSortedByContent) {
+    TempFolder dir;
+    const std::string ter = dir.file("t.ter");
+    ASSERT_EQ(runDgm({testDataFile("dgm/jpeg_ycbcr_strips.tif"), testDataFile("dgm/f32_strips.tif"),
+                      "-o", ter}),
+              0);
+    BitmapFile bmp;
+    EXPECT_EQ(bmp.read(dir.file("t_farbe.bmp")), 1);
+}
+
 // A settings file the store refuses, or one that is there but cannot be
 // read, is never replaced by our few keys, and nothing else is written.
 TEST(DgmProgram, RefusedSettingsFileStopsTheRunBeforeAnyOutput) {

@@ -523,3 +523,30 @@ TEST(ElevationRead, BigTiffAsItsClassicTwin) {
     EXPECT_EQ(bigPicture.rgb, picture.rgb);
     EXPECT_EQ(at.north, twinAt.north);
 }
+
+// What an input is for, by its content before its name.
+TEST(InputRole, ByContentThenName) {
+    TempFolder tmp;
+    writeText(tmp.file("kaputt.tif"), std::string("II*\0\xff\xff\xff\x7f", 8));
+    const struct {
+        std::string path;
+        InputRole role;
+    } cases[] = {
+        {testDataFile("dgm/pic_rgb.tif"), InputRole::Picture},
+        {testDataFile("dgm/pic_palette.tif"), InputRole::Picture},
+        {testDataFile("dgm/jpeg_ycbcr_tiled.tif"), InputRole::Picture},
+        {testDataFile("dgm/big_pic_rgb_tiled.tif"), InputRole::Picture},
+        {testDataFile("dgm/pic_palette.png"), InputRole::Picture},
+        {testDataFile("dgm/pic_grey.tif"), InputRole::Heights}, // one 8-bit band
+        {testDataFile("dgm/f32_strips.tif"), InputRole::Heights},
+        {testDataFile("dgm/terrain.xyz"), InputRole::Heights},
+        {tmp.file("fehlt.JPG"), InputRole::Picture},
+        {tmp.file("kaputt.tif"), InputRole::Unknown},
+    };
+    MessageCapture shown;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        EXPECT_EQ(roleOf(c.path), c.role);
+    }
+    EXPECT_TRUE(shown.messages.empty());
+}
