@@ -1,7 +1,8 @@
 // readElevationFile: which reader a file goes to. The content decides where
 // it is unmistakable (the TIFF byte-order mark, an ASCII grid's keys, an
 // SRTM tile's exact size with its name), else the extension, else a text
-// file is taken for XYZ points.
+// that starts with points is taken for XYZ; anything else is "unbekanntes
+// Format", whatever its name.
 #include "common/message.h"
 #include "common/numeric.h"
 #include "dgm/elevation_grid.h"
@@ -58,7 +59,9 @@ Kind kindOf(const std::string& path, std::string_view head, std::uint64_t size) 
     if (ext == "tif" || ext == "tiff") return Kind::Tiff;
     if (ext == "asc") return Kind::Ascii;
     if (ext == "hgt") return Kind::Srtm;
-    if (ext == "xyz" || ext == "txt" || ext == "csv" || isText(head)) return Kind::Xyz;
+    // A text is taken for points only when it starts like them.
+    if ((ext == "xyz" || ext == "txt" || ext == "csv" || isText(head)) && looksLikePoints(head))
+        return Kind::Xyz;
     return Kind::Unknown;
 }
 

@@ -252,8 +252,20 @@ TEST(ElevationRead, RefusesWithAMessage) {
         {tmp.path().string(), "", "Can't open %s!\n"},
         {tmp.file("gap.xyz"), "0 0 1\n1 0 2\n2.5 0 3\n",
          "%s: die Punkte liegen auf keinem regelmaessigen Raster!\n"},
-        {tmp.file("word.xyz"), "x y z\n0 0 1\n0 1 zwei\n", "Formatfehler in %s, Zeile 3!\n"},
-        {tmp.file("four.csv"), "0;0;1\n0;1;1;9\n", "Formatfehler in %s, Zeile 2!\n"},
+        {tmp.file("word.xyz"), "x y z\n0 0 1\n0 1 zwei\n",
+         "Formatfehler in %s, Zeile 3: keine drei Zahlen x y z!\n"},
+        {tmp.file("four.csv"), "0;0;1\n0;1;1;9\n",
+         "Formatfehler in %s, Zeile 2: keine drei Zahlen x y z!\n"},
+        {tmp.file("mixed.csv"), "0;0;1\n0,5;1.5;1\n",
+         "Formatfehler in %s, Zeile 2: Dezimalpunkt und Dezimalkomma gemischt!\n"},
+        {tmp.file("commas.csv"), "0,0,1\n0,5,1,0,1,5\n",
+         "Formatfehler in %s, Zeile 2: Kommas trennen die Felder und die Nachkommastellen "
+         "(Felder mit Semikolon trennen)!\n"},
+        // A Surfer text grid is no point list, whatever its name.
+        {tmp.file("surfer.grd"), "DSAA\n3 2\n0 20\n0 10\n1 6\n1 2 3\n4 5 6\n",
+         "%s: unbekanntes Format!\n"},
+        {tmp.file("surfer.xyz"), "DSAA\n3 2\n0 20\n0 10\n1 6\n1 2 3\n4 5 6\n",
+         "%s: unbekanntes Format!\n"},
         {tmp.file("one.xyz"), "0 0 1\n", "%s: zu wenig Punkte fuer ein Raster!\n"},
         {tmp.file("stray.xyz"), "0 0 1\n1 0 1\n0 1 1\n1 1 1\n1000 1000 1\n",
          "%s: die Punkte fuellen ihr Raster nicht einmal zu 1 %%!\n"},
@@ -507,8 +519,16 @@ TEST(TiffPictureRead, JpegAsGdalDecodesIt) {
     }
 }
 
-// A BigTIFF reads as its classic twin.
-TEST(ElevationRead, BigTiffAsItsClassicTwin) {
+// A BigTIFF reads as its classic twin, a German spreadsheet's points
+// ("500000,00;5600000,00;90,99") as the same points with decimal points.
+TEST(ElevationRead, TwinsReadAlike) {
+    ElevationGrid komma, points;
+    ASSERT_TRUE(readElevationFile(testDataFile("dgm/terrain_komma.csv"), komma));
+    ASSERT_TRUE(readElevationFile(testDataFile("dgm/terrain.xyz"), points));
+    EXPECT_EQ(komma.columns, points.columns);
+    EXPECT_EQ(komma.north, points.north);
+    EXPECT_EQ(0, std::memcmp(komma.heights.data(), points.heights.data(),
+                             points.heights.size() * sizeof(float)));
     ElevationGrid big, classic;
     ASSERT_TRUE(readElevationFile(testDataFile("dgm/big_f32_msb.tif"), big));
     ASSERT_TRUE(readElevationFile(testDataFile("dgm/f32_strips.tif"), classic));
