@@ -10,6 +10,8 @@
 
 #include <cmath>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <optional>
 #include <sstream>
@@ -304,6 +306,12 @@ TEST(ElevationRead, RefusesWithAMessage) {
         {data + "bad_zstd.tif", "",
          "%s: Kompression ZSTD wird nicht unterstuetzt (umwandeln mit: %s)!\n",
          TiffFix::Recompress},
+        {data + "bad_lerc.tif", "",
+         "%s: Kompression LERC wird nicht unterstuetzt (umwandeln mit: %s)!\n",
+         TiffFix::Recompress},
+        {data + "bad_webp.tif", "",
+         "%s: Kompression WebP wird nicht unterstuetzt (umwandeln mit: %s)!\n",
+         TiffFix::Recompress},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);
@@ -569,4 +577,48 @@ TEST(InputRole, ByContentThenName) {
         EXPECT_EQ(roleOf(c.path), c.role);
     }
     EXPECT_TRUE(shown.messages.empty());
+}
+
+// A BigTIFF of 5 GiB (sparse) whose one strip lies past 4 GiB: read by its
+// IFD and that strip, never whole (the whole-file limit is 2 GiB).
+TEST(ElevationRead, BigTiffBeyondFourGigabytes) {
+    TempFolder tmp;
+    const std::string path = tmp.file("gross.tif");
+    const std::uint64_t strip = (std::uint64_t{1} << 32) + 8;
+    std::string b("II+\0\x08\0\0\0", 8);
+    const auto put = [&](std::uint64_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            b += static_cast<char>(v >> (8 * i));
+    };
+    put(16, 8); // the IFD
+    put(12, 8);
+    const std::uint64_t entries[12][4] = {{256, 3, 1, 2}, {257, 3, 1, 2},      {258, 3, 1, 32},
+                                          {259, 3, 1, 1}, {262, 3, 1, 1},      {273, 16, 1, strip},
+                                          {277, 3, 1, 1}, {278, 3, 1, 2},      {279, 16, 1, 16},
+                                          {339, 3, 1, 3}, {33550, 12, 3, 272}, {33922, 12, 6, 296}};
+    for (const auto& e : entries) {
+        put(e[0], 2);
+        put(e[1], 2);
+        put(e[2], 8);
+        put(e[3], 8);
+    }
+    put(0, 8); // no next IFD
+    for (double v : {10.0, 10.0, 0.0, 0.0, 0.0, 0.0, 500000.0, 5600020.0, 0.0}) {
+        std::uint64_t bits;
+        std::memcpy(&bits, &v, 8);
+        put(bits, 8);
+    }
+    {
+        std::ofstream out(std::filesystem::path(path), std::ios::binary);
+        out.write(b.data(), static_cast<std::streamsize>(b.size()));
+        out.seekp(static_cast<std::streamoff>(strip));
+        const float heights[4] = {1, 2, 3, 4};
+        out.write(reinterpret_cast<const char*>(heights), sizeof heights);
+        ASSERT_TRUE(out.good());
+    }
+    std::filesystem::resize_file(std::filesystem::path(path), std::uint64_t{5} << 30);
+    ElevationGrid g;
+    ASSERT_TRUE(readElevationFile(path, g));
+    expectShape(g, {2, 2, 500005, 5600015, 10, 10}, 0);
+    expectHeights(g, "1 2 3 4");
 }
