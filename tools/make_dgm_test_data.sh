@@ -415,7 +415,7 @@ echo "made the no-data test files in $out"
 # GDAL decodes from each goes to gdal_jpeg_pictures.csv (columns as in
 # gdal_pictures.csv). BigTIFF twins of f32_strips.tif (big-endian) and
 # pic_rgb.tif (tiled); a decimal-comma CSV twin of terrain.xyz; LERC and
-# WebP files the readers refuse by name.
+# WebP files the readers refuse by name. Needs ImageMagick too.
 "$PYTHON" - "$work/jpic.ppm" <<'PY'
 import sys
 w, h = 24, 18
@@ -440,6 +440,10 @@ jp jpeg_ycbcr_tiled.tif -co COMPRESS=JPEG -co PHOTOMETRIC=YCBCR -co TILED=YES \
     -co BLOCKXSIZE=16 -co BLOCKYSIZE=16
 jp jpeg_rgb.tif -co COMPRESS=JPEG -co PHOTOMETRIC=RGB
 jp jpeg_grey.tif -b 2 -co COMPRESS=JPEG
+# YCbCr without subsampling (4:4:4), which GDAL does not write: ImageMagick's
+# convert, then the georeference set in place (the pixels stay as written).
+convert "$work/jpic.ppm" -strip -compress JPEG -colorspace YCbCr "$out/jpeg_ycbcr_444.tif"
+gdal_edit.py -a_srs EPSG:25832 -a_ullr 500000 5600180 500240 5600000 "$out/jpeg_ycbcr_444.tif"
 tif big_f32_msb.tif -co BIGTIFF=YES -co ENDIANNESS=BIG -co BLOCKYSIZE=2
 pic big_pic_rgb_tiled.tif -co BIGTIFF=YES -co TILED=YES -co BLOCKXSIZE=16 -co BLOCKYSIZE=16 \
     -co COMPRESS=DEFLATE
@@ -448,7 +452,7 @@ pic bad_webp.tif -co COMPRESS=WEBP
 sed -e 's/\./,/g' -e 's/ /;/g' "$out/terrain.xyz" > "$out/terrain_komma.csv"
 {
     echo "file,width,height,west,north,step_x,step_y,rgb"
-    for f in jpeg_twin jpeg_ycbcr_strips jpeg_ycbcr_tiled jpeg_rgb jpeg_grey; do
+    for f in jpeg_twin jpeg_ycbcr_strips jpeg_ycbcr_tiled jpeg_ycbcr_444 jpeg_rgb jpeg_grey; do
         gdalinfo -json "$out/$f.tif" > "$work/info.json"
         gdal_translate -q -of ENVI -co INTERLEAVE=BSQ "$out/$f.tif" "$work/px.raw"
         "$PYTHON" - "$work/info.json" "$work/px.raw" "$f.tif" <<'PY'
