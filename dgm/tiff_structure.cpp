@@ -498,8 +498,9 @@ bool parseTiff(const std::string& path, const ByteSource& file, TiffImage& image
     if (t.compression == 7) {
         // Baseline JPEG holds 8-bit grey or three colours; each plane of a
         // planar picture is a grey JPEG of its own.
-        const bool grey = t.samplesPerPixel == 1 || t.planar == 2;
-        if (t.bitsPerSample != 8 || !(grey || t.samplesPerPixel == 3)) {
+        // (YCbCr planes apart would come out as grey planes: refused.)
+        const bool grey = t.samplesPerPixel == 1 || (t.planar == 2 && t.photometric != 6);
+        if (t.bitsPerSample != 8 || !(grey || (t.samplesPerPixel == 3 && t.planar != 2))) {
             report(JpegLayout, path.c_str(), unsigned{t.samplesPerPixel}, unsigned{t.bitsPerSample},
                    tiffRecipe(TiffFix::Recompress, path).c_str());
             return false;
