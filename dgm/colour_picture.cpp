@@ -123,6 +123,11 @@ bool readPlacedPicture(const std::string& path, PlacedPicture& out, const BandCh
         std::vector<std::uint8_t> buffer;
         std::span<const std::uint8_t> bytes;
         if (!wholeSourceOrReport(path, file, INT32_MAX, buffer, bytes)) return false;
+        const bool jpeg = bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xD8;
+        if (jpeg && !jpegTablesFit(bytes)) {
+            report("Bild nicht lesbar: %s (%s)!\n", path.c_str(), "Corrupt JPEG");
+            return false;
+        }
         // The channels as the file has them (a palette as its colours), so
         // that the choice of bands sees them.
         stbi_uc* pixels = stbi_load_from_memory(bytes.data(), static_cast<int>(bytes.size()), &w,

@@ -686,7 +686,7 @@ bool decodeJpeg(const TiffImage& t, std::span<const std::uint8_t> in, std::size_
     if (rgb) stream.insert(stream.end(), std::begin(NoTransform), std::end(NoTransform));
     if (shared) stream.insert(stream.end(), tables.begin() + 2, tables.end() - 2);
     stream.insert(stream.end(), in.begin() + 2, in.end());
-    if (stream.size() > INT32_MAX) return false;
+    if (stream.size() > INT32_MAX || !jpegTablesFit(stream)) return false;
     // The frame's size first: only a block of the size the TIFF says gets
     // memory (a strip at the bottom may hold just the rows left).
     int w = 0, h = 0, n = 0;

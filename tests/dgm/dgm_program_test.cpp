@@ -250,6 +250,21 @@ TEST(DgmProgram, TurnsTheWorkedExampleIntoTerrainColoursAndSettings) {
     EXPECT_EQ(*s.find("Georeferenz", "Hoch"), "5400000.000");
 }
 
+// A JPEG whose Huffman table claims 300 codes (at most 256 exist) would
+// make the decoder write past its table: refused before it sees the file.
+TEST(DgmColour, OverfullJpegTableRefused) {
+    TempFolder dir;
+    std::vector<std::uint8_t> jpeg = {0xFF, 0xD8, 0xFF, 0xC4, 0x01, 0x3F, 0x00, 255, 45};
+    jpeg.resize(jpeg.size() + 14 + 300, 1);
+    jpeg.insert(jpeg.end(), {0xFF, 0xD9});
+    writeBytes(dir.file("bild.jpg"), jpeg);
+    PlacedPicture picture;
+    MessageCapture shown;
+    EXPECT_FALSE(readPlacedPicture(dir.file("bild.jpg"), picture));
+    EXPECT_EQ(shown.messages.back(),
+              "Bild nicht lesbar: " + dir.file("bild.jpg") + " (Corrupt JPEG)!\n");
+}
+
 // Dropped together, a JPEG orthophoto ".tif" goes to the colours, the
 // GeoTIFF of heights to the terrain.
 TEST(DgmProgram, DroppedTiffsSortedByContent) {
