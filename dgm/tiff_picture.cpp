@@ -103,8 +103,12 @@ bool readTiffPicture(const std::string& path, const ByteSource& source, RgbImage
         (kind == 0 || kind == 1 || kind == 2 || (kind == 6 && t.compression == 7)) && bands >= 1;
     const bool palette = kind == 3 && bands == 1 && bits == 8 && t.colourMap.size() == 3 * 256;
     if (!(bandwise || palette) || t.sampleFormat != 1 || (bits != 8 && bits != 16)) {
+        // Samples of another size need scaling; 8 or 16 bits only another
+        // colour model.
+        const bool samples = t.sampleFormat == 1 && (bits == 8 || bits == 16);
+        const std::string recipe = tiffRecipe(samples ? TiffFix::Rgb : TiffFix::Byte, path);
         report(OtherColours, path.c_str(), colourModelName(kind).c_str(), bands, bits,
-               tiffRecipe(TiffFix::Byte, path).c_str());
+               recipe.c_str());
         return false;
     }
     unsigned picked[3];

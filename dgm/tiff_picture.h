@@ -1,8 +1,9 @@
 // Pictures (orthophotos) stored as TIFF: grey, RGB, RGBA or more bands
 // (satellite pictures) of 8 or 16 bits, or 8-bit palette pixels,
 // uncompressed, PackBits, LZW or Deflate, in strips or tiles, with or
-// without the horizontal predictor. The TIFF structure is the one the
-// GeoTIFF height reader walks (tiff_structure.h).
+// without the horizontal predictor; or JPEG-compressed 8-bit grey, RGB or
+// YCbCr (any subsampling), as orthophotos are delivered. TIFF or BigTIFF. The TIFF structure is the
+// one the GeoTIFF height reader walks (tiff_structure.h).
 //
 // Bands: a picture of three or more bands shows bands 1, 2 and 3 as red,
 // green and blue, whatever its photometric tag says (GDAL tags a 6-band

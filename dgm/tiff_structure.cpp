@@ -286,6 +286,8 @@ std::string tiffRecipe(TiffFix fix, const std::string& path) {
         return "gdal_translate -b 1 " + files;
     case TiffFix::Float32:
         return "gdal_translate -ot Float32 " + files;
+    case TiffFix::Rgb:
+        return "gdal_translate -co PHOTOMETRIC=RGB " + files;
     case TiffFix::Byte:
         return "gdal_translate -ot Byte -scale -co PHOTOMETRIC=RGB " + files;
     case TiffFix::NorthUp:
@@ -697,6 +699,10 @@ bool decodeJpeg(const TiffImage& t, std::span<const std::uint8_t> in, std::size_
         return false;
     stbi_uc* pixels = stbi_load_from_memory(stream.data(), length, &w, &h, &n, channels);
     if (!pixels) return false;
+    if (static_cast<std::uint32_t>(w) != t.blockWidth || static_cast<std::size_t>(h) < rows) {
+        stbi_image_free(pixels);
+        return false;
+    }
     std::memcpy(out, pixels, rows * t.blockWidth * static_cast<std::size_t>(channels));
     stbi_image_free(pixels);
     return true;

@@ -94,7 +94,8 @@ enum class TiffFix {
     Recompress, // a compression we do not read
     OneBand,    // heights in several bands
     Float32,    // heights in a sample format we do not read
-    Byte,       // a picture in a colour model or sample size we do not read
+    Rgb,        // an 8-bit picture in a colour model we do not read (CMYK, Lab)
+    Byte,       // a picture of samples other than 8 or 16-bit integers
     NorthUp,    // a rotated or mirrored raster
 };
 // The command for the file at path, e.g. "gdal_translate -co
