@@ -254,9 +254,12 @@ TEST(DgmProgram, TurnsTheWorkedExampleIntoTerrainColoursAndSettings) {
 // make the decoder write past its table: refused before it sees the file.
 TEST(DgmColour, OverfullJpegTableRefused) {
     TempFolder dir;
-    std::vector<std::uint8_t> jpeg = {0xFF, 0xD8, 0xFF, 0xC4, 0x01, 0x3F, 0x00, 255, 45};
-    jpeg.resize(jpeg.size() + 14 + 300, 1);
-    jpeg.insert(jpeg.end(), {0xFF, 0xD9});
+    // SOI, DHT of 2 + 17 + 300 bytes (counts 255 and 45), EOI.
+    std::vector<std::uint8_t> jpeg(325, 0);
+    const std::uint8_t head[] = {0xFF, 0xD8, 0xFF, 0xC4, 0x01, 0x3F, 0x00, 255, 45};
+    std::copy(std::begin(head), std::end(head), jpeg.begin());
+    jpeg[323] = 0xFF;
+    jpeg[324] = 0xD9;
     writeBytes(dir.file("bild.jpg"), jpeg);
     PlacedPicture picture;
     MessageCapture shown;
