@@ -413,9 +413,9 @@ echo "made the no-data test files in $out"
 # last one short) and in 16 x 16 tiles (padded at the right and bottom), RGB
 # without colour transform, and one grey band; its uncompressed twin; what
 # GDAL decodes from each goes to gdal_jpeg_pictures.csv (columns as in
-# gdal_pictures.csv). BigTIFF twins of f32_strips.tif (big-endian) and
-# pic_rgb.tif (tiled); a decimal-comma CSV twin of terrain.xyz; LERC and
-# WebP files the readers refuse by name. Needs ImageMagick too.
+# gdal_pictures.csv). BigTIFF twins of f32_strips.tif (big-endian) and of
+# jpeg_twin.tif (tiled, Deflate); a decimal-comma CSV twin of terrain.xyz;
+# a LERC file the readers refuse by name. Needs ImageMagick too.
 "$PYTHON" - "$work/jpic.ppm" <<'PY'
 import sys
 w, h = 24, 18
@@ -445,14 +445,14 @@ jp jpeg_grey.tif -b 2 -co COMPRESS=JPEG
 convert "$work/jpic.ppm" -strip -compress JPEG -colorspace YCbCr "$out/jpeg_ycbcr_444.tif"
 gdal_edit.py -a_srs EPSG:25832 -a_ullr 500000 5600180 500240 5600000 "$out/jpeg_ycbcr_444.tif"
 tif big_f32_msb.tif -co BIGTIFF=YES -co ENDIANNESS=BIG -co BLOCKYSIZE=2
-pic big_pic_rgb_tiled.tif -co BIGTIFF=YES -co TILED=YES -co BLOCKXSIZE=16 -co BLOCKYSIZE=16 \
+jp big_jpeg_twin.tif -co BIGTIFF=YES -co TILED=YES -co BLOCKXSIZE=16 -co BLOCKYSIZE=16 \
     -co COMPRESS=DEFLATE
 tif bad_lerc.tif -co COMPRESS=LERC
-pic bad_webp.tif -co COMPRESS=WEBP
 sed -e 's/\./,/g' -e 's/ /;/g' "$out/terrain.xyz" > "$out/terrain_komma.csv"
 {
     echo "file,width,height,west,north,step_x,step_y,rgb"
-    for f in jpeg_twin jpeg_ycbcr_strips jpeg_ycbcr_tiled jpeg_ycbcr_444 jpeg_rgb jpeg_grey; do
+    for f in jpeg_twin big_jpeg_twin jpeg_ycbcr_strips jpeg_ycbcr_tiled jpeg_ycbcr_444 jpeg_rgb \
+        jpeg_grey; do
         gdalinfo -json "$out/$f.tif" > "$work/info.json"
         gdal_translate -q -of ENVI -co INTERLEAVE=BSQ "$out/$f.tif" "$work/px.raw"
         "$PYTHON" - "$work/info.json" "$work/px.raw" "$f.tif" <<'PY'
