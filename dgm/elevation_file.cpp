@@ -1,8 +1,8 @@
 // readElevationFile: which reader a file goes to. The content decides where
 // it is unmistakable (the TIFF byte-order mark, an ASCII grid's keys, an
-// SRTM tile's exact size with its name), else the extension, else a text
-// that starts with points is taken for XYZ; anything else is "unbekanntes
-// Format", whatever its name.
+// SRTM tile's exact size with its name); a text that starts with points is
+// taken for XYZ; anything else is "unbekanntes Format", whatever its name
+// (an ".hgt" of the wrong size goes to the SRTM reader, which says so).
 #include "common/message.h"
 #include "common/numeric.h"
 #include "dgm/elevation_grid.h"
@@ -56,8 +56,8 @@ Kind kindOf(const std::string& path, std::string_view head, std::uint64_t size) 
     int lat = 0, lon = 0;
     const std::string ext = lowerExtension(path);
     if (srtmSide(size) != 0 && (ext == "hgt" || srtmCorner(path, lat, lon))) return Kind::Srtm;
-    if (ext == "tif" || ext == "tiff") return Kind::Tiff;
-    if (ext == "asc") return Kind::Ascii;
+    // A ".tif" without the TIFF mark or an ".asc" without its keys is no
+    // such file, whatever its name; an SRTM tile has no mark but its size.
     if (ext == "hgt") return Kind::Srtm;
     // A text is taken for points only when it starts like them.
     if ((ext == "xyz" || ext == "txt" || ext == "csv" || isText(head)) && looksLikePoints(head))

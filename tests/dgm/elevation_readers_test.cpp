@@ -268,6 +268,7 @@ TEST(ElevationRead, RefusesWithAMessage) {
          "%s: unbekanntes Format!\n"},
         {tmp.file("surfer.xyz"), "DSAA\n3 2\n0 20\n0 10\n1 6\n1 2 3\n4 5 6\n",
          "%s: unbekanntes Format!\n"},
+        {tmp.file("kein.tif"), "kein TIFF\n", "%s: unbekanntes Format!\n"},
         {tmp.file("one.xyz"), "0 0 1\n", "%s: zu wenig Punkte fuer ein Raster!\n"},
         {tmp.file("stray.xyz"), "0 0 1\n1 0 1\n0 1 1\n1 1 1\n1000 1000 1\n",
          "%s: die Punkte fuellen ihr Raster nicht einmal zu 1 %%!\n"},
