@@ -1,7 +1,10 @@
 #include "dgm/colour_picture.h"
 
+#include "common/file_messages.h"
 #include "common/message.h"
 #include "common/paths.h"
+#include "dgm/reader_support.h"
+#include "dgm/tiff_structure.h"
 #include "platform/platform.h"
 #include "raster/bitmap_writer.h"
 #include "raster/hillshade.h"
@@ -30,12 +33,6 @@ std::pair<std::string, std::string> splitExtension(const std::string& path) {
     for (std::size_t k = dot; k < path.size(); ++k)
         if (isFolderSeparator(path[k])) return {path, ""};
     return {path.substr(0, dot), path.substr(dot + 1)};
-}
-
-bool isTiff(const std::vector<std::uint8_t>& bytes) {
-    return bytes.size() >= 4 &&
-           ((bytes[0] == 'I' && bytes[1] == 'I' && bytes[2] == 42 && bytes[3] == 0) ||
-            (bytes[0] == 'M' && bytes[1] == 'M' && bytes[2] == 0 && bytes[3] == 42));
 }
 
 // One axis of the painting: for each pixel of the canvas the range of
@@ -108,25 +105,34 @@ WorldFile readWorldFile(const std::string& picturePath, GeoPlacement& placement)
 
 bool readPlacedPicture(const std::string& path, PlacedPicture& out, const BandChoice& choice) {
     out = PlacedPicture{};
-    std::vector<std::uint8_t> bytes;
-    if (!readWholeFile(path, bytes)) {
-        report("Can't open %s!\n", path.c_str());
+    FileSource file;
+    if (const InputProblem problem = file.open(path); problem != InputProblem::None) {
+        reportInputProblem(problem, path);
         return false;
     }
-    if (isTiff(bytes)) {
-        bytes = {};
-        if (!readTiffPicture(path, out.image, out.placement, choice)) return false;
+    char head[4] = {};
+    // A TIFF (also a BigTIFF of gigabytes) is read block by block, never whole.
+    if (looksLikeTiff(std::string_view(head, file.readSome(0, sizeof head, head)))) {
+        if (!readTiffPicture(path, file, out.image, out.placement, choice)) return false;
     } else {
         int w = 0, h = 0, channels = 0;
-        if (bytes.size() > static_cast<std::size_t>(INT32_MAX)) {
+        if (file.size() > static_cast<std::uint64_t>(INT32_MAX)) {
             report("Bild zu gross: %s!\n", path.c_str());
+            return false;
+        }
+        std::vector<std::uint8_t> buffer;
+        std::span<const std::uint8_t> bytes;
+        if (!wholeSourceOrReport(path, file, INT32_MAX, buffer, bytes)) return false;
+        const bool jpeg = bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xD8;
+        if (jpeg && !jpegTablesFit(bytes)) {
+            report("Bild nicht lesbar: %s (%s)!\n", path.c_str(), "Corrupt JPEG");
             return false;
         }
         // The channels as the file has them (a palette as its colours), so
         // that the choice of bands sees them.
         stbi_uc* pixels = stbi_load_from_memory(bytes.data(), static_cast<int>(bytes.size()), &w,
                                                 &h, &channels, 0);
-        bytes = {};
+        buffer = {};
         if (!pixels) {
             report("Bild nicht lesbar: %s (%s)!\n", path.c_str(), stbi_failure_reason());
             return false;

@@ -87,11 +87,6 @@ struct Options {
     bool quiet = false;
 };
 
-bool isPictureName(const std::string& path) {
-    const std::string ext = lowerExtension(path);
-    return ext == ".png" || ext == ".jpg" || ext == ".jpeg" || ext == ".bmp";
-}
-
 bool parseNumber(const char* text, double& out) {
     char* end = nullptr;
     out = std::strtod(text, &end);
@@ -217,7 +212,9 @@ Parse parseArguments(int argc, char** argv, Options& o) {
             return Parse::Failed;
         } else if (lowerExtension(arg) == ".danl") {
             o.settingsFile = arg;
-        } else if (isPictureName(arg)) {
+        } else if (roleOf(arg) == InputRole::Picture) {
+            // By content: a dropped orthophoto ".tif" is a picture, a
+            // GeoTIFF of heights is not.
             o.pictures.push_back(arg);
         } else {
             o.inputs.push_back(arg);

@@ -3,11 +3,11 @@
 //
 //   zumt_dgm [Optionen] EINGABE... [-o Gelaende.ter]
 //
-// Arguments without an option are sorted by their extension (any case):
-// ".danl" is the settings file to update (as --anlage), ".png", ".jpg",
-// ".jpeg" and ".bmp" are colour pictures (as --farbe), everything else is an
-// elevation file. So files dropped onto the program together are converted
-// with the defaults: the terrain named after the ".danl" beside it
+// Arguments without an option are sorted: ".danl" (any case) is the
+// settings file to update (as --anlage); a file whose content is a picture
+// (PNG, JPEG, BMP, a TIFF of colours: roleOf in tiff_picture.h) is a colour
+// picture (as --farbe); everything else is an elevation file. So files dropped onto the program
+// together are converted with the defaults: the terrain named after the ".danl" beside it
 // ("Meine.danl": "Meine.ter", "Meine_farbe.bmp"), without one beside the
 // first elevation file. Without pictures the colour bitmap is the shaded
 // relief of the heights.

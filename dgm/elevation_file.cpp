@@ -1,7 +1,8 @@
 // readElevationFile: which reader a file goes to. The content decides where
 // it is unmistakable (the TIFF byte-order mark, an ASCII grid's keys, an
-// SRTM tile's exact size with its name), else the extension, else a text
-// file is taken for XYZ points.
+// SRTM tile's exact size with its name); a text that starts with points is
+// taken for XYZ; anything else is "unbekanntes Format", whatever its name
+// (an ".hgt" of the wrong size goes to the SRTM reader, which says so).
 #include "common/message.h"
 #include "common/numeric.h"
 #include "dgm/elevation_grid.h"
@@ -55,10 +56,12 @@ Kind kindOf(const std::string& path, std::string_view head, std::uint64_t size) 
     int lat = 0, lon = 0;
     const std::string ext = lowerExtension(path);
     if (srtmSide(size) != 0 && (ext == "hgt" || srtmCorner(path, lat, lon))) return Kind::Srtm;
-    if (ext == "tif" || ext == "tiff") return Kind::Tiff;
-    if (ext == "asc") return Kind::Ascii;
+    // A ".tif" without the TIFF mark or an ".asc" without its keys is no
+    // such file, whatever its name; an SRTM tile has no mark but its size.
     if (ext == "hgt") return Kind::Srtm;
-    if (ext == "xyz" || ext == "txt" || ext == "csv" || isText(head)) return Kind::Xyz;
+    // A text is taken for points only when it starts like them.
+    if ((ext == "xyz" || ext == "txt" || ext == "csv" || isText(head)) && looksLikePoints(head))
+        return Kind::Xyz;
     return Kind::Unknown;
 }
 
@@ -120,13 +123,9 @@ bool readElevationFile(const std::string& path, const ByteSource& source, Elevat
     ElevationGrid g;
     bool ok = false;
     switch (kindOf(path, std::string_view(head, got), source.size())) {
-    case Kind::Tiff: {
-        std::vector<std::uint8_t> buffer;
-        std::span<const std::uint8_t> bytes;
-        ok = wholeSourceOrReport(path, source, MaxBinaryFileBytes, buffer, bytes) &&
-             readGeoTiffHeights(path, bytes, g);
+    case Kind::Tiff:
+        ok = readGeoTiffHeights(path, source, g);
         break;
-    }
     case Kind::Ascii:
         ok = readAsciiGrid(path, source, g);
         break;

@@ -14,13 +14,19 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 bool readAsciiGrid(const std::string& name, const ByteSource& source, ElevationGrid& out);
 bool readXyzPoints(const std::string& name, const ByteSource& source, ElevationGrid& out);
 bool readSrtmTile(const std::string& name, const ByteSource& source, ElevationGrid& out);
-bool readGeoTiffHeights(const std::string& name, std::span<const std::uint8_t> bytes,
-                        ElevationGrid& out);
+// Reads the IFD and one strip or tile at a time: a BigTIFF of any size.
+bool readGeoTiffHeights(const std::string& name, const ByteSource& source, ElevationGrid& out);
+
+// Whether a text starts like XYZ points: its first line that is not blank
+// (or, after one line of names, the next) begins with three numbers. A
+// Surfer grid or any other text is no point list, whatever its name.
+bool looksLikePoints(std::string_view head);
 
 // An SRTM tile holds 1201 × 1201 (3 arc seconds) or 3601 × 3601 (1 arc
 // second) points: its side, or 0 for any other file size.

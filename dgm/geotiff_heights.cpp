@@ -12,9 +12,29 @@
 
 namespace {
 
-constexpr const char* SeveralBands = "%s: mehrere Baender (%u) werden nicht unterstuetzt!\n";
+constexpr const char* SeveralBands =
+    "%s: mehrere Baender (%u) werden nicht unterstuetzt (umwandeln mit: %s)!\n";
 constexpr const char* OtherSamples =
-    "%s: Werte mit %u Bit im Sampleformat %u werden nicht unterstuetzt!\n";
+    "%s: Werte mit %u Bit im Sampleformat %s werden nicht unterstuetzt (umwandeln mit: %s)!\n";
+// JPEG loses detail: heights from it would be made up to a few metres.
+constexpr const char* JpegHeights =
+    "%s: JPEG-Kompression ist fuer Hoehen zu ungenau und wird nicht unterstuetzt!\n";
+
+const char* sampleFormatName(unsigned format) {
+    switch (format) {
+    case 1:
+        return "ohne Vorzeichen";
+    case 2:
+        return "mit Vorzeichen";
+    case 3:
+        return "Gleitkomma";
+    case 5:
+    case 6:
+        return "komplex";
+    default:
+        return "unbekannt";
+    }
+}
 constexpr const char* NoGeoreference = "%s: keine Georeferenz!\n";
 
 template <typename T>
@@ -26,12 +46,16 @@ double sampleAt(const std::uint8_t* p, std::size_t i) {
 
 } // namespace
 
-bool readGeoTiffHeights(const std::string& path, std::span<const std::uint8_t> bytes,
-                        ElevationGrid& out) {
+bool readGeoTiffHeights(const std::string& path, const ByteSource& source, ElevationGrid& out) {
     TiffImage t;
-    if (!parseTiff(path, bytes, t)) return false;
+    if (!parseTiff(path, source, t)) return false;
+    if (t.compression == 7) {
+        report(JpegHeights, path.c_str());
+        return false;
+    }
     if (t.samplesPerPixel != 1) {
-        report(SeveralBands, path.c_str(), unsigned{t.samplesPerPixel});
+        report(SeveralBands, path.c_str(), unsigned{t.samplesPerPixel},
+               tiffRecipe(TiffFix::OneBand, path).c_str());
         return false;
     }
     const unsigned bits = t.bitsPerSample, format = t.sampleFormat;
@@ -46,7 +70,8 @@ bool readGeoTiffHeights(const std::string& path, std::span<const std::uint8_t> b
     if (format == 3 && bits == 32) convert = sampleAt<float>;
     if (format == 3 && bits == 64) convert = sampleAt<double>;
     if (!convert) {
-        report(OtherSamples, path.c_str(), bits, format);
+        report(OtherSamples, path.c_str(), bits, sampleFormatName(format),
+               tiffRecipe(TiffFix::Float32, path).c_str());
         return false;
     }
     TiffGeoreference geo;
@@ -56,7 +81,7 @@ bool readGeoTiffHeights(const std::string& path, std::span<const std::uint8_t> b
         return false;
     }
     std::vector<std::uint8_t> pixels;
-    if (!decodeTiff(path, bytes, t, pixels)) return false;
+    if (!decodeTiff(path, source, t, pixels)) return false;
 
     ElevationGrid g;
     g.columns = t.width;

@@ -25,6 +25,43 @@ bool wholeSourceOrReport(const std::string& name, const ByteSource& source, std:
     return false;
 }
 
+bool jpegTablesFit(std::span<const std::uint8_t> b) {
+    if (b.size() < 2 || b[0] != 0xFF || b[1] != 0xD8) return false;
+    std::size_t i = 2;
+    while (i < b.size()) {
+        // A marker: 0xFF (fill bytes repeat it) and its code. Between the
+        // markers lies entropy-coded data, in which 0xFF 0x00 is a data
+        // byte and 0xFF 0xD0..D7 a restart marker.
+        if (b[i] != 0xFF) {
+            ++i;
+            continue;
+        }
+        while (i < b.size() && b[i] == 0xFF)
+            ++i;
+        if (i == b.size()) break;
+        const std::uint8_t m = b[i++];
+        if (m == 0x00 || (m >= 0xD0 && m <= 0xD9) || m == 0x01) continue; // no segment
+        if (b.size() - i < 2) return false;
+        const std::size_t length = (std::size_t{b[i]} << 8) | b[i + 1];
+        if (length < 2 || length > b.size() - i) return false;
+        if (m == 0xC4) {
+            // DHT: tables of a class/id byte, 16 counts and the codes.
+            std::size_t t = i + 2;
+            const std::size_t end = i + length;
+            while (t < end) {
+                if (end - t < 17) return false;
+                std::size_t codes = 0;
+                for (std::size_t k = 1; k <= 16; ++k)
+                    codes += b[t + k];
+                if (codes > 256 || codes > end - t - 17) return false;
+                t += 17 + codes;
+            }
+        }
+        i += length;
+    }
+    return true;
+}
+
 std::string lowerExtension(const std::string& path) {
     const std::string name = splitPath(path).name;
     const std::size_t dot = name.rfind('.');

@@ -36,6 +36,12 @@ inline constexpr const char* FileTooLarge = "%s ist zu gross!\n";
                                        std::uint64_t maxBytes, std::vector<std::uint8_t>& buffer,
                                        std::span<const std::uint8_t>& bytes);
 
+// Whether every Huffman table of a JPEG stream holds at most the 256 codes
+// a table can have. The decoder we use (stb_image 2.27) writes past its
+// table for more: every JPEG goes through this check first. False also
+// for a stream that is no JPEG (no SOI) or whose segments run past its end.
+bool jpegTablesFit(std::span<const std::uint8_t> jpeg);
+
 // The file name's extension after its last dot, in lower case ("" if none;
 // a dot in a folder's name is no extension).
 std::string lowerExtension(const std::string& path);

@@ -10,8 +10,32 @@
 
 namespace {
 
-constexpr const char* OtherColours =
-    "%s: Farbmodell %u mit %u Baendern zu %u Bit wird nicht unterstuetzt!\n";
+constexpr const char* OtherColours = "%s: Farbmodell %s mit %u Baendern zu %u Bit wird nicht "
+                                     "unterstuetzt (umwandeln mit: %s)!\n";
+std::string colourModelName(unsigned photometric) {
+    switch (photometric) {
+    case 0:
+    case 1:
+        return "Grau";
+    case 2:
+        return "RGB";
+    case 3:
+        return "Palette";
+    case 4:
+        return "Maske";
+    case 5:
+        return "CMYK";
+    case 6:
+        return "YCbCr ohne JPEG";
+    case 8:
+    case 9:
+    case 10:
+        return "Lab";
+    default:
+        return formatText("Nr. %u", photometric);
+    }
+}
+
 constexpr const char* NoSuchBand = "%s: Band %d gibt es nicht (Baender: %u)!\n";
 
 } // namespace
@@ -33,6 +57,30 @@ bool pickBands(const std::string& path, unsigned bands, const BandChoice& choice
     return true;
 }
 
+InputRole roleOf(const std::string& name, const ByteSource& source) {
+    unsigned char head[8] = {};
+    const std::size_t got = source.readSome(0, sizeof head, head);
+    const std::string_view text(reinterpret_cast<const char*>(head), got);
+    if (looksLikeTiff(text)) {
+        TiffImage t;
+        if (!parseTiffQuietly(source, t)) return InputRole::Unknown;
+        const bool picture = t.samplesPerPixel >= 2 || t.photometric == 2 || t.photometric == 3 ||
+                             t.photometric == 6 || t.compression == 7;
+        return picture ? InputRole::Picture : InputRole::Heights;
+    }
+    if (text.starts_with("\x89PNG") || text.starts_with("\xFF\xD8\xFF") || text.starts_with("BM"))
+        return InputRole::Picture;
+    const std::string ext = lowerExtension(name);
+    const bool pictureName = ext == "png" || ext == "jpg" || ext == "jpeg" || ext == "bmp";
+    return pictureName ? InputRole::Picture : InputRole::Heights;
+}
+
+InputRole roleOf(const std::string& path) {
+    FileSource file;
+    if (file.open(path) != InputProblem::None) return roleOf(path, MemorySource(nullptr, 0));
+    return roleOf(path, file);
+}
+
 bool readTiffPicture(const std::string& path, RgbImage& image, GeoPlacement& placement,
                      const BandChoice& choice) {
     image = RgbImage();
@@ -46,17 +94,21 @@ bool readTiffPicture(const std::string& path, const ByteSource& source, RgbImage
                      GeoPlacement& placement, const BandChoice& choice) {
     image = RgbImage();
     placement = GeoPlacement();
-    std::vector<std::uint8_t> buffer;
-    std::span<const std::uint8_t> bytes;
-    if (!wholeSourceOrReport(path, source, MaxBinaryFileBytes, buffer, bytes)) return false;
     TiffImage t;
-    if (!parseTiff(path, bytes, t)) return false;
+    if (!parseTiff(path, source, t)) return false;
     const unsigned kind = t.photometric, bands = t.samplesPerPixel, bits = t.bitsPerSample;
-    // Grey and RGB alike: the bands are the picture's samples.
-    const bool bandwise = (kind == 0 || kind == 1 || kind == 2) && bands >= 1;
+    // Grey and RGB alike: the bands are the picture's samples. YCbCr comes
+    // out of the JPEG decoder as RGB.
+    const bool bandwise =
+        (kind == 0 || kind == 1 || kind == 2 || (kind == 6 && t.compression == 7)) && bands >= 1;
     const bool palette = kind == 3 && bands == 1 && bits == 8 && t.colourMap.size() == 3 * 256;
     if (!(bandwise || palette) || t.sampleFormat != 1 || (bits != 8 && bits != 16)) {
-        report(OtherColours, path.c_str(), kind, bands, bits);
+        // Samples of another size need scaling; 8 or 16 bits only another
+        // colour model.
+        const bool samples = t.sampleFormat == 1 && (bits == 8 || bits == 16);
+        const std::string recipe = tiffRecipe(samples ? TiffFix::Rgb : TiffFix::Byte, path);
+        report(OtherColours, path.c_str(), colourModelName(kind).c_str(), bands, bits,
+               recipe.c_str());
         return false;
     }
     unsigned picked[3];
@@ -64,7 +116,7 @@ bool readTiffPicture(const std::string& path, const ByteSource& source, RgbImage
     TiffGeoreference geo;
     if (!tiffGeoreference(path, t, geo)) return false;
     std::vector<std::uint8_t> pixels;
-    if (!decodeTiff(path, bytes, t, pixels)) return false;
+    if (!decodeTiff(path, source, t, pixels)) return false;
 
     RgbImage img;
     img.width = t.width;

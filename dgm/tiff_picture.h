@@ -1,8 +1,9 @@
 // Pictures (orthophotos) stored as TIFF: grey, RGB, RGBA or more bands
 // (satellite pictures) of 8 or 16 bits, or 8-bit palette pixels,
 // uncompressed, PackBits, LZW or Deflate, in strips or tiles, with or
-// without the horizontal predictor. The TIFF structure is the one the
-// GeoTIFF height reader walks (tiff_structure.h).
+// without the horizontal predictor; or JPEG-compressed 8-bit grey, RGB or
+// YCbCr (any subsampling), as orthophotos are delivered. TIFF or BigTIFF. The TIFF structure is the
+// one the GeoTIFF height reader walks (tiff_structure.h).
 //
 // Bands: a picture of three or more bands shows bands 1, 2 and 3 as red,
 // green and blue, whatever its photometric tag says (GDAL tags a 6-band
@@ -58,3 +59,19 @@ struct GeoPlacement {
 [[nodiscard]] bool readTiffPicture(const std::string& name, const ByteSource& source,
                                    RgbImage& image, GeoPlacement& placement,
                                    const BandChoice& choice = {});
+
+// What an input is for: the program's arguments and the entries of an
+// archive are sorted by it.
+enum class InputRole { Heights, Picture, Unknown };
+
+// Told by the content first: a TIFF is a picture when it says so (two or
+// more bands, a palette, photometric RGB or YCbCr, JPEG compression) and
+// heights when it has one band (a single 8-bit grey band too: given as
+// --farbe it is a picture after all); a PNG, JPEG or BMP is a picture. Else
+// by the name: ".png", ".jpg", ".jpeg", ".bmp" are pictures, every other
+// content Heights (the elevation reader judges it). Unknown for a TIFF
+// whose first IFD cannot be read. Shows no message; reads only the head and
+// the IFD.
+InputRole roleOf(const std::string& name, const ByteSource& source);
+// The same for a file; one that cannot be opened is judged by its name.
+InputRole roleOf(const std::string& path);

@@ -44,17 +44,56 @@ struct Points {
     std::vector<float> z;
 };
 
-// Reads "x y z" from a line. False when the line holds anything else.
-bool parsePoint(std::string_view line, double& x, double& y, double& z) {
+constexpr const char* NotAPoint = "Formatfehler in %s, Zeile %u: keine drei Zahlen x y z!\n";
+constexpr const char* MixedDecimals =
+    "Formatfehler in %s, Zeile %u: Dezimalpunkt und Dezimalkomma gemischt!\n";
+constexpr const char* AmbiguousCommas =
+    "Formatfehler in %s, Zeile %u: Kommas trennen die Felder und die Nachkommastellen "
+    "(Felder mit Semikolon trennen)!\n";
+
+enum class LineProblem { None, Fields, Mixed, Commas };
+
+// A number with a decimal comma ("90,99") up to end: the text with a point
+// for the comma through the scanner. Null when none starts at p.
+const char* scanCommaNumber(const char* p, const char* end, double& out) {
+    char text[64];
+    std::size_t n = 0;
+    const char* q = p;
+    for (; q < end && *q != ';' && *q != ' ' && *q != '\t' && *q != '\r' && n < sizeof text; ++q)
+        text[n++] = *q == ',' ? '.' : *q;
+    const char* last = scanNumber(text, text + n, out);
+    return last ? p + (last - text) : nullptr;
+}
+
+// Reads "x y z" from a line: fields separated by blanks, tabs, commas or
+// semicolons with a decimal point; or, in a line holding both semicolons
+// and commas (German spreadsheets: "500000,00;5401260,00;90,99"), fields
+// separated by semicolons with a decimal comma. What cannot be told apart
+// is refused with its reason.
+LineProblem parsePoint(std::string_view line, double& x, double& y, double& z) {
     const char* end = line.data() + line.size();
     const char* p = line.data();
+    const bool semicolons = line.find(';') != std::string_view::npos;
+    const bool commas = line.find(',') != std::string_view::npos;
+    const bool decimalComma = semicolons && commas;
+    if (decimalComma && line.find('.') != std::string_view::npos) return LineProblem::Mixed;
+    const auto separator = [&](char c) {
+        return decimalComma ? c != ',' && isFieldSeparator(c) : isFieldSeparator(c);
+    };
     double* fields[3] = {&x, &y, &z};
     for (double* f : fields) {
-        p = skipSeparators(p, end);
-        p = scanNumber(p, end, *f);
-        if (!p || (p < end && !isFieldSeparator(*p))) return false;
+        while (p < end && separator(*p))
+            ++p;
+        p = decimalComma ? scanCommaNumber(p, end, *f) : scanNumber(p, end, *f);
+        if (!p || (p < end && !separator(*p))) return LineProblem::Fields;
     }
-    return skipSeparators(p, end) == end;
+    while (p < end && separator(*p))
+        ++p;
+    if (p == end) return LineProblem::None;
+    // "500000,00,5401260,00,90,99": more numbers than three, the commas
+    // both separators and decimal marks.
+    if (commas && !semicolons) return LineProblem::Commas;
+    return LineProblem::Fields;
 }
 
 bool isBlank(std::string_view line) {
@@ -127,13 +166,16 @@ bool readPoints(const std::string& path, const ByteSource& source, Points& pts) 
     bool first = true;
     while (lines.next(line)) {
         double x, y, z;
-        if (!parsePoint(line, x, y, z)) {
+        if (const LineProblem problem = parsePoint(line, x, y, z); problem != LineProblem::None) {
             if (isBlank(line)) continue;
-            if (first) {
+            if (first && problem == LineProblem::Fields) {
                 first = false; // the header
                 continue;
             }
-            report(FormatErrorInLine, path.c_str(), lines.lineForMessage());
+            const char* why = problem == LineProblem::Mixed    ? MixedDecimals
+                              : problem == LineProblem::Commas ? AmbiguousCommas
+                                                               : NotAPoint;
+            report(why, path.c_str(), lines.lineForMessage());
             return false;
         }
         first = false;
@@ -168,6 +210,29 @@ bool readPoints(const std::string& path, const ByteSource& source, Points& pts) 
 }
 
 } // namespace
+
+bool looksLikePoints(std::string_view head) {
+    bool header = true; // one line of names may come first
+    while (!head.empty()) {
+        const std::size_t cut = std::min(head.find('\n'), head.size());
+        const std::string_view line = head.substr(0, cut);
+        head.remove_prefix(std::min(cut + 1, head.size()));
+        if (isBlank(line)) continue;
+        // Three numbers at the start, in either form of decimal mark.
+        const char* p = line.data();
+        const char* end = p + line.size();
+        int numbers = 0;
+        double v = 0;
+        for (; numbers < 3; ++numbers) {
+            p = skipSeparators(p, end);
+            if (!(p = scanNumber(p, end, v))) break;
+        }
+        if (numbers == 3) return true;
+        if (!header) return false;
+        header = false;
+    }
+    return false;
+}
 
 bool readXyzPoints(const std::string& path, const ByteSource& source, ElevationGrid& out) {
     Points pts;

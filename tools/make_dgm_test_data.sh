@@ -547,3 +547,70 @@ read -r ulx uly lrx lry < "$work/photo_corners"
 gdal_translate -q -a_srs EPSG:4326 -a_ullr "$ulx" "$uly" "$lrx" "$lry" -co COMPRESS=DEFLATE \
     "$work/photo.ppm" "$out/sys_photo_deg.tif"
 echo "made the coordinate system test files in $out"
+
+# === i22-tiff: JPEG-in-TIFF, BigTIFF, decimal commas, named compressions ============
+# A 24 x 18 picture of smooth colours with one white 2 x 2 marker at column
+# 13, row 9, as JPEG-compressed TIFF: YCbCr 4:2:0 in strips of 16 rows (the
+# last one short) and in 16 x 16 tiles (padded at the right and bottom), RGB
+# without colour transform, and one grey band; its uncompressed twin; what
+# GDAL decodes from each goes to gdal_jpeg_pictures.csv (columns as in
+# gdal_pictures.csv). BigTIFF twins of f32_strips.tif (big-endian) and of
+# jpeg_twin.tif (tiled, Deflate); a decimal-comma CSV twin of terrain.xyz;
+# a LERC file the readers refuse by name. Needs ImageMagick too.
+"$PYTHON" - "$work/jpic.ppm" <<'PY'
+import sys
+w, h = 24, 18
+with open(sys.argv[1], "wb") as f:
+    f.write(b"P6\n%d %d\n255\n" % (w, h))
+    for y in range(h):
+        for x in range(w):
+            px = bytes([40 + 6 * x, 60 + 5 * y, 120 + 2 * x - 3 * y])
+            if x in (13, 14) and y in (9, 10):
+                px = b"\xff\xff\xff"
+            f.write(px)
+PY
+gdal_translate -q -a_srs EPSG:25832 -a_ullr 500000 5600180 500240 5600000 "$work/jpic.ppm" \
+    "$out/jpeg_twin.tif"
+jp() { # name options...
+    local name=$1
+    shift
+    gdal_translate -q "$@" "$out/jpeg_twin.tif" "$out/$name"
+}
+jp jpeg_ycbcr_strips.tif -co COMPRESS=JPEG -co PHOTOMETRIC=YCBCR -co BLOCKYSIZE=16
+jp jpeg_ycbcr_tiled.tif -co COMPRESS=JPEG -co PHOTOMETRIC=YCBCR -co TILED=YES \
+    -co BLOCKXSIZE=16 -co BLOCKYSIZE=16
+jp jpeg_rgb.tif -co COMPRESS=JPEG -co PHOTOMETRIC=RGB
+jp jpeg_grey.tif -b 2 -co COMPRESS=JPEG
+# YCbCr without subsampling (4:4:4), which GDAL does not write: ImageMagick's
+# convert, then the georeference set in place (the pixels stay as written).
+convert "$work/jpic.ppm" -strip -compress JPEG -colorspace YCbCr "$out/jpeg_ycbcr_444.tif"
+gdal_edit.py -a_srs EPSG:25832 -a_ullr 500000 5600180 500240 5600000 "$out/jpeg_ycbcr_444.tif"
+tif big_f32_msb.tif -co BIGTIFF=YES -co ENDIANNESS=BIG -co BLOCKYSIZE=2
+jp big_jpeg_twin.tif -co BIGTIFF=YES -co TILED=YES -co BLOCKXSIZE=16 -co BLOCKYSIZE=16 \
+    -co COMPRESS=DEFLATE
+tif bad_lerc.tif -co COMPRESS=LERC
+sed -e 's/\./,/g' -e 's/ /;/g' "$out/terrain.xyz" > "$out/terrain_komma.csv"
+{
+    echo "file,width,height,west,north,step_x,step_y,rgb"
+    for f in jpeg_twin big_jpeg_twin jpeg_ycbcr_strips jpeg_ycbcr_tiled jpeg_ycbcr_444 jpeg_rgb \
+        jpeg_grey; do
+        gdalinfo -json "$out/$f.tif" > "$work/info.json"
+        gdal_translate -q -of ENVI -co INTERLEAVE=BSQ "$out/$f.tif" "$work/px.raw"
+        "$PYTHON" - "$work/info.json" "$work/px.raw" "$f.tif" <<'PY'
+import json, sys
+info = json.load(open(sys.argv[1]))
+w, h = info["size"]
+gt = info["geoTransform"]
+raw = open(sys.argv[2], "rb").read()
+bands = len(raw) // (w * h)
+plane = lambda b: raw[b * w * h:(b + 1) * w * h]
+r, g, b = (plane(0), plane(0), plane(0)) if bands == 1 else (plane(0), plane(1), plane(2))
+rgb = "".join("%02x%02x%02x" % (r[i], g[i], b[i]) for i in range(w * h))
+print("%s,%d,%d,%r,%r,%r,%r,%s" % (sys.argv[3], w, h, gt[0], gt[3], gt[1], -gt[5], rgb))
+PY
+    done
+} > "$out/gdal_jpeg_pictures.csv"
+for f in jpeg_ycbcr_strips jpeg_ycbcr_tiled jpeg_grey big_f32_msb; do
+    cp "$out/$f.tif" "$here/../fuzz/corpus/geotiff/$f.tif"
+done
+echo "made the JPEG, BigTIFF and decimal-comma test files in $out"

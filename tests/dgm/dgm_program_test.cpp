@@ -268,6 +268,36 @@ TEST(DgmProgram, TurnsTheWorkedExampleIntoTerrainColoursAndSettings) {
     EXPECT_EQ(*s.find("Georeferenz", "Hoch"), "5400000.000");
 }
 
+// A JPEG whose Huffman table claims 300 codes (at most 256 exist) would
+// make the decoder write past its table: refused before it sees the file.
+TEST(DgmColour, OverfullJpegTableRefused) {
+    TempFolder dir;
+    // SOI, DHT of 2 + 17 + 300 bytes (counts 255 and 45), EOI.
+    std::vector<std::uint8_t> jpeg(325, 0);
+    const std::uint8_t head[] = {0xFF, 0xD8, 0xFF, 0xC4, 0x01, 0x3F, 0x00, 255, 45};
+    std::copy(std::begin(head), std::end(head), jpeg.begin());
+    jpeg[323] = 0xFF;
+    jpeg[324] = 0xD9;
+    writeBytes(dir.file("bild.jpg"), jpeg);
+    PlacedPicture picture;
+    MessageCapture shown;
+    EXPECT_FALSE(readPlacedPicture(dir.file("bild.jpg"), picture));
+    EXPECT_EQ(shown.messages.back(),
+              "Bild nicht lesbar: " + dir.file("bild.jpg") + " (Corrupt JPEG)!\n");
+}
+
+// Dropped together, a JPEG orthophoto ".tif" goes to the colours, the
+// GeoTIFF of heights to the terrain.
+TEST(DgmProgram, DroppedTiffsSortedByContent) {
+    TempFolder dir;
+    const std::string ter = dir.file("t.ter");
+    ASSERT_EQ(runDgm({testDataFile("dgm/jpeg_ycbcr_strips.tif"), testDataFile("dgm/f32_strips.tif"),
+                      "-o", ter}),
+              0);
+    BitmapFile bmp;
+    EXPECT_EQ(bmp.read(dir.file("t_farbe.bmp")), 1);
+}
+
 // A settings file the store refuses, or one that is there but cannot be
 // read, is never replaced by our few keys, and nothing else is written.
 TEST(DgmProgram, RefusedSettingsFileStopsTheRunBeforeAnyOutput) {

@@ -4,11 +4,16 @@
 #include "dgm/elevation_readers.h"
 #include "dgm/reader_support.h"
 #include "dgm/tiff_picture.h"
+#include "dgm/tiff_structure.h"
 #include "tests/raster/raster_test_files.h"
 #include "tests/support/test_support.h"
 
 #include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <optional>
 #include <sstream>
 
 #ifndef _WIN32
@@ -243,13 +248,27 @@ TEST(ElevationRead, RefusesWithAMessage) {
         std::string path;
         std::string text; // written there unless empty
         const char* message;
+        std::optional<TiffFix> fix = {}; // the command the message names
     } cases[] = {
         {tmp.file("missing.tif"), "", "Can't open %s!\n"},
         {tmp.path().string(), "", "Can't open %s!\n"},
         {tmp.file("gap.xyz"), "0 0 1\n1 0 2\n2.5 0 3\n",
          "%s: die Punkte liegen auf keinem regelmaessigen Raster!\n"},
-        {tmp.file("word.xyz"), "x y z\n0 0 1\n0 1 zwei\n", "Formatfehler in %s, Zeile 3!\n"},
-        {tmp.file("four.csv"), "0;0;1\n0;1;1;9\n", "Formatfehler in %s, Zeile 2!\n"},
+        {tmp.file("word.xyz"), "x y z\n0 0 1\n0 1 zwei\n",
+         "Formatfehler in %s, Zeile 3: keine drei Zahlen x y z!\n"},
+        {tmp.file("four.csv"), "0;0;1\n0;1;1;9\n",
+         "Formatfehler in %s, Zeile 2: keine drei Zahlen x y z!\n"},
+        {tmp.file("mixed.csv"), "0;0;1\n0,5;1.5;1\n",
+         "Formatfehler in %s, Zeile 2: Dezimalpunkt und Dezimalkomma gemischt!\n"},
+        {tmp.file("commas.csv"), "0,0,1\n0,5,1,0,1,5\n",
+         "Formatfehler in %s, Zeile 2: Kommas trennen die Felder und die Nachkommastellen "
+         "(Felder mit Semikolon trennen)!\n"},
+        // A Surfer text grid is no point list, whatever its name.
+        {tmp.file("surfer.grd"), "DSAA\n3 2\n0 20\n0 10\n1 6\n1 2 3\n4 5 6\n",
+         "%s: unbekanntes Format!\n"},
+        {tmp.file("surfer.xyz"), "DSAA\n3 2\n0 20\n0 10\n1 6\n1 2 3\n4 5 6\n",
+         "%s: unbekanntes Format!\n"},
+        {tmp.file("kein.tif"), "kein TIFF\n", "%s: unbekanntes Format!\n"},
         {tmp.file("one.xyz"), "0 0 1\n", "%s: zu wenig Punkte fuer ein Raster!\n"},
         {tmp.file("stray.xyz"), "0 0 1\n1 0 1\n0 1 1\n1 1 1\n1000 1000 1\n",
          "%s: die Punkte fuellen ihr Raster nicht einmal zu 1 %%!\n"},
@@ -272,15 +291,25 @@ TEST(ElevationRead, RefusesWithAMessage) {
          "%s: der Name gibt die Lage nicht an (z.B. N47E011.hgt)!\n"},
         {tmp.file("nothing.bin"), std::string("\0\1\2\3", 4), "%s: unbekanntes Format!\n"},
         {data + "bad_N47E011.hgt", "", "Formatfehler in %s!\n"},
-        {data + "bad_bigtiff.tif", "", "%s: BigTIFF wird nicht unterstuetzt!\n"},
-        {data + "bad_three_bands.tif", "", "%s: mehrere Baender (3) werden nicht unterstuetzt!\n"},
-        {data + "bad_jpeg.tif", "", "%s: JPEG-Kompression wird nicht unterstuetzt!\n"},
+        {data + "bad_three_bands.tif", "",
+         "%s: mehrere Baender (3) werden nicht unterstuetzt (umwandeln mit: %s)!\n",
+         TiffFix::OneBand},
+        {data + "bad_jpeg.tif", "",
+         "%s: JPEG-Kompression ist fuer Hoehen zu ungenau und wird nicht unterstuetzt!\n"},
         {data + "bad_rotated.tif", "",
-         "%s: gedrehtes oder gespiegeltes Raster wird nicht unterstuetzt!\n"},
+         "%s: gedrehtes oder gespiegeltes Raster wird nicht unterstuetzt (umwandeln mit: %s)!\n",
+         TiffFix::NorthUp},
         {data + "bad_no_georeference.tif", "", "%s: keine Georeferenz!\n"},
         {data + "bad_complex.tif", "",
-         "%s: Werte mit 32 Bit im Sampleformat 5 werden nicht unterstuetzt!\n"},
-        {data + "bad_zstd.tif", "", "%s: Kompression 50000 wird nicht unterstuetzt!\n"},
+         "%s: Werte mit 32 Bit im Sampleformat komplex werden nicht unterstuetzt (umwandeln mit: "
+         "%s)!\n",
+         TiffFix::Float32},
+        {data + "bad_zstd.tif", "",
+         "%s: Kompression ZSTD wird nicht unterstuetzt (umwandeln mit: %s)!\n",
+         TiffFix::Recompress},
+        {data + "bad_lerc.tif", "",
+         "%s: Kompression LERC wird nicht unterstuetzt (umwandeln mit: %s)!\n",
+         TiffFix::Recompress},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);
@@ -289,7 +318,10 @@ TEST(ElevationRead, RefusesWithAMessage) {
         g.columns = 3;
         MessageCapture shown;
         EXPECT_FALSE(readElevationFile(c.path, g));
-        EXPECT_EQ(shown.messages, std::vector<std::string>{formatText(c.message, c.path.c_str())});
+        const std::string want =
+            c.fix ? formatText(c.message, c.path.c_str(), tiffRecipe(*c.fix, c.path).c_str())
+                  : formatText(c.message, c.path.c_str());
+        EXPECT_EQ(shown.messages, std::vector<std::string>{want});
         EXPECT_TRUE(g.columns == 0 && g.rows == 0 && g.heights.empty());
     }
     // Heights are no picture; the picture given is cleared.
@@ -299,8 +331,13 @@ TEST(ElevationRead, RefusesWithAMessage) {
     MessageCapture shown;
     EXPECT_FALSE(readTiffPicture(data + "f32_strips.tif", image, at));
     EXPECT_EQ(shown.messages.back(),
-              data + "f32_strips.tif: Farbmodell 1 mit 1 Baendern zu 32 Bit wird nicht "
-                     "unterstuetzt!\n");
+              data +
+                  "f32_strips.tif: Farbmodell Grau mit 1 Baendern zu 32 Bit wird nicht "
+                  "unterstuetzt (umwandeln mit: " +
+                  tiffRecipe(TiffFix::Byte, data + "f32_strips.tif") + ")!\n");
+    // The command names the file and a new one beside it.
+    EXPECT_EQ(tiffRecipe(TiffFix::Recompress, "a b/z.tif"),
+              "gdal_translate -co COMPRESS=DEFLATE \"a b/z.tif\" \"a b/z_neu.tif\"");
     EXPECT_EQ(image.width, 0u);
 #ifndef _WIN32
     // A FIFO would block the reader until someone writes to it.
@@ -450,4 +487,122 @@ TEST(ElevationRead, NumbersAsStrtodReadsThem) {
         double v = 0;
         EXPECT_EQ(scanNumber(s.data(), s.data() + s.size(), v), nullptr) << text;
     }
+}
+
+// JPEG-compressed pictures decode as GDAL decodes them (JPEG decoders may
+// differ by a level or two in their colour conversion and upsampling), and
+// the white marker stays on its pixel of the uncompressed twin (and of its
+// BigTIFF twin, read exactly).
+TEST(TiffPictureRead, JpegAsGdalDecodesIt) {
+    const auto table = readTable("dgm/gdal_jpeg_pictures.csv");
+    ASSERT_EQ(table.size(), 7u);
+    // The pixel under the centre of what is near white (the 2 x 2 marker,
+    // blurred by JPEG): column 13, row 9 as in the twin.
+    const auto marker = [](const RgbImage& image) {
+        double x = 0, y = 0, n = 0;
+        for (std::size_t i = 0; i < image.width * image.height; ++i)
+            if (image.rgb[3 * i] + image.rgb[3 * i + 1] + image.rgb[3 * i + 2] > 650) {
+                x += double(i % image.width);
+                y += double(i / image.width);
+                ++n;
+            }
+        return std::vector<double>{std::floor(x / n), std::floor(y / n)};
+    };
+    for (const auto& row : table) {
+        SCOPED_TRACE(row[0]);
+        RgbImage image;
+        GeoPlacement at;
+        ASSERT_TRUE(readTiffPicture(testDataFile("dgm/" + row[0]), image, at));
+        EXPECT_EQ((std::vector<double>{double(image.width), double(image.height), at.west, at.north,
+                                       at.stepX, at.stepY}),
+                  cells(row, 1, 6));
+        ASSERT_EQ(row[7].size(), image.rgb.size() * 2);
+        double off[3] = {};
+        for (std::size_t i = 0; i < image.rgb.size(); ++i)
+            off[i % 3] += std::abs(std::stoi(row[7].substr(2 * i, 2), nullptr, 16) - image.rgb[i]);
+        for (double sum : off)
+            EXPECT_LE(sum / double(image.width * image.height), 3.0);
+        EXPECT_EQ(marker(image), (std::vector<double>{13, 9}));
+    }
+}
+
+// A BigTIFF reads as its classic twin, a German spreadsheet's points
+// ("500000,00;5600000,00;90,99") as the same points with decimal points.
+TEST(ElevationRead, TwinsReadAlike) {
+    for (const auto& [name, twin] : {std::pair{"big_f32_msb.tif", "f32_strips.tif"},
+                                     std::pair{"terrain_komma.csv", "terrain.xyz"}}) {
+        SCOPED_TRACE(name);
+        ElevationGrid g, t;
+        ASSERT_TRUE(readElevationFile(testDataFile(std::string("dgm/") + name), g));
+        ASSERT_TRUE(readElevationFile(testDataFile(std::string("dgm/") + twin), t));
+        expectShape(g, {double(t.columns), double(t.rows), t.west, t.north, t.stepX, t.stepY}, 0);
+        EXPECT_EQ(0, std::memcmp(g.heights.data(), t.heights.data(), t.heights.size() * 4));
+    }
+}
+
+// What an input is for, by its content before its name.
+TEST(InputRole, ByContentThenName) {
+    TempFolder tmp;
+    writeText(tmp.file("kaputt.tif"), std::string("II*\0\xff\xff\xff\x7f", 8));
+    const struct {
+        std::string path;
+        InputRole role;
+    } cases[] = {
+        {testDataFile("dgm/pic_rgb.tif"), InputRole::Picture},
+        {testDataFile("dgm/jpeg_ycbcr_tiled.tif"), InputRole::Picture},
+        {testDataFile("dgm/big_jpeg_twin.tif"), InputRole::Picture},
+        {testDataFile("dgm/pic_palette.png"), InputRole::Picture},
+        {testDataFile("dgm/pic_grey.tif"), InputRole::Heights}, // one 8-bit band
+        {testDataFile("dgm/f32_strips.tif"), InputRole::Heights},
+        {testDataFile("dgm/terrain.xyz"), InputRole::Heights},
+        {tmp.file("fehlt.JPG"), InputRole::Picture},
+        {tmp.file("kaputt.tif"), InputRole::Unknown},
+    };
+    MessageCapture shown;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        EXPECT_EQ(roleOf(c.path), c.role);
+    }
+    EXPECT_TRUE(shown.messages.empty());
+}
+
+// A BigTIFF of 5 GiB (sparse) whose one strip lies past 4 GiB: read by its
+// IFD and that strip, never whole (the whole-file limit is 2 GiB).
+TEST(ElevationRead, BigTiffBeyondFourGigabytes) {
+    TempFolder tmp;
+    const std::string path = tmp.file("gross.tif");
+    const std::uint64_t strip = (std::uint64_t{1} << 32) + 8;
+    std::string b("II+\0\x08\0\0\0", 8);
+    const auto put = [&](std::uint64_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            b += static_cast<char>(v >> (8 * i));
+    };
+    put(16, 8); // the IFD
+    put(12, 8);
+    const std::uint64_t entries[12][4] = {{256, 3, 1, 2}, {257, 3, 1, 2},      {258, 3, 1, 32},
+                                          {259, 3, 1, 1}, {262, 3, 1, 1},      {273, 16, 1, strip},
+                                          {277, 3, 1, 1}, {278, 3, 1, 2},      {279, 16, 1, 16},
+                                          {339, 3, 1, 3}, {33550, 12, 3, 272}, {33922, 12, 6, 296}};
+    for (const auto& e : entries)
+        for (int k = 0; k < 4; ++k)
+            put(e[k], k < 2 ? 2 : 8); // tag, type, count, value
+    put(0, 8);                        // no next IFD
+    for (double v : {10.0, 10.0, 0.0, 0.0, 0.0, 0.0, 500000.0, 5600020.0, 0.0}) {
+        std::uint64_t bits;
+        std::memcpy(&bits, &v, 8);
+        put(bits, 8);
+    }
+    {
+        std::ofstream out(std::filesystem::path(path), std::ios::binary);
+        out.write(b.data(), static_cast<std::streamsize>(b.size()));
+        out.seekp(static_cast<std::streamoff>(strip));
+        const float heights[4] = {1, 2, 3, 4};
+        out.write(reinterpret_cast<const char*>(heights), sizeof heights);
+        ASSERT_TRUE(out.good());
+    }
+    std::filesystem::resize_file(std::filesystem::path(path), std::uint64_t{5} << 30);
+    ElevationGrid g;
+    ASSERT_TRUE(readElevationFile(path, g));
+    expectShape(g, {2, 2, 500005, 5600015, 10, 10}, 0);
+    expectHeights(g, "1 2 3 4");
 }
