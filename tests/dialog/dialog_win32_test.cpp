@@ -319,7 +319,7 @@ TEST_F(RealDialog, LargeJobIsConfirmedFirst) {
                 PostMessageW(box, WM_COMMAND, answer, 0);
             },
             [&] { click(answer == IDNO ? IDOK : IDC_APPLY); });
-        EXPECT_EQ(question, L"Das ergibt 2400 Kacheln, 1 MB Modelle, 0.01 km2.\nMehr als 1000 "
+        EXPECT_EQ(question, L"Das ergibt 2400 Kacheln, 2 MB Modelle, 0.01 km2.\nMehr als 1000 "
                             L"Kacheln oder 1 GB Modelle laedt der Simulator nur langsam.\n"
                             L"Trotzdem erzeugen?\n");
         EXPECT_TRUE(IsWindowVisible(hwnd));
