@@ -182,6 +182,8 @@ class MainDialog : public DialogTexts {
 inline constexpr const char* LargeJobQuestion =
     "Das ergibt %s.\nMehr als 1000 Kacheln oder 1 GB Modelle laedt der Simulator nur "
     "langsam.\nTrotzdem erzeugen?\n";
+static_assert(ManyTiles == 1000 && ManyModelBytes == 1'000'000'000,
+              "LargeJobQuestion names the limits of isLargeJob");
 
 // SettingsFile::remove of the key when text is empty, else SettingsFile::set.
 void storeKey(SettingsFile& settings, const char* section, const char* key,
