@@ -57,6 +57,12 @@ class ConsoleWindow : public DialogWindow {
         shown_ = false;
     }
     void endDialogOk() override { ended = true; }
+    // Nobody is asked here: the forecast was printed before the run.
+    bool askYesNo(const std::string&) override { return true; }
+    void showResult(const std::string& text) override {
+        printText(stdout, terminalText(text));
+        std::fflush(stdout);
+    }
 
   private:
     bool shown_ = false;
@@ -107,6 +113,10 @@ int genZumtTerConsoleMain(int argc, char** argv) {
         printField("Max:", dialog.maxText);
         printField("Faktor:", dialog.faktorText);
         printField("Verschiebung:", dialog.shiftText);
+        // What the run will make, before it starts: a large job can be
+        // stopped with Ctrl-C while the first tiles are written.
+        if (const std::optional<JobForecast> forecast = dialog.jobForecast())
+            printField("Vorhersage:", forecastText(*forecast));
     }
     std::fflush(stdout);
 

@@ -3,6 +3,7 @@
 #include "common/message.h"
 #include "dialog/file_filter.h"
 #include "dialog/main_dialog.h"
+#include "platform/platform.h"
 
 #include <commdlg.h>
 
@@ -32,6 +33,8 @@ class Win32DialogWindow : public DialogWindow {
     void showProgress(std::int64_t done, std::int64_t total) override;
     void endProgress() override;
     void endDialogOk() override;
+    bool askYesNo(const std::string& text) override;
+    void showResult(const std::string& text) override;
 
   private:
     MainDialogState& state_;
@@ -167,6 +170,17 @@ void Win32DialogWindow::endProgress() {
 void Win32DialogWindow::endDialogOk() {
     state_.endedWithOk = true;
     EndDialog(state_.hwnd, IDOK);
+}
+
+bool Win32DialogWindow::askYesNo(const std::string& text) {
+    // Owned by the dialog, which stays disabled until it is answered.
+    return MessageBoxA(state_.hwnd, text.c_str(), MessageCaption,
+                       MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
+}
+
+void Win32DialogWindow::showResult(const std::string& text) {
+    // A message like every other: after "OK" the dialog closes behind it.
+    report("%s", text.c_str());
 }
 
 INT_PTR CALLBACK aboutProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM) {

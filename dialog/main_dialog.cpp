@@ -1,11 +1,13 @@
 #include "dialog/main_dialog.h"
 
 #include "common/message.h"
+#include "common/numeric.h"
 #include "common/paths.h"
 #include "generator/generate_tiles.h"
 #include "generator/host_folder.h"
 #include "platform/platform.h"
 #include "raster/terrain_settings.h"
+#include "raster/terrain_tiling.h"
 
 #include <cmath>
 
@@ -69,6 +71,12 @@ bool MainDialog::OnInitDialog(const std::optional<std::string>& argument) {
 
 void MainDialog::store(bool endWhenGenerated) {
     window_.readTexts(*this);
+    // A job the host will be slow to load is confirmed before anything is
+    // stored; the forecast is exact, so a smaller one never asks.
+    if (const std::optional<JobForecast> forecast = jobForecast();
+        forecast && isLargeJob(*forecast) &&
+        !window_.askYesNo(formatText(LargeJobQuestion, forecastText(*forecast).c_str())))
+        return;
     window_.beginWaitCursor();
     // Settings that could not be stored (an empty "Erw. Anlage" too) have
     // shown why; a run would write a layout that nothing names.
@@ -224,7 +232,27 @@ int MainDialog::runGenerator() {
     // The one thing the user must learn even when all went well.
     if (lastOutcome.backupPath)
         report("Die alte Anlage ist gesichert als %s\n", lastOutcome.backupPath->c_str());
+    if (result) window_.showResult(generationSummary(lastOutcome, layoutPath));
     return result;
+}
+
+std::optional<JobForecast> MainDialog::jobForecast() const {
+    if (!hasUsableSource(heightSource)) return std::nullopt;
+    SettingsFile texts = settings;
+    putTexts(texts);
+    const TerrainValues terrain = readTerrainValues(texts);
+    // The dialog's source of a bitmap was read without its grid step.
+    std::int32_t pixelSize = heightSource->pixelSize;
+    if (extensionOf(heightPath) == ".bmp")
+        pixelSize = truncToInt32(terrain.pixelSizeMetres * 100.0);
+    if (pixelSize <= 0) return std::nullopt;
+    const TileLengths lengths = tileLengths(terrain);
+    if (lengths.halfTileCm < 0) return std::nullopt;
+    const std::optional<Tiling> tiling =
+        planTiling(heightSource->gridWidth, heightSource->gridHeight, pixelSize, lengths.halfTileCm,
+                   lengths.spacingCm);
+    if (!tiling) return std::nullopt;
+    return forecastJob(*tiling, pixelSize);
 }
 
 void MainDialog::loadSettings() {
@@ -266,12 +294,16 @@ void MainDialog::loadSettings() {
     if (!heightPath.empty()) refreshHeightSource();
 }
 
+void MainDialog::putTexts(SettingsFile& to) const {
+    storeKey(to, TerrainSection, NameKey, nameText);
+    storeKey(to, TerrainSection, HeightKey, heightPath);
+    storeKey(to, TerrainSection, ColourKey, colourPath);
+    storeKey(to, TerrainSection, PixelSizeKey, pixelSizeText);
+    storeKey(to, TerrainSection, FaktorKey, faktorText);
+    storeKey(to, TerrainSection, VerschiebungKey, shiftText);
+}
+
 bool MainDialog::storeSettings() {
-    storeKey(settings, TerrainSection, NameKey, nameText);
-    storeKey(settings, TerrainSection, HeightKey, heightPath);
-    storeKey(settings, TerrainSection, ColourKey, colourPath);
-    storeKey(settings, TerrainSection, PixelSizeKey, pixelSizeText);
-    storeKey(settings, TerrainSection, FaktorKey, faktorText);
-    storeKey(settings, TerrainSection, VerschiebungKey, shiftText);
+    putTexts(settings);
     return settings.write(settingsPath);
 }

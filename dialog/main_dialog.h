@@ -19,6 +19,7 @@
 
 #include "dialog/resource.h"
 #include "raster/height_source.h"
+#include "raster/job_forecast.h"
 #include "settings/settings_file.h"
 
 #include <cstdint>
@@ -98,6 +99,12 @@ class DialogWindow {
     virtual void endProgress() = 0;
     // Ends the dialog with "OK".
     virtual void endDialogOk() = 0;
+    // A question with "Ja" and "Nein" (Windows: a Yes/No message box owned
+    // by the dialog); true for "Ja".
+    virtual bool askYesNo(const std::string& text) = 0;
+    // What a run made, after it succeeded (Windows: a message box; the
+    // console: standard output).
+    virtual void showResult(const std::string& text) = 0;
 };
 
 class MainDialog : public DialogTexts {
@@ -113,8 +120,10 @@ class MainDialog : public DialogTexts {
     // argument its ".danl" loaded and shown. Returns true (the framework
     // sets the focus).
     bool OnInitDialog(const std::optional<std::string>& argument);
-    // "OK": reads the texts, stores the settings, runs the generator and ends
-    // the dialog when the generator succeeded; the wait cursor meanwhile.
+    // "OK": reads the texts, asks when the job is large (LargeJobQuestion:
+    // "Nein" stores and generates nothing), stores the settings, runs the
+    // generator and ends the dialog when the generator succeeded; the wait
+    // cursor meanwhile.
     void OnOK();
     // "Übernehmen": as "OK", but the dialog stays open.
     void onApply();
@@ -137,10 +146,16 @@ class MainDialog : public DialogTexts {
     // Min and Max from Faktor and Verschiebung, and back.
     void deriveRange();
     void deriveMapping();
+    // What the generator would make of the texts as they stand (with the
+    // tile lengths of the settings): none without a usable height source,
+    // a grid step or a tiling. Shows nothing.
+    std::optional<JobForecast> jobForecast() const;
+
     // The generator with settings and the layout beside the ".danl".
     // Returns its result: nonzero on success. What the last run could not
     // write stays in lastOutcome; a backup it made of the user's layout is
-    // named in a message after the run.
+    // named in a message after the run, and a run that succeeded shows its
+    // generationSummary (showResult).
     int runGenerator();
     GenerationOutcome lastOutcome;
 
@@ -156,9 +171,19 @@ class MainDialog : public DialogTexts {
 
   private:
     void store(bool endWhenGenerated);
+    // The six texts into [Terrain1] of to.
+    void putTexts(SettingsFile& to) const;
 
     DialogWindow& window_;
 };
+
+// The question before a job above the limits of isLargeJob: "%s" is its
+// forecastText.
+inline constexpr const char* LargeJobQuestion =
+    "Das ergibt %s.\nMehr als 1000 Kacheln oder 1 GB Modelle laedt der Simulator nur "
+    "langsam.\nTrotzdem erzeugen?\n";
+static_assert(ManyTiles == 1000 && ManyModelBytes == 1'000'000'000,
+              "LargeJobQuestion names the limits of isLargeJob");
 
 // SettingsFile::remove of the key when text is empty, else SettingsFile::set.
 void storeKey(SettingsFile& settings, const char* section, const char* key,

@@ -9,6 +9,7 @@
 #include "layout/layout.h"
 #include "platform/platform.h"
 #include "raster/height_file.h"
+#include "raster/job_forecast.h"
 
 #include <algorithm>
 #include <memory>
@@ -81,6 +82,22 @@ std::string modelPath(const std::string& root, const std::string& name, std::int
 }
 
 } // namespace
+
+std::string generationSummary(const GenerationOutcome& outcome, const std::string& layoutPath) {
+    // Paths as the operating system shows them: '/' on POSIX.
+    std::string text = formatText(
+        "%lld Modelle (%s) geschrieben in %s\n", static_cast<long long>(outcome.modelsWritten),
+        bytesText(outcome.modelBytes).c_str(), osPath(outcome.modelFolder).c_str());
+    // Without a host folder the host will not find them there: say why.
+    if (outcome.besideSettings)
+        text +=
+            platformIsWindows()
+                ? "Zumt ist nicht in der Registry eingetragen: die Modelle liegen neben der "
+                  "erw. Anlage.\n"
+                : "ZUMT_HOST_DIR ist nicht gesetzt: die Modelle liegen neben der erw. Anlage.\n";
+    if (outcome.layoutFailed) return text + "Anlage nicht geschrieben.\n";
+    return text + formatText("Anlage: %s\n", osPath(anchoredPath(layoutPath)).c_str());
+}
 
 void scaleColour(PixelColour& colour, float rgbFaktor) {
     // A byte times a float is exact in double precision.
@@ -298,6 +315,8 @@ int generateTiles(const TerrainValues& terrain, const std::optional<std::string>
 
     const std::string folder = plan.modelRoot + plan.name;
     if (!makeFolders(folder)) return report("Kann Ordner %s nicht anlegen!\n", folder.c_str());
+    result.modelFolder = anchoredPath(folder);
+    result.besideSettings = plan.modelRoot.empty();
 
     Layout layout;
     if (layoutPath) layout.objects.reserve(static_cast<std::size_t>(tiling.tileCount()));
@@ -331,6 +350,8 @@ int generateTiles(const TerrainValues& terrain, const std::optional<std::string>
                    static_cast<long long>(total));
             return 0;
         }
+        ++result.modelsWritten;
+        result.modelBytes += image.size();
         if (layoutPath)
             layout.objects.push_back(
                 tileObject(plan, tile, static_cast<std::int16_t>(layout.objects.size() + 1)));

@@ -37,6 +37,14 @@ struct GenerationOutcome {
     bool layoutFailed = false;
     // Where the replaced layout of the user's was kept, if it was.
     std::optional<std::string> backupPath;
+    // What was written, and where: the models' count and bytes, and their
+    // folder ("<host>Modelle\<Name>", or "<Name>" in the current folder,
+    // the folder of the ".danl", when no host folder is known:
+    // besideSettings).
+    std::int64_t modelsWritten = 0;
+    std::uint64_t modelBytes = 0;
+    std::string modelFolder;
+    bool besideSettings = false;
     bool complete() const { return modelsFailed == 0 && !layoutFailed; }
 };
 
@@ -50,6 +58,16 @@ struct GenerationOutcome {
 // (or does not load) is first copied to "<path>.bak" (outcome.backupPath).
 int generateTiles(const TerrainValues& terrain, const std::optional<std::string>& layoutPath,
                   const TileProgress& progress = {}, GenerationOutcome* outcome = nullptr);
+
+// What a run that reached its end made, for the user: the models' count,
+// their size, their folder (made absolute) and the layout, paths as the
+// operating system writes them. Plain ASCII, one item a line:
+//   "24 Modelle (146 KB) geschrieben in C:\Zumt\Modelle\Demo\n"
+//   without a host folder, why the models lie beside the ".danl":
+//   "Zumt ist nicht in der Registry eingetragen: die Modelle liegen neben der erw. Anlage.\n"
+//   (POSIX: "ZUMT_HOST_DIR ist nicht gesetzt: ...")
+//   "Anlage: D:\Anlagen\Demo.anl\n", or "Anlage nicht geschrieben.\n"
+std::string generationSummary(const GenerationOutcome& outcome, const std::string& layoutPath);
 
 // Refills model with one part holding the tile's grid of quads, vertex
 // heights and colours, by the run's tileMapping (its track extra unused).

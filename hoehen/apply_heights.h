@@ -19,6 +19,7 @@
 #include "raster/terrain_settings.h"
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 // Our own message for a height source whose grid points lie 0 cm apart (a
@@ -38,5 +39,21 @@ inline constexpr const char* ZeroPixelSizeMessage = "Pixelgroesse der Hoehendate
 //     when the loader stopped without a message of its own (a copy that
 //     disagrees, an impossible slot count);
 //   - a save that fails: the save's message.
+struct HeightsSummary;
 bool applyHeights(const TerrainValues& terrain, std::string_view layoutName,
-                  const HeightSource& source);
+                  const HeightSource& source, HeightsSummary* summary = nullptr);
+
+// What a run adjusted: track ends, objects and cameras given the terrain's
+// height, and how many of those lie beyond the terrain's edge (they get the
+// height of the edge line nearest to them, which is seldom what was meant).
+struct HeightsSummary {
+    std::int64_t trackEnds = 0;
+    std::int64_t objects = 0;
+    std::int64_t cameras = 0;
+    std::int64_t outside = 0;
+};
+
+// "Hoehen gesetzt: 2 Gleisenden, 3 Objekte, 5 Kameras; 1 davon ausserhalb
+// des Gelaendes\n" (the last part "keines ausserhalb des Gelaendes" when all
+// lie on it).
+std::string heightsSummaryText(const HeightsSummary& summary);

@@ -1,7 +1,11 @@
 #include "hoehen/entry.h"
 
 #include "hoehen/apply_heights.h"
+#include "platform/platform.h"
 #include "raster/layout_pair.h"
+
+#include <cstdio>
+#include <string>
 
 int hoehenMain(int argc, char** argv) {
     // Without an argument there is nothing to do and nothing to say: the
@@ -17,5 +21,14 @@ int hoehenMain(int argc, char** argv) {
 
     // Exit code 0 says that the layout was written, and nothing less: a
     // script that runs the program over many layouts relies on it.
-    return applyHeights(pair->terrain, pair->layoutName, *pair->heights) ? 0 : 1;
+    HeightsSummary summary;
+    if (!applyHeights(pair->terrain, pair->layoutName, *pair->heights, &summary)) return 1;
+    // One line for the person at a terminal; a log or a pipe of a script
+    // that runs over many layouts stays as it was, empty.
+    if (standardOutputIsTerminal()) {
+        const std::string line = heightsSummaryText(summary);
+        std::fwrite(line.data(), 1, line.size(), stdout);
+        std::fflush(stdout);
+    }
+    return 0;
 }

@@ -4,8 +4,17 @@
 #include <cstdio>
 #include <unistd.h>
 
+namespace {
+std::optional<bool> g_forcedTerminal;
+} // namespace
+
 bool standardOutputIsTerminal() {
+    if (g_forcedTerminal) return *g_forcedTerminal;
     return isatty(STDOUT_FILENO) != 0;
+}
+
+void setStandardOutputTerminalForTesting(std::optional<bool> forced) {
+    g_forcedTerminal = forced;
 }
 
 bool ownsConsoleWindow() {

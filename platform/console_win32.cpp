@@ -2,11 +2,24 @@
 #include "platform/platform.h"
 
 #include <cstdio>
-#include <io.h>
 #include <windows.h>
 
+namespace {
+std::optional<bool> g_forcedTerminal;
+} // namespace
+
 bool standardOutputIsTerminal() {
-    return _isatty(_fileno(stdout)) != 0;
+    if (g_forcedTerminal) return *g_forcedTerminal;
+    // _isatty says yes for NUL as well: a console is a character device
+    // whose console mode can be read.
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    DWORD mode = 0;
+    return out != nullptr && out != INVALID_HANDLE_VALUE && GetFileType(out) == FILE_TYPE_CHAR &&
+           GetConsoleMode(out, &mode) != 0;
+}
+
+void setStandardOutputTerminalForTesting(std::optional<bool> forced) {
+    g_forcedTerminal = forced;
 }
 
 bool ownsConsoleWindow() {

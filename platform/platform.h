@@ -226,7 +226,12 @@ std::size_t uncreatableHeadLength(std::string_view path);
 // console window was opened for this program alone, as when it is started
 // from Explorer or by dropping files onto it, and closes with it (Windows;
 // always false on POSIX). waitForKey: waits until a key is pressed.
+// On Windows a console is a character device whose console mode can be
+// read (the NUL device is a character device too, and no console).
 bool standardOutputIsTerminal();
+// For tests: standardOutputIsTerminal answers forced until it is reset
+// with none.
+void setStandardOutputTerminalForTesting(std::optional<bool> forced);
 bool ownsConsoleWindow();
 void waitForKey();
 

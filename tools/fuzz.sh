@@ -9,15 +9,25 @@
 #   tools/fuzz.sh                 30 seconds per target, all targets
 #   tools/fuzz.sh 3600            an hour per target
 #   tools/fuzz.sh 600 layout      one target
+#   tools/fuzz.sh --list          the targets, one a line (builds nothing)
 #
 # Targets run side by side, as many at a time as there are processors.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+# Every target of fuzz/CMakeLists.txt, zumt_fuzz_<name>.
+all_targets=(settings bitmap terragen layout geotiff grids)
+if [ "${1:-}" = --list ]; then
+    for t in "${all_targets[@]}"; do
+        printf "%-9s build/fuzz/fuzz/zumt_fuzz_%s, seeds in fuzz/corpus/%s/\n" "$t" "$t" "$t"
+    done
+    exit 0
+fi
+
 seconds=${1:-30}
 [ $# -gt 0 ] && shift
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(settings bitmap terragen layout geotiff grids)
+[ ${#targets[@]} -gt 0 ] || targets=("${all_targets[@]}")
 jobs=$(nproc 2>/dev/null || echo 2)
 
 cmake --preset fuzz >/dev/null

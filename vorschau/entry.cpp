@@ -37,9 +37,29 @@ class FolderReturn {
     std::string folder_;
 };
 
+// "--kacheln" and "--ohne-kacheln", anywhere, taken out of the arguments;
+// the last one counts.
+TileDrawing takeTileOption(int& argc, char** argv) {
+    TileDrawing drawing = TileDrawing::Automatic;
+    int kept = 1;
+    for (int k = 1; k < argc; ++k) {
+        const std::string arg = argv[k];
+        if (arg == "--kacheln")
+            drawing = TileDrawing::Outlines;
+        else if (arg == "--ohne-kacheln")
+            drawing = TileDrawing::CountOnly;
+        else
+            argv[kept++] = argv[k];
+    }
+    argc = kept;
+    argv[argc] = nullptr;
+    return drawing;
+}
+
 } // namespace
 
 int vorschauMain(int argc, char** argv, std::int32_t longSide) {
+    const TileDrawing tileDrawing = takeTileOption(argc, argv);
     if (argc < 2) {
         report("Aufruf: zumt_vorschau Anlage.danl [Bild.png]\n");
         return 1;
@@ -105,6 +125,7 @@ int vorschauMain(int argc, char** argv, std::int32_t longSide) {
     // Heights that no layout can hold are refused as zumt_hoehen refuses them.
     if (!mappedHeightsFit(scene.mapping, heights)) return 1;
     scene.tiling = tiling;
+    scene.tileDrawing = tileDrawing;
     scene.layout = layout ? &*layout : nullptr;
     const PictureFrame frame = framePicture(heights, scene.layout, longSide);
     const PreviewPicture image = renderPreview(scene, frame);

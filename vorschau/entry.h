@@ -4,6 +4,10 @@
 // when there is one) into one PNG picture. Without a picture path the
 // picture goes beside the ".danl", with the extension ".png".
 //
+// The tiles are outlined where that is readable (TileDrawing::Automatic);
+// "--kacheln" outlines them always, "--ohne-kacheln" never (the terrain's
+// outline and the tile count instead). Both may stand anywhere.
+//
 // The height and colour files are taken relative to the ".danl"'s folder,
 // as the other programs take them; the picture path relative to the folder
 // the program was started in.

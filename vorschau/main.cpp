@@ -3,8 +3,10 @@
 
 namespace {
 const char* const Usage =
-    "Aufruf: zumt_vorschau Anlage.danl [Bild.png]\n"
+    "Aufruf: zumt_vorschau Anlage.danl [Bild.png] [--kacheln | --ohne-kacheln]\n"
     "Zeichnet Gelaende, Kacheln und Anlage von oben als PNG (ohne Bild: Anlage.png).\n"
+    "Die Kacheln werden umrandet, wo die Raender lesbar bleiben, sonst nur gezaehlt;\n"
+    "  --kacheln  umrandet sie immer, --ohne-kacheln nie.\n"
     "  -h, --help   diese Hilfe    --version   Programmversion\n";
 }
 

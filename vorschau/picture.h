@@ -42,8 +42,9 @@ void fillTriangle(PreviewPicture& image, double ax, double ay, double bx, double
                   double cy, Rgb colour);
 
 // Text in a 5 × 7 pixel font, each font pixel scale × scale picture pixels,
-// the top left corner at (x, y). Knows the digits, ' ', 'c', 'k', 'm' and 'N';
-// other characters leave a gap. textWidth is the width the text takes.
+// the top left corner at (x, y). Knows the digits, ' ', 'c', 'k', 'm', 'N'
+// and the letters of "Kacheln"; other characters leave a gap. textWidth is the width the text
+// takes.
 void drawText(PreviewPicture& image, std::int32_t x, std::int32_t y, std::string_view text,
               std::int32_t scale, Rgb colour);
 std::int32_t textWidth(std::string_view text, std::int32_t scale);

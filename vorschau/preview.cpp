@@ -188,15 +188,43 @@ void drawTerrain(PreviewPicture& image, const PreviewScene& scene, const Picture
     }
 }
 
+// Where outlines would cover the land: the terrain's edge, and the count of
+// tiles in a box at the top left.
+void drawTileCount(PreviewPicture& image, const PreviewScene& scene, const PictureFrame& frame) {
+    const HeightSource& heights = *scene.heights;
+    auto pixel = [](double v) { return static_cast<std::int32_t>(std::clamp(v, -1e6, 1e6)); };
+    const double x0 = frame.pixelX(static_cast<double>(gridPointX(heights, 0)));
+    const double x1 = frame.pixelX(static_cast<double>(gridPointX(heights, heights.gridWidth)));
+    const double y0 = frame.pixelY(static_cast<double>(gridPointY(heights, heights.gridHeight)));
+    const double y1 = frame.pixelY(static_cast<double>(gridPointY(heights, 0)));
+    outlineRect(image, pixel(std::ceil(x0 - 0.5)), pixel(std::ceil(y0 - 0.5)),
+                pixel(std::floor(x1 - 0.5)), pixel(std::floor(y1 - 0.5)), White, 0.75);
+
+    const std::int32_t scale = frame.width >= 600 || frame.height >= 600 ? 2 : 1;
+    const std::string note =
+        formatText("%lld Kacheln", static_cast<long long>(scene.tiling->tileCount()));
+    const double pad = 6.0 * scale, left = 10.0 * scale, top = 10.0 * scale;
+    fillRect(image, left, top, left + textWidth(note, scale) + 2 * pad,
+             top + GlyphHeight * scale + 2 * pad, White, 0.85);
+    drawText(image, static_cast<std::int32_t>(left + pad), static_cast<std::int32_t>(top + pad),
+             note, scale, Black);
+}
+
 void drawTiles(PreviewPicture& image, const PreviewScene& scene, const PictureFrame& frame) {
     if (!scene.tiling) return;
+    if (scene.tileDrawing == TileDrawing::CountOnly ||
+        (scene.tileDrawing == TileDrawing::Automatic &&
+         !tileOutlinesReadable(*scene.tiling, scene.heights->pixelSize, frame))) {
+        drawTileCount(image, scene, frame);
+        return;
+    }
     const std::vector<TileOutline> outlines = tileOutlines(*scene.tiling, *scene.heights);
     // Where the tiles are wide enough, each colour is drawn a little further
     // inside its tiles, so that edges which fall on one line stay apart and
     // every tile shows as its own frame.
     const double stepPixels =
         scene.tiling->tileStep * static_cast<double>(scene.heights->pixelSize) / frame.cmPerPixel;
-    const bool separate = stepPixels >= 40.0;
+    const bool separate = stepPixels >= MinTileStepPixels;
     for (const TileOutline& t : outlines) {
         const int kind = (t.i & 1) + 2 * (t.j & 1);
         const std::int32_t inset = separate ? 2 + 3 * kind : 0;
@@ -388,6 +416,10 @@ EndFit endFit(std::int32_t z, std::int32_t expected) {
     if (d > GroundToleranceCm) return EndFit::Floating;
     if (d < -GroundToleranceCm) return EndFit::Buried;
     return EndFit::OnGround;
+}
+
+bool tileOutlinesReadable(const Tiling& tiling, std::int32_t pixelSize, const PictureFrame& frame) {
+    return tiling.tileStep * static_cast<double>(pixelSize) / frame.cmPerPixel >= MinTileStepPixels;
 }
 
 std::vector<TileOutline> tileOutlines(const Tiling& tiling, const HeightSource& heights) {

@@ -76,17 +76,28 @@ struct PictureFrame {
 PictureFrame framePicture(const HeightSource& heights, const Layout* layout,
                           std::int32_t longSide = 0);
 
+// Tile outlines are readable where neighbouring tile centres lie at least
+// this many pixels apart; closer, they cover the land.
+inline constexpr double MinTileStepPixels = 40.0;
+bool tileOutlinesReadable(const Tiling& tiling, std::int32_t pixelSize, const PictureFrame& frame);
+
+// How the tiles are shown: Automatic outlines them where that is readable
+// and draws the terrain's outline and a note of the tile count ("3025
+// Kacheln", top left) where it is not; the others force either.
+enum class TileDrawing { Automatic, Outlines, CountOnly };
+
 // What the picture shows.
 struct PreviewScene {
     const HeightSource* heights = nullptr; // not empty, pixelSize > 0
     const ColourSource* colours = nullptr; // none: heights on a colour ramp
     TerrainMapping mapping;                // terrainMapping's, with the tracks' extra height
     std::optional<Tiling> tiling;          // none: no tile outlines
+    TileDrawing tileDrawing = TileDrawing::Automatic;
     const Layout* layout = nullptr;
 };
 
 // Draws the picture: terrain (the colour bitmap or a ramp of the heights,
-// shaded by the slopes, light from the north-west), tile outlines, tracks
+// shaded by the slopes, light from the north-west), the tiles (tileDrawing), tracks
 // from end to end with their ends coloured by endFit (green on the ground,
 // blue floating, red buried), bridges, buffer stops, objects, cameras, a
 // scale bar and a north arrow.

@@ -85,8 +85,13 @@ Max:          20.02
 Faktor:       1.0
 Verschiebung: "
 [ "$(head -n 9 "$out")" = "$expected" ] || bad "fields"
-# Progress lines are for a terminal: none in this log.
-[ "$(wc -l <"$out")" = 9 ] && ! grep -q $'\r' "$out" || bad "progress lines in a log"
+# The forecast before the run, where everything went after it; progress
+# lines are for a terminal: none in this log.
+expected="Vorhersage:   24 Kacheln, 3 MB Modelle, 0.96 km2
+24 Modelle (3 MB) geschrieben in $dir/anlagen/Demo
+ZUMT_HOST_DIR ist nicht gesetzt: die Modelle liegen neben der erw. Anlage.
+Anlage: $dir/anlagen/Demo.anl"
+[ "$(tail -n +10 "$out")" = "$expected" ] && ! grep -q $'\r' "$out" || bad "forecast and summary"
 [ ! -s "$err" ] || bad "messages in a good run"
 [ -s anlagen/Demo.anl ] || bad "no layout"
 [ "$(ls anlagen/Demo | wc -l)" = 24 ] || bad "not 24 models"
@@ -99,6 +104,8 @@ mkdir host
 rm -rf anlagen/Demo
 ZUMT_HOST_DIR="$dir/host" run 0 'anlagen\Demo.danl'
 [ -e host/Modelle/Demo/bmp5_3.mod ] || bad "models in the host folder"
+[ "$(tail -n 2 "$out")" = "24 Modelle (3 MB) geschrieben in $dir/host/Modelle/Demo
+Anlage: $dir/anlagen/Demo.anl" ] || bad "summary with the host folder"
 [ ! -e anlagen/Demo ] || bad "models beside the layout"
 
 # A failed generation: the settings are stored all the same, exit code 1.
@@ -119,6 +126,7 @@ grep -q "Can't open .*Fest.anl!" "$err" || bad "no message for the read-only lay
 [ "$(cat anlagen/Fest.anl)" = alt ] || bad "the read-only layout was replaced"
 [ "$(cat anlagen/Fest.anl.bak)" = alt ] || bad "no backup of the old layout"
 grep -q "gesichert als .*Fest.anl.bak" "$err" || bad "the backup was not named"
+[ "$(tail -n 1 "$out")" = "Anlage nicht geschrieben." ] || bad "summary claims the layout"
 
 [ $fail = 0 ] && echo "gen_zumt_ter console: all checks passed"
 exit $fail

@@ -274,7 +274,14 @@ TEST_F(RealDialog, OkWritesSettingsModelsAndLayoutAndEnds) {
     UnhookWindowsHookEx(hook);
     g_titles = nullptr;
 
-    EXPECT_TRUE(capture.messages.empty()) << capture.messages[0];
+    // Where everything went, the models beside the ".danl" as no host is
+    // registered.
+    const std::string here = currentFolder();
+    EXPECT_EQ(capture.messages,
+              std::vector<std::string>{"24 Modelle (3 MB) geschrieben in " + here +
+                                       "\\Demo\nZumt ist nicht in der Registry eingetragen: die "
+                                       "Modelle liegen neben der erw. Anlage.\nAnlage: " +
+                                       here + "\\Demo.anl\n"});
     EXPECT_TRUE(dialog->endedWithOk());
     EXPECT_FALSE(IsWindowVisible(hwnd));
     EXPECT_EQ(readText(tmp.file("Demo.danl")),
@@ -291,6 +298,38 @@ TEST_F(RealDialog, OkWritesSettingsModelsAndLayoutAndEnds) {
     EXPECT_EQ(titles[titles.size() - 2], L"Kachel 24 von 24");
     EXPECT_EQ(titles.back(), Caption);
     EXPECT_EQ(windowText(hwnd), Caption);
+}
+
+TEST_F(RealDialog, LargeJobIsConfirmedFirst) {
+    // 2 m tiles every 2 m on a 1 m grid: far above 1000 tiles. Without
+    // "Farbe" the generator stops at once after "Ja".
+    writeDemoTerrain(tmp.file(""), "");
+    const std::string danl = "[Terrain1]\r\nName=Demo\r\nHoehe=hoehe.bmp\r\nPixelgroesse=1\r\n"
+                             "Kachelgroesse=2\r\nKachelabstand=2\r\n";
+    writeText(tmp.file("Demo.danl"), danl);
+    open(tmp.file("Demo.danl"));
+    for (const int answer : {IDNO, IDYES}) {
+        SCOPED_TRACE(answer);
+        capture.reset();
+        std::wstring question;
+        answerModal(
+            hwnd,
+            [&](HWND box) {
+                question = windowText(GetDlgItem(box, 0xFFFF));
+                PostMessageW(box, WM_COMMAND, answer, 0);
+            },
+            [&] { click(answer == IDNO ? IDOK : IDC_APPLY); });
+        EXPECT_EQ(question, L"Das ergibt 2400 Kacheln, 2 MB Modelle, 0.01 km2.\nMehr als 1000 "
+                            L"Kacheln oder 1 GB Modelle laedt der Simulator nur langsam.\n"
+                            L"Trotzdem erzeugen?\n");
+        EXPECT_TRUE(IsWindowVisible(hwnd));
+        // "Nein" stores and generates nothing; "Ja" goes on.
+        EXPECT_EQ(capture.messages, answer == IDNO ? std::vector<std::string>{}
+                                                   : std::vector<std::string>{
+                                                         "[Terrain1]:Farbe muss gesetzt sein!\n"});
+        EXPECT_EQ(readText(tmp.file("Demo.danl")), answer == IDNO ? danl : danl + "Faktor=1.0\r\n");
+        EXPECT_FALSE(fileExists(tmp.file("Demo.anl")));
+    }
 }
 
 TEST_F(RealDialog, ApplyKeepsTheDialogOpenAndCancelEndsIt) {

@@ -330,3 +330,23 @@ TEST_F(HoehenRun, FailedSaveIsAFailedRun) {
     EXPECT_EQ(capture.messages, std::vector<std::string>{"Fehler beim Schreiben von Test.anl!\n"});
     EXPECT_EQ(readBytes(tmp.file("Test.anl")), before);
 }
+
+// The summary is for a person at a terminal; a log or a pipe gets nothing.
+TEST_F(HoehenRun, SummaryOnlyOnATerminal) {
+    useBitmap(4, 4, flat(300), "1");
+    Layout layout;
+    layout.tracks = {makeTrack({0, 0, 0}, {200, -200, 0})}; // the far end on the edge line
+    layout.objects = {makeObject(1, "Baum", {0, 201, 0}), makeObject(2, "Haus", {0, 0, 0})};
+    for (const bool terminal : {true, false}) {
+        SCOPED_TRACE(terminal);
+        putLayout(layout);
+        setStandardOutputTerminalForTesting(terminal);
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(run(), 0);
+        const std::string out = testing::internal::GetCapturedStdout();
+        setStandardOutputTerminalForTesting(std::nullopt);
+        EXPECT_EQ(out, terminal ? "Hoehen gesetzt: 2 Gleisenden, 2 Objekte, 0 Kameras; 1 davon "
+                                  "ausserhalb des Gelaendes\n"
+                                : "");
+    }
+}

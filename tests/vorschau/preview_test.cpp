@@ -204,3 +204,39 @@ TEST(PreviewFrame, FitsTheTerrainTheLayoutAndTheSizeLimits) {
     hs.gridHeight = 30000;
     EXPECT_EQ(framePicture(hs, nullptr, 99999).height, MaxPreviewSide);
 }
+
+// Outlines where neighbouring tile centres lie 40 pixels apart or more, the
+// terrain's outline and the count elsewhere, and the option forces either:
+// the outlines change the picture inside the terrain, the count only its
+// top left corner.
+TEST(PreviewTileDrawing, OutlinesOnlyWhereTheyStayReadable) {
+    GridOnly small(120, 120, 1000), large(1100, 1100, 1000); // 1.2 and 11 km, 10 m a step
+    // The grid, the option, whether the tiles are outlined.
+    const std::tuple<const GridOnly*, TileDrawing, bool> cases[] = {
+        {&small, TileDrawing::Automatic, true},
+        {&large, TileDrawing::Automatic, false},
+        {&large, TileDrawing::Outlines, true},
+        {&small, TileDrawing::CountOnly, false}};
+    for (const auto& [grid, drawing, outlines] : cases) {
+        SCOPED_TRACE(testing::Message() << grid->gridWidth << " " << static_cast<int>(drawing));
+        PreviewScene scene;
+        scene.heights = grid;
+        const PictureFrame f = framePicture(*grid, nullptr, 400);
+        const PreviewPicture plain = renderPreview(scene, f);
+        scene.tiling = tilingOf(TerrainValues{}, *grid);
+        scene.tileDrawing = drawing;
+        EXPECT_EQ(tileOutlinesReadable(*scene.tiling, 1000, f), grid == &small);
+        const PreviewPicture drawn = renderPreview(scene, f);
+        int changed = 0, black = 0; // inside the terrain; in the note's corner
+        for (std::int32_t y = 15; y < 300; ++y)
+            for (std::int32_t x = 15; x < 300; ++x) {
+                const Rgb a = pixelAt(plain, x, y), b = pixelAt(drawn, x, y);
+                if (y < 30 && x < 60)
+                    black += b.red == 0 && b.green == 0 && b.blue == 0; // "3025 Kacheln"
+                else if (y >= 100 && x >= 100)
+                    changed += a.red != b.red || a.green != b.green || a.blue != b.blue;
+            }
+        EXPECT_EQ(changed > 0, outlines);
+        EXPECT_EQ(black > 0, !outlines);
+    }
+}
