@@ -1,5 +1,7 @@
 #include "dgm/colour_picture.h"
 
+#include "common/byte_source.h"
+#include "common/file_messages.h"
 #include "common/message.h"
 #include "common/paths.h"
 #include "platform/platform.h"
@@ -62,7 +64,16 @@ PixelRun runOf(double lo, double hi, double centre, std::size_t size) {
 
 } // namespace
 
+static bool readFileBeside(const std::string& path, std::vector<std::uint8_t>& bytes) {
+    return readWholeFile(path, bytes);
+}
+
 WorldFile readWorldFile(const std::string& picturePath, GeoPlacement& placement) {
+    return readWorldFile(picturePath, placement, readFileBeside);
+}
+
+WorldFile readWorldFile(const std::string& picturePath, GeoPlacement& placement,
+                        const NeighbourReader& beside) {
     auto [base, ext] = splitExtension(picturePath);
     std::vector<std::string> names;
     if (ext.size() >= 2) names.push_back(std::string{ext.front(), ext.back(), 'w'});
@@ -72,7 +83,7 @@ WorldFile readWorldFile(const std::string& picturePath, GeoPlacement& placement)
     std::string found;
     for (const std::string& n : names) {
         for (const std::string& candidate : {asciiLower(n), upper(n)})
-            if (readWholeFile(base + "." + candidate, text)) {
+            if (beside(base + "." + candidate, text)) {
                 found = base + "." + candidate;
                 break;
             }
@@ -108,15 +119,28 @@ WorldFile readWorldFile(const std::string& picturePath, GeoPlacement& placement)
 
 bool readPlacedPicture(const std::string& path, PlacedPicture& out, const BandChoice& choice) {
     out = PlacedPicture{};
-    std::vector<std::uint8_t> bytes;
-    if (!readWholeFile(path, bytes)) {
+    FileSource file;
+    if (file.open(path) != InputProblem::None) {
         report("Can't open %s!\n", path.c_str());
         return false;
     }
-    if (isTiff(bytes)) {
-        bytes = {};
-        if (!readTiffPicture(path, out.image, out.placement, choice)) return false;
+    return readPlacedPicture(path, file, out, choice, readFileBeside);
+}
+
+bool readPlacedPicture(const std::string& path, const ByteSource& source, PlacedPicture& out,
+                       const BandChoice& choice, const NeighbourReader& beside) {
+    out = PlacedPicture{};
+    std::uint8_t head[4] = {};
+    if (source.readSome(0, 4, head) == 4 && isTiff(std::vector<std::uint8_t>(head, head + 4))) {
+        if (!readTiffPicture(path, source, out.image, out.placement, choice)) return false;
     } else {
+        std::vector<std::uint8_t> buffer;
+        std::span<const std::uint8_t> bytes;
+        const InputProblem problem = wholeSource(source, std::uint64_t{1} << 30, buffer, bytes);
+        if (problem != InputProblem::None) {
+            reportInputProblem(problem, path);
+            return false;
+        }
         int w = 0, h = 0, channels = 0;
         if (bytes.size() > static_cast<std::size_t>(INT32_MAX)) {
             report("Bild zu gross: %s!\n", path.c_str());
@@ -127,6 +151,7 @@ bool readPlacedPicture(const std::string& path, PlacedPicture& out, const BandCh
         stbi_uc* pixels = stbi_load_from_memory(bytes.data(), static_cast<int>(bytes.size()), &w,
                                                 &h, &channels, 0);
         bytes = {};
+        buffer = {};
         if (!pixels) {
             report("Bild nicht lesbar: %s (%s)!\n", path.c_str(), stbi_failure_reason());
             return false;
@@ -157,7 +182,7 @@ bool readPlacedPicture(const std::string& path, PlacedPicture& out, const BandCh
     // every other picture (and a TIFF without tags).
     if (!out.placement.known) {
         GeoPlacement fromWorldFile;
-        switch (readWorldFile(path, fromWorldFile)) {
+        switch (readWorldFile(path, fromWorldFile, beside)) {
         case WorldFile::Read:
             out.placement = fromWorldFile;
             break;

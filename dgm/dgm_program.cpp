@@ -5,6 +5,7 @@
 #include "common/message.h"
 #include "common/numeric.h"
 #include "common/paths.h"
+#include "dgm/archive.h"
 #include "dgm/colour_picture.h"
 #include "dgm/elevation_grid.h"
 #include "dgm/terrain_grid.h"
@@ -12,9 +13,13 @@
 #include "platform/platform.h"
 #include "raster/terrain_tiling.h"
 
+#include <algorithm>
 #include <cmath>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -33,8 +38,8 @@ const char* const Usage =
     "\n"
     "Wandelt Hoehendaten in ein Gelaende (.ter) fuer gen_zumt_ter, zumt_hoehen\n"
     "und zumt_vorschau. Eingaben: GeoTIFF (.tif), ESRI-ASCII-Raster (.asc),\n"
-    "XYZ-Punkte (.xyz, .txt, .csv), SRTM (.hgt); mehrere aneinander grenzende\n"
-    "Kacheln werden zusammengesetzt, Luecken gefuellt.\n"
+    "XYZ-Punkte (.xyz, .txt, .csv), SRTM (.hgt), auch gepackt (.zip, .gz);\n"
+    "mehrere aneinander grenzende Kacheln werden zusammengesetzt, Luecken gefuellt.\n"
     "\n"
     "  -o DATEI.ter              das Gelaende (sonst neben der ersten Eingabe)\n"
     "  --ausschnitt X1 Y1 X2 Y2  nur dieses Gebiet, in den Koordinaten der Eingaben\n"
@@ -181,7 +186,9 @@ Parse parseArguments(int argc, char** argv, Options& o) {
         return Parse::Failed;
     }
     if (o.output.empty()) {
-        const std::string& first = o.inputs.front();
+        std::string first = o.inputs.front();
+        // "kachel.xyz.gz" gives "kachel.ter".
+        if (lowerExtension(first) == ".gz") first.resize(first.size() - 3);
         const std::size_t dot = first.rfind('.');
         std::size_t cut = first.size();
         if (dot != std::string::npos) {
@@ -285,19 +292,81 @@ bool outputsAreNoInputs(const Options& o, const Outputs& out) {
     return true;
 }
 
-// Reads every input into the mosaic, each freed once it is joined.
-bool readInputs(const Options& o, ProgressLine& progress, Mosaic& mosaic) {
-    for (std::size_t k = 0; k < o.inputs.size(); ++k) {
-        const std::string& path = o.inputs[k];
-        progress.show(formatText("Lese %llu/%llu: %s", count(k + 1), count(o.inputs.size()),
-                                 baseName(path).c_str()));
-        ElevationGrid grid;
-        if (!readElevationFile(path, grid, o.read) || !mosaic.add(grid, path)) {
-            progress.done();
-            return false;
+// One input as a worker read it: its grid, or the messages of its failure.
+struct ReadSlot {
+    ElevationGrid grid;
+    bool ok = false;
+    bool done = false;
+    std::vector<std::string> messages;
+};
+
+// Reads every input into the mosaic, each freed once it is joined. Two
+// workers read (unpack, split and parse) the inputs ahead while this thread
+// joins them in the order given: the terrain and the message of the first
+// failing input are those of a reading one by one.
+bool readInputs(const std::vector<InputFile>& inputs, const ReadOptions& options,
+                ProgressLine& progress, Mosaic& mosaic) {
+    const std::size_t n = inputs.size();
+    // Inputs read ahead of the one being joined: their grids are what the
+    // workers add to the memory the mosaic takes.
+    constexpr std::size_t Ahead = 2;
+    std::vector<ReadSlot> slots(n);
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::size_t next = 0, joining = 0;
+    bool stop = false;
+    auto work = [&] {
+        for (;;) {
+            std::size_t k = 0;
+            {
+                std::unique_lock lock(mutex);
+                changed.wait(lock, [&] { return stop || next >= n || next <= joining + Ahead; });
+                if (stop || next >= n) return;
+                k = next++;
+            }
+            ReadSlot slot;
+            {
+                HeldMessages held;
+                slot.ok = readElevationInput(inputs[k], slot.grid, options);
+                slot.messages = std::move(held.texts);
+            }
+            slot.done = true;
+            {
+                std::lock_guard lock(mutex);
+                slots[k] = std::move(slot);
+            }
+            changed.notify_all();
         }
+    };
+    std::vector<std::thread> workers;
+    for (std::size_t w = 0; w < std::min<std::size_t>(n, 2); ++w)
+        workers.emplace_back(work);
+    bool ok = true;
+    for (std::size_t k = 0; k < n && ok; ++k) {
+        const InputFile& input = inputs[k];
+        progress.show(
+            formatText("Lese %llu/%llu: %s", count(k + 1), count(n), baseName(input.name).c_str()));
+        ReadSlot slot;
+        {
+            std::unique_lock lock(mutex);
+            joining = k;
+            changed.notify_all();
+            changed.wait(lock, [&] { return slots[k].done; });
+            slot = std::move(slots[k]);
+        }
+        for (const std::string& text : slot.messages)
+            showMessageText(text);
+        ok = slot.ok && mosaic.add(slot.grid, input.name);
     }
-    return true;
+    {
+        std::lock_guard lock(mutex);
+        stop = true;
+    }
+    changed.notify_all();
+    for (std::thread& w : workers)
+        w.join();
+    if (!ok) progress.done();
+    return ok;
 }
 
 // The terrain's metric grid from the joined inputs: holes filled, then
@@ -415,10 +484,25 @@ void describeTerrain(const Terrain& t, Summary& summary) {
                                            step, tileCm / 100.0));
 }
 
+// A picture on the disk, or one in an archive with its world file beside it
+// in the same archive.
+bool readPicture(const InputFile& input, PlacedPicture& picture, const BandChoice& bands) {
+    if (!input.packed) return readPlacedPicture(input.path, picture, bands);
+    OpenInput open;
+    if (!openInput(input, open)) return false;
+    const std::string& entry = input.entry.name;
+    const std::string entryBase = entry.substr(0, entry.rfind('.'));
+    auto beside = [&](const std::string& path, std::vector<std::uint8_t>& bytes) {
+        const std::size_t dot = path.rfind('.');
+        return dot != std::string::npos && open.neighbour(entryBase + path.substr(dot), bytes);
+    };
+    return readPlacedPicture(input.name, open.source(), picture, bands, beside);
+}
+
 // The colour bitmap's image, painted from the pictures. Empty after a
 // message.
-bool makeColours(const Options& o, const Terrain& t, Summary& summary,
-                 std::vector<std::uint8_t>& bytes) {
+bool makeColours(const Options& o, const std::vector<InputFile>& pictures, const Terrain& t,
+                 Summary& summary, std::vector<std::uint8_t>& bytes) {
     const RowGrid& g = t.grid;
     TerrainPlace place{g.columns, g.rowCount(), g.west, g.north, t.stepCm / 100.0, t.frame};
     // A bitmap's sizes are 32 bits: refuse before the canvas is made.
@@ -430,9 +514,10 @@ bool makeColours(const Options& o, const Terrain& t, Summary& summary,
         return false;
     }
     ColourCanvas canvas = canvasFor(place);
-    for (const std::string& path : o.pictures) {
+    for (const InputFile& input : pictures) {
+        const std::string& path = input.name;
         PlacedPicture picture;
-        if (!readPlacedPicture(path, picture, o.bands)) return false;
+        if (!readPicture(input, picture, o.bands)) return false;
         if (picture.placement.known &&
             ((picture.placement.epsg != 0 && t.epsg != 0 && picture.placement.epsg != t.epsg) ||
              (picture.placement.epsg != 0 && picture.placement.geographic != t.degrees))) {
@@ -465,9 +550,18 @@ bool makeColours(const Options& o, const Terrain& t, Summary& summary,
 int run(const Options& o, Summary& summary) {
     SettingsFile settings;
     if (!o.settingsFile.empty() && !readSettingsToUpdate(o.settingsFile, settings)) return 1;
+    // Archives become the inputs they hold, their pictures pictures.
+    std::vector<InputFile> heights, pictures;
+    if (!expandInputs(o.inputs, false, heights, pictures) ||
+        !expandInputs(o.pictures, true, pictures, pictures))
+        return 1;
+    if (heights.empty()) {
+        report("Keine Hoehendatei angegeben!\n");
+        return 1;
+    }
     Outputs out;
     out.terrain = o.output;
-    if (!o.pictures.empty()) out.colour = o.output.substr(0, o.output.size() - 4) + "_farbe.bmp";
+    if (!pictures.empty()) out.colour = o.output.substr(0, o.output.size() - 4) + "_farbe.bmp";
     out.settings = o.settingsFile;
     if (!outputsAreNoInputs(o, out)) return 1;
     // Every output is checked before the long work and the first byte.
@@ -478,7 +572,9 @@ int run(const Options& o, Summary& summary) {
     ProgressLine progress(o.quiet);
     Mosaic mosaic(o.cut);
     Terrain t;
-    if (!readInputs(o, progress, mosaic) || !makeTerrain(o, progress, mosaic, summary, t)) return 1;
+    if (!readInputs(heights, o.read, progress, mosaic) ||
+        !makeTerrain(o, progress, mosaic, summary, t))
+        return 1;
     describeTerrain(t, summary);
     describeData(mosaic, t.fill, t.degrees, summary);
 
@@ -490,7 +586,7 @@ int run(const Options& o, Summary& summary) {
     // encoder frees as it goes.
     if (!out.colour.empty()) {
         std::vector<std::uint8_t> bytes;
-        if (!makeColours(o, t, summary, bytes) ||
+        if (!makeColours(o, pictures, t, summary, bytes) ||
             !files.stage(out.colour, bytes, Durability::Replaceable))
             return 1;
     }
