@@ -17,7 +17,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-30}
 [ $# -gt 0 ] && shift
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(settings bitmap terragen layout geotiff grids)
+[ ${#targets[@]} -gt 0 ] || targets=(settings bitmap terragen layout geotiff grids archives)
 jobs=$(nproc 2>/dev/null || echo 2)
 
 cmake --preset fuzz >/dev/null

@@ -419,6 +419,8 @@ echo "made the no-data test files in $out"
 #   arch_picture.zip     terrain.xyz, and "Luftbild/foto.png" (pic_palette.png)
 #                        with its world file "Luftbild/foto.pgw" (10 m pixels
 #                        from 500000, 5600050)
+#   zip64.zip            terrain.xyz deflated, every size and offset in the
+#                        ZIP64 fields (as an archive beyond 4 GiB has them)
 # and broken ones the reader refuses: an encrypted entry (flag bit 0 set), a
 # zip inside the zip, a zip cut short, an entry whose CRC-32 is wrong, a
 # bomb declaring 2,000,000,000 bytes in 1 KB, and a gz member longer than
@@ -461,6 +463,22 @@ put("N47E011.hgt.zip", zipped([("N47E011.hgt", hgt)]))
 put("arch_picture.zip", zipped([("terrain.xyz", read("terrain.xyz")),
                                 ("Luftbild/foto.png", read("pic_palette.png")),
                                 ("Luftbild/foto.pgw", b"10\n0\n0\n-10\n500005\n5600045\n")]))
+
+import zlib
+data = read("terrain.xyz")
+packed = zlib.compress(data, 9)[2:-4]  # the raw deflate stream
+crc, name, ones = zlib.crc32(data), b"terrain.xyz", 0xFFFFFFFF
+extra = struct.pack("<HHQQ", 1, 16, len(data), len(packed))
+local = struct.pack("<IHHHHHIIIHH", 0x04034B50, 45, 0, 8, 0, 0x5821, crc, ones, ones,
+                    len(name), len(extra)) + name + extra + packed
+extra = struct.pack("<HHQQQ", 1, 24, len(data), len(packed), 0)
+cd = struct.pack("<IHHHHHHIIIHHHHHII", 0x02014B50, 45, 45, 0, 8, 0, 0x5821, crc, ones, ones,
+                 len(name), len(extra), 0, 0, 0, 0, ones) + name + extra
+end64 = struct.pack("<IQHHIIQQQQ", 0x06064B50, 44, 45, 45, 0, 0, 1, 1, len(cd), len(local))
+locator = struct.pack("<IIQI", 0x07064B50, 0, len(local) + len(cd), 1)
+end = struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, 0xFFFF, 0xFFFF, ones, ones, 0)
+put("zip64.zip", local + cd + end64 + locator + end)
+assert zipfile.ZipFile(os.path.join(out, "zip64.zip")).read("terrain.xyz") == data
 
 small = read("terrain.xyz")
 def central(z):

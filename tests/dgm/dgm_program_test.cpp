@@ -351,6 +351,7 @@ TEST(DgmArchive, GivesWhatThePlainFilesGive) {
         {{dgmFile("arch_terrain.xyz.gz")}, {dgmFile("terrain.xyz")}},
         {{dgmFile("arch_terrain.asc.gz")}, {dgmFile("terrain.asc")}},
         {{dgmFile("arch_strips.zip")}, {dgmFile("f32_strips.tif")}},
+        {{dgmFile("zip64.zip")}, {dgmFile("terrain.xyz")}},
         // A cut keeps the resampling of the whole tile out of the test's time.
         {{dgmFile("N47E011.hgt.zip"), "--ausschnitt", "11.2", "47.2", "11.4", "47.4"},
          {dir.file("N47E011.hgt"), "--ausschnitt", "11.2", "47.2", "11.4", "47.4"}},
