@@ -314,8 +314,10 @@ bool unpackEntry(const std::string& shownName, const ByteSource& archive, const 
     if (!entry.gzip && !zipDataStart(shownName, archive, entry, start)) return false;
     // A gzip member declares its size modulo 2^32; below MaxUnpackedBytes it
     // is the size, and a member that is 4 GiB larger overfills the buffer.
-    const std::uint64_t most =
-        entry.method == 0 ? entry.packedSize : entry.packedSize * MaxDeflateRatio + 1024;
+    const std::uint64_t most = entry.method == 0 ? entry.packedSize
+                               : entry.packedSize > UINT32_MAX
+                                   ? UINT64_MAX
+                                   : entry.packedSize * MaxDeflateRatio + 1024;
     if (entry.size > most) {
         report(Bomb, shown, ull(entry.size), ull(entry.packedSize));
         return false;
@@ -325,7 +327,10 @@ bool unpackEntry(const std::string& shownName, const ByteSource& archive, const 
     if (entry.packedSize > MaxUnpackedBytes - 8) return refuse(FileTooLarge, shownName);
     if (entry.method == 0) {
         out.resize(static_cast<std::size_t>(entry.size));
-        if (!archive.read(start, out.size(), out.data())) return refuse(Truncated, shownName);
+        if (!archive.read(start, out.size(), out.data())) {
+            out.clear();
+            return refuse(Truncated, shownName);
+        }
     } else {
         // The inflater gives up on a stream that ends within its last 16
         // bits unless more bytes follow: eight zeros do.
@@ -388,6 +393,10 @@ bool expandInputs(const std::vector<std::string>& paths, bool asPictures,
         if (!listZip(path, file, *entries)) return false;
         bool any = false;
         for (const ArchiveEntry& e : *entries) {
+            // What macOS adds to the zips it makes ("__MACOSX/._foto.png")
+            // holds file attributes, not pictures.
+            const std::string leaf = e.name.substr(e.name.rfind('/') + 1);
+            if (e.name.rfind("__MACOSX/", 0) == 0 || leaf.rfind("._", 0) == 0) continue;
             const InputRole role = inputRole(e.name);
             const std::string shown = joined(path, e.name);
             if (role == InputRole::Archive) return refuse(Nested, shown);

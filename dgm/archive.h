@@ -20,8 +20,9 @@
 #include <string>
 #include <vector>
 
-// The largest entry unpacked into memory (the inflater counts in int).
-inline constexpr std::uint64_t MaxUnpackedBytes = 0x7FFFFFFF;
+// The largest entry unpacked into memory (the inflater counts in int, and
+// gets one byte more than the declared size).
+inline constexpr std::uint64_t MaxUnpackedBytes = 0x7FFFFFF0;
 // Deflate cannot pack more than 1032 bytes into one; a larger ratio between
 // the declared and the packed size is a lie (an archive bomb), refused
 // before anything is allocated.

@@ -187,8 +187,12 @@ Parse parseArguments(int argc, char** argv, Options& o) {
     }
     if (o.output.empty()) {
         std::string first = o.inputs.front();
-        // "kachel.xyz.gz" gives "kachel.ter".
-        if (lowerExtension(first) == ".gz") first.resize(first.size() - 3);
+        // "kachel.xyz.gz" and "N47E011.hgt.zip" give "kachel.ter" and
+        // "N47E011.ter"; "dgm1.zip" gives "dgm1.ter".
+        if (inputRole(first) == InputRole::Archive) {
+            first.resize(first.size() - lowerExtension(first).size());
+            if (inputRole(first) == InputRole::Other) first += ".";
+        }
         const std::size_t dot = first.rfind('.');
         std::size_t cut = first.size();
         if (dot != std::string::npos) {
