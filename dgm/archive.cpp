@@ -230,6 +230,7 @@ bool looksLikeGzip(std::span<const std::uint8_t> head) {
 bool listZip(const std::string& name, const ByteSource& archive,
              std::vector<ArchiveEntry>& entries) {
     entries.clear();
+    std::vector<ArchiveEntry> found;
     Directory dir;
     if (!findDirectory(name, archive, dir)) return false;
     std::vector<std::uint8_t> buffer;
@@ -262,8 +263,9 @@ bool listZip(const std::string& name, const ByteSource& archive,
         if (!readZip64Extra(cd.subspan(at + 46 + nameLength, extraLength), e))
             return refuse(Broken, name);
         at += 46 + nameLength + extraLength + commentLength;
-        if (!e.name.empty() && e.name.back() != '/') entries.push_back(std::move(e));
+        if (!e.name.empty() && e.name.back() != '/') found.push_back(std::move(e));
     }
+    entries = std::move(found);
     return true;
 }
 
