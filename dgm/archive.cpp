@@ -258,8 +258,11 @@ bool listZip(const std::string& name, const ByteSource& archive,
             e.name.assign(rawName.begin(), rawName.end());
         else
             e.name = cp437ToUtf8(rawName);
-        // Some Windows tools write backslashes between folders.
+        // Some Windows tools write backslashes between folders; a control
+        // character (a NUL would end the name in a message) is no name's.
         std::replace(e.name.begin(), e.name.end(), '\\', '/');
+        for (char& c : e.name)
+            if (static_cast<unsigned char>(c) < 0x20) c = '_';
         if (!readZip64Extra(cd.subspan(at + 46 + nameLength, extraLength), e))
             return refuse(Broken, name);
         at += 46 + nameLength + extraLength + commentLength;
