@@ -36,10 +36,11 @@ echo "== zumt_dgm"
 timed() { # key label command...
     local key=$1 label=$2
     shift 2
-    /usr/bin/time -f "%e %M" -o "$tiles/$key.time" "$@"
-    read -r secs kib <"$tiles/$key.time"
+    /usr/bin/time -f "%e %M %U %S" -o "$tiles/$key.time" "$@"
+    read -r secs kib user sys <"$tiles/$key.time"
     echo "$secs" >"$tiles/$key.s"
-    echo "$label: $secs s wall, peak resident $kib KiB"
+    # The processor time tells the work apart from the wait on a busy machine.
+    echo "$label: $secs s wall ($user s user, $sys s system), peak resident $kib KiB"
 }
 ratio() { awk -v a="$(cat "$tiles/$1.s")" -v b="$(cat "$tiles/$2.s")" 'BEGIN { printf "%.1f", a / b }'; }
 gdal() { # key vrt tiles...
