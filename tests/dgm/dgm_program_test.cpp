@@ -424,3 +424,17 @@ TEST(DgmArchive, RefusesBrokenArchivesNamingTheEntry) {
         EXPECT_FALSE(fileExists(dir.file("t.ter")));
     }
 }
+
+// Without -o the terrain is named after the tile in the archive.
+TEST(DgmArchive, TerrainBesideTheArchiveNamedAfterItsTile) {
+    const char* const cases[][3] = {{"arch_terrain.xyz.gz", "kachel.xyz.gz", "kachel.ter"},
+                                    {"arch_picture.zip", "dgm1.zip", "dgm1.ter"},
+                                    {"arch_strips.zip", "kachel.tif.zip", "kachel.ter"}};
+    for (const auto& k : cases) {
+        SCOPED_TRACE(k[1]);
+        TempFolder dir;
+        writeBytes(dir.file(k[1]), readBytes(dgmFile(k[0])));
+        EXPECT_EQ(runDgm({dir.file(k[1])}), 0);
+        EXPECT_TRUE(fileExists(dir.file(k[2])));
+    }
+}
