@@ -189,11 +189,12 @@ bool zipDataStart(const std::string& name, const ByteSource& archive, const Arch
     return true;
 }
 
-std::string joined(const std::string& path, const std::string& entry) {
-    std::string name = path + "/" + entry;
-    // The Windows file functions split names at the backslash only.
-    if (platformIsWindows()) std::replace(name.begin(), name.end(), '/', '\\');
-    return name;
+std::string joined(const std::string& path, std::string entry) {
+    // The Windows file functions split names at the backslash only; the
+    // path stays as the user gave it.
+    if (!platformIsWindows()) return path + "/" + entry;
+    std::replace(entry.begin(), entry.end(), '/', '\\');
+    return path + "\\" + entry;
 }
 
 bool endsWith(const std::string& text, std::string_view end) {
