@@ -8,6 +8,11 @@
 //   zumt_bench_dgm convert FOLDER OUT.ter
 //                                 zumt_dgm on the tiles, in this process,
 //                                 with its heap peak
+//   zumt_bench_dgm stages FOLDER N
+//                                 the steps of a conversion of the first N
+//                                 tiles timed one by one, on one core:
+//                                 read (parse), join (the mosaic), fill,
+//                                 resample, encode the ".ter"
 //
 // Target: the conversion at least ten times faster than GDAL (gdalbuildvrt
 // + gdal_translate -of Terragen, timed by the script), its memory peak at
@@ -15,11 +20,15 @@
 #include "bench/heap_count.h"
 #include "common/file_messages.h"
 #include "dgm/dgm_program.h"
+#include "dgm/elevation_grid.h"
+#include "dgm/terrain_grid.h"
+#include "dgm/terrain_writer.h"
 #include "platform/platform.h"
 
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -101,6 +110,42 @@ int convert(const std::string& folder, const std::string& out) {
     return code;
 }
 
+// Where the time of a conversion goes when nothing runs beside it: what
+// two cores can shorten (reading) against what stays serial.
+int stages(const std::string& folder, int n) {
+    std::vector<std::string> names;
+    for (int j = 0; j < Tiles && static_cast<int>(names.size()) < n; ++j)
+        for (int i = 0; i < Tiles && static_cast<int>(names.size()) < n; ++i)
+            names.push_back(tileName(folder, i, j));
+    auto start = std::chrono::steady_clock::now();
+    std::vector<ElevationGrid> grids(names.size());
+    for (std::size_t k = 0; k < names.size(); ++k)
+        if (!readElevationFile(names[k], grids[k])) return 1;
+    const double read = seconds(start);
+    start = std::chrono::steady_clock::now();
+    Mosaic mosaic;
+    for (std::size_t k = 0; k < names.size(); ++k)
+        if (!mosaic.add(grids[k], names[k])) return 1;
+    RowGrid grid = mosaic.take();
+    const double join = seconds(start);
+    start = std::chrono::steady_clock::now();
+    fillHoles(grid);
+    const double fill = seconds(start);
+    start = std::chrono::steady_clock::now();
+    const MetricFrame frame = metricFrameFor(grid);
+    const std::int32_t stepCm = naturalStepCm(grid, frame);
+    RowGrid metric = resampleToMetric(std::move(grid), frame, stepCm / 100.0);
+    const double resample = seconds(start);
+    start = std::chrono::steady_clock::now();
+    const std::vector<std::uint8_t> ter = encodeTerrain(std::move(metric), stepCm);
+    const double encode = seconds(start);
+    std::printf("%zu tiles: read %.3f s, join %.3f s, fill %.3f s, resample %.3f s, "
+                "encode %.3f s (%.1f MB)\n",
+                names.size(), read, join, fill, resample, encode,
+                static_cast<double>(ter.size()) / 1e6);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -108,6 +153,8 @@ int main(int argc, char** argv) {
     if (mode == "write") return writeTiles(argv[2]);
     if (mode == "read") return readTiles(argv[2]);
     if (mode == "convert" && argc >= 4) return convert(argv[2], argv[3]);
-    std::fprintf(stderr, "usage: zumt_bench_dgm write|read FOLDER | convert FOLDER OUT.ter\n");
+    if (mode == "stages" && argc >= 4) return stages(argv[2], std::atoi(argv[3]));
+    std::fprintf(stderr, "usage: zumt_bench_dgm write|read FOLDER | convert FOLDER OUT.ter | "
+                         "stages FOLDER N\n");
     return 2;
 }

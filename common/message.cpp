@@ -11,6 +11,7 @@ std::string MessageText;
 namespace {
 
 int g_quiet = 0;
+thread_local HeldMessages* t_held = nullptr;
 
 TextSink& messageSink() {
     static TextSink sink;
@@ -51,10 +52,26 @@ void ShowMessage() {
 int report(const char* format, ...) {
     va_list args;
     va_start(args, format);
-    MessageText = vformat(format, args);
+    std::string text = vformat(format, args);
     va_end(args);
-    ShowMessage();
+    if (t_held) {
+        t_held->texts.push_back(std::move(text));
+        return 0;
+    }
+    showMessageText(text);
     return 0;
+}
+
+void showMessageText(const std::string& text) {
+    MessageText = text;
+    ShowMessage();
+}
+
+HeldMessages::HeldMessages() {
+    t_held = this;
+}
+HeldMessages::~HeldMessages() {
+    t_held = nullptr;
 }
 
 void consoleLine(const char* format, ...) {

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <vector>
 
 #if defined(__GNUC__)
 #define ZUMT_PRINTF(f, a) __attribute__((format(printf, f, a)))
@@ -46,6 +47,22 @@ class QuietMessages {
     QuietMessages(const QuietMessages&) = delete;
     QuietMessages& operator=(const QuietMessages&) = delete;
 };
+
+// While one lives on a thread, the messages reported on that thread are kept
+// in it instead of shown: a worker that reads one input beside others keeps
+// its message until the caller knows whether it is the first failure in the
+// order of the inputs. Warnings and console lines are not held.
+class HeldMessages {
+  public:
+    HeldMessages();
+    ~HeldMessages();
+    HeldMessages(const HeldMessages&) = delete;
+    HeldMessages& operator=(const HeldMessages&) = delete;
+    std::vector<std::string> texts; // in the order reported
+};
+
+// Shows a message text held before, as report shows one.
+void showMessageText(const std::string& text);
 
 // printf into a std::string of any length.
 std::string formatText(const char* format, ...) ZUMT_PRINTF(1, 2);

@@ -1,5 +1,6 @@
 #include "dgm/colour_picture.h"
 
+#include "common/byte_source.h"
 #include "common/file_messages.h"
 #include "common/message.h"
 #include "common/paths.h"
@@ -59,7 +60,16 @@ PixelRun runOf(double lo, double hi, double centre, std::size_t size) {
 
 } // namespace
 
+static bool readFileBeside(const std::string& path, std::vector<std::uint8_t>& bytes) {
+    return readWholeFile(path, bytes);
+}
+
 WorldFile readWorldFile(const std::string& picturePath, GeoPlacement& placement) {
+    return readWorldFile(picturePath, placement, readFileBeside);
+}
+
+WorldFile readWorldFile(const std::string& picturePath, GeoPlacement& placement,
+                        const NeighbourReader& beside) {
     auto [base, ext] = splitExtension(picturePath);
     std::vector<std::string> names;
     if (ext.size() >= 2) names.push_back(std::string{ext.front(), ext.back(), 'w'});
@@ -69,7 +79,7 @@ WorldFile readWorldFile(const std::string& picturePath, GeoPlacement& placement)
     std::string found;
     for (const std::string& n : names) {
         for (const std::string& candidate : {asciiLower(n), upper(n)})
-            if (readWholeFile(base + "." + candidate, text)) {
+            if (beside(base + "." + candidate, text)) {
                 found = base + "." + candidate;
                 break;
             }
@@ -110,19 +120,25 @@ bool readPlacedPicture(const std::string& path, PlacedPicture& out, const BandCh
         reportInputProblem(problem, path);
         return false;
     }
+    return readPlacedPicture(path, file, out, choice, readFileBeside);
+}
+
+bool readPlacedPicture(const std::string& path, const ByteSource& source, PlacedPicture& out,
+                       const BandChoice& choice, const NeighbourReader& beside) {
+    out = PlacedPicture{};
     char head[4] = {};
     // A TIFF (also a BigTIFF of gigabytes) is read block by block, never whole.
-    if (looksLikeTiff(std::string_view(head, file.readSome(0, sizeof head, head)))) {
-        if (!readTiffPicture(path, file, out.image, out.placement, choice)) return false;
+    if (looksLikeTiff(std::string_view(head, source.readSome(0, sizeof head, head)))) {
+        if (!readTiffPicture(path, source, out.image, out.placement, choice)) return false;
     } else {
-        int w = 0, h = 0, channels = 0;
-        if (file.size() > static_cast<std::uint64_t>(INT32_MAX)) {
-            report("Bild zu gross: %s!\n", path.c_str());
-            return false;
-        }
         std::vector<std::uint8_t> buffer;
         std::span<const std::uint8_t> bytes;
-        if (!wholeSourceOrReport(path, file, INT32_MAX, buffer, bytes)) return false;
+        const InputProblem problem = wholeSource(source, std::uint64_t{1} << 30, buffer, bytes);
+        if (problem != InputProblem::None) {
+            reportInputProblem(problem, path);
+            return false;
+        }
+        int w = 0, h = 0, channels = 0;
         const bool jpeg = bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xD8;
         if (jpeg && !jpegTablesFit(bytes)) {
             report("Bild nicht lesbar: %s (%s)!\n", path.c_str(), "Corrupt JPEG");
@@ -132,6 +148,7 @@ bool readPlacedPicture(const std::string& path, PlacedPicture& out, const BandCh
         // that the choice of bands sees them.
         stbi_uc* pixels = stbi_load_from_memory(bytes.data(), static_cast<int>(bytes.size()), &w,
                                                 &h, &channels, 0);
+        bytes = {};
         buffer = {};
         if (!pixels) {
             report("Bild nicht lesbar: %s (%s)!\n", path.c_str(), stbi_failure_reason());
@@ -163,7 +180,7 @@ bool readPlacedPicture(const std::string& path, PlacedPicture& out, const BandCh
     // every other picture (and a TIFF without tags).
     if (!out.placement.known) {
         GeoPlacement fromWorldFile;
-        switch (readWorldFile(path, fromWorldFile)) {
+        switch (readWorldFile(path, fromWorldFile, beside)) {
         case WorldFile::Read:
             out.placement = fromWorldFile;
             break;

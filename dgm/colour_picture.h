@@ -19,6 +19,7 @@
 #include "dgm/tiff_picture.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -40,11 +41,23 @@ struct PlacedPicture {
 [[nodiscard]] bool readPlacedPicture(const std::string& path, PlacedPicture& out,
                                      const BandChoice& choice = {});
 
+// Reads the file named path beside a picture (its world file) into bytes;
+// false when there is none.
+using NeighbourReader =
+    std::function<bool(const std::string& path, std::vector<std::uint8_t>& bytes)>;
+// The same over bytes at hand (an entry of an archive): name is shown in the
+// messages, and the world file is looked for through beside.
+[[nodiscard]] bool readPlacedPicture(const std::string& name, const ByteSource& source,
+                                     PlacedPicture& out, const BandChoice& choice,
+                                     const NeighbourReader& beside);
+
 // Reads the world file of a picture, if there is one: None when there is
 // none (nothing shown), Refused after the message for one that is malformed
 // or rotated.
 enum class WorldFile { None, Read, Refused };
 [[nodiscard]] WorldFile readWorldFile(const std::string& picturePath, GeoPlacement& placement);
+[[nodiscard]] WorldFile readWorldFile(const std::string& picturePath, GeoPlacement& placement,
+                                      const NeighbourReader& beside);
 
 // The terrain the colours are painted for: its metric grid and how it lies
 // in the inputs' coordinates.

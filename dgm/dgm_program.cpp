@@ -5,6 +5,7 @@
 #include "common/message.h"
 #include "common/numeric.h"
 #include "common/paths.h"
+#include "dgm/archive.h"
 #include "dgm/colour_picture.h"
 #include "dgm/coordinate_systems.h"
 #include "dgm/elevation_grid.h"
@@ -16,9 +17,13 @@
 #include "raster/terrain_settings.h"
 #include "raster/terrain_tiling.h"
 
+#include <algorithm>
 #include <cmath>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -37,8 +42,8 @@ const char* const Usage =
     "\n"
     "Wandelt Hoehendaten in ein Gelaende (.ter) fuer gen_zumt_ter, zumt_hoehen\n"
     "und zumt_vorschau. Eingaben: GeoTIFF (.tif), ESRI-ASCII-Raster (.asc),\n"
-    "XYZ-Punkte (.xyz, .txt, .csv), SRTM (.hgt); mehrere aneinander grenzende\n"
-    "Kacheln werden zusammengesetzt, Luecken gefuellt.\n"
+    "XYZ-Punkte (.xyz, .txt, .csv), SRTM (.hgt), auch gepackt (.zip, .gz);\n"
+    "mehrere aneinander grenzende Kacheln werden zusammengesetzt, Luecken gefuellt.\n"
     "\n"
     "  -o DATEI.ter              das Gelaende (sonst nach der .danl benannt, ohne\n"
     "                            sie neben der ersten Eingabe)\n"
@@ -241,7 +246,13 @@ Parse parseArguments(int argc, char** argv, Options& o) {
     if (o.output.empty() && lowerExtension(o.settingsFile) == ".danl")
         o.output = o.settingsFile.substr(0, o.settingsFile.size() - 5) + ".ter";
     if (o.output.empty()) {
-        const std::string& first = o.inputs.front();
+        std::string first = o.inputs.front();
+        // "kachel.xyz.gz" and "N47E011.hgt.zip" give "kachel.ter" and
+        // "N47E011.ter"; "dgm1.zip" gives "dgm1.ter".
+        if (kindOfName(first) == EntryKind::Archive) {
+            first.resize(first.size() - lowerExtension(first).size());
+            if (kindOfName(first) == EntryKind::Other) first += ".";
+        }
         const std::size_t dot = first.rfind('.');
         std::size_t cut = first.size();
         if (dot != std::string::npos) {
@@ -345,30 +356,96 @@ bool outputsAreNoInputs(const Options& o, const Outputs& out) {
     return true;
 }
 
+// One input as a worker read it: its grid, or the messages of its failure.
+struct ReadSlot {
+    ElevationGrid grid;
+    bool ok = false;
+    bool done = false;
+    std::vector<std::string> messages;
+};
+
 // Reads every input into the mosaic, each brought into the target system
-// (dgm/target_system.h) and freed once it is joined. The mosaic is made
-// with the first input, whose system and lattice a cut in degrees needs.
-bool readInputs(const Options& o, ProgressLine& progress, InputSystems& systems,
+// (dgm/target_system.h) and freed once it is joined. Two workers read
+// (unpack, split and parse) the inputs ahead while this thread brings them
+// into the system and joins them in the order given: the terrain and the
+// message of the first failing input are those of a reading one by one.
+// The mosaic is made with the first input, whose system and lattice a cut
+// in degrees needs.
+bool readInputs(const std::vector<InputFile>& inputs, const ReadOptions& options,
+                const std::optional<Area>& cut, ProgressLine& progress, InputSystems& systems,
                 std::optional<Mosaic>& mosaic) {
-    for (std::size_t k = 0; k < o.inputs.size(); ++k) {
-        const std::string& path = o.inputs[k];
-        progress.show(formatText("Lese %llu/%llu: %s", count(k + 1), count(o.inputs.size()),
-                                 baseName(path).c_str()));
-        ElevationGrid grid;
-        bool ok = readElevationFile(path, grid, o.read) && systems.prepare(grid, path);
+    const std::size_t n = inputs.size();
+    // Inputs read ahead of the one being joined: their grids are what the
+    // workers add to the memory the mosaic takes.
+    constexpr std::size_t Ahead = 2;
+    std::vector<ReadSlot> slots(n);
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::size_t next = 0, joining = 0;
+    bool stop = false;
+    auto work = [&] {
+        for (;;) {
+            std::size_t k = 0;
+            {
+                std::unique_lock lock(mutex);
+                changed.wait(lock, [&] { return stop || next >= n || next <= joining + Ahead; });
+                if (stop || next >= n) return;
+                k = next++;
+            }
+            ReadSlot slot;
+            {
+                HeldMessages held;
+                slot.ok = readElevationInput(inputs[k], slot.grid, options);
+                slot.messages = std::move(held.texts);
+            }
+            slot.done = true;
+            {
+                std::lock_guard lock(mutex);
+                slots[k] = std::move(slot);
+            }
+            changed.notify_all();
+        }
+    };
+    std::vector<std::thread> workers;
+    for (std::size_t w = 0; w < std::min<std::size_t>(n, 2); ++w)
+        workers.emplace_back(work);
+    bool ok = true;
+    for (std::size_t k = 0; k < n && ok; ++k) {
+        const InputFile& input = inputs[k];
+        progress.show(
+            formatText("Lese %llu/%llu: %s", count(k + 1), count(n), baseName(input.name).c_str()));
+        ReadSlot slot;
+        {
+            std::unique_lock lock(mutex);
+            joining = k;
+            changed.notify_all();
+            changed.wait(lock, [&] { return slots[k].done; });
+            slot = std::move(slots[k]);
+        }
+        for (const std::string& text : slot.messages)
+            showMessageText(text);
+        ElevationGrid& grid = slot.grid;
+        ok = slot.ok && systems.prepare(grid, input.name);
         if (ok && !mosaic && grid.columns > 0 && grid.rows > 0) {
-            std::optional<Area> cut = o.cut;
-            ok = systems.cut(grid, cut);
-            if (ok) mosaic.emplace(cut);
+            std::optional<Area> area = cut;
+            ok = systems.cut(grid, area);
+            if (ok) mosaic.emplace(area);
         }
-        ok = ok && (!mosaic || mosaic->add(grid, path));
-        if (!ok) {
-            progress.done();
-            return false;
-        }
-        systems.latticeFrom(grid);
+        ok = ok && (!mosaic || mosaic->add(grid, input.name));
+        if (ok) systems.latticeFrom(grid);
     }
-    if (!mosaic) mosaic.emplace(o.cut); // no input held a point
+    {
+        std::lock_guard lock(mutex);
+        stop = true;
+    }
+    changed.notify_all();
+    for (std::thread& w : workers)
+        w.join();
+    if (!ok) {
+        progress.done();
+        return false;
+    }
+    if (!mosaic) mosaic.emplace(cut); // no input held a point
     return true;
 }
 
@@ -487,10 +564,25 @@ void describeTerrain(const Terrain& t, Summary& summary) {
                                            step, tileCm / 100.0));
 }
 
+// A picture on the disk, or one in an archive with its world file beside it
+// in the same archive.
+bool readPicture(const InputFile& input, PlacedPicture& picture, const BandChoice& bands) {
+    if (!input.packed) return readPlacedPicture(input.path, picture, bands);
+    OpenInput open;
+    if (!openInput(input, open)) return false;
+    const std::string& entry = input.entry.name;
+    const std::string entryBase = entry.substr(0, entry.rfind('.'));
+    auto beside = [&](const std::string& path, std::vector<std::uint8_t>& bytes) {
+        const std::size_t dot = path.rfind('.');
+        return dot != std::string::npos && open.neighbour(entryBase + path.substr(dot), bytes);
+    };
+    return readPlacedPicture(input.name, open.source(), picture, bands, beside);
+}
+
 // The colour bitmap's image, painted from the pictures. Empty after a
 // message.
-bool makeColours(const Options& o, const Terrain& t, Summary& summary,
-                 std::vector<std::uint8_t>& bytes) {
+bool makeColours(const Options& o, const std::vector<InputFile>& pictures, const Terrain& t,
+                 Summary& summary, std::vector<std::uint8_t>& bytes) {
     const RowGrid& g = t.grid;
     TerrainPlace place{g.columns, g.rowCount(), g.west, g.north, t.stepCm / 100.0, t.frame};
     // A bitmap's sizes are 32 bits: refuse before the canvas is made.
@@ -502,9 +594,10 @@ bool makeColours(const Options& o, const Terrain& t, Summary& summary,
         return false;
     }
     ColourCanvas canvas = canvasFor(place);
-    for (const std::string& path : o.pictures) {
+    for (const InputFile& input : pictures) {
+        const std::string& path = input.name;
         PlacedPicture picture;
-        if (!readPlacedPicture(path, picture, o.bands)) return false;
+        if (!readPicture(input, picture, o.bands)) return false;
         // A picture that names no system is taken in --quelle's, else in
         // the terrain's; one in another system of the table is warped.
         GeoPlacement& at = picture.placement;
@@ -545,14 +638,14 @@ bool makeColours(const Options& o, const Terrain& t, Summary& summary,
     // black that would look like data.
     const std::size_t shaded = shadeUncovered(canvas, t.grid);
     const double covered = coveredPercent(canvas);
-    if (o.pictures.empty())
+    if (pictures.empty())
         summary.add("Farbe:", "Schummerung der Hoehen (ohne Luftbild)");
     else
         summary.add("Abdeckung:", formatText("%.1f %% des Gelaendes von Bildern bedeckt, %llu "
                                              "Punkte als Schummerung der Hoehen",
                                              covered, count(shaded)));
     bytes = encodeBitmap(canvas);
-    if (o.pictures.empty()) markShaded(bytes);
+    if (pictures.empty()) markShaded(bytes);
     return true;
 }
 
@@ -660,10 +753,19 @@ void describeForecast(const TerrainSettings& ts, const TileChoice& tiles, const 
 int run(const Options& o, Summary& summary) {
     SettingsFile settings;
     if (!o.settingsFile.empty() && !readSettingsToUpdate(o.settingsFile, settings)) return 1;
+    // Archives become the inputs they hold, their pictures pictures.
+    std::vector<InputFile> heights, pictures;
+    if (!expandInputs(o.inputs, false, heights, pictures) ||
+        !expandInputs(o.pictures, true, pictures, pictures))
+        return 1;
+    if (heights.empty()) {
+        report("Keine Hoehendatei angegeben!\n");
+        return 1;
+    }
     Outputs out;
     out.terrain = o.output;
     const std::string colourTarget = o.output.substr(0, o.output.size() - 4) + "_farbe.bmp";
-    if (!o.pictures.empty()) out.colour = colourTarget;
+    if (!pictures.empty()) out.colour = colourTarget;
     out.settings = o.settingsFile;
     if (!outputsAreNoInputs(o, out)) return 1;
     // Every output is checked before the long work and the first byte.
@@ -675,7 +777,8 @@ int run(const Options& o, Summary& summary) {
     InputSystems systems(o.systems);
     std::optional<Mosaic> mosaic;
     Terrain t;
-    if (!readInputs(o, progress, systems, mosaic) || !makeTerrain(o, progress, *mosaic, summary, t))
+    if (!readInputs(heights, o.read, o.cut, progress, systems, mosaic) ||
+        !makeTerrain(o, progress, *mosaic, summary, t))
         return 1;
     for (const auto& [label, text] : systems.notes())
         summary.add(label.c_str(), text);
@@ -710,7 +813,7 @@ int run(const Options& o, Summary& summary) {
     // Without pictures the colours are the shaded heights, unless a fitting
     // bitmap stays.
     KeptColour kept;
-    if (o.pictures.empty()) {
+    if (pictures.empty()) {
         if (!chooseShadedColour(o, settings, t, colourTarget, summary, kept)) return 1;
         if (kept.path.empty()) {
             out.colour = colourTarget;
@@ -726,7 +829,7 @@ int run(const Options& o, Summary& summary) {
     // encoder frees as it goes.
     if (!out.colour.empty()) {
         std::vector<std::uint8_t> bytes;
-        if (!makeColours(o, t, summary, bytes) ||
+        if (!makeColours(o, pictures, t, summary, bytes) ||
             !files.stage(out.colour, bytes, Durability::Replaceable))
             return 1;
     }

@@ -6,11 +6,12 @@
 // Arguments without an option are sorted: ".danl" (any case) is the
 // settings file to update (as --anlage); a file whose content is a picture
 // (PNG, JPEG, BMP, a TIFF of colours: roleOf in tiff_picture.h) is a colour
-// picture (as --farbe); everything else is an elevation file. So files dropped onto the program
-// together are converted with the defaults: the terrain named after the ".danl" beside it
-// ("Meine.danl": "Meine.ter", "Meine_farbe.bmp"), without one beside the
-// first elevation file. Without pictures the colour bitmap is the shaded
-// relief of the heights.
+// picture (as --farbe); everything else is an elevation file. A ".zip" or
+// ".gz" is an input whose entries are sorted by the same rules. So files
+// dropped onto the program together are converted with the defaults: the
+// terrain named after the ".danl" beside it ("Meine.danl": "Meine.ter",
+// "Meine_farbe.bmp"), without one beside the first elevation file. Without
+// pictures the colour bitmap is the shaded relief of the heights.
 //
 // Exit code 0 only when every file was written, 1 otherwise.
 #pragma once

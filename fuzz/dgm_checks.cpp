@@ -1,6 +1,7 @@
 // The elevation readers and the TIFF picture reader over arbitrary bytes.
 #include "common/byte_source.h"
 #include "common/message.h"
+#include "dgm/archive.h"
 #include "dgm/elevation_grid.h"
 #include "dgm/tiff_picture.h"
 #include "fuzz/fuzz_support.h"
@@ -110,4 +111,57 @@ std::string checkGridsInput(const std::uint8_t* data, std::size_t size) {
         if (!problem.empty()) return problem;
     }
     return {};
+}
+
+namespace {
+
+// The bound the check unpacks within: enough for every seed, and no
+// declared size can make the fuzzer allocate more.
+constexpr std::uint64_t FuzzUnpackBytes = 1 << 20;
+
+std::string entryProblem(const ByteSource& input, const ArchiveEntry& e) {
+    const std::string name = "input.zip/" + e.name;
+    std::vector<std::uint8_t> out = {1, 2, 3};
+    Messages shown;
+    const bool ok = unpackEntry(name, input, e, FuzzUnpackBytes, out);
+    if (ok != (shown.count == 0))
+        return "the unpacked result does not tell whether there is a message";
+    if (shown.count > 1) return "more than one message for one entry";
+    if (!ok) {
+        if (!mentions(shown.text, name)) return "the message does not name the entry";
+        if (!out.empty()) return "a refused entry left bytes";
+        return {};
+    }
+    if (out.size() != e.size || out.size() > FuzzUnpackBytes)
+        return "the entry has not its declared size";
+    if (crc32(out) != e.crc) return "the entry has not its declared CRC-32";
+    return {};
+}
+
+} // namespace
+
+std::string checkArchivesInput(const std::uint8_t* data, std::size_t size) {
+    const MemorySource input(data, size);
+    std::vector<ArchiveEntry> entries;
+    {
+        Messages shown;
+        const bool ok = listZip("input.zip", input, entries);
+        if (ok != (shown.count == 0)) return "the listing does not tell whether there is a message";
+        if (!ok && (!mentions(shown.text, "input.zip") || !entries.empty()))
+            return "a refused listing does not name the archive or left entries";
+    }
+    // A few entries: a directory of thousands would only repeat the work.
+    for (std::size_t k = 0; k < entries.size() && k < 16; ++k) {
+        const std::string problem = entryProblem(input, entries[k]);
+        if (!problem.empty()) return problem;
+    }
+    ArchiveEntry member;
+    Messages shown;
+    if (!readGzipHeader("input.xyz.gz", input, member)) {
+        if (shown.count != 1 || !mentions(shown.text, "input.xyz.gz"))
+            return "a refused gzip header gives not one message naming the file";
+        return {};
+    }
+    if (shown.count != 0 || member.name != "input.xyz") return "the gzip member is misnamed";
+    return entryProblem(input, member);
 }

@@ -43,3 +43,10 @@ std::string checkGeotiffInput(const std::uint8_t* data, std::size_t size);
 // ASCII grid is known by its keys whatever the ending), with the same
 // promises.
 std::string checkGridsInput(const std::uint8_t* data, std::size_t size);
+
+// The archive readers (dgm/archive.h): listZip over the bytes as a ".zip"
+// and readGzipHeader as a ".gz", then unpackEntry on every entry within a
+// small bound. A result agrees with its one message, which names the
+// archive or the entry; an unpacked entry has its declared size and CRC-32,
+// a refused one leaves nothing.
+std::string checkArchivesInput(const std::uint8_t* data, std::size_t size);

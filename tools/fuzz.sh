@@ -16,7 +16,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 # Every target of fuzz/CMakeLists.txt, zumt_fuzz_<name>.
-all_targets=(settings bitmap terragen layout geotiff grids)
+all_targets=(settings bitmap terragen layout geotiff grids archives)
 if [ "${1:-}" = --list ]; then
     for t in "${all_targets[@]}"; do
         printf "%-9s build/fuzz/fuzz/zumt_fuzz_%s, seeds in fuzz/corpus/%s/\n" "$t" "$t" "$t"

@@ -548,7 +548,7 @@ gdal_translate -q -a_srs EPSG:4326 -a_ullr "$ulx" "$uly" "$lrx" "$lry" -co COMPR
     "$work/photo.ppm" "$out/sys_photo_deg.tif"
 echo "made the coordinate system test files in $out"
 
-# === i22-tiff: JPEG-in-TIFF, BigTIFF, decimal commas, named compressions ============
+# === i22-tiff: JPEG-in-TIFF, BigTIFF, decimal commas, named compressions =====
 # A 24 x 18 picture of smooth colours with one white 2 x 2 marker at column
 # 13, row 9, as JPEG-compressed TIFF: YCbCr 4:2:0 in strips of 16 rows (the
 # last one short) and in 16 x 16 tiles (padded at the right and bottom), RGB
@@ -614,3 +614,102 @@ for f in jpeg_ycbcr_strips jpeg_ycbcr_tiled jpeg_grey big_f32_msb; do
     cp "$out/$f.tif" "$here/../fuzz/corpus/geotiff/$f.tif"
 done
 echo "made the JPEG, BigTIFF and decimal-comma test files in $out"
+=======
+# ---- archives (zip, gz) ----------------------------------------------------
+# Zip and gz twins of the plain cases, made with Python's zipfile and gzip
+# (fixed dates, so the files come out the same every time):
+#   arch_terrain.xyz.gz, arch_terrain.asc.gz      terrain.xyz, terrain.asc
+#   arch_strips.zip      "Höhen/f32_strips.tif" deflated, its name in
+#                        code page 437 (no UTF-8 flag)
+#   N47E011.hgt.zip      a 3-arc-second SRTM tile whose heights are
+#                        100 + 50 (r div 300) + 20 (c div 300) (r from the north, c from
+#                        the west): the tests write its plain twin
+#   arch_picture.zip     terrain.xyz, and "Luftbild/foto.png" (pic_palette.png)
+#                        with its world file "Luftbild/foto.pgw" (10 m pixels
+#                        from 500000, 5600050)
+#   zip64.zip            terrain.xyz deflated, every size and offset in the
+#                        ZIP64 fields (as an archive beyond 4 GiB has them)
+# and broken ones the reader refuses: an encrypted entry (flag bit 0 set), a
+# zip inside the zip, a zip cut short, an entry whose CRC-32 is wrong, a
+# bomb declaring 2,000,000,000 bytes in 1 KB, and a gz member longer than
+# the size it declares.
+"$PYTHON" - "$out" <<'PY'
+import gzip, io, os, struct, sys, zipfile
+out = sys.argv[1]
+when = (2024, 1, 1, 0, 0, 0)
+
+def read(name):
+    return open(os.path.join(out, name), "rb").read()
+
+def gz(name, data):
+    with open(os.path.join(out, name), "wb") as f:
+        with gzip.GzipFile(filename=name[:-3], mode="wb", fileobj=f, mtime=0) as g:
+            g.write(data)
+
+def zipped(entries, method=zipfile.ZIP_DEFLATED):
+    buf = io.BytesIO()
+    with zipfile.ZipFile(buf, "w", compresslevel=9) as z:
+        for name, data in entries:
+            info = zipfile.ZipInfo(name, when)
+            info.compress_type = method
+            info._compresslevel = 9
+            info.create_system = 0
+            z.writestr(info, data)
+    return bytearray(buf.getvalue())
+
+def put(name, data):
+    open(os.path.join(out, name), "wb").write(data)
+
+gz("arch_terrain.xyz.gz", read("terrain.xyz"))
+gz("arch_terrain.asc.gz", read("terrain.asc"))
+# zipfile writes every name beyond ASCII in UTF-8: the name in code page 437
+# (0x94 is "ö") goes in afterwards, in the local and the central header.
+z = zipped([("H_hen/f32_strips.tif", read("f32_strips.tif"))])
+put("arch_strips.zip", bytes(z).replace(b"H_hen/", b"H\x94hen/"))
+hgt = b"".join(struct.pack(">h", 100 + (r // 300) * 50 + (c // 300) * 20) for r in range(1201) for c in range(1201))
+put("N47E011.hgt.zip", zipped([("N47E011.hgt", hgt)]))
+put("arch_picture.zip", zipped([("terrain.xyz", read("terrain.xyz")),
+                                ("Luftbild/foto.png", read("pic_palette.png")),
+                                ("Luftbild/foto.pgw", b"10\n0\n0\n-10\n500005\n5600045\n")]))
+
+import zlib
+data = read("terrain.xyz")
+packed = zlib.compress(data, 9)[2:-4]  # the raw deflate stream
+crc, name, ones = zlib.crc32(data), b"terrain.xyz", 0xFFFFFFFF
+extra = struct.pack("<HHQQ", 1, 16, len(data), len(packed))
+local = struct.pack("<IHHHHHIIIHH", 0x04034B50, 45, 0, 8, 0, 0x5821, crc, ones, ones,
+                    len(name), len(extra)) + name + extra + packed
+extra = struct.pack("<HHQQQ", 1, 24, len(data), len(packed), 0)
+cd = struct.pack("<IHHHHHHIIIHHHHHII", 0x02014B50, 45, 45, 0, 8, 0, 0x5821, crc, ones, ones,
+                 len(name), len(extra), 0, 0, 0, 0, ones) + name + extra
+end64 = struct.pack("<IQHHIIQQQQ", 0x06064B50, 44, 45, 45, 0, 0, 1, 1, len(cd), len(local))
+locator = struct.pack("<IIQI", 0x07064B50, 0, len(local) + len(cd), 1)
+end = struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, 0xFFFF, 0xFFFF, ones, ones, 0)
+put("zip64.zip", local + cd + end64 + locator + end)
+assert zipfile.ZipFile(os.path.join(out, "zip64.zip")).read("terrain.xyz") == data
+
+small = read("terrain.xyz")
+def central(z):
+    return z.rindex(b"PK\x01\x02")  # the last entry's directory record
+
+z = zipped([("terrain.xyz", small)])
+for at in (0, central(z)):          # flag bit 0 in the local and the central header
+    flag = 6 if at == 0 else 8
+    z[at + flag] |= 1
+put("bad_encrypted.zip", z)
+put("bad_nested.zip", zipped([("innen/kachel.zip", bytes(zipped([("terrain.xyz", small)])))]))
+put("bad_truncated.zip", zipped([("terrain.xyz", small)])[:200])
+z = zipped([("Höhe.xyz", small)])
+z[central(z) + 16] ^= 0xFF          # the CRC-32 the directory declares
+put("bad_crc.zip", z)
+z = zipped([("bombe.xyz", b"0 0 0\n" * 100000)])
+struct.pack_into("<I", z, central(z) + 24, 2000000000)  # the declared size
+put("bad_bomb.zip", z)
+buf = io.BytesIO()
+with gzip.GzipFile(filename="bombe.xyz", mode="wb", fileobj=buf, mtime=0) as g:
+    g.write(b"0 0 0\n" * 100000)
+g = bytearray(buf.getvalue())
+struct.pack_into("<I", g, len(g) - 4, 600)  # declares 600 bytes of 600000
+put("bad_bomb.xyz.gz", g)
+PY
+echo "made the archive test files in $out"

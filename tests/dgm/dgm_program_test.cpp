@@ -45,6 +45,10 @@ int runDgm(std::vector<std::string> args, bool quiet = true) {
     return dgmMain(static_cast<int>(argv.size()), argv.data());
 }
 
+std::string dgmFile(const std::string& name) {
+    return testDataFile("dgm/" + name);
+}
+
 const char* const SmallGrid =
     "ncols 3\nnrows 2\nxllcorner 100\nyllcorner 200\ncellsize 10\n1 2 3\n4 5 6\n";
 
@@ -520,4 +524,113 @@ TEST(DgmProgram, SystemOutsideTheTableWorksAloneAndIsRefusedMixed) {
               1);
     ASSERT_EQ(capture.messages.size(), 2u);
     EXPECT_NE(capture.messages[1].find("EPSG 3035"), std::string::npos);
+}
+
+// An archive's entries give what the plain files give, byte for byte: the
+// terrain, and the colours of a picture placed by its world file inside the
+// same archive. The SRTM tile's plain twin is written here from the rule the
+// test data script made it by.
+TEST(DgmArchive, GivesWhatThePlainFilesGive) {
+    TempFolder dir;
+    std::vector<std::uint8_t> hgt;
+    for (int r = 0; r < 1201; ++r)
+        for (int c = 0; c < 1201; ++c) {
+            const int h = 100 + r / 300 * 50 + c / 300 * 20;
+            hgt.insert(hgt.end(), {std::uint8_t(h >> 8), std::uint8_t(h & 0xFF)});
+        }
+    writeBytes(dir.file("N47E011.hgt"), hgt);
+    writeBytes(dir.file("foto.png"), readBytes(dgmFile("pic_palette.png")));
+    writeText(dir.file("foto.pgw"), "10\n0\n0\n-10\n500005\n5600045\n");
+    const struct {
+        std::vector<std::string> packed, plain;
+    } cases[] = {
+        {{dgmFile("arch_terrain.xyz.gz")}, {dgmFile("terrain.xyz")}},
+        {{dgmFile("arch_terrain.asc.gz")}, {dgmFile("terrain.asc")}},
+        {{dgmFile("arch_strips.zip")}, {dgmFile("f32_strips.tif")}},
+        {{dgmFile("zip64.zip")}, {dgmFile("terrain.xyz")}},
+        // A cut keeps the resampling of the whole tile out of the test's time.
+        {{dgmFile("N47E011.hgt.zip"), "--ausschnitt", "11.2", "47.2", "11.4", "47.4"},
+         {dir.file("N47E011.hgt"), "--ausschnitt", "11.2", "47.2", "11.4", "47.4"}},
+        {{dgmFile("arch_picture.zip")}, {dgmFile("terrain.xyz"), dir.file("foto.png")}},
+        // Mixed with plain files, in the order given.
+        {{dgmFile("arch_terrain.xyz.gz"), dgmFile("f32_strips.tif")},
+         {dgmFile("terrain.xyz"), dgmFile("f32_strips.tif")}},
+    };
+    for (const auto& k : cases) {
+        SCOPED_TRACE(k.packed[0]);
+        std::vector<std::string> a = k.packed, b = k.plain;
+        a.insert(a.end(), {"-o", dir.file("a.ter")});
+        b.insert(b.end(), {"-o", dir.file("b.ter")});
+        MessageCapture shown;
+        ASSERT_EQ(runDgm(a), 0);
+        ASSERT_EQ(runDgm(b), 0);
+        EXPECT_TRUE(shown.messages.empty());
+        EXPECT_EQ(readBytes(dir.file("a.ter")), readBytes(dir.file("b.ter")));
+        EXPECT_EQ(fileExists(dir.file("a_farbe.bmp")), fileExists(dir.file("b_farbe.bmp")));
+        if (fileExists(dir.file("b_farbe.bmp"))) {
+            EXPECT_EQ(readBytes(dir.file("a_farbe.bmp")), readBytes(dir.file("b_farbe.bmp")));
+        }
+        std::filesystem::remove(dir.file("a_farbe.bmp"));
+        std::filesystem::remove(dir.file("b_farbe.bmp"));
+    }
+}
+
+// Broken archives are refused with one message naming the archive or the
+// entry (in UTF-8, whatever the zip's code page), and nothing is written.
+// The bomb declares 2 GB in 1 KB: it is refused before anything of that
+// size is allocated. Of several failing inputs the first given is named,
+// however the workers finished.
+TEST(DgmArchive, RefusesBrokenArchivesNamingTheEntry) {
+    const char sep = platformIsWindows() ? '\\' : '/';
+    auto entry = [&](const char* file, const char* name) { return dgmFile(file) + sep + name; };
+    const struct {
+        std::vector<std::string> inputs;
+        std::string message;
+    } cases[] = {
+        {{"bad_encrypted.zip"},
+         entry("bad_encrypted.zip", "terrain.xyz") + " ist verschluesselt!\n"},
+        {{"bad_nested.zip"},
+         entry("bad_nested.zip", "innen") + sep +
+             "kachel.zip ist ein Archiv im Archiv: bitte das aeussere auspacken!\n"},
+        {{"bad_truncated.zip"}, dgmFile("bad_truncated.zip") + ": Archiv beschaedigt!\n"},
+        {{"terrain.xyz", "bad_crc.zip", "bad_bomb.zip", "bad_bomb.xyz.gz"},
+         entry("bad_crc.zip", "H\xC3\xB6he.xyz") + ": Pruefsumme falsch, Archiv beschaedigt!\n"},
+        // A zip given as a picture (of heights: refused), its name written
+        // in code page 437.
+        {{"terrain.xyz", "--farbe", "arch_strips.zip"},
+         entry("arch_strips.zip", "H\xC3\xB6hen") + sep + "f32_strips.tif: "},
+        {{"bad_bomb.zip"},
+         entry("bad_bomb.zip", "bombe.xyz") +
+             ": entpackte Groesse 2000000000 Bytes aus 896 Bytes ist "
+             "unglaubhaft (Archivbombe)!\n"},
+        {{"bad_bomb.xyz.gz"},
+         dgmFile("bad_bomb.xyz.gz") + ": entpackt laenger als die angegebenen 600 Bytes "
+                                      "(beschaedigt oder Archivbombe)!\n"},
+    };
+    for (const auto& k : cases) {
+        SCOPED_TRACE(k.message);
+        TempFolder dir;
+        std::vector<std::string> args = {"-o", dir.file("t.ter")};
+        for (const std::string& f : k.inputs)
+            args.push_back(f[0] == '-' || std::isdigit(f[0]) ? f : dgmFile(f));
+        MessageCapture shown;
+        EXPECT_EQ(runDgm(args), 1);
+        ASSERT_EQ(shown.messages.size(), 1u);
+        EXPECT_EQ(shown.messages[0].rfind(k.message, 0), 0u) << shown.messages[0];
+        EXPECT_FALSE(fileExists(dir.file("t.ter")));
+    }
+}
+
+// Without -o the terrain is named after the tile in the archive.
+TEST(DgmArchive, TerrainBesideTheArchiveNamedAfterItsTile) {
+    const char* const cases[][3] = {{"arch_terrain.xyz.gz", "kachel.xyz.gz", "kachel.ter"},
+                                    {"arch_picture.zip", "dgm1.zip", "dgm1.ter"},
+                                    {"arch_strips.zip", "kachel.tif.zip", "kachel.ter"}};
+    for (const auto& k : cases) {
+        SCOPED_TRACE(k[1]);
+        TempFolder dir;
+        writeBytes(dir.file(k[1]), readBytes(dgmFile(k[0])));
+        EXPECT_EQ(runDgm({dir.file(k[1])}), 0);
+        EXPECT_TRUE(fileExists(dir.file(k[2])));
+    }
 }

@@ -55,7 +55,8 @@ TEST(FuzzCorpus, EveryReaderKeepsItsPromises) {
         {"terragen", checkTerragenInput, "*"},
         {"layout", checkLayoutInput, ""},
         {"geotiff", checkGeotiffInput, "f32_deflate_p3_tiled.tif"},
-        {"grids", checkGridsInput, "terrain.asc"}};
+        {"grids", checkGridsInput, "terrain.asc"},
+        {"archives", checkArchivesInput, "zip64.zip"}};
     for (auto [target, check, cuts] : targets) {
         SCOPED_TRACE(target);
         EXPECT_GT(replay(corpusFolder(target), check, cuts), 0) << "no seeds";
