@@ -3,8 +3,6 @@
 #include "raster/bitmap_writer.h"
 #include "tests/support/test_support.h"
 
-#include <sstream>
-
 std::vector<std::uint8_t> makeBitmap(const BitmapPlan& plan) {
     ByteWriter w;
     const std::uint32_t offset = plan.dataOffset ? plan.dataOffset : plan.coreHeader ? 26u : 54u;
@@ -119,26 +117,4 @@ std::vector<std::uint8_t> terragenGrid(std::int32_t width, std::int32_t height, 
         .scale(step, step, 1)
         .heights(16384, 0, samples)
         .bytes();
-}
-
-std::vector<std::vector<std::string>> readTable(const std::string& name) {
-    std::istringstream in(readText(testDataFile(name)));
-    std::vector<std::vector<std::string>> rows;
-    std::string line;
-    bool heading = true;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.empty()) continue;
-        if (heading) {
-            heading = false;
-            continue;
-        }
-        std::vector<std::string> cells;
-        std::istringstream cellsIn(line);
-        std::string cell;
-        while (std::getline(cellsIn, cell, ','))
-            cells.push_back(cell);
-        rows.push_back(cells);
-    }
-    return rows;
 }

@@ -1,7 +1,7 @@
 // Raster files built byte by byte from the formats' field tables, for the
 // cases the independent writers cannot produce (bad headers, lies about the
-// size, cut files), and the tables of values the independent tools read
-// from the files under tests/data.
+// size, cut files). The tables of values the independent tools read from the
+// files under tests/data come through readTable (test_support.h).
 #pragma once
 
 #include "common/bytes.h"
@@ -62,6 +62,3 @@ class TerragenBuilder {
 // point (x, y) (y from the south) a quarter of sample(x, y) metres high.
 std::vector<std::uint8_t> terragenGrid(std::int32_t width, std::int32_t height, float step,
                                        const PixelValue& sample);
-
-// A comma-separated table under tests/data, without its heading line.
-std::vector<std::vector<std::string>> readTable(const std::string& name);
