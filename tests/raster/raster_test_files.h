@@ -44,14 +44,23 @@ void writeTerrainFiles(const TempFolder& folder, std::int32_t width, std::int32_
 // Terragen files, chunk by chunk.
 class TerragenBuilder {
   public:
-    explicit TerragenBuilder(const char* first = "TERRAGEN", const char* second = "TERRAIN ");
-    TerragenBuilder& count(const char* tag, std::uint16_t value); // XPTS, YPTS, SIZE
+    explicit TerragenBuilder(const char* first = "TERRAGEN", const char* second = "TERRAIN ") {
+        raw(std::string(first, 8) + std::string(second, 8));
+    }
+    TerragenBuilder& count(const char* tag, std::uint16_t value) { // XPTS, YPTS, SIZE
+        w_.bytes(tag, 4);
+        w_.u32(value);
+        return *this;
+    }
     TerragenBuilder& scale(float x, float y, float z);
     TerragenBuilder& heights(std::int16_t heightScale, std::int16_t baseHeight,
                              const std::vector<std::int16_t>& samples,
                              const char* tag = "ALTW"); // padded when odd
-    TerragenBuilder& raw(const std::string& bytes);     // a tag or anything
-    TerragenBuilder& end(const char* tag = "EOF ");
+    TerragenBuilder& raw(const std::string& bytes) {    // a tag or anything
+        w_.bytes(bytes.data(), bytes.size());
+        return *this;
+    }
+    TerragenBuilder& end(const char* tag = "EOF ") { return raw(std::string(tag, 4)); }
     const std::vector<std::uint8_t>& bytes() const { return w_.buffer(); }
 
   private:
