@@ -4,6 +4,7 @@
 #include "raster/terragen_writer.h"
 #include "tests/support/test_support.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <tuple>
 
@@ -36,6 +37,7 @@ TEST(TerragenWrite, ReadsBackInEveryShape) {
         for (std::size_t i = 0; i < ter.samples.size(); ++i)
             EXPECT_EQ(ter.samples[i], static_cast<int>(1000 * (i / k.xpts) - i % k.xpts)) << i;
         EXPECT_EQ(std::string(image.end() - 4, image.end()), "EOF ");
+        EXPECT_EQ(image[20], std::min(k.xpts, k.ypts) - 1) << "SIZE: the shorter side - 1";
     }
 }
 
