@@ -118,8 +118,9 @@ TEST_F(HeightSourceTest, TerragenWithoutAGridGivesOurMessage) {
         capture.reset();
         TerragenHeightSource src(put("g.ter", file.bytes()));
         // Empty, and the terrain released.
-        EXPECT_EQ((std::vector{src.gridWidth, src.gridHeight, src.pixelSize, int{src.terrain.xpts}}),
-                  (std::vector{0, 0, 0, 0}));
+        EXPECT_EQ(
+            (std::vector{src.gridWidth, src.gridHeight, src.pixelSize, int{src.terrain.xpts}}),
+            (std::vector{0, 0, 0, 0}));
         EXPECT_EQ(capture.messages,
                   std::vector<std::string>{"Zu wenig Hoehendaten in " + tmp.file("g.ter") + "!\n"});
     }
