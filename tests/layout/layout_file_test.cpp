@@ -1,11 +1,7 @@
-// What a layout file holds, record by record, rests on the golden file
-// tests/data/layout/sample.anl: every type code, objects with a bridge, buffer
-// stops on a straight and on a curved track, entries with and without tails,
-// set cameras and colours. Every build writes it from the layout fuzzer's seed
-// "unfixed.anl" (the same layout before the save-time fix-ups) and reads it
-// back unchanged; the fuzz corpus replay runs the reader's promises over it
-// and the other seeds cut from it. The tests here change or cut that file and
-// check how the reader takes it.
+// What a layout file holds rests on the golden file tests/data/layout/sample.anl
+// (every type code, bridges, buffer stops on straight and curved tracks, entries
+// with and without tails, cameras, colours), written on every build from the
+// fuzz seed "unfixed.anl"; the tests here change or cut it.
 #include "layout/layout.h"
 #include "tests/support/no_file_lost.h"
 #include "tests/support/test_support.h"
@@ -73,13 +69,11 @@ TEST(LayoutSave, NeverLosesTheOldFile) {
 }
 
 TEST(LayoutLoad, EveryByteIsReadOrVerified) {
-    // Each byte of the sample changed on its own, in its lowest and highest
-    // bit: the layout either does not load, with at most one message and one
-    // console line, or loads silently into a different layout that saves to a
-    // file which loads. A copy or zero word that the reader did not check
-    // would load into the very layout of the sample, and so would a float copy
-    // compared by value (-0.0 against 0.0). The exception: a code-11 presence
-    // word only tells a used slot from a free one.
+    // Each byte's lowest and highest bit flipped: the layout does not load
+    // (at most one message and console line), or loads silently into another
+    // layout that saves to a file which loads. An unchecked copy or zero word
+    // would give the sample's very layout, as would a float copy compared by
+    // value (-0.0 against 0.0). A code-11 presence word only tells used slots.
     const Bytes golden = goldenSample();
     LoadedLayout sample = loaded(golden);
     ASSERT_TRUE(sample.loaded);

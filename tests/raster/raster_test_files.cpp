@@ -3,8 +3,6 @@
 #include "raster/bitmap_writer.h"
 #include "tests/support/test_support.h"
 
-#include <sstream>
-
 std::vector<std::uint8_t> makeBitmap(const BitmapPlan& plan) {
     ByteWriter w;
     const std::uint32_t offset = plan.dataOffset ? plan.dataOffset : plan.coreHeader ? 26u : 54u;
@@ -26,12 +24,8 @@ std::vector<std::uint8_t> makeBitmap(const BitmapPlan& plan) {
         w.i32(plan.height);
         w.u16(plan.planes);
         w.u16(plan.bitCount);
-        w.u32(plan.compression);
-        w.u32(0);
-        w.i32(2835);
-        w.i32(2835);
-        w.u32(0);
-        w.u32(0);
+        for (std::uint32_t v : {plan.compression, 0u, 2835u, 2835u, 0u, 0u}) // ppm: 2835
+            w.u32(v);
     }
     if (!plan.withRows) return w.buffer();
     for (std::int32_t y = 0; y < plan.height; ++y) {
@@ -65,18 +59,6 @@ void writeTerrainFiles(const TempFolder& folder, std::int32_t width, std::int32_
         "farbe.bmp", colour ? colour : [](std::int32_t, std::int32_t) { return 0x3C8C46; });
 }
 
-TerragenBuilder::TerragenBuilder(const char* first, const char* second) {
-    w_.bytes(first, 8);
-    w_.bytes(second, 8);
-}
-
-TerragenBuilder& TerragenBuilder::count(const char* tag, std::uint16_t value) {
-    w_.bytes(tag, 4);
-    w_.u16(value);
-    w_.u16(0);
-    return *this;
-}
-
 TerragenBuilder& TerragenBuilder::scale(float x, float y, float z) {
     w_.bytes("SCAL", 4);
     w_.f32(x);
@@ -97,16 +79,6 @@ TerragenBuilder& TerragenBuilder::heights(std::int16_t heightScale, std::int16_t
     return *this;
 }
 
-TerragenBuilder& TerragenBuilder::raw(const std::string& bytes) {
-    w_.bytes(bytes.data(), bytes.size());
-    return *this;
-}
-
-TerragenBuilder& TerragenBuilder::end(const char* tag) {
-    w_.bytes(tag, 4);
-    return *this;
-}
-
 std::vector<std::uint8_t> terragenGrid(std::int32_t width, std::int32_t height, float step,
                                        const PixelValue& sample) {
     std::vector<std::int16_t> samples;
@@ -119,26 +91,4 @@ std::vector<std::uint8_t> terragenGrid(std::int32_t width, std::int32_t height, 
         .scale(step, step, 1)
         .heights(16384, 0, samples)
         .bytes();
-}
-
-std::vector<std::vector<std::string>> readTable(const std::string& name) {
-    std::istringstream in(readText(testDataFile(name)));
-    std::vector<std::vector<std::string>> rows;
-    std::string line;
-    bool heading = true;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.empty()) continue;
-        if (heading) {
-            heading = false;
-            continue;
-        }
-        std::vector<std::string> cells;
-        std::istringstream cellsIn(line);
-        std::string cell;
-        while (std::getline(cellsIn, cell, ','))
-            cells.push_back(cell);
-        rows.push_back(cells);
-    }
-    return rows;
 }

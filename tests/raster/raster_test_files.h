@@ -1,7 +1,7 @@
 // Raster files built byte by byte from the formats' field tables, for the
 // cases the independent writers cannot produce (bad headers, lies about the
-// size, cut files), and the tables of values the independent tools read
-// from the files under tests/data.
+// size, cut files). The tables of values the independent tools read from the
+// files under tests/data come through readTable (test_support.h).
 #pragma once
 
 #include "common/bytes.h"
@@ -44,14 +44,23 @@ void writeTerrainFiles(const TempFolder& folder, std::int32_t width, std::int32_
 // Terragen files, chunk by chunk.
 class TerragenBuilder {
   public:
-    explicit TerragenBuilder(const char* first = "TERRAGEN", const char* second = "TERRAIN ");
-    TerragenBuilder& count(const char* tag, std::uint16_t value); // XPTS, YPTS, SIZE
+    explicit TerragenBuilder(const char* first = "TERRAGEN", const char* second = "TERRAIN ") {
+        raw(std::string(first, 8) + std::string(second, 8));
+    }
+    TerragenBuilder& count(const char* tag, std::uint16_t value) { // XPTS, YPTS, SIZE
+        w_.bytes(tag, 4);
+        w_.u32(value);
+        return *this;
+    }
     TerragenBuilder& scale(float x, float y, float z);
     TerragenBuilder& heights(std::int16_t heightScale, std::int16_t baseHeight,
                              const std::vector<std::int16_t>& samples,
                              const char* tag = "ALTW"); // padded when odd
-    TerragenBuilder& raw(const std::string& bytes);     // a tag or anything
-    TerragenBuilder& end(const char* tag = "EOF ");
+    TerragenBuilder& raw(const std::string& bytes) {    // a tag or anything
+        w_.bytes(bytes.data(), bytes.size());
+        return *this;
+    }
+    TerragenBuilder& end(const char* tag = "EOF ") { return raw(std::string(tag, 4)); }
     const std::vector<std::uint8_t>& bytes() const { return w_.buffer(); }
 
   private:
@@ -62,6 +71,3 @@ class TerragenBuilder {
 // point (x, y) (y from the south) a quarter of sample(x, y) metres high.
 std::vector<std::uint8_t> terragenGrid(std::int32_t width, std::int32_t height, float step,
                                        const PixelValue& sample);
-
-// A comma-separated table under tests/data, without its heading line.
-std::vector<std::vector<std::string>> readTable(const std::string& name);

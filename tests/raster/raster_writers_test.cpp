@@ -4,7 +4,9 @@
 #include "raster/terragen_writer.h"
 #include "tests/support/test_support.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
+#include <tuple>
 
 // The converter's round trip holds the usual shapes; here the shapes only
 // the tools write: odd sample counts (padding before "EOF "), a square grid
@@ -18,15 +20,7 @@ TEST(TerragenWrite, ReadsBackInEveryShape) {
                  {3, 2, false, 0}, {1, 5, true, 0},  {2, 0, true, 0}};
     for (const auto& k : cases) {
         SCOPED_TRACE(testing::Message() << k.xpts << "x" << k.ypts << " " << k.pointChunks);
-        TerragenHeader h;
-        h.xpts = k.xpts;
-        h.ypts = k.ypts;
-        h.scaleX = 2.5f;
-        h.scaleY = 3.0f;
-        h.scaleZ = 0.5f;
-        h.heightScale = 300;
-        h.baseHeight = -7;
-        h.pointChunks = k.pointChunks;
+        const TerragenHeader h{k.xpts, k.ypts, 2.5f, 3.0f, 0.5f, 300, -7, k.pointChunks};
         const auto image = encodeTerragenFile(h, [&](std::size_t row, std::int16_t* s) {
             for (std::size_t x = 0; x < k.xpts; ++x)
                 s[x] = static_cast<std::int16_t>(1000 * row - x);
@@ -37,15 +31,13 @@ TEST(TerragenWrite, ReadsBackInEveryShape) {
         writeBytes(tmp.file("t.ter"), image);
         TerragenFile ter;
         ASSERT_EQ(ter.read(tmp.file("t.ter")), 1);
-        EXPECT_EQ(ter.xpts, k.xpts);
-        EXPECT_EQ(ter.ypts, k.ypts);
-        EXPECT_EQ(ter.scaleY, 3.0f);
-        EXPECT_EQ(ter.scaleZ, 0.5f);
-        EXPECT_EQ(ter.heightScale, 300);
-        EXPECT_EQ(ter.baseHeight, -7);
+        EXPECT_EQ((std::tuple{ter.xpts, ter.ypts, ter.scaleY, ter.scaleZ, ter.heightScale,
+                              ter.baseHeight}),
+                  (std::tuple{k.xpts, k.ypts, h.scaleY, h.scaleZ, h.heightScale, h.baseHeight}));
         for (std::size_t i = 0; i < ter.samples.size(); ++i)
             EXPECT_EQ(ter.samples[i], static_cast<int>(1000 * (i / k.xpts) - i % k.xpts)) << i;
         EXPECT_EQ(std::string(image.end() - 4, image.end()), "EOF ");
+        EXPECT_EQ(image[20], std::min(k.xpts, k.ypts) - 1) << "SIZE: the shorter side - 1";
     }
 }
 

@@ -37,14 +37,6 @@ std::vector<std::string> filesIn(const std::filesystem::path& folder) {
     return names;
 }
 
-void makeReadOnly(const std::string& path) {
-    std::filesystem::permissions(path,
-                                 std::filesystem::perms::owner_write |
-                                     std::filesystem::perms::group_write |
-                                     std::filesystem::perms::others_write,
-                                 std::filesystem::perm_options::remove);
-}
-
 // The path of an old file of that name in the folder.
 std::string oldFile(const TempFolder& folder, const std::string& fileName) {
     writeBytes(folder.file(fileName), OldBytes);
@@ -64,13 +56,6 @@ void expectKept(const TempFolder& folder, const std::string& path, const FileWri
 }
 
 #ifndef _WIN32
-std::size_t temporariesIn(const std::filesystem::path& folder) {
-    std::size_t n = 0;
-    for (const std::string& name : filesIn(folder))
-        n += name.find(".zumt-tmp-") != std::string::npos;
-    return n;
-}
-
 // Runs the writer as an ordinary user over an old file of the given owner
 // and mode in a folder anyone may write; the old file must stay and the one
 // message must be the one expected.
@@ -90,6 +75,13 @@ void expectRefusedToUser(const std::string& fileName, const FileWriter& write, u
 #endif
 
 } // namespace
+
+std::size_t temporariesIn(const std::filesystem::path& folder) {
+    std::size_t n = 0;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(folder))
+        n += e.path().filename().string().find(".zumt-tmp-") != std::string::npos;
+    return n;
+}
 
 void expectNoFileLost(const std::string& fileName, const FileWriter& write, Durability durability) {
     // What a write that works gives; the failing ones must not get near it.
@@ -146,7 +138,7 @@ void expectNoFileLost(const std::string& fileName, const FileWriter& write, Dura
         SCOPED_TRACE("read-only old file");
         TempFolder folder;
         const std::string path = oldFile(folder, fileName);
-        makeReadOnly(path);
+        std::filesystem::permissions(path, std::filesystem::perms::owner_read);
         expectKept(folder, path, write, formatText("Can't open %s!\n", path.c_str()));
         std::filesystem::permissions(path, std::filesystem::perms::owner_write,
                                      std::filesystem::perm_options::add);

@@ -17,24 +17,18 @@ using FileWriter = std::function<bool(const std::string& path)>;
 
 // fileName is the name the file gets in a fresh temporary folder (e.g.
 // "Demo.anl"), durability the one the writer writes with. The writer must
-// succeed when nothing fails and write the same bytes each time it succeeds.
-// Failures checked:
-//   a full disk after 0, 1, half of and all but one of the new bytes;
-//   a flush of the new bytes that fails (a Durability::Replaceable writer
-//   flushes nothing and must succeed);
-//   a final move over the old file that fails;
-//   a temporary file that cannot be created;
-//   a read-only old file;
-//   a folder that does not exist;
-//   a termination signal in the middle of the write (POSIX);
-//   as root: another user's file, and an owner's file of a group the user is
-//   not in, both in a folder anyone may write (run as an ordinary user).
-// What a write keeps: owner, group and mode (as root), a symbolic link
-// (POSIX), the file's attributes (Windows); a name of 255 bytes can be
-// written; a leftover temporary file of a killed run goes.
-// Every check is a GoogleTest expectation.
+// succeed when nothing fails and write the same bytes each time. Checked: a
+// full disk at several points, a failing flush (a Replaceable writer flushes
+// nothing and must succeed), move and creation of the temporary file, a
+// read-only old file, a missing folder, a termination signal (POSIX), and as
+// root another user's file and a group the user is not in; kept: owner, group
+// and mode (root), a symbolic link (POSIX), attributes (Windows), a name of
+// 255 bytes; a leftover temporary of a killed run goes.
 void expectNoFileLost(const std::string& fileName, const FileWriter& write,
                       Durability durability = Durability::Flushed);
+
+// The temporary files of the safe replacement in the folder and below it.
+std::size_t temporariesIn(const std::filesystem::path& folder);
 
 #ifndef _WIN32
 // Runs check as an ordinary user (uid and gid 65534; root only) in a child.

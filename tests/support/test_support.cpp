@@ -5,6 +5,8 @@
 #include <fstream>
 #include <iterator>
 #include <random>
+#include <sstream>
+#include <utility>
 
 MessageCapture::MessageCapture() {
     setMessageSink([this](const std::string& t) { messages.push_back(t); });
@@ -76,4 +78,19 @@ std::string testDataFile(const std::string& name) {
     const char* dir = std::getenv("ZUMT_TEST_DATA");
     std::string base = dir ? dir : "tests/data";
     return base + "/" + name;
+}
+
+std::vector<std::vector<std::string>> readTable(const std::string& name) {
+    std::istringstream in(readText(testDataFile(name)));
+    std::vector<std::vector<std::string>> rows;
+    std::string line;
+    for (bool heading = true; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty() || std::exchange(heading, false)) continue;
+        std::istringstream cellsIn(line);
+        rows.emplace_back();
+        for (std::string cell; std::getline(cellsIn, cell, ',');)
+            rows.back().push_back(cell);
+    }
+    return rows;
 }

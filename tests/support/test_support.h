@@ -59,3 +59,7 @@ inline constexpr const char* Device = "/dev/zero";
 
 // A file under tests/data (the folder is handed over in ZUMT_TEST_DATA).
 std::string testDataFile(const std::string& name);
+
+// A comma-separated table under tests/data, without its heading line and
+// blank lines (a row's trailing empty cells are dropped).
+std::vector<std::vector<std::string>> readTable(const std::string& name);
