@@ -36,7 +36,7 @@ struct AsciiHeader {
     bool xCorner = false, yCorner = false;
     double cellX = 0, cellY = 0;
     bool hasNoData = false;
-    double NoData = 0;
+    double noData = 0;
 };
 
 // Takes one header line; false when it is no header line (then the values
@@ -73,7 +73,7 @@ bool headerLine(std::string_view line, AsciiHeader& h, bool& bad) {
         h.cellY = v;
     } else if (sameKey(key, "nodata_value")) {
         h.hasNoData = true;
-        h.NoData = v;
+        h.noData = v;
     } else {
         bad = true;
         return false;
@@ -133,7 +133,7 @@ bool readAsciiGrid(const std::string& path, const ByteSource& source, ElevationG
                 return false;
             }
             // Any other value as it is: readElevationFile judges it.
-            if (h.hasNoData && v == h.NoData) {
+            if (h.hasNoData && v == h.noData) {
                 g.heights[n++] = ElevationGrid::NoData;
                 ++g.noData.declared;
             } else {

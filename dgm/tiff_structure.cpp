@@ -318,13 +318,13 @@ bool parseTiff(const std::string& path, std::span<const std::uint8_t> file, Tiff
                     text.data() + text.size() &&
                 !text.empty()) {
                 t.hasNoData = true;
-                t.NoData = nd;
+                t.noData = nd;
             }
             // GDAL writes a NaN no-data value as "nan" (or "-nan"): the
             // band's NaN samples are then declared holes.
             if (ok && (text == "nan" || text == "-nan" || text == "NaN" || text == "-NaN")) {
                 t.hasNoData = true;
-                t.NoData = NAN;
+                t.noData = NAN;
             }
             break;
         }
