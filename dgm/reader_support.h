@@ -54,8 +54,8 @@ class TextLines {
     // False at the end of the file, or when a line is longer than
     // MaxLineBytes (then tooLong() is set).
     bool next(std::string_view& line);
-    std::size_t lineNumber() const { return lineNumber_; }
-    // The same for a message (the C library of Windows knows no "%zu").
+    // The number of the line handed out last, for a message (as unsigned:
+    // the C library of Windows knows no "%zu").
     unsigned lineForMessage() const {
         return static_cast<unsigned>(std::min<std::size_t>(lineNumber_, UINT32_MAX));
     }

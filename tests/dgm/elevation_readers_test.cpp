@@ -7,8 +7,11 @@
 #include "tests/raster/raster_test_files.h"
 #include "tests/support/test_support.h"
 
+#include <bit>
+#include <charconv>
 #include <cmath>
 #include <gtest/gtest.h>
+#include <random>
 #include <sstream>
 
 #ifndef _WIN32
@@ -429,7 +432,7 @@ TEST(TextLines, EveryLineEnd) {
         for (std::string_view line; lines.next(line);)
             got.emplace_back(line);
         EXPECT_EQ(got, c.lines);
-        EXPECT_EQ(lines.lineNumber(), c.lines.size());
+        EXPECT_EQ(lines.lineForMessage(), c.lines.size());
         EXPECT_EQ(lines.consumed(), c.text.size());
     }
 }
@@ -449,5 +452,52 @@ TEST(ElevationRead, NumbersAsStrtodReadsThem) {
         const std::string_view s(text);
         double v = 0;
         EXPECT_EQ(scanNumber(s.data(), s.data() + s.size(), v), nullptr) << text;
+    }
+}
+
+// Generated numbers of every form read bit for bit as std::from_chars reads
+// them (which takes no "+"; the sign is applied to its result).
+TEST(ElevationRead, NumbersAsFromCharsReadsThem) {
+    const struct {
+        int zeros, digits, fraction, exponent; // most leading zeros, digits, ...
+    } forms[] = {
+        {0, 7, 3, 0},   // XYZ coordinates and heights
+        {3, 4, 4, 0},   // leading zeros
+        {0, 0, 19, 0},  // ".123...", beyond the fast path's 16 digits
+        {0, 22, 6, 0},  // long integers
+        {1, 9, 9, 30},  // exponents around the fast path's limit of 22
+        {2, 3, 12, 99}, // far exponents
+    };
+    std::mt19937 random(20);
+    const auto upTo = [&](int n) { return std::uniform_int_distribution<int>(0, n)(random); };
+    for (const auto& f : forms) {
+        SCOPED_TRACE(::testing::Message() << "digits " << f.digits << ", exponent " << f.exponent);
+        for (int i = 0; i < 1000; ++i) {
+            std::string text = std::string(1, "+- "[upTo(2)]) + std::string(upTo(f.zeros), '0');
+            if (text[0] == ' ') text.erase(0, 1);
+            const std::size_t before = text.size();
+            for (int d = upTo(f.digits); d > 0; --d)
+                text += static_cast<char>('0' + upTo(9));
+            const bool integer = text.size() > before;
+            if (upTo(1) || !integer) {
+                text += '.';
+                for (int d = upTo(f.fraction) + (integer ? 0 : 1); d > 0; --d)
+                    text += static_cast<char>('0' + upTo(9));
+            }
+            if (f.exponent && upTo(1))
+                text += std::string(1, "eE"[upTo(1)]) + std::string(upTo(1) ? "-" : "") +
+                        std::to_string(upTo(f.exponent));
+            const bool sign = text[0] == '-' || text[0] == '+';
+            double expected = 0, got = 0;
+            const auto [ptr, ec] =
+                std::from_chars(text.data() + sign, text.data() + text.size(), expected);
+            ASSERT_TRUE(ec == std::errc() && ptr == text.data() + text.size()) << text;
+            if (text[0] == '-') expected = -expected;
+            ASSERT_EQ(scanNumber(text.data(), text.data() + text.size(), got),
+                      text.data() + text.size())
+                << text;
+            EXPECT_EQ(std::bit_cast<std::uint64_t>(got), std::bit_cast<std::uint64_t>(expected))
+                << text;
+        }
     }
 }
