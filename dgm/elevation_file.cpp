@@ -4,6 +4,7 @@
 // file is taken for XYZ points.
 #include "common/message.h"
 #include "common/numeric.h"
+#include "common/paths.h"
 #include "dgm/elevation_grid.h"
 #include "dgm/elevation_readers.h"
 #include "dgm/reader_support.h"
@@ -53,12 +54,13 @@ Kind kindOf(const std::string& path, std::string_view head, std::uint64_t size) 
     if (looksLikeTiff(head)) return Kind::Tiff;
     if (startsWithAsciiKey(head)) return Kind::Ascii;
     int lat = 0, lon = 0;
-    const std::string ext = lowerExtension(path);
-    if (srtmSide(size) != 0 && (ext == "hgt" || srtmCorner(path, lat, lon))) return Kind::Srtm;
-    if (ext == "tif" || ext == "tiff") return Kind::Tiff;
-    if (ext == "asc") return Kind::Ascii;
-    if (ext == "hgt") return Kind::Srtm;
-    if (ext == "xyz" || ext == "txt" || ext == "csv" || isText(head)) return Kind::Xyz;
+    // The extension of the name, not a dot in a folder's name.
+    const std::string ext = lowerExtension(splitPath(path).name);
+    if (srtmSide(size) != 0 && (ext == ".hgt" || srtmCorner(path, lat, lon))) return Kind::Srtm;
+    if (ext == ".tif" || ext == ".tiff") return Kind::Tiff;
+    if (ext == ".asc") return Kind::Ascii;
+    if (ext == ".hgt") return Kind::Srtm;
+    if (ext == ".xyz" || ext == ".txt" || ext == ".csv" || isText(head)) return Kind::Xyz;
     return Kind::Unknown;
 }
 

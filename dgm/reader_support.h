@@ -36,10 +36,6 @@ inline constexpr const char* FileTooLarge = "%s ist zu gross!\n";
                                        std::uint64_t maxBytes, std::vector<std::uint8_t>& buffer,
                                        std::span<const std::uint8_t>& bytes);
 
-// The file name's extension after its last dot, in lower case ("" if none;
-// a dot in a folder's name is no extension).
-std::string lowerExtension(const std::string& path);
-
 // Hands out the lines of a text source one by one, read in big chunks; a line
 // is valid until the next call. "\r\n" ends a line as "\n" does (the "\r"
 // stays in the line: the parsers skip it as a blank); so does a "\r" alone
