@@ -459,7 +459,7 @@ TEST(ElevationRead, NumbersAsStrtodReadsThem) {
 // them (which takes no "+"; the sign is applied to its result).
 TEST(ElevationRead, NumbersAsFromCharsReadsThem) {
     const struct {
-        int zeros, digits, fraction, exponent; // most leading zeros, digits, ...
+        int zeros, digits, fraction, exponent; // at most: leading zeros, digits, ...
     } forms[] = {
         {0, 7, 3, 0},   // XYZ coordinates and heights
         {3, 4, 4, 0},   // leading zeros
@@ -473,8 +473,9 @@ TEST(ElevationRead, NumbersAsFromCharsReadsThem) {
     for (const auto& f : forms) {
         SCOPED_TRACE(::testing::Message() << "digits " << f.digits << ", exponent " << f.exponent);
         for (int i = 0; i < 1000; ++i) {
-            std::string text = std::string(1, "+- "[upTo(2)]) + std::string(upTo(f.zeros), '0');
-            if (text[0] == ' ') text.erase(0, 1);
+            std::string text;
+            if (const int sign = upTo(2)) text += sign == 1 ? '-' : '+';
+            text.append(static_cast<std::size_t>(upTo(f.zeros)), '0');
             const std::size_t before = text.size();
             for (int d = upTo(f.digits); d > 0; --d)
                 text += static_cast<char>('0' + upTo(9));
@@ -484,9 +485,11 @@ TEST(ElevationRead, NumbersAsFromCharsReadsThem) {
                 for (int d = upTo(f.fraction) + (integer ? 0 : 1); d > 0; --d)
                     text += static_cast<char>('0' + upTo(9));
             }
-            if (f.exponent && upTo(1))
-                text += std::string(1, "eE"[upTo(1)]) + std::string(upTo(1) ? "-" : "") +
-                        std::to_string(upTo(f.exponent));
+            if (f.exponent && upTo(1)) {
+                text += "eE"[upTo(1)];
+                if (upTo(1)) text += '-';
+                text += std::to_string(upTo(f.exponent));
+            }
             const bool sign = text[0] == '-' || text[0] == '+';
             double expected = 0, got = 0;
             const auto [ptr, ec] =
