@@ -458,47 +458,40 @@ TEST(ElevationRead, NumbersAsStrtodReadsThem) {
 // Generated numbers of every form read bit for bit as std::from_chars reads
 // them (which takes no "+"; the sign is applied to its result).
 TEST(ElevationRead, NumbersAsFromCharsReadsThem) {
-    const struct {
-        int zeros, digits, fraction, exponent; // at most: leading zeros, digits, ...
-    } forms[] = {
-        {0, 7, 3, 0},   // XYZ coordinates and heights
-        {3, 4, 4, 0},   // leading zeros
-        {0, 0, 19, 0},  // ".123...", beyond the fast path's 16 digits
-        {0, 22, 6, 0},  // long integers
-        {1, 9, 9, 30},  // exponents around the fast path's limit of 22
-        {2, 3, 12, 99}, // far exponents
-    };
+    // At most: leading zeros, digits, fraction digits, exponent. The fast
+    // path takes 16 digits and exponents up to 22.
+    const int forms[][4] = {{0, 7, 3, 0},  {3, 4, 4, 0},  {0, 0, 19, 0},
+                            {0, 22, 6, 0}, {1, 9, 9, 30}, {2, 3, 12, 99}};
     std::mt19937 random(20);
     const auto upTo = [&](int n) { return std::uniform_int_distribution<int>(0, n)(random); };
+    std::string text;
+    const auto digits = [&](int n) {
+        for (; n > 0; --n)
+            text += static_cast<char>('0' + upTo(9));
+    };
     for (const auto& f : forms) {
-        SCOPED_TRACE(::testing::Message() << "digits " << f.digits << ", exponent " << f.exponent);
         for (int i = 0; i < 1000; ++i) {
-            std::string text;
+            text.clear();
             if (const int sign = upTo(2)) text += sign == 1 ? '-' : '+';
-            text.append(static_cast<std::size_t>(upTo(f.zeros)), '0');
             const std::size_t before = text.size();
-            for (int d = upTo(f.digits); d > 0; --d)
-                text += static_cast<char>('0' + upTo(9));
+            text.append(static_cast<std::size_t>(upTo(f[0])), '0');
+            digits(upTo(f[1]));
             const bool integer = text.size() > before;
-            if (upTo(1) || !integer) {
+            if (!integer || upTo(1)) {
                 text += '.';
-                for (int d = upTo(f.fraction) + (integer ? 0 : 1); d > 0; --d)
-                    text += static_cast<char>('0' + upTo(9));
+                digits(upTo(f[2]) + !integer);
             }
-            if (f.exponent && upTo(1)) {
-                text += "eE"[upTo(1)];
-                if (upTo(1)) text += '-';
-                text += std::to_string(upTo(f.exponent));
+            if (f[3] && upTo(1)) {
+                text += upTo(1) ? "e" : "E-";
+                text += std::to_string(upTo(f[3]));
             }
             const bool sign = text[0] == '-' || text[0] == '+';
+            const char* end = text.data() + text.size();
             double expected = 0, got = 0;
-            const auto [ptr, ec] =
-                std::from_chars(text.data() + sign, text.data() + text.size(), expected);
-            ASSERT_TRUE(ec == std::errc() && ptr == text.data() + text.size()) << text;
+            const auto [ptr, ec] = std::from_chars(text.data() + sign, end, expected);
+            ASSERT_TRUE(ec == std::errc() && ptr == end) << text;
             if (text[0] == '-') expected = -expected;
-            ASSERT_EQ(scanNumber(text.data(), text.data() + text.size(), got),
-                      text.data() + text.size())
-                << text;
+            ASSERT_EQ(scanNumber(text.data(), end, got), end) << text;
             EXPECT_EQ(std::bit_cast<std::uint64_t>(got), std::bit_cast<std::uint64_t>(expected))
                 << text;
         }
