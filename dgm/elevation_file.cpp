@@ -33,8 +33,7 @@ bool startsWithAsciiKey(std::string_view head) {
         ++i;
     std::string word;
     for (; i < head.size() && word.size() < 16; ++i) {
-        char c = head[i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        const char c = asciiLower(head[i]);
         if (!((c >= 'a' && c <= 'z') || c == '_')) break;
         word += c;
     }
