@@ -13,6 +13,7 @@
 // a corner given moves the points by half a cell.
 #include "common/message.h"
 #include "common/numeric.h"
+#include "common/paths.h"
 #include "dgm/elevation_readers.h"
 #include "dgm/reader_support.h"
 
@@ -20,23 +21,13 @@
 
 namespace {
 
-bool sameKey(std::string_view word, std::string_view key) {
-    if (word.size() != key.size()) return false;
-    for (std::size_t i = 0; i < word.size(); ++i) {
-        char c = word[i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (c != key[i]) return false;
-    }
-    return true;
-}
-
 struct AsciiHeader {
     double columns = 0, rows = 0;
     double x = NAN, y = NAN;
     bool xCorner = false, yCorner = false;
     double cellX = 0, cellY = 0;
     bool hasNoData = false;
-    double NoData = 0;
+    double noData = 0;
 };
 
 // Takes one header line; false when it is no header line (then the values
@@ -55,25 +46,25 @@ bool headerLine(std::string_view line, AsciiHeader& h, bool& bad) {
     double v = 0;
     p = scanNumber(skipSeparators(p, end), end, v);
     if (!p || skipSeparators(p, end) != end) return !(bad = true);
-    if (sameKey(key, "ncols")) {
+    if (sameIgnoringCase(key, "ncols")) {
         h.columns = v;
-    } else if (sameKey(key, "nrows")) {
+    } else if (sameIgnoringCase(key, "nrows")) {
         h.rows = v;
-    } else if (sameKey(key, "xllcorner") || sameKey(key, "xllcenter")) {
+    } else if (sameIgnoringCase(key, "xllcorner") || sameIgnoringCase(key, "xllcenter")) {
         h.x = v;
-        h.xCorner = sameKey(key, "xllcorner");
-    } else if (sameKey(key, "yllcorner") || sameKey(key, "yllcenter")) {
+        h.xCorner = sameIgnoringCase(key, "xllcorner");
+    } else if (sameIgnoringCase(key, "yllcorner") || sameIgnoringCase(key, "yllcenter")) {
         h.y = v;
-        h.yCorner = sameKey(key, "yllcorner");
-    } else if (sameKey(key, "cellsize")) {
+        h.yCorner = sameIgnoringCase(key, "yllcorner");
+    } else if (sameIgnoringCase(key, "cellsize")) {
         h.cellX = h.cellY = v;
-    } else if (sameKey(key, "dx")) {
+    } else if (sameIgnoringCase(key, "dx")) {
         h.cellX = v;
-    } else if (sameKey(key, "dy")) {
+    } else if (sameIgnoringCase(key, "dy")) {
         h.cellY = v;
-    } else if (sameKey(key, "nodata_value")) {
+    } else if (sameIgnoringCase(key, "nodata_value")) {
         h.hasNoData = true;
-        h.NoData = v;
+        h.noData = v;
     } else {
         bad = true;
         return false;
@@ -133,7 +124,7 @@ bool readAsciiGrid(const std::string& path, const ByteSource& source, ElevationG
                 return false;
             }
             // Any other value as it is: readElevationFile judges it.
-            if (h.hasNoData && v == h.NoData) {
+            if (h.hasNoData && v == h.noData) {
                 g.heights[n++] = ElevationGrid::NoData;
                 ++g.noData.declared;
             } else {

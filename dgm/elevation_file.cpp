@@ -5,6 +5,7 @@
 // (an ".hgt" of the wrong size goes to the SRTM reader, which says so).
 #include "common/message.h"
 #include "common/numeric.h"
+#include "common/paths.h"
 #include "dgm/elevation_grid.h"
 #include "dgm/elevation_readers.h"
 #include "dgm/reader_support.h"
@@ -33,8 +34,7 @@ bool startsWithAsciiKey(std::string_view head) {
         ++i;
     std::string word;
     for (; i < head.size() && word.size() < 16; ++i) {
-        char c = head[i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        const char c = asciiLower(head[i]);
         if (!((c >= 'a' && c <= 'z') || c == '_')) break;
         word += c;
     }
@@ -54,13 +54,14 @@ Kind kindOf(const std::string& path, std::string_view head, std::uint64_t size) 
     if (looksLikeTiff(head)) return Kind::Tiff;
     if (startsWithAsciiKey(head)) return Kind::Ascii;
     int lat = 0, lon = 0;
-    const std::string ext = lowerExtension(path);
-    if (srtmSide(size) != 0 && (ext == "hgt" || srtmCorner(path, lat, lon))) return Kind::Srtm;
+    // The extension of the name, not a dot in a folder's name.
+    const std::string ext = lowerExtension(splitPath(path).name);
+    if (srtmSide(size) != 0 && (ext == ".hgt" || srtmCorner(path, lat, lon))) return Kind::Srtm;
     // A ".tif" without the TIFF mark or an ".asc" without its keys is no
     // such file, whatever its name; an SRTM tile has no mark but its size.
-    if (ext == "hgt") return Kind::Srtm;
+    if (ext == ".hgt") return Kind::Srtm;
     // A text is taken for points only when it starts like them.
-    if ((ext == "xyz" || ext == "txt" || ext == "csv" || isText(head)) && looksLikePoints(head))
+    if ((ext == ".xyz" || ext == ".txt" || ext == ".csv" || isText(head)) && looksLikePoints(head))
         return Kind::Xyz;
     return Kind::Unknown;
 }

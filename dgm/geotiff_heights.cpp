@@ -96,11 +96,11 @@ bool readGeoTiffHeights(const std::string& path, const ByteSource& source, Eleva
     // The no-data text is compared as the samples are stored: a float band
     // holds the single-precision value of the text (-9999.9 is stored as
     // -9999.900390625, never equal to the double -9999.9).
-    const double NoData = format == 3 && bits == 32 ? toSingle(t.NoData) : t.NoData;
-    const bool noDataIsNan = t.hasNoData && std::isnan(t.NoData);
+    const double noData = format == 3 && bits == 32 ? toSingle(t.noData) : t.noData;
+    const bool noDataIsNan = t.hasNoData && std::isnan(t.noData);
     for (std::size_t i = 0; i < g.heights.size(); ++i) {
         const double v = convert(pixels.data(), i);
-        if (t.hasNoData && (v == NoData || (noDataIsNan && std::isnan(v)))) {
+        if (t.hasNoData && (v == noData || (noDataIsNan && std::isnan(v)))) {
             g.heights[i] = ElevationGrid::NoData;
             ++g.noData.declared;
         } else {

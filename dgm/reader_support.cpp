@@ -62,16 +62,6 @@ bool jpegTablesFit(std::span<const std::uint8_t> b) {
     return true;
 }
 
-std::string lowerExtension(const std::string& path) {
-    const std::string name = splitPath(path).name;
-    const std::size_t dot = name.rfind('.');
-    if (dot == std::string::npos) return {};
-    std::string ext = name.substr(dot + 1);
-    for (char& c : ext)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return ext;
-}
-
 bool TextLines::next(std::string_view& line) {
     const bool first = lineNumber_ == 0;
     if (!nextLine(line)) return false;
@@ -143,10 +133,11 @@ const char* scanNumberSlowly(const char* first, const char* last, bool negative,
 }
 
 void readProjectionBeside(const std::string& path, bool& geographic, int& epsg) {
-    const std::size_t dot = path.size() - lowerExtension(path).size();
-    if (dot == 0 || dot > path.size() || path[dot - 1] != '.') return;
+    // The extension of the name, not a dot in a folder's name.
+    const std::size_t ext = extensionOf(splitPath(path).name).value_or("").size();
+    if (ext == 0) return;
     std::vector<std::uint8_t> bytes;
-    const std::string base = path.substr(0, dot);
+    const std::string base = path.substr(0, path.size() - ext + 1); // with the dot
     // A description is a few hundred bytes; anything large is something else.
     if (readWholeFile(base + "prj", bytes, 65536) != InputProblem::None &&
         readWholeFile(base + "PRJ", bytes, 65536) != InputProblem::None)

@@ -42,10 +42,6 @@ inline constexpr const char* FileTooLarge = "%s ist zu gross!\n";
 // for a stream that is no JPEG (no SOI) or whose segments run past its end.
 bool jpegTablesFit(std::span<const std::uint8_t> jpeg);
 
-// The file name's extension after its last dot, in lower case ("" if none;
-// a dot in a folder's name is no extension).
-std::string lowerExtension(const std::string& path);
-
 // Hands out the lines of a text source one by one, read in big chunks; a line
 // is valid until the next call. "\r\n" ends a line as "\n" does (the "\r"
 // stays in the line: the parsers skip it as a blank); so does a "\r" alone
@@ -60,8 +56,8 @@ class TextLines {
     // False at the end of the file, or when a line is longer than
     // MaxLineBytes (then tooLong() is set).
     bool next(std::string_view& line);
-    std::size_t lineNumber() const { return lineNumber_; }
-    // The same for a message (the C library of Windows knows no "%zu").
+    // The number of the line handed out last, for a message (as unsigned:
+    // the C library of Windows knows no "%zu").
     unsigned lineForMessage() const {
         return static_cast<unsigned>(std::min<std::size_t>(lineNumber_, UINT32_MAX));
     }

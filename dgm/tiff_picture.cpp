@@ -3,6 +3,7 @@
 #include "dgm/tiff_picture.h"
 
 #include "common/message.h"
+#include "common/paths.h"
 #include "dgm/reader_support.h"
 #include "dgm/tiff_structure.h"
 
@@ -70,8 +71,8 @@ InputRole roleOf(const std::string& name, const ByteSource& source) {
     }
     if (text.starts_with("\x89PNG") || text.starts_with("\xFF\xD8\xFF") || text.starts_with("BM"))
         return InputRole::Picture;
-    const std::string ext = lowerExtension(name);
-    const bool pictureName = ext == "png" || ext == "jpg" || ext == "jpeg" || ext == "bmp";
+    const std::string ext = lowerExtension(splitPath(name).name);
+    const bool pictureName = ext == ".png" || ext == ".jpg" || ext == ".jpeg" || ext == ".bmp";
     return pictureName ? InputRole::Picture : InputRole::Heights;
 }
 

@@ -5,6 +5,7 @@
 #include "common/file_messages.h"
 #include "common/message.h"
 #include "common/numeric.h"
+#include "common/paths.h"
 #include "dgm/reader_support.h"
 
 #include <algorithm>
@@ -276,8 +277,8 @@ bool reportCompression(const std::string& path, unsigned code) {
 } // namespace
 
 std::string tiffRecipe(TiffFix fix, const std::string& path) {
-    const std::size_t dot = path.size() - lowerExtension(path).size();
-    const std::string stem = dot < path.size() && dot > 0 ? path.substr(0, dot - 1) : path;
+    const std::string stem =
+        path.substr(0, path.size() - lowerExtension(splitPath(path).name).size());
     const std::string files = commandWord(path) + " " + commandWord(stem + "_neu.tif");
     switch (fix) {
     case TiffFix::Recompress:
@@ -473,13 +474,13 @@ bool parseTiff(const std::string& path, const ByteSource& file, TiffImage& image
                     text.data() + text.size() &&
                 !text.empty()) {
                 t.hasNoData = true;
-                t.NoData = nd;
+                t.noData = nd;
             }
             // GDAL writes a NaN no-data value as "nan" (or "-nan"): the
             // band's NaN samples are then declared holes.
             if (ok && (text == "nan" || text == "-nan" || text == "NaN" || text == "-NaN")) {
                 t.hasNoData = true;
-                t.NoData = NAN;
+                t.noData = NAN;
             }
             break;
         }

@@ -66,7 +66,7 @@ struct TiffImage {
     std::vector<double> transformation; // 34264: 4 × 4 raster-to-model matrix
     std::vector<std::uint16_t> geoKeys; // 34735: the GeoKey directory
     bool hasNoData = false;             // 42113: GDAL's no-data value (text)
-    double NoData = 0;                  // NaN when the text is "nan"
+    double noData = 0;                  // NaN when the text is "nan"
 };
 
 // True when the bytes start like a TIFF or BigTIFF file.

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <string_view>
+#include <vector>
 
 namespace {
 
@@ -57,13 +58,17 @@ std::string entryProblem(const SettingsFile& s) {
     return {};
 }
 
-// set, find, remove, hasSection and renameSection on a copy of the store.
-std::string operationProblem(const SettingsFile& read) {
-    SettingsFile s = read;
+// set, find, remove, hasSection and renameSection on the store read, which
+// they change: the names tried are copied first. Of the entries behind those
+// tried, two stay for insert and erase to move; the others would take no
+// part but be moved each time.
+std::string operationProblem(SettingsFile& s) {
     std::string section = "Terrain1";
-    const std::size_t tried = std::min(read.entries.size(), EntriesTried);
-    for (std::size_t i = 0; i < tried; ++i) {
-        const SettingsEntry& e = read.entries[i];
+    const std::size_t tried = std::min(s.entries.size(), EntriesTried);
+    std::vector<SettingsEntry> names(s.entries.begin(),
+                                     s.entries.begin() + static_cast<std::ptrdiff_t>(tried));
+    if (s.entries.size() > tried + 2) s.entries.resize(tried + 2);
+    for (const SettingsEntry& e : names) {
         if (e.isSection()) {
             section = e.name;
             if (!s.hasSection(e.name)) return "hasSection misses a section that was read";
@@ -112,8 +117,7 @@ std::string checkSettingsInput(const std::uint8_t* data, std::size_t size) {
     if (!text && (!read.entries.empty() || read.byteOrderMark))
         return "a refused file left entries";
 
-    std::string problem = entryProblem(read);
-    if (problem.empty()) problem = operationProblem(read);
+    const std::string problem = entryProblem(read);
     if (!problem.empty()) return problem;
 
     // What write puts into a file reads back to the same entries.
@@ -123,5 +127,5 @@ std::string checkSettingsInput(const std::uint8_t* data, std::size_t size) {
         if (!sameEntries(read, back) || back.byteOrderMark != read.byteOrderMark)
             return "the written store reads back differently";
     }
-    return {};
+    return operationProblem(read);
 }

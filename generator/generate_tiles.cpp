@@ -195,17 +195,8 @@ std::optional<RunPlan> planRun(const TerrainValues& terrain, bool withLayout) {
     plan.heights = openHeightSource(terrain);
     if (!plan.heights) return std::nullopt;
     const HeightSource& heights = *plan.heights;
-    if (extensionOf(*colourFile) != ".bmp") {
-        report("Falscher Dateityp fuer farbe: %s!\n", colourFile->c_str());
-        return std::nullopt;
-    }
-
-    plan.colours = std::make_unique<ColourBitmap>(*colourFile, heights.pixelSize);
-    const ColourBitmap& colours = *plan.colours;
-    if (colours.width != heights.gridWidth || colours.height != heights.gridHeight) {
-        report("Groessen stimmen nicht überein!\n");
-        return std::nullopt;
-    }
+    plan.colours = openColourBitmap(*colourFile, heights);
+    if (!plan.colours) return std::nullopt;
 
     // An empty "Name" would put the models into the root folder.
     const std::optional<std::string>& name = terrain.name;
@@ -220,7 +211,7 @@ std::optional<RunPlan> planRun(const TerrainValues& terrain, bool withLayout) {
     plan.name = *name;
 
     // A file that could not be read has been reported by its reader.
-    if (heights.gridWidth == 0 || colours.width == 0) return std::nullopt;
+    if (heights.gridWidth == 0) return std::nullopt;
 
     // Everything below would divide by zero, loop without end or write
     // models and layouts that the host cannot read: stop before any file.

@@ -125,12 +125,24 @@ WriteOutcome mayWrite(const std::string& path, const struct stat& st) {
     return WriteOutcome::Written;
 }
 
-// The target of a replacement with its links followed, and whether the user
-// may replace it (without looking at its folder).
-WriteOutcome examineTarget(std::string& real, struct stat& old, bool& exists) {
-    WriteOutcome outcome = followLinks(real, old, exists);
-    if (outcome == WriteOutcome::Written && exists) outcome = mayWrite(real, old);
-    return outcome;
+// A replacement's target as stage and checkReplaceable take it.
+struct Target {
+    std::string real; // with its links followed
+    std::string folder, name;
+    struct stat old {};
+    bool exists = false;
+};
+
+// Follows the target's links, splits it and says whether the user may
+// replace it (without looking at its folder); CannotOpen also when the path
+// names no file.
+WriteOutcome examineTarget(const std::string& path, Target& t) {
+    t.real = path;
+    WriteOutcome outcome = followLinks(t.real, t.old, t.exists);
+    if (outcome == WriteOutcome::Written && t.exists) outcome = mayWrite(t.real, t.old);
+    if (outcome != WriteOutcome::Written) return outcome;
+    sys::splitPath(t.real, t.folder, t.name);
+    return t.name.empty() ? WriteOutcome::CannotOpen : WriteOutcome::Written;
 }
 
 // Whether a new file in the folder can be given the old file's owner and
@@ -203,15 +215,9 @@ WriteOutcome stage(const std::string& target, const Contents& contents, StagedFi
     // final mode (the umask applies, as it would to any new file), the
     // writes, close and, at the commit, the rename: the generator makes
     // thousands of them.
-    std::string real = target;
-    struct stat old;
-    bool exists = false;
-    if (WriteOutcome o = examineTarget(real, old, exists); o != WriteOutcome::Written) return o;
-
-    std::string folder, name;
-    splitPath(real, folder, name);
-    if (name.empty()) return WriteOutcome::CannotOpen;
-    removeLeftovers(folder, name, MaxName);
+    Target t;
+    if (WriteOutcome o = examineTarget(target, t); o != WriteOutcome::Written) return o;
+    removeLeftovers(t.folder, t.name, MaxName);
     installCleanupHandlers();
     const int slot = takeCleanupSlot();
     if (slot < 0) return WriteOutcome::CannotOpen;
@@ -221,7 +227,7 @@ WriteOutcome stage(const std::string& target, const Contents& contents, StagedFi
     int error = 0;
     for (int tries = 0; fd < 0 && tries < 100 && contents.fault != WriteFault::CannotCreate;
          ++tries) {
-        temp = folder + temporaryName(name, MaxName);
+        temp = t.folder + temporaryName(t.name, MaxName);
         armCleanup(slot, temp);
         fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0666);
         error = errno;
@@ -232,7 +238,7 @@ WriteOutcome stage(const std::string& target, const Contents& contents, StagedFi
         return error == EEXIST ? WriteOutcome::CannotOpen : outcomeOf(error);
     }
 
-    WriteOutcome outcome = exists ? keepOwnerAndMode(fd, old) : WriteOutcome::Written;
+    WriteOutcome outcome = t.exists ? keepOwnerAndMode(fd, t.old) : WriteOutcome::Written;
     if (outcome == WriteOutcome::Written) {
         const bool written = writeAll(contents, [fd](const char* p, std::size_t n) {
             ssize_t got;
@@ -253,9 +259,9 @@ WriteOutcome stage(const std::string& target, const Contents& contents, StagedFi
         releaseCleanupSlot(slot);
         return outcome;
     }
-    state.real = std::move(real);
+    state.real = std::move(t.real);
     state.temp = std::move(temp);
-    state.existed = exists;
+    state.existed = t.exists;
     state.slot = slot;
     return WriteOutcome::Written;
 }
@@ -276,21 +282,16 @@ WriteOutcome commit(const StagedFile::State& state) {
 }
 
 WriteOutcome checkReplaceable(const std::string& target) {
-    std::string real = target;
-    struct stat old;
-    bool exists = false;
-    if (WriteOutcome o = examineTarget(real, old, exists); o != WriteOutcome::Written) return o;
-    std::string folder, name;
-    splitPath(real, folder, name);
-    if (name.empty()) return WriteOutcome::CannotOpen;
+    Target t;
+    if (WriteOutcome o = examineTarget(target, t); o != WriteOutcome::Written) return o;
     // The folder must take a new file: the temporary one.
-    const char* dir = folder.empty() ? "." : folder.c_str();
+    const char* dir = t.folder.empty() ? "." : t.folder.c_str();
     struct stat st;
     if (stat(dir, &st) != 0) return outcomeOf(errno);
     if (!S_ISDIR(st.st_mode)) return WriteOutcome::NoFolder;
     if (faccessat(AT_FDCWD, dir, W_OK | X_OK, AT_EACCESS) != 0)
         return errno == EROFS ? WriteOutcome::ReadOnly : WriteOutcome::NoPermission;
-    if (exists && !ownerCanBeKept(old, st)) return WriteOutcome::OwnerNotKept;
+    if (t.exists && !ownerCanBeKept(t.old, st)) return WriteOutcome::OwnerNotKept;
     return WriteOutcome::Written;
 }
 

@@ -87,6 +87,20 @@ WriteOutcome examineTarget(const std::string& path, std::string& target, DWORD& 
     return WriteOutcome::Written;
 }
 
+// A replacement's target as stage and checkReplaceable take it.
+struct Target {
+    std::string full; // the full path
+    std::string folder, name;
+    DWORD attr = INVALID_FILE_ATTRIBUTES;
+};
+
+// examineTarget, then the split; CannotOpen also when the path names no file.
+WriteOutcome examineAndSplit(const std::string& path, Target& t) {
+    if (WriteOutcome o = examineTarget(path, t.full, t.attr); o != WriteOutcome::Written) return o;
+    sys::splitPath(t.full, t.folder, t.name);
+    return t.name.empty() ? WriteOutcome::CannotOpen : WriteOutcome::Written;
+}
+
 } // namespace
 
 namespace sys {
@@ -117,14 +131,9 @@ void removeFile(const std::string& path) {
 }
 
 WriteOutcome stage(const std::string& path, const Contents& contents, StagedFile::State& state) {
-    std::string target;
-    DWORD attr = INVALID_FILE_ATTRIBUTES;
-    if (WriteOutcome o = examineTarget(path, target, attr); o != WriteOutcome::Written) return o;
-
-    std::string folder, name;
-    splitPath(target, folder, name);
-    if (name.empty()) return WriteOutcome::CannotOpen;
-    removeLeftovers(folder, name, MaxName);
+    Target t;
+    if (WriteOutcome o = examineAndSplit(path, t); o != WriteOutcome::Written) return o;
+    removeLeftovers(t.folder, t.name, MaxName);
     installCleanupHandler();
     const int slot = takeCleanupSlot();
     if (slot < 0) return WriteOutcome::CannotOpen;
@@ -135,7 +144,7 @@ WriteOutcome stage(const std::string& path, const Contents& contents, StagedFile
     for (int tries = 0;
          h == INVALID_HANDLE_VALUE && tries < 100 && contents.fault != WriteFault::CannotCreate;
          ++tries) {
-        temp = folder + temporaryName(name, MaxName);
+        temp = t.folder + temporaryName(t.name, MaxName);
         armCleanup(slot, temp);
         h = CreateFileA(temp.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                         CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -163,10 +172,10 @@ WriteOutcome stage(const std::string& path, const Contents& contents, StagedFile
         releaseCleanupSlot(slot);
         return WriteOutcome::WriteFailed;
     }
-    state.real = std::move(target);
+    state.real = std::move(t.full);
     state.temp = std::move(temp);
-    state.existed = attr != INVALID_FILE_ATTRIBUTES;
-    state.attributes = attr;
+    state.existed = t.attr != INVALID_FILE_ATTRIBUTES;
+    state.attributes = t.attr;
     state.slot = slot;
     return WriteOutcome::Written;
 }
@@ -195,12 +204,8 @@ WriteOutcome commit(const StagedFile::State& state) {
 }
 
 WriteOutcome checkReplaceable(const std::string& path) {
-    std::string target;
-    DWORD attr = INVALID_FILE_ATTRIBUTES;
-    if (WriteOutcome o = examineTarget(path, target, attr); o != WriteOutcome::Written) return o;
-    std::string folder, name;
-    splitPath(target, folder, name);
-    if (name.empty()) return WriteOutcome::CannotOpen;
+    Target t;
+    if (WriteOutcome o = examineAndSplit(path, t); o != WriteOutcome::Written) return o;
     // Whether the folder takes a new file is for its rights to say, which
     // only the creation of one tells: an empty temporary file that goes when
     // it is closed, or when the program ends.
@@ -208,7 +213,7 @@ WriteOutcome checkReplaceable(const std::string& path) {
     DWORD error = ERROR_FILE_EXISTS;
     for (int tries = 0; probe == INVALID_HANDLE_VALUE && error == ERROR_FILE_EXISTS && tries < 100;
          ++tries) {
-        probe = CreateFileA((folder + temporaryName(name, MaxName)).c_str(), GENERIC_WRITE,
+        probe = CreateFileA((t.folder + temporaryName(t.name, MaxName)).c_str(), GENERIC_WRITE,
                             FILE_SHARE_DELETE, nullptr, CREATE_NEW,
                             FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
         error = GetLastError();

@@ -24,3 +24,18 @@ std::unique_ptr<HeightSource> openHeightSource(const TerrainValues& settings) {
     report("Falscher Dateityp fuer Hoehe: %s!\n", heightFile.c_str());
     return nullptr;
 }
+
+std::unique_ptr<ColourBitmap> openColourBitmap(const std::string& path,
+                                               const HeightSource& heights) {
+    if (extensionOf(path) != ".bmp") {
+        report("Falscher Dateityp fuer farbe: %s!\n", path.c_str());
+        return nullptr;
+    }
+    auto colours = std::make_unique<ColourBitmap>(path, heights.pixelSize);
+    if (colours->width == 0) return nullptr;
+    if (colours->width != heights.gridWidth || colours->height != heights.gridHeight) {
+        report("Groessen stimmen nicht überein!\n");
+        return nullptr;
+    }
+    return colours;
+}

@@ -5,6 +5,7 @@
 #include "common/message.h"
 #include "platform/platform.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 
@@ -14,6 +15,43 @@ constexpr std::string_view ByteOrderMark = "\xEF\xBB\xBF";
 
 bool isTrailingBlank(char c) {
     return c == ' ' || c == '\t';
+}
+
+// Where the lines of a text end: next(pos) is the first CR or LF at or after
+// pos, or the text's size. The next of each kind is remembered, so that a
+// file with only one kind of line end is searched once for the other and
+// not once per line.
+class LineEnds {
+  public:
+    explicit LineEnds(std::string_view text)
+        : text_(text), cr_(find('\r', 0)), lf_(find('\n', 0)) {}
+    std::size_t next(std::size_t pos) {
+        if (cr_ < pos) cr_ = find('\r', pos);
+        if (lf_ < pos) lf_ = find('\n', pos);
+        return cr_ < lf_ ? cr_ : lf_;
+    }
+
+  private:
+    std::size_t find(char c, std::size_t pos) const {
+        return std::min(text_.find(c, pos), text_.size());
+    }
+    std::string_view text_;
+    std::size_t cr_, lf_;
+};
+
+std::size_t countOf(std::string_view text, char c) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(c); at != std::string_view::npos; at = text.find(c, at + 1))
+        ++n;
+    return n;
+}
+
+// At most as many entries as there are lines holding a "=" or "[": the
+// vector is sized once, not regrown and moved entry by entry.
+std::size_t mostEntries(std::string_view text) {
+    const std::size_t lines = countOf(text, '\n') + countOf(text, '\r') + 1;
+    const std::size_t marks = countOf(text, '=') + countOf(text, '[');
+    return std::min(lines, marks);
 }
 
 } // namespace
@@ -62,21 +100,21 @@ SettingsFile::ReadResult SettingsFile::read(std::string_view name, const ByteSou
 
 bool SettingsFile::parse(std::string_view text) {
     if (text.find('\0') != std::string_view::npos) return false;
-    if (text.substr(0, ByteOrderMark.size()) == ByteOrderMark) {
+    if (text.starts_with(ByteOrderMark)) {
         text.remove_prefix(ByteOrderMark.size());
         if (entries.empty()) byteOrderMark = true;
     }
+    entries.reserve(entries.size() + mostEntries(text));
+    LineEnds ends(text);
     std::size_t pos = 0;
     while (pos < text.size()) {
         // One line: up to CR LF, LF or a lone CR.
-        std::size_t end = text.find_first_of("\r\n", pos);
-        if (end == std::string_view::npos) end = text.size();
-        std::string line(text.substr(pos, end - pos));
+        const std::size_t end = ends.next(pos);
+        std::string_view line = text.substr(pos, end - pos);
         pos = end;
-        if (text.substr(pos, 2) == "\r\n") ++pos;
-        if (pos < text.size()) ++pos;
+        if (pos < text.size()) pos += text.substr(pos, 2) == "\r\n" ? 2 : 1;
         while (!line.empty() && isTrailingBlank(line.back()))
-            line.pop_back();
+            line.remove_suffix(1);
         // Continuation of a value that ends in a backslash.
         if (!entries.empty() && !entries.back().isSection()) {
             std::string& value = *entries.back().value;
@@ -88,14 +126,12 @@ bool SettingsFile::parse(std::string_view text) {
         }
         if (line.empty()) continue;
         if (line[0] == '[') {
-            std::size_t close = line.find(']');
-            if (close != std::string::npos)
-                add(std::string_view(line).substr(1, close - 1), std::nullopt);
+            const std::size_t close = line.find(']');
+            if (close != std::string_view::npos) add(line.substr(1, close - 1), std::nullopt);
             continue;
         }
-        std::size_t eq = line.find('=');
-        if (eq != std::string::npos)
-            add(std::string_view(line).substr(0, eq), std::string_view(line).substr(eq + 1));
+        const std::size_t eq = line.find('=');
+        if (eq != std::string_view::npos) add(line.substr(0, eq), line.substr(eq + 1));
     }
     return true;
 }
@@ -194,10 +230,9 @@ int SettingsFile::renameSection(std::string_view oldName, std::string_view newNa
 }
 
 void SettingsFile::add(std::string_view name, std::optional<std::string_view> value) {
-    SettingsEntry e;
-    e.name = std::string(name);
-    if (value) e.value = std::string(*value);
-    entries.push_back(std::move(e));
+    SettingsEntry& e = entries.emplace_back();
+    e.name.assign(name);
+    if (value) e.value.emplace(*value);
 }
 
 void SettingsFile::clear() {

@@ -4,7 +4,7 @@
 #include "common/paths.h"
 #include "layout/layout.h"
 #include "platform/platform.h"
-#include "raster/colour_source.h"
+#include "raster/height_file.h"
 #include "raster/layout_pair.h"
 #include "vorschau/preview.h"
 
@@ -89,16 +89,8 @@ int vorschauMain(int argc, char** argv, std::int32_t longSide) {
     // on a colour ramp. One that is named must be what the generator takes.
     std::unique_ptr<ColourBitmap> colours;
     if (const std::optional<std::string>& colourFile = terrain.colourFile) {
-        if (extensionOf(*colourFile) != ".bmp") {
-            report("Falscher Dateityp fuer farbe: %s!\n", colourFile->c_str());
-            return 1;
-        }
-        colours = std::make_unique<ColourBitmap>(*colourFile, heights.pixelSize);
-        if (colours->width == 0) return 1;
-        if (colours->width != heights.gridWidth || colours->height != heights.gridHeight) {
-            report("Groessen stimmen nicht überein!\n");
-            return 1;
-        }
+        colours = openColourBitmap(*colourFile, heights);
+        if (!colours) return 1;
     }
 
     // The tiles as the generator cuts them; settings it would refuse are

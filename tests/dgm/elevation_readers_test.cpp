@@ -8,12 +8,15 @@
 #include "tests/raster/raster_test_files.h"
 #include "tests/support/test_support.h"
 
+#include <bit>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <optional>
+#include <random>
 #include <sstream>
 
 #ifndef _WIN32
@@ -466,7 +469,7 @@ TEST(TextLines, EveryLineEnd) {
         for (std::string_view line; lines.next(line);)
             got.emplace_back(line);
         EXPECT_EQ(got, c.lines);
-        EXPECT_EQ(lines.lineNumber(), c.lines.size());
+        EXPECT_EQ(lines.lineForMessage(), c.lines.size());
         EXPECT_EQ(lines.consumed(), c.text.size());
     }
 }
@@ -605,4 +608,47 @@ TEST(ElevationRead, BigTiffBeyondFourGigabytes) {
     ASSERT_TRUE(readElevationFile(path, g));
     expectShape(g, {2, 2, 500005, 5600015, 10, 10}, 0);
     expectHeights(g, "1 2 3 4");
+}
+
+// Generated numbers of every form read bit for bit as std::from_chars reads
+// them (which takes no "+"; the sign is applied to its result).
+TEST(ElevationRead, NumbersAsFromCharsReadsThem) {
+    // At most: leading zeros, digits, fraction digits, exponent. The fast
+    // path takes 16 digits and exponents up to 22.
+    const int forms[][4] = {{0, 7, 3, 0},  {3, 4, 4, 0},  {0, 0, 19, 0},
+                            {0, 22, 6, 0}, {1, 9, 9, 30}, {2, 3, 12, 99}};
+    std::mt19937 random(20);
+    const auto upTo = [&](int n) { return std::uniform_int_distribution<int>(0, n)(random); };
+    std::string text;
+    const auto digits = [&](int n) {
+        for (; n > 0; --n)
+            text += static_cast<char>('0' + upTo(9));
+    };
+    for (const auto& f : forms) {
+        for (int i = 0; i < 1000; ++i) {
+            text.clear();
+            if (const int sign = upTo(2)) text += sign == 1 ? '-' : '+';
+            const std::size_t before = text.size();
+            text.append(static_cast<std::size_t>(upTo(f[0])), '0');
+            digits(upTo(f[1]));
+            const bool integer = text.size() > before;
+            if (!integer || upTo(1)) {
+                text += '.';
+                digits(upTo(f[2]) + !integer);
+            }
+            if (f[3] && upTo(1)) {
+                text += upTo(1) ? "e" : "E-";
+                text += std::to_string(upTo(f[3]));
+            }
+            const bool sign = text[0] == '-' || text[0] == '+';
+            const char* end = text.data() + text.size();
+            double expected = 0, got = 0;
+            const auto [ptr, ec] = std::from_chars(text.data() + sign, end, expected);
+            ASSERT_TRUE(ec == std::errc() && ptr == end) << text;
+            if (text[0] == '-') expected = -expected;
+            ASSERT_EQ(scanNumber(text.data(), end, got), end) << text;
+            EXPECT_EQ(std::bit_cast<std::uint64_t>(got), std::bit_cast<std::uint64_t>(expected))
+                << text;
+        }
+    }
 }

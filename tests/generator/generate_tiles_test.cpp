@@ -114,6 +114,9 @@ TEST_F(Generator, EveryCheckInItsOrder) {
          "Falscher Dateityp fuer farbe: farbe.png!\n"},
         {"[Terrain1]\nHoehe=hoehe.bmp\nFarbe=klein.bmp\nPixelgroesse=10\nName=B\n",
          "Groessen stimmen nicht überein!\n"},
+        // A colour bitmap that cannot be read is no bitmap of another size.
+        {"[Terrain1]\nHoehe=hoehe.bmp\nFarbe=fehlt.bmp\nPixelgroesse=10\nName=B\n",
+         "Can't open fehlt.bmp!\n"},
         {"", "[Terrain1]:Name muss gesetzt sein!\n"},
         {"Name=\n", "[Terrain1]:Name muss gesetzt sein!\n"},
         {"Name=..\\B\n", "[Terrain1]:Name muss ein einfacher Ordnername sein: ..\\B!\n"},
