@@ -221,13 +221,14 @@ PY
     done
 } > "$out/gdal_grids.csv"
 
-{
-    echo "file,width,height,west,north,step_x,step_y,rgb"
-    for f in pic_rgb pic_rgb_lzw_p2_tiled pic_rgb_planes_msb pic_rgba_deflate pic_grey pic_palette; do
-        gdalinfo -json "$out/$f.tif" > "$work/info.json"
-        gdal_translate -q -of ENVI -co INTERLEAVE=BSQ -expand rgb "$out/$f.tif" "$work/px.raw" 2>/dev/null ||
-            gdal_translate -q -of ENVI -co INTERLEAVE=BSQ "$out/$f.tif" "$work/px.raw"
-        "$PYTHON" - "$work/info.json" "$work/px.raw" "$f.tif" <<'PY'
+# One row of a picture's CSV: its size and placement as GDAL reads them and
+# every pixel as GDAL decodes it (palettes expanded), "rrggbb" a pixel.
+picture_row() {
+    local f=$1
+    gdalinfo -json "$out/$f.tif" > "$work/info.json"
+    gdal_translate -q -of ENVI -co INTERLEAVE=BSQ -expand rgb "$out/$f.tif" "$work/px.raw" 2>/dev/null ||
+        gdal_translate -q -of ENVI -co INTERLEAVE=BSQ "$out/$f.tif" "$work/px.raw"
+    "$PYTHON" - "$work/info.json" "$work/px.raw" "$f.tif" <<'PY'
 import json, sys
 info = json.load(open(sys.argv[1]))
 w, h = info["size"]
@@ -240,6 +241,12 @@ r, g, b = (plane(0), plane(0), plane(0)) if bands == 1 else (plane(0), plane(1),
 rgb = "".join("%02x%02x%02x" % (r[i], g[i], b[i]) for i in range(w * h))
 print("%s,%d,%d,%r,%r,%r,%r,%s" % (sys.argv[3], w, h, gt[0], gt[3], gt[1], -gt[5], rgb))
 PY
+}
+
+{
+    echo "file,width,height,west,north,step_x,step_y,rgb"
+    for f in pic_rgb pic_rgb_lzw_p2_tiled pic_rgb_planes_msb pic_rgba_deflate pic_grey pic_palette; do
+        picture_row $f
     done
 } > "$out/gdal_pictures.csv"
 rm -f "$out"/*.aux.xml
@@ -594,27 +601,13 @@ sed -e 's/\./,/g' -e 's/ /;/g' "$out/terrain.xyz" > "$out/terrain_komma.csv"
     echo "file,width,height,west,north,step_x,step_y,rgb"
     for f in jpeg_twin big_jpeg_twin jpeg_ycbcr_strips jpeg_ycbcr_tiled jpeg_ycbcr_444 jpeg_rgb \
         jpeg_grey; do
-        gdalinfo -json "$out/$f.tif" > "$work/info.json"
-        gdal_translate -q -of ENVI -co INTERLEAVE=BSQ "$out/$f.tif" "$work/px.raw"
-        "$PYTHON" - "$work/info.json" "$work/px.raw" "$f.tif" <<'PY'
-import json, sys
-info = json.load(open(sys.argv[1]))
-w, h = info["size"]
-gt = info["geoTransform"]
-raw = open(sys.argv[2], "rb").read()
-bands = len(raw) // (w * h)
-plane = lambda b: raw[b * w * h:(b + 1) * w * h]
-r, g, b = (plane(0), plane(0), plane(0)) if bands == 1 else (plane(0), plane(1), plane(2))
-rgb = "".join("%02x%02x%02x" % (r[i], g[i], b[i]) for i in range(w * h))
-print("%s,%d,%d,%r,%r,%r,%r,%s" % (sys.argv[3], w, h, gt[0], gt[3], gt[1], -gt[5], rgb))
-PY
+        picture_row $f
     done
 } > "$out/gdal_jpeg_pictures.csv"
 for f in jpeg_ycbcr_strips jpeg_ycbcr_tiled jpeg_grey big_f32_msb; do
     cp "$out/$f.tif" "$here/../fuzz/corpus/geotiff/$f.tif"
 done
 echo "made the JPEG, BigTIFF and decimal-comma test files in $out"
-=======
 # ---- archives (zip, gz) ----------------------------------------------------
 # Zip and gz twins of the plain cases, made with Python's zipfile and gzip
 # (fixed dates, so the files come out the same every time):
