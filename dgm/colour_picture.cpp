@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <limits>
 #include <sstream>
+#include <thread>
 
 namespace {
 
@@ -291,29 +292,50 @@ std::size_t shadeUncovered(ColourCanvas& canvas, const RowGrid& terrain) {
     if (canvas.covered.size() != pixels) canvas.covered.assign(pixels, 0);
     const double range = static_cast<double>(high) - low;
 
-    std::vector<double> factors(terrain.columns);
-    std::size_t shaded = 0;
-    for (std::size_t r = 0; r < canvas.height; ++r) {
-        const std::uint8_t* covered = canvas.covered.data() + r * canvas.width;
-        if (std::all_of(covered, covered + canvas.width, [](std::uint8_t v) { return v != 0; }))
-            continue;
-        // Canvas row r (from the south) is grid row g (from the north).
-        const std::size_t g = canvas.height - r;
-        const std::vector<float>& here = terrain.rows[g];
-        shadeRow(g > 0 ? terrain.rows[g - 1].data() : nullptr, here.data(),
-                 g + 1 < terrain.rowCount() ? terrain.rows[g + 1].data() : nullptr, terrain.columns,
-                 terrain.stepX, factors.data());
-        for (std::size_t c = 0; c < canvas.width; ++c) {
-            if (covered[c] || std::isnan(factors[c])) continue;
-            const ReliefColour colour = shadedColour(
-                rampColour(range > 0.0 ? (here[c] - double{low}) / range : 0.0), factors[c]);
-            std::uint8_t* q = canvas.rgb.data() + (r * canvas.width + c) * 3;
-            q[0] = colour.red;
-            q[1] = colour.green;
-            q[2] = colour.blue;
-            ++shaded;
+    // Rows apart are shaded apart: a large terrain's shading takes as long
+    // as reading it, so the rows are shared out among up to four threads.
+    auto shadeRows = [&](std::size_t first, std::size_t end) {
+        std::vector<double> factors(terrain.columns);
+        std::size_t shaded = 0;
+        for (std::size_t r = first; r < end; ++r) {
+            const std::uint8_t* covered = canvas.covered.data() + r * canvas.width;
+            if (std::all_of(covered, covered + canvas.width, [](std::uint8_t v) { return v != 0; }))
+                continue;
+            // Canvas row r (from the south) is grid row g (from the north).
+            const std::size_t g = canvas.height - r;
+            const std::vector<float>& here = terrain.rows[g];
+            shadeRow(g > 0 ? terrain.rows[g - 1].data() : nullptr, here.data(),
+                     g + 1 < terrain.rowCount() ? terrain.rows[g + 1].data() : nullptr,
+                     terrain.columns, terrain.stepX, factors.data());
+            for (std::size_t c = 0; c < canvas.width; ++c) {
+                if (covered[c] || std::isnan(factors[c])) continue;
+                const ReliefColour colour = shadedColour(
+                    rampColour(range > 0.0 ? (here[c] - double{low}) / range : 0.0), factors[c]);
+                std::uint8_t* q = canvas.rgb.data() + (r * canvas.width + c) * 3;
+                q[0] = colour.red;
+                q[1] = colour.green;
+                q[2] = colour.blue;
+                ++shaded;
+            }
         }
-    }
+        return shaded;
+    };
+    constexpr std::size_t RowsWorthAThread = 256;
+    const std::size_t threads =
+        std::clamp<std::size_t>(std::min<std::size_t>(std::thread::hardware_concurrency(), 4), 1,
+                                std::max<std::size_t>(canvas.height / RowsWorthAThread, 1));
+    std::vector<std::size_t> counts(threads, 0);
+    std::vector<std::thread> workers;
+    const std::size_t share = (canvas.height + threads - 1) / threads;
+    for (std::size_t k = 1; k < threads; ++k)
+        workers.emplace_back(
+            [&, k] { counts[k] = shadeRows(k * share, std::min(canvas.height, (k + 1) * share)); });
+    counts[0] = shadeRows(0, std::min(canvas.height, share));
+    for (std::thread& w : workers)
+        w.join();
+    std::size_t shaded = 0;
+    for (std::size_t n : counts)
+        shaded += n;
     return shaded;
 }
 

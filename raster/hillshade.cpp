@@ -25,6 +25,16 @@ double slope(float before, float here, float after, double step) {
     return 0.0;
 }
 
+// v rounded half away from zero, as std::lround, for the channel values
+// here (0 .. 255 and the factor's 1.3 times that): the fraction of a
+// non-negative double is exact, so the comparison with 0.5 is. The library
+// call took a third of the time of shading a large terrain.
+long roundChannel(double v) {
+    if (!(v >= 0.0 && v < 1e9)) return std::lround(v);
+    const auto whole = static_cast<long>(v);
+    return v - static_cast<double>(whole) >= 0.5 ? whole + 1 : whole;
+}
+
 } // namespace
 
 void shadeRow(const float* north, const float* here, const float* south, std::size_t columns,
@@ -56,7 +66,7 @@ ReliefColour rampColour(double t) {
             const double f = (t - Ramp[k - 1].at) / (Ramp[k].at - Ramp[k - 1].at);
             const ReliefColour a = Ramp[k - 1].colour, b = Ramp[k].colour;
             auto mix = [f](std::uint8_t x, std::uint8_t y) {
-                return static_cast<std::uint8_t>(std::lround(x + (y - x) * f));
+                return static_cast<std::uint8_t>(roundChannel(x + (y - x) * f));
             };
             return {mix(a.red, b.red), mix(a.green, b.green), mix(a.blue, b.blue)};
         }
@@ -66,7 +76,7 @@ ReliefColour rampColour(double t) {
 
 ReliefColour shadedColour(ReliefColour colour, double factor) {
     auto s = [factor](std::uint8_t v) {
-        return static_cast<std::uint8_t>(std::clamp(std::lround(v * factor), 0L, 255L));
+        return static_cast<std::uint8_t>(std::clamp(roundChannel(v * factor), 0L, 255L));
     };
     return {s(colour.red), s(colour.green), s(colour.blue)};
 }
