@@ -33,8 +33,7 @@ std::vector<double> numbers(const std::string& text) {
     return v;
 }
 
-// The heights against the words of want ("nan": no data), as single
-// precision stores them, within the tolerance.
+// The heights against want's words ("nan": no data) in single precision.
 void expectHeights(const ElevationGrid& g, const std::string& want, double tolerance = 0) {
     const std::vector<double> v = numbers(want);
     ASSERT_EQ(g.heights.size(), v.size());
@@ -45,8 +44,7 @@ void expectHeights(const ElevationGrid& g, const std::string& want, double toler
             EXPECT_NEAR(g.heights[i], toSingle(v[i]), tolerance) << i;
 }
 
-// The grid's columns, rows, west, north, stepX, stepY, and as far as given
-// its EPSG code and whether it is in degrees.
+// Columns, rows, west, north, stepX, stepY[, EPSG code, degrees].
 void expectShape(const ElevationGrid& g, const std::vector<double>& want, double tolerance) {
     const double got[] = {double(g.columns), double(g.rows), g.west,         g.north,
                           g.stepX,           g.stepY,        double(g.epsg), double(g.geographic)};
@@ -86,8 +84,7 @@ std::string quarters(const char* corner) {
 
 } // namespace
 
-// Every file GDAL wrote reads as GDAL read it: shape, first point, spacing,
-// coordinate system, holes and every height.
+// Every file GDAL wrote reads as GDAL read it, holes and heights included.
 TEST(ElevationRead, GivesWhatGdalReads) {
     const auto table = readTable("dgm/gdal_grids.csv");
     ASSERT_GE(table.size(), 19u);
@@ -137,11 +134,9 @@ TEST(TiffPictureRead, GivesWhatGdalReads) {
     }
 }
 
-// Text grids in the forms people write by hand or other tools write, and
-// what of them is no data, by cause: what the file declares, what is no
-// possible height (below -1000 or above 9000 m), what --nodata names (also
-// where it is a possible height). A point given twice keeps its first
-// height; heights more than a centimetre apart count as conflicts.
+// Text grids as people and tools write them; no data counted by cause
+// (declared, impossible outside -1000..9000 m, named by --nodata). A point
+// given twice keeps its first height; over a centimetre apart is a conflict.
 TEST(ElevationRead, TextGridsAndTheirNoData) {
     const std::string asc = "ncols 3\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 1\n";
     const struct {
@@ -176,8 +171,7 @@ TEST(ElevationRead, TextGridsAndTheirNoData) {
          "nan nan nan 100 -1000 9000", "0 3 0 0 0"},
         {"declared.asc", asc + "NODATA_value -9999\n-9999 -32768 5\n1 2 3", "", "",
          "nan nan 5 1 2 3", "1 1 0 0 0"},
-        // GDAL's XYZ export writes its no-data value (-32768 for Int16) as a
-        // height; a lattice point without a line is the file's hole.
+        // GDAL's XYZ export writes no data as a height; a missing line is a hole.
         {"gdal.xyz", "0 1 -32768\n1 1 5\n2 1 6\n0 0 7\n2 0 -3.4e38\n", "", "", "nan 5 6 7 nan nan",
          "1 2 0 0 0"},
         {"given.asc", asc + "0 12.5 12.50001\n-9999 4 5\n", "0 12.5", "",
@@ -206,8 +200,7 @@ TEST(ElevationRead, TextGridsAndTheirNoData) {
     }
 }
 
-// An SRTM tile, made here (2.8 MB): its place from its name, big-endian
-// samples, the void as a hole.
+// An SRTM tile: placed by its name, big-endian samples, the void a hole.
 TEST(ElevationRead, SrtmTilePlacedByItsName) {
     TempFolder tmp;
     ByteWriter w;
@@ -225,14 +218,12 @@ TEST(ElevationRead, SrtmTilePlacedByItsName) {
             0);
         EXPECT_EQ(g.heights[2 * 1201 + 1000], 2 * 3 - 1000);
         EXPECT_TRUE(std::isnan(g.heights[5 * 1201 + 7]));
-        // The void is declared; below -1000 m, where c > 1000 + 3r, is
-        // impossible: 200 - 3r points in each of the rows 0 to 66.
+        // Below -1000 m (c > 1000 + 3r): 200 - 3r points in rows 0 to 66.
         expectNoData(g, 1, 67 * 200 - 3 * (66 * 67 / 2), 0);
     }
 }
 
-// The name gives the south-west corner; the tile must lie on the globe, its
-// northern row included (N89 ends at the pole, N90 would be beyond it).
+// The name gives the south-west corner; the whole tile lies on the globe.
 TEST(ElevationRead, SrtmNamesOnTheGlobe) {
     const struct {
         const char* name;
@@ -254,8 +245,7 @@ TEST(ElevationRead, SrtmNamesOnTheGlobe) {
     }
 }
 
-// What cannot be read is refused with a message that names the file and
-// what is wrong, and leaves the grid empty.
+// What cannot be read is refused naming file and fault; the grid left empty.
 TEST(ElevationRead, RefusesWithAMessage) {
     TempFolder tmp;
     const std::string data = testDataFile("dgm/");
@@ -369,11 +359,8 @@ TEST(ElevationRead, RefusesWithAMessage) {
 #endif
 }
 
-// What is no height in a GeoTIFF is no data, whatever the file declares,
-// counted by its cause: GDAL's mask tells what the file declares (a Float32
-// no-data value only matches in single precision), every other value
-// outside -1000 to 9000 m (-3.4e38, NaN, infinities, 1e300, -2^31, -32768,
-// -9999) is impossible.
+// No height in a GeoTIFF is no data by cause: GDAL's mask tells what is
+// declared ("nd"), every other value outside -1000..9000 m is impossible.
 TEST(ElevationRead, WhatIsNoHeightIsNoData) {
     const auto table = readTable("dgm/gdal_outliers.csv");
     ASSERT_EQ(table.size(), 4u);
@@ -398,16 +385,14 @@ TEST(ElevationRead, WhatIsNoHeightIsNoData) {
         EXPECT_EQ(i, g.heights.size());
         expectNoData(g, declared, impossible, 0);
     }
-    // Values given as no data are compared as the heights are stored: the
-    // double 8999.999 in single precision.
+    // Values given as no data compare in single precision, as stored.
     ElevationGrid g;
     ASSERT_TRUE(readElevationFile(testDataFile("dgm/f64_outliers.tif"), g, {{8999.999, 100}}));
     expectNoData(g, 0, 5, 2);
 }
 
-// A PackBits run must end inside its strip. The TIFF (4 x 2 bytes, one row
-// a strip) holds strip 1's whole run, but its byte count says less: the
-// bytes that follow in the file would make the row, and must not be read.
+// A PackBits run must end inside its strip: strip 1's byte count may say
+// less than the run the file holds, and the rest must not be read.
 TEST(ElevationRead, PackBitsRunsStayInTheirStrip) {
     const struct {
         std::string run;     // a literal run of 4 (20 to 23), a repeat run of 4 (30)
@@ -462,8 +447,7 @@ TEST(ElevationRead, PackBitsRunsStayInTheirStrip) {
     }
 }
 
-// Lines end with "\n", "\r\n" or "\r" alone, also where the "\r" is the
-// last byte of a chunk read (1 MiB) and its "\n" comes with the next one.
+// "\n", "\r\n" or "\r" end lines, also a "\r" ending a 1 MiB chunk read.
 TEST(TextLines, EveryLineEnd) {
     const std::string longLine(std::size_t{1} << 20, 'a');
     const struct {
@@ -491,8 +475,7 @@ TEST(TextLines, EveryLineEnd) {
     }
 }
 
-// A BigTIFF reads as its classic twin, a German spreadsheet's points
-// ("500000,00;5600000,00;90,99") as the same points with decimal points.
+// A BigTIFF reads as its classic twin, decimal commas as decimal points.
 TEST(ElevationRead, TwinsReadAlike) {
     for (const auto& [name, twin] : {std::pair{"big_f32_msb.tif", "f32_strips.tif"},
                                      std::pair{"terrain_komma.csv", "terrain.xyz"}}) {
@@ -531,8 +514,7 @@ TEST(InputRole, ByContentThenName) {
     EXPECT_TRUE(shown.messages.empty());
 }
 
-// A BigTIFF of 5 GiB (sparse) whose one strip lies past 4 GiB: read by its
-// IFD and that strip, never whole (the whole-file limit is 2 GiB).
+// A sparse 5 GiB BigTIFF, its strip past 4 GiB: read by IFD and strip only.
 TEST(ElevationRead, BigTiffBeyondFourGigabytes) {
     TempFolder tmp;
     const std::string path = tmp.file("gross.tif");
@@ -572,12 +554,10 @@ TEST(ElevationRead, BigTiffBeyondFourGigabytes) {
     expectHeights(g, "1 2 3 4");
 }
 
-// Generated numbers of every form read bit for bit as std::from_chars reads
-// them (which takes no "+"; the sign is applied to its result); what is no
-// number is refused.
+// Generated numbers read bit for bit as std::from_chars reads them (which
+// takes no "+": the sign applied after); what is no number is refused.
 TEST(ElevationRead, NumbersAsFromCharsReadsThem) {
-    // At most: leading zeros, digits, fraction digits, exponent. The fast
-    // path takes 16 digits and exponents up to 22.
+    // At most: zeros, digits, fraction digits, exponent (fast path: 16, 22).
     const int forms[][4] = {{0, 7, 3, 0},  {3, 4, 4, 0},  {0, 0, 19, 0},
                             {0, 22, 6, 0}, {1, 9, 9, 30}, {2, 3, 12, 99}};
     std::mt19937 random(20);
