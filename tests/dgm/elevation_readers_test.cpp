@@ -406,37 +406,22 @@ TEST(ElevationRead, PackBitsRunsStayInTheirStrip) {
     const std::string path = tmp.file("runs.tif");
     for (const auto& c : cases) {
         SCOPED_TRACE(c.count);
-        const auto ifd = static_cast<std::uint32_t>(13 + c.run.size()); // behind both strips
-        const std::uint32_t arrays = ifd + 2 + 11 * 12 + 4;
         ByteWriter w;
-        w.bytes("II*\0", 4);
-        w.u32(ifd);
-        w.bytes("\x03\x0A\x0B\x0C\x0D", 5); // strip 0: 10 11 12 13
-        w.bytes(c.run.data(), c.run.size());
-        w.u16(11);
-        // Tag, type, count, value or offset (a SHORT in its first two bytes).
-        const auto entry = [&](std::uint16_t tag, std::uint16_t type, std::uint32_t n,
-                               std::uint32_t value) {
-            w.u16(tag);
-            w.u16(type);
-            w.u32(n);
-            w.u32(value);
-        };
-        entry(256, 3, 1, 4); // width
-        entry(257, 3, 1, 2); // height
-        entry(258, 3, 1, 8); // bits
-        entry(259, 3, 1, 32773);
-        entry(262, 3, 1, 1);
-        entry(273, 4, 2, arrays); // strip offsets
-        entry(277, 3, 1, 1);
-        entry(278, 3, 1, 1);          // rows per strip
-        entry(279, 4, 2, arrays + 8); // strip byte counts
-        entry(33550, 12, 3, arrays + 16);
-        entry(33922, 12, 6, arrays + 40);
-        for (std::uint32_t v : {0u, 8u, 13u, 5u, c.count}) // next IFD, offsets, counts
+        w.bytes("II*\0\x08\0\0\0\x0B\0", 10); // the IFD at 8, of 11 entries
+        // Tag, type, count, value or offset (a SHORT in its first two bytes):
+        // 4 x 2 bytes, PackBits, one row a strip, the strips' offsets and counts.
+        const std::uint32_t entries[11][4] = {
+            {256, 3, 1, 4},   {257, 3, 1, 2},      {258, 3, 1, 8},     {259, 3, 1, 32773},
+            {262, 3, 1, 1},   {273, 4, 2, 146},    {277, 3, 1, 1},     {278, 3, 1, 1},
+            {279, 4, 2, 154}, {33550, 12, 3, 162}, {33922, 12, 6, 186}};
+        for (const auto& e : entries)
+            w.u16(std::uint16_t(e[0])), w.u16(std::uint16_t(e[1])), w.u32(e[2]), w.u32(e[3]);
+        for (std::uint32_t v : {0u, 234u, 239u, 5u, c.count}) // next IFD, offsets, counts
             w.u32(v);
         for (double v : {10.0, 10.0, 0.0, 0.0, 0.0, 0.0, 500000.0, 5600020.0, 0.0})
             w.f64(v);
+        w.bytes("\x03\x0A\x0B\x0C\x0D", 5); // strip 0: 10 11 12 13
+        w.bytes(c.run.data(), c.run.size());
         writeBytes(path, w.buffer());
         ElevationGrid g;
         MessageCapture shown;
