@@ -504,35 +504,28 @@ TEST(ElevationRead, BigTiffBeyondFourGigabytes) {
     TempFolder tmp;
     const std::string path = tmp.file("gross.tif");
     const std::uint64_t strip = (std::uint64_t{1} << 32) + 8;
-    std::string b("II+\0\x08\0\0\0", 8);
-    const auto put = [&](std::uint64_t v, int bytes) {
-        for (int i = 0; i < bytes; ++i)
-            b += static_cast<char>(v >> (8 * i));
-    };
-    put(16, 8); // the IFD
-    put(12, 8);
+    ByteWriter w;
+    w.bytes("II+\0\x08\0\0\0", 8);
+    w.u64(16); // the IFD, of 12 entries
+    w.u64(12);
     const std::uint64_t entries[12][4] = {{256, 3, 1, 2}, {257, 3, 1, 2},      {258, 3, 1, 32},
                                           {259, 3, 1, 1}, {262, 3, 1, 1},      {273, 16, 1, strip},
                                           {277, 3, 1, 1}, {278, 3, 1, 2},      {279, 16, 1, 16},
                                           {339, 3, 1, 3}, {33550, 12, 3, 272}, {33922, 12, 6, 296}};
     for (const auto& e : entries)
-        for (int k = 0; k < 4; ++k)
-            put(e[k], k < 2 ? 2 : 8); // tag, type, count, value
-    put(0, 8);                        // no next IFD
-    for (double v : {10.0, 10.0, 0.0, 0.0, 0.0, 0.0, 500000.0, 5600020.0, 0.0}) {
-        std::uint64_t bits;
-        std::memcpy(&bits, &v, 8);
-        put(bits, 8);
-    }
+        w.u16(std::uint16_t(e[0])), w.u16(std::uint16_t(e[1])), w.u64(e[2]), w.u64(e[3]);
+    for (double v : {0.0, 10.0, 10.0, 0.0, 0.0, 0.0, 0.0, 500000.0, 5600020.0, 0.0})
+        w.f64(v); // no next IFD, then the scale and the tie point
+    writeBytes(path, w.buffer());
+    std::filesystem::resize_file(std::filesystem::path(path), std::uint64_t{5} << 30);
     {
-        std::ofstream out(std::filesystem::path(path), std::ios::binary);
-        out.write(b.data(), static_cast<std::streamsize>(b.size()));
+        std::fstream out(std::filesystem::path(path),
+                         std::ios::in | std::ios::out | std::ios::binary);
         out.seekp(static_cast<std::streamoff>(strip));
         const float heights[4] = {1, 2, 3, 4};
         out.write(reinterpret_cast<const char*>(heights), sizeof heights);
         ASSERT_TRUE(out.good());
     }
-    std::filesystem::resize_file(std::filesystem::path(path), std::uint64_t{5} << 30);
     ElevationGrid g;
     ASSERT_TRUE(readElevationFile(path, g));
     expectShape(g, {2, 2, 500005, 5600015, 10, 10}, 0);
