@@ -60,11 +60,9 @@ std::vector<double> cells(const std::vector<std::string>& row, std::size_t from,
     return v;
 }
 
-void expectNoData(const ElevationGrid& g, long long declared, long long impossible,
-                  long long given) {
-    EXPECT_EQ(g.noData.declared, declared);
-    EXPECT_EQ(g.noData.impossible, impossible);
-    EXPECT_EQ(g.noData.given, given);
+// Declared, impossible, given.
+std::vector<long long> noData(const ElevationGrid& g) {
+    return {g.noData.declared, g.noData.impossible, g.noData.given};
 }
 
 constexpr const char* DegreesPrj = "GEOGCS[\"WGS 84\",DATUM[\"WGS_1984\",SPHEROID[\"WGS 84\","
@@ -219,7 +217,7 @@ TEST(ElevationRead, SrtmTilePlacedByItsName) {
         EXPECT_EQ(g.heights[2 * 1201 + 1000], 2 * 3 - 1000);
         EXPECT_TRUE(std::isnan(g.heights[5 * 1201 + 7]));
         // Below -1000 m (c > 1000 + 3r): 200 - 3r points in rows 0 to 66.
-        expectNoData(g, 1, 67 * 200 - 3 * (66 * 67 / 2), 0);
+        EXPECT_EQ(noData(g), (std::vector<long long>{1, 67 * 200 - 3 * (66 * 67 / 2), 0}));
     }
 }
 
@@ -383,12 +381,12 @@ TEST(ElevationRead, WhatIsNoHeightIsNoData) {
                 EXPECT_TRUE(std::isnan(g.heights[i])) << i;
         }
         EXPECT_EQ(i, g.heights.size());
-        expectNoData(g, declared, impossible, 0);
+        EXPECT_EQ(noData(g), (std::vector<long long>{declared, impossible, 0}));
     }
     // Values given as no data compare in single precision, as stored.
     ElevationGrid g;
     ASSERT_TRUE(readElevationFile(testDataFile("dgm/f64_outliers.tif"), g, {{8999.999, 100}}));
-    expectNoData(g, 0, 5, 2);
+    EXPECT_EQ(noData(g), (std::vector<long long>{0, 5, 2}));
 }
 
 // A PackBits run must end inside its strip: strip 1's byte count may say
