@@ -1,5 +1,4 @@
-// zumt_dgm beyond the heights: the colour bitmap, world files, the settings
-// file, and the worked example end to end.
+// zumt_dgm beyond the heights: colours, world files, settings, whole runs.
 #include "dgm/colour_picture.h"
 #include "dgm/dgm_program.h"
 #include "generator/generate_tiles.h"
@@ -402,8 +401,7 @@ TEST(DgmProgram, ForecastsWhatTheGeneratorWritesFromTheShadedColour) {
 }
 
 TEST(DgmProgram, LargeJobsNameAWayDownThatWorks) {
-    // 2.56 km at 1 m make 4096 tiles of 80 m; 2.5 m is the first step with
-    // fewer than 1000 (2 m makes 1024). Tiles of 400 m: only a smaller area.
+    // 2.56 km at 1 m: 4096 tiles of 80 m; at 2 m 1024, at 2.5 m below 1000.
     EXPECT_EQ(reduceJob(2560, 2560, 100, {ourTileLengths(100), TileSource::Ours, {}}).rasterCm,
               250);
     // Applied: the user's tiles of 2 m make 1600 on 40 m, the cut fewer.
@@ -471,8 +469,7 @@ TEST(DgmProgram, PhotoInDegreesLandsOnTheTerrainsGridPoints) {
     EXPECT_NEAR(std::stod(*s.find("Georeferenz", "Breite")), 50.0004971252, 1e-8);
 }
 
-// A system outside the table serves alone; mixed, it is refused naming
-// its code and the command that converts it.
+// A system outside the table serves alone; mixed, it is refused with a fix.
 TEST(DgmProgram, SystemOutsideTheTableWorksAloneAndIsRefusedMixed) {
     TempFolder dir;
     writeText(dir.file("laea.asc"), SmallGrid);
@@ -494,8 +491,7 @@ TEST(DgmProgram, SystemOutsideTheTableWorksAloneAndIsRefusedMixed) {
     EXPECT_NE(capture.messages[1].find("EPSG 3035"), std::string::npos);
 }
 
-// Archived entries give what the plain files give, byte for byte (a world
-// file inside the archive included); the SRTM twin is made here.
+// Archived entries (world files too) give what the plain files give.
 TEST(DgmArchive, GivesWhatThePlainFilesGive) {
     TempFolder dir;
     std::vector<std::uint8_t> hgt;
@@ -541,9 +537,8 @@ TEST(DgmArchive, GivesWhatThePlainFilesGive) {
     }
 }
 
-// Broken archives are refused with one message naming the archive or entry
-// (in UTF-8), nothing written; bombs before allocating; of several failing
-// inputs the first given is named.
+// Broken archives are refused naming the archive or entry (in UTF-8), bombs
+// before allocating, of several the first given; nothing is written.
 TEST(DgmArchive, RefusesBrokenArchivesNamingTheEntry) {
     const char sep = platformIsWindows() ? '\\' : '/';
     auto entry = [&](const char* file, const char* name) { return dgmFile(file) + sep + name; };

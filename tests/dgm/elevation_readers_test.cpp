@@ -271,9 +271,7 @@ TEST(ElevationRead, RefusesWithAMessage) {
         {tmp.file("commas.csv"), "0,0,1\n0,5,1,0,1,5\n",
          "Formatfehler in %s, Zeile 2: Kommas trennen die Felder und die Nachkommastellen "
          "(Felder mit Semikolon trennen)!\n"},
-        // A Surfer text grid is no point list, whatever its name.
-        {tmp.file("surfer.grd"), "DSAA\n3 2\n0 20\n0 10\n1 6\n1 2 3\n4 5 6\n",
-         "%s: unbekanntes Format!\n"},
+        // A Surfer text grid is no point list, even named ".xyz".
         {tmp.file("surfer.xyz"), "DSAA\n3 2\n0 20\n0 10\n1 6\n1 2 3\n4 5 6\n",
          "%s: unbekanntes Format!\n"},
         {tmp.file("kein.tif"), "kein TIFF\n", "%s: unbekanntes Format!\n"},
@@ -531,7 +529,7 @@ TEST(ElevationRead, BigTiffBeyondFourGigabytes) {
 }
 
 // Generated numbers read bit for bit as std::from_chars reads them (which
-// takes no "+": the sign applied after); what is no number is refused.
+// takes no "+"); what is no number is refused.
 TEST(ElevationRead, NumbersAsFromCharsReadsThem) {
     // At most: zeros, digits, fraction digits, exponent (fast path: 16, 22).
     const int forms[][4] = {{0, 7, 3, 0},  {3, 4, 4, 0},  {0, 0, 19, 0},

@@ -1,5 +1,4 @@
-// The converter between the readers and the files: mosaic, holes,
-// resampling, the ".ter" read back by our own reader.
+// Mosaic, holes, resampling, systems, the ".ter" read back by our reader.
 #include "dgm/coordinate_systems.h"
 #include "dgm/reader_support.h"
 #include "dgm/reproject.h"
@@ -253,8 +252,7 @@ TEST(DgmFill, FillsSmallHolesFromTheirShoreAndLargeOnesFlat) {
     EXPECT_TRUE(std::isnan(empty.rows[0][0]));
 }
 
-// A GDAL-made irregular blob, filled as tools/make_dgm_test_data.sh worked
-// out: empty rows and columns cut off, the filled box in both frames.
+// A GDAL-made blob filled as tools/make_dgm_test_data.sh worked it out.
 TEST(DgmFill, FillsTheGdalBlobAsWorkedOut) {
     const auto table = readTable("dgm/fill_blob.csv");
     ASSERT_EQ(table.size(), 1u);
@@ -264,16 +262,12 @@ TEST(DgmFill, FillsTheGdalBlobAsWorkedOut) {
     const double west = read.west, north = read.north;
     RowGrid g = gridOf(std::move(read));
     const FillReport f = fillHoles(g);
-    // The table's columns 1 to 12.
-    const std::string got[] = {
-        std::to_string(g.columns),           std::to_string(g.rowCount()),
-        std::to_string(f.cutNorth),          std::to_string(f.cutSouth),
-        std::to_string(f.cutWest),           std::to_string(f.cutEast),
-        std::to_string(f.interpolated),      std::to_string(f.flat),
-        std::to_string(f.filledFirstColumn), std::to_string(f.filledLastColumn),
-        std::to_string(f.filledFirstRow),    std::to_string(f.filledLastRow)};
-    for (std::size_t i = 0; i < std::size(got); ++i)
-        ASSERT_EQ(got[i], want[i + 1]) << "column " << i + 1;
+    std::vector<std::string> got; // the table's columns 1 to 12
+    for (std::size_t v : {g.columns, g.rowCount(), f.cutNorth, f.cutSouth, f.cutWest, f.cutEast,
+                          std::size_t(f.interpolated), std::size_t(f.flat), f.filledFirstColumn,
+                          f.filledLastColumn, f.filledFirstRow, f.filledLastRow})
+        got.push_back(std::to_string(v));
+    ASSERT_EQ(got, std::vector<std::string>(want.begin() + 1, want.begin() + 13));
     EXPECT_EQ(g.west, west + 10.0 * double(f.cutWest));
     EXPECT_EQ(g.north, north - 10.0 * double(f.cutNorth));
     EXPECT_EQ(f.filledArea.x1, g.west + 10.0 * double(f.filledFirstColumn));
@@ -437,8 +431,7 @@ TEST(CoordinateSystems, PrjTextsGiveTheirCodes) {
     }
 }
 
-// Tiles in zones 32, 33 and Gauss-Krueger 4 of one formula join on the
-// first tile's lattice, every point within 5 cm of the formula.
+// Tiles in zones 32, 33 and GK 4 join on the first's lattice within 5 cm.
 TEST(Reproject, TilesOfThreeSystemsJoinOnTheFormula) {
     const double x0 = 715000, y0 = 5543000;
     auto formula = [&](double x, double y) {
