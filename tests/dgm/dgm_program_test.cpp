@@ -276,56 +276,36 @@ TEST(DgmProgram, DroppedTiffsSortedByContent) {
     EXPECT_EQ(bmp.read(dir.file("t_farbe.bmp")), 1);
 }
 
-// A settings file that cannot be read is never replaced; nothing is written.
-TEST(DgmProgram, RefusedSettingsFileStopsTheRunBeforeAnyOutput) {
-    const std::string big(SettingsFile::LargestFile + 1, 'x');
-    const struct Case {
-        const char* name;
-        std::string bytes;
-        const char* message;
-    } cases[] = {
-        {"utf16", std::string("\xFF\xFE[\0T\0]\0", 8), "%s ist keine Textdatei!\n"},
-        {"nul", std::string("[Terrain1]\r\nName=A\0B\r\n", 22), "%s ist keine Textdatei!\n"},
-        {"big", big, "%s ist zu gross!\n"},
-        {"folder", "", "Can't open %s!\n"},
-    };
-    for (const Case& k : cases) {
-        SCOPED_TRACE(k.name);
-        TempFolder dir;
-        writeText(dir.file("a.asc"), SmallGrid);
-        const std::string danl = dir.file("X.danl");
-        if (std::string(k.name) == "folder")
-            std::filesystem::create_directory(danl);
-        else
-            writeBytes(danl, std::vector<std::uint8_t>(k.bytes.begin(), k.bytes.end()));
-        MessageCapture shown;
-        EXPECT_EQ(runDgm({dir.file("a.asc"), "--anlage", danl}), 1);
-        EXPECT_EQ(shown.messages, std::vector<std::string>{formatText(k.message, danl.c_str())});
-        EXPECT_FALSE(fileExists(dir.file("a.ter")));
-        if (std::string(k.name) != "folder") {
-            const std::vector<std::uint8_t> now = readBytes(danl);
-            EXPECT_EQ(std::string(now.begin(), now.end()), k.bytes);
-        }
-    }
-}
-
-// The outputs change as one set: an unreadable picture, a read-only target
-// or an output that is also an input leaves every old output as it was.
+// The outputs change as one set: a settings file that cannot be read (never
+// replaced by our few keys), an unreadable picture, a read-only target or an
+// output that is also an input leaves every old output as it was.
 TEST(DgmProgram, OutputsChangeAsOneSet) {
     TempFolder dir;
     writeText(dir.file("a.asc"), SmallGrid);
     writeText(dir.file("bild.png"), "kein Bild");
-    const std::vector<std::uint8_t> old = {'a', 'l', 't'};
-    for (const char* name : {"t.ter", "t_farbe.bmp", "T.danl"})
-        writeBytes(dir.file(name), old);
+    std::filesystem::create_directory(dir.file("O.danl"));
+    for (const char* name : {"t.ter", "t_farbe.bmp"})
+        writeText(dir.file(name), "alt");
     const std::string a = dir.file("a.asc"), ter = dir.file("t.ter"), danl = dir.file("T.danl");
     const std::string bmp = dir.file("t_farbe.bmp"), png = dir.file("bild.png");
+    const std::string folder = dir.file("O.danl");
     const struct {
         std::vector<std::string> args;
-        std::string message; // its start
+        std::string message;          // its start
+        std::string settings = "alt"; // in T.danl
     } runs[] = {
         {{a, "--farbe", png, "--anlage", danl, "-o", ter}, "Bild nicht lesbar: " + png},
         {{a, "--farbe", bmp, "-o", ter}, bmp + " ist zugleich Eingabe und Ausgabe!\n"},
+        {{a, "--anlage", danl, "-o", ter},
+         danl + " ist keine Textdatei!\n",
+         std::string("\xFF\xFE[\0T\0]\0", 8)},
+        {{a, "--anlage", danl, "-o", ter},
+         danl + " ist keine Textdatei!\n",
+         std::string("[Terrain1]\r\nName=A\0B\r\n", 22)},
+        {{a, "--anlage", danl, "-o", ter},
+         danl + " ist zu gross!\n",
+         std::string(SettingsFile::LargestFile + 1, 'x')},
+        {{a, "--anlage", folder, "-o", ter}, "Can't open " + folder + "!\n"},
 #ifndef _WIN32
         // The read-only mode refuses even for root.
         {{a, "--anlage", danl, "-o", ter}, "Can't open " + danl + ": schreibgeschuetzt!\n"},
@@ -333,17 +313,19 @@ TEST(DgmProgram, OutputsChangeAsOneSet) {
     };
     for (const auto& run : runs) {
         SCOPED_TRACE(run.message);
+        writeText(danl, run.settings);
         if (run.message.find("schreibgeschuetzt") != std::string::npos)
             std::filesystem::permissions(danl, std::filesystem::perms::owner_read);
         MessageCapture shown;
         EXPECT_EQ(runDgm(run.args), 1);
         ASSERT_EQ(shown.messages.size(), 1u);
         EXPECT_EQ(shown.messages[0].rfind(run.message, 0), 0u) << shown.messages[0];
-        for (const char* name : {"t.ter", "t_farbe.bmp", "T.danl"})
-            EXPECT_EQ(readBytes(dir.file(name)), old) << name;
+        EXPECT_EQ(readText(danl), run.settings);
+        for (const char* name : {"t.ter", "t_farbe.bmp"})
+            EXPECT_EQ(readText(dir.file(name)), "alt") << name;
         EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
                                 std::filesystem::directory_iterator()),
-                  5);
+                  6);
     }
 }
 
