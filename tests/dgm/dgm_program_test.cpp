@@ -220,32 +220,47 @@ TEST(DgmSettings, SetsTheTerrainAndKeepsEveryOtherLine) {
     EXPECT_EQ(nameForSettings("\\t\\g.ter", "a\\X.danl"), "\\t\\g.ter");
 }
 
-TEST(DgmProgram, TurnsTheWorkedExampleIntoTerrainColoursAndSettings) {
-    TempFolder dir;
-    std::vector<std::string> args = {"--raster", "10",
-                                     "--farbe",  testDataFile("../../examples/luftbild.png"),
-                                     "--anlage", dir.file("Luftbild.danl"),
-                                     "-o",       dir.file("luft.ter")};
-    for (const char* tile : {"dgm_sw.xyz", "dgm_so.xyz", "dgm_nw.xyz", "dgm_no.xyz"})
-        args.push_back(testDataFile(std::string("../../examples/") + tile));
-    MessageCapture capture;
-    ASSERT_EQ(runDgm(args), 0);
-    EXPECT_TRUE(capture.messages.empty());
-
-    // The orthophoto's red marker lies on grid point (128, 225).
-    BitmapFile bmp;
-    ASSERT_EQ(bmp.read(dir.file("luft_farbe.bmp")), 1);
-    ASSERT_EQ(bmp.width, 256);
-    ASSERT_EQ(bmp.height, 256);
-    auto redAt = [&](int c, int r) { return bmp.pixels.data()[r * 768 + c * 3 + 2]; };
-    EXPECT_EQ(redAt(128, 225), 250);
-    EXPECT_LT(redAt(122, 225), 200);
-    EXPECT_LT(redAt(128, 219), 200);
-    SettingsFile s;
-    s.read(dir.file("Luftbild.danl"), true);
-    EXPECT_EQ(*s.find("Terrain1", "Hoehe"), "luft.ter");
-    EXPECT_EQ(*s.find("Terrain1", "Farbe"), "luft_farbe.bmp");
-    EXPECT_EQ(*s.find("Georeferenz", "Hoch"), "5400000.000");
+// A photo's red marker colours the grid point (from the south-west) it lies
+// on: the worked example's orthophoto, and one in degrees over a zone-32
+// terrain (at PROJ's place of point 12, 17; the corner 715000 5543000 in
+// degrees as PROJ gives it, dgm/sys_points.csv).
+TEST(DgmProgram, PhotosColourTheGridPointsTheyLieOn) {
+    const std::string ex = testDataFile("../../examples/");
+    const std::vector<std::string> example = {"--raster",        "10",
+                                              "--farbe",         ex + "luftbild.png",
+                                              ex + "dgm_sw.xyz", ex + "dgm_so.xyz",
+                                              ex + "dgm_nw.xyz", ex + "dgm_no.xyz"};
+    const std::vector<std::string> degrees = {dgmFile("sys_utm32.tif"), "--farbe",
+                                              dgmFile("sys_photo_deg.tif")};
+    const struct {
+        const std::vector<std::string>& args;
+        int size, c, r, apart; // of the square bitmap; the marker; its neighbours
+        std::vector<std::pair<const char*, double>> georeference;
+    } cases[] = {{example, 256, 128, 225, 6, {{"Hoch", 5400000.0}}},
+                 {degrees, 29, 12, 17, 1, {{"Laenge", 12.0002509691}, {"Breite", 50.0004971252}}}};
+    for (const auto& k : cases) {
+        SCOPED_TRACE(k.size);
+        TempFolder dir;
+        std::vector<std::string> args = k.args;
+        args.insert(args.end(), {"--anlage", dir.file("A.danl"), "-o", dir.file("a.ter")});
+        MessageCapture shown;
+        ASSERT_EQ(runDgm(args), 0);
+        EXPECT_TRUE(shown.messages.empty());
+        BitmapFile bmp;
+        ASSERT_EQ(bmp.read(dir.file("a_farbe.bmp")), 1);
+        ASSERT_EQ(bmp.width, k.size);
+        ASSERT_EQ(bmp.height, k.size);
+        auto redAt = [&](int c, int r) { return bmp.pixels.data()[r * bmp.stride + c * 3 + 2]; };
+        EXPECT_GT(redAt(k.c, k.r), 200);
+        for (const auto& [c, r] : {std::pair{-1, 0}, {1, 0}, {0, -1}, {0, 1}})
+            EXPECT_LT(redAt(k.c + c * k.apart, k.r + r * k.apart), 200) << c << " " << r;
+        SettingsFile s;
+        s.read(dir.file("A.danl"), true);
+        EXPECT_EQ(*s.find("Terrain1", "Hoehe"), "a.ter");
+        EXPECT_EQ(*s.find("Terrain1", "Farbe"), "a_farbe.bmp");
+        for (const auto& [key, value] : k.georeference)
+            EXPECT_NEAR(std::stod(*s.find("Georeferenz", key)), value, 1e-8) << key;
+    }
 }
 
 // A Huffman table claiming 300 codes (256 exist) is refused before decoding.
@@ -426,29 +441,6 @@ TEST(DgmProgram, AShadedColourNeverReplacesAPhoto) {
     EXPECT_EQ(runDgm({a, danl}), 0);
     EXPECT_NE(readText(danl).find("Farbe=foto.bmp"), std::string::npos);
     EXPECT_FALSE(fileExists(dir.file("X_farbe.bmp")));
-}
-
-// A photo in degrees over a zone-32 terrain: its red marker (PROJ's place
-// of grid point 12, 17) colours that point; the corner in degrees too.
-TEST(DgmProgram, PhotoInDegreesLandsOnTheTerrainsGridPoints) {
-    TempFolder dir;
-    MessageCapture capture;
-    ASSERT_EQ(
-        runDgm({testDataFile("dgm/sys_utm32.tif"), "--farbe", testDataFile("dgm/sys_photo_deg.tif"),
-                "--anlage", dir.file("a.danl"), "-o", dir.file("a.ter")}),
-        0);
-    BitmapFile bmp;
-    ASSERT_EQ(bmp.read(dir.file("a_farbe.bmp")), 1);
-    ASSERT_EQ(bmp.width, 29);
-    auto redAt = [&](int c, int r) { return bmp.pixels.data()[r * bmp.stride + c * 3 + 2]; };
-    EXPECT_GT(redAt(12, 17), 200);
-    for (const auto& [c, r] : {std::pair{11, 17}, {13, 17}, {12, 16}, {12, 18}})
-        EXPECT_LT(redAt(c, r), 200) << c << " " << r;
-    SettingsFile s;
-    s.read(dir.file("a.danl"), true);
-    // The corner 715000 5543000 as PROJ gives it (dgm/sys_points.csv).
-    EXPECT_NEAR(std::stod(*s.find("Georeferenz", "Laenge")), 12.0002509691, 1e-8);
-    EXPECT_NEAR(std::stod(*s.find("Georeferenz", "Breite")), 50.0004971252, 1e-8);
 }
 
 // A system outside the table serves alone; mixed, it is refused with a fix.
