@@ -93,8 +93,8 @@ TEST(DgmColour, ReadsTheWorldFileBesideThePicture) {
     }
 }
 
-// The test pictures (7 x 5 pixels of 10 m from 500000, 5600050) on a grid
-// point each: the canvas is the picture. pic_palette.png has no world file.
+// The test pictures (7 x 5 pixels of 10 m from 500000, 5600050) as canvas;
+// pic_palette.png, without a world file, spans it.
 ColourCanvas paintedAlone(const PlacedPicture& p) {
     const TerrainPlace place{8, 6, 500005.0, 5600055.0, 10.0, MetricFrame{}};
     ColourCanvas canvas = canvasFor(place);
@@ -220,10 +220,8 @@ TEST(DgmSettings, SetsTheTerrainAndKeepsEveryOtherLine) {
     EXPECT_EQ(nameForSettings("\\t\\g.ter", "a\\X.danl"), "\\t\\g.ter");
 }
 
-// A photo's red marker colours the grid point (from the south-west) it lies
-// on: the worked example's orthophoto, and one in degrees over a zone-32
-// terrain (at PROJ's place of point 12, 17; the corner 715000 5543000 in
-// degrees as PROJ gives it, dgm/sys_points.csv).
+// A photo's red marker colours its grid point (from the south-west): the
+// worked example's, and one in degrees on zone 32 (corner: sys_points.csv).
 TEST(DgmProgram, PhotosColourTheGridPointsTheyLieOn) {
     const std::string ex = testDataFile("../../examples/");
     const std::vector<std::string> example = {"--raster",        "10",
@@ -365,8 +363,7 @@ TEST(DgmSettings, KeepsTheUsersTileLengthsWhileTheyFit) {
     }
 }
 
-// Without a photo the colour is the shaded relief, outputs named after the
-// dropped ".danl"; the generator writes what the summary forecast.
+// Shaded colour, outputs named after the dropped ".danl", the forecast kept.
 TEST(DgmProgram, ForecastsWhatTheGeneratorWritesFromTheShadedColour) {
     const std::filesystem::path before = std::filesystem::current_path();
 #ifndef _WIN32

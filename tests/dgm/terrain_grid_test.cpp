@@ -376,12 +376,6 @@ TEST(DgmResample, RefusesTerrainsBeyondTheLimitsNamingTheStepThatFits) {
                                       "Gelaende zu gross: %s Punkte (hoechstens 65535 je Seite, "
                                       "268435456 insgesamt)%s!\n",
                                       k.points, step.c_str())});
-        // The step named is the finest that fits.
-        const std::int64_t cm = finestFittingStepCm(g, MetricFrame{});
-        if (cm > 0) {
-            EXPECT_TRUE(metricGridSize(g, MetricFrame{}, double(cm) / 100).fits());
-            EXPECT_FALSE(metricGridSize(g, MetricFrame{}, double(cm - 1) / 100).fits());
-        }
         RowGrid source = g;
         EXPECT_TRUE(resampleToMetric(std::move(source), MetricFrame{}, 1).empty());
         EXPECT_EQ(source.rows, g.rows); // left as it was
