@@ -1,4 +1,5 @@
 // zumt_dgm beyond the heights: colours, world files, settings, whole runs.
+#include "common/bytes.h"
 #include "dgm/colour_picture.h"
 #include "dgm/dgm_program.h"
 #include "generator/generate_tiles.h"
@@ -465,13 +466,10 @@ TEST(DgmProgram, SystemOutsideTheTableWorksAloneAndIsRefusedMixed) {
 // Archived entries (world files too) give what the plain files give.
 TEST(DgmArchive, GivesWhatThePlainFilesGive) {
     TempFolder dir;
-    std::vector<std::uint8_t> hgt;
-    for (int r = 0; r < 1201; ++r)
-        for (int c = 0; c < 1201; ++c) {
-            const int h = 100 + r / 300 * 50 + c / 300 * 20;
-            hgt.insert(hgt.end(), {std::uint8_t(h >> 8), std::uint8_t(h & 0xFF)});
-        }
-    writeBytes(dir.file("N47E011.hgt"), hgt);
+    ByteWriter hgt; // row r, column c: 100 + r / 300 * 50 + c / 300 * 20
+    for (int k = 0; k < 1201 * 1201; ++k)
+        hgt.u16be(std::uint16_t(100 + k / 1201 / 300 * 50 + k % 1201 / 300 * 20));
+    writeBytes(dir.file("N47E011.hgt"), hgt.buffer());
     writeBytes(dir.file("foto.png"), readBytes(dgmFile("pic_palette.png")));
     writeText(dir.file("foto.pgw"), "10\n0\n0\n-10\n500005\n5600045\n");
     const struct {
