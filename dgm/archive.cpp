@@ -4,6 +4,7 @@
 #include "common/message.h"
 #include "common/paths.h"
 #include "dgm/elevation_grid.h"
+#include "dgm/elevation_readers.h"
 #include "dgm/reader_support.h"
 #include "dgm/tiff_picture.h"
 #include "platform/platform.h"
@@ -390,6 +391,18 @@ bool isPictureTiff(const InputFile& in) {
     QuietMessages quiet; // a broken entry is reported when it is read
     return openInput(in, open) && roleOf(in.name, open.source()) == InputRole::Picture;
 }
+
+// Downloads often hold a licence or a read-me as ".txt" beside the points:
+// a text entry that does not start like points is no input. (A plain ".txt"
+// the user names is read, and refused with its reason.)
+bool isOtherText(const InputFile& in) {
+    if (lowerExtension(std::string_view(in.entry.name)) != ".txt") return false;
+    OpenInput open;
+    QuietMessages quiet;
+    if (!openInput(in, open)) return false; // reported when it is read
+    char head[4096];
+    return !looksLikePoints(std::string_view(head, open.source().readSome(0, sizeof head, head)));
+}
 } // namespace
 
 bool expandInputs(const std::vector<std::string>& paths, bool asPictures,
@@ -422,8 +435,9 @@ bool expandInputs(const std::vector<std::string>& paths, bool asPictures,
             if (role == EntryKind::Archive) return refuse(Nested, shown);
             if (role == EntryKind::Other) continue;
             if (e.encrypted) return refuse(Encrypted, shown);
-            any = true;
             InputFile in{path, shown, true, e, entries};
+            if (role == EntryKind::Heights && isOtherText(in)) continue;
+            any = true;
             const bool picture = asPictures || role == EntryKind::Picture || isPictureTiff(in);
             (picture ? pictures : heights).push_back(std::move(in));
         }

@@ -619,7 +619,8 @@ echo "made the JPEG, BigTIFF and decimal-comma test files in $out"
 #                        the west): the tests write its plain twin
 #   arch_picture.zip     terrain.xyz, and "Luftbild/foto.png" (pic_palette.png)
 #                        with its world file "Luftbild/foto.pgw" (10 m pixels
-#                        from 500000, 5600050)
+#                        from 500000, 5600050), and a licence text "lizenz.txt"
+#                        as the survey offices put beside their tiles
 #   zip64.zip            terrain.xyz deflated, every size and offset in the
 #                        ZIP64 fields (as an archive beyond 4 GiB has them)
 # and broken ones the reader refuses: an encrypted entry (flag bit 0 set), a
@@ -663,7 +664,8 @@ hgt = b"".join(struct.pack(">h", 100 + (r // 300) * 50 + (c // 300) * 20) for r 
 put("N47E011.hgt.zip", zipped([("N47E011.hgt", hgt)]))
 put("arch_picture.zip", zipped([("terrain.xyz", read("terrain.xyz")),
                                 ("Luftbild/foto.png", read("pic_palette.png")),
-                                ("Luftbild/foto.pgw", b"10\n0\n0\n-10\n500005\n5600045\n")]))
+                                ("Luftbild/foto.pgw", b"10\n0\n0\n-10\n500005\n5600045\n"),
+                                ("lizenz.txt", b"Datenlizenz Deutschland - Namensnennung - Version 2.0\n")]))
 
 import zlib
 data = read("terrain.xyz")
