@@ -1002,10 +1002,12 @@ int dgmMain(int argc, char** argv) {
         parse = parseArguments(argc, argv, o);
     switch (parse) {
     case Parse::Help:
-        std::fputs(Usage, stdout), code = 0;
+        std::fputs(Usage, stdout);
+        code = 0;
         break;
     case Parse::Version:
-        printVersion("zumt_dgm"), code = 0;
+        printVersion("zumt_dgm");
+        code = 0;
         break;
     case Parse::Failed:
         break;

@@ -130,8 +130,10 @@ bool transformedBounds(const CoordinateTransform& transform, const GridFrame& fr
         double x = frame.west + static_cast<double>(c) * frame.stepX;
         double y = frame.north - static_cast<double>(r) * frame.stepY;
         if (!transform.apply(x, y)) return false;
-        xMin = std::min(xMin, x), xMax = std::max(xMax, x);
-        yMin = std::min(yMin, y), yMax = std::max(yMax, y);
+        xMin = std::min(xMin, x);
+        xMax = std::max(xMax, x);
+        yMin = std::min(yMin, y);
+        yMax = std::max(yMax, y);
         return true;
     };
     const std::size_t lastC = frame.columns - 1, lastR = frame.rows - 1;
@@ -336,8 +338,12 @@ std::size_t paintWarpedPicture(ColourCanvas& canvas, const TerrainPlace& place,
             double loX = w, hiX = 0, loY = h, hiY = 0, cx = 0, cy = 0;
             for (int n = 0; n < 4; ++n) {
                 const double x = (px[n] - at.west) / at.stepX, y = (at.north - py[n]) / at.stepY;
-                loX = std::min(loX, x), hiX = std::max(hiX, x), cx += x / 4;
-                loY = std::min(loY, y), hiY = std::max(hiY, y), cy += y / 4;
+                loX = std::min(loX, x);
+                hiX = std::max(hiX, x);
+                cx += x / 4;
+                loY = std::min(loY, y);
+                hiY = std::max(hiY, y);
+                cy += y / 4;
             }
             if (!(cx >= 0.0 && cx < w && cy >= 0.0 && cy < h)) continue;
             // The pixels whose centres lie in the step's box, or the one

@@ -144,8 +144,10 @@ bool InputSystems::cut(const ElevationGrid& first, std::optional<Area>& out) {
     double xMin = INFINITY, yMin = INFINITY, xMax = -INFINITY, yMax = -INFINITY;
     auto take = [&](double lon, double lat) {
         if (!toTarget->apply(lon, lat)) return false;
-        xMin = std::min(xMin, lon), xMax = std::max(xMax, lon);
-        yMin = std::min(yMin, lat), yMax = std::max(yMax, lat);
+        xMin = std::min(xMin, lon);
+        xMax = std::max(xMax, lon);
+        yMin = std::min(yMin, lat);
+        yMax = std::max(yMax, lat);
         return true;
     };
     bool ok = true;

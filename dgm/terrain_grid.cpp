@@ -283,8 +283,10 @@ bool cutEmptyBorder(RowGrid& grid, FillReport& report) {
         std::size_t last = cols - 1;
         while (std::isnan(row[last]))
             --last;
-        top = std::min(top, r), bottom = r;
-        left = std::min(left, first), right = std::max(right, last);
+        top = std::min(top, r);
+        bottom = r;
+        left = std::min(left, first);
+        right = std::max(right, last);
     }
     if (top == rows) return false;
     report.cutNorth = top, report.cutSouth = rows - 1 - bottom;
@@ -372,8 +374,10 @@ FillReport fillHoles(RowGrid& grid, int smallHoleSteps) {
     std::size_t firstRow = rows, lastRow = 0, firstColumn = cols, lastColumn = 0;
     auto fill = [&](std::size_t r, std::size_t c, float height) {
         grid.rows[r][c] = height;
-        firstRow = std::min(firstRow, r), lastRow = std::max(lastRow, r);
-        firstColumn = std::min(firstColumn, c), lastColumn = std::max(lastColumn, c);
+        firstRow = std::min(firstRow, r);
+        lastRow = std::max(lastRow, r);
+        firstColumn = std::min(firstColumn, c);
+        lastColumn = std::max(lastColumn, c);
     };
 
     // Large holes: a wave from a point far from data through its hole finds

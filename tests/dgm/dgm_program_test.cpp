@@ -491,10 +491,12 @@ TEST(DgmArchive, GivesWhatThePlainFilesGive) {
         SCOPED_TRACE(k.packed[0]);
         std::vector<std::string> a = k.packed, b = k.plain;
         const std::string stem = k.copy.empty() ? "a" : k.copy.substr(0, k.copy.find('.'));
-        if (k.copy.empty())
+        if (k.copy.empty()) {
             a.insert(a.end(), {"-o", dir.file("a.ter")});
-        else
-            writeBytes(dir.file(k.copy), readBytes(a[0])), a[0] = dir.file(k.copy);
+        } else {
+            writeBytes(dir.file(k.copy), readBytes(a[0]));
+            a[0] = dir.file(k.copy);
+        }
         b.insert(b.end(), {"-o", dir.file("b.ter")});
         MessageCapture shown;
         ASSERT_EQ(runDgm(a), 0);

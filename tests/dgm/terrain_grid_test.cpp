@@ -511,11 +511,14 @@ TEST(Reproject, DegreeAreasCutTheSmallestRectangleAroundTheirCorners) {
         SCOPED_TRACE(row[0]);
         DegreeArea a;
         a.centred = row[0] == "mitte";
-        a.lat1 = std::stod(row[1]), a.lon1 = std::stod(row[2]);
-        if (a.centred)
+        a.lat1 = std::stod(row[1]);
+        a.lon1 = std::stod(row[2]);
+        if (a.centred) {
             a.size = std::stod(row[5]);
-        else
-            a.lat2 = std::stod(row[3]), a.lon2 = std::stod(row[4]);
+        } else {
+            a.lat2 = std::stod(row[3]);
+            a.lon2 = std::stod(row[4]);
+        }
         InputSystems systems{SystemOptions{0, 0, a}};
         ElevationGrid g;
         ASSERT_TRUE(readElevationFile(testDataFile("dgm/sys_utm32.tif"), g));
